@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what building and testing the project needs (Debian 12).
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+  build-essential cmake git python3 \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  libcli11-dev libfmt-dev nlohmann-json3-dev \
+  postgresql-15 postgresql-server-dev-15 \
+  clang libclang-rt-14-dev valgrind binutils

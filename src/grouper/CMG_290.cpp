@@ -1,0 +1,104 @@
+// The grouping pass: one straight pass from record to tier letter and CMG.
+#include "cmg290/cmg290.h"
+
+#include <cstring>
+
+#include "checks_age.h"
+#include "classify.h"
+#include "cmg290/tables.h"
+#include "decimal.h"
+#include "pass.h"
+#include "record_intake.h"
+#include "tier_search.h"
+
+namespace cmg290::detail {
+
+namespace {
+
+int finish(const Outputs& out, int status) {
+  *out.status = status;
+  return status;
+}
+
+}  // namespace
+
+int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
+  std::strcpy(out.cmgResult, "     ");
+  *out.status = 0;
+  *out.cognitiveScore = 0;
+  std::strcpy(out.motorScore, " 0.0");
+  *out.age = 0;
+  std::strcpy(out.tableVersion, "    ");
+
+  Fields f;
+  extract_fields(record, recordLength, f);
+
+  const std::int64_t versionDate = to_long(f.versionDate);
+  const TableVersion version = choose_version(versionDate);
+  if (version != TableVersion::None) std::strcpy(out.tableVersion, version_label(version));
+  std::memcpy(out.grouperVersion, kGrouperVersion.data(), kGrouperVersion.size() + 1);
+
+  if (const int status = check_record(f, versionDate); status != 0) return finish(out, status);
+
+  const int age = compute_age(f);
+  *out.age = age;
+  if (age > kMaxAge) return finish(out, 7);
+
+  char impairmentKey[8];
+  remove_blanks(f.impairmentGroup + 2, 7, impairmentKey);
+  const int impRow = find_impairment_row(impairmentKey);
+  if (impRow == 0) return finish(out, 9);
+  const char* ric = Ric240[impRow];
+
+  const int motor = motor_sum(f);
+  char motorText[16];
+  motor_text(motor, motorText);
+  std::strcpy(out.motorScore, motorText);
+  const int cognitive = cognitive_sum(f);
+  *out.cognitiveScore = cognitive;
+
+  const int cmgRow = find_cmg_row(ric, motor, cognitive, age);
+
+  ComorbidCodeList codes;
+  build_comorbid_list(f, codes);
+  out.cmgResult[0] = tier_letter(version, ric, codes);
+  out.cmgResult[1] = '\0';
+  if (cmgRow != 0) std::strcat(out.cmgResult, CMG[cmgRow]);
+  return 0;
+}
+
+}  // namespace cmg290::detail
+
+int CMG_290(char* record, char* cmgResult, int* status, char* motorScore, int* cognitiveScore,
+            int* age, char* tableVersion, char* grouperVersion) {
+  using namespace cmg290::detail;
+  return run_pass(record, cmg290::kRecordLength,
+                  Outputs{cmgResult, status, motorScore, cognitiveScore, age, tableVersion,
+                          grouperVersion});
+}
+
+namespace cmg290 {
+
+Result group(std::string_view record) noexcept {
+  Result r{};
+  detail::run_pass(record.data(), record.size(),
+                   detail::Outputs{r.cmg, &r.status, r.motorScore, &r.cognitiveScore, &r.age,
+                                   r.tableVersion, r.grouperVersion});
+  return r;
+}
+
+const char* status_text(int status) noexcept {
+  switch (status) {
+    case 0: return "grouped";
+    case 1: return "record identifier is not IRF-PAI";
+    case 2: return "record kind 3 is not grouped";
+    case 3: return "version date before 20100701";
+    case 5: return "birth date incomplete in the age date's year";
+    case 6: return "age date before birth date";
+    case 7: return "age of 141 or more";
+    case 9: return "impairment group not in table";
+    default: return "unknown status";
+  }
+}
+
+}  // namespace cmg290

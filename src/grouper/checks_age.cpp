@@ -1,0 +1,94 @@
+#include "checks_age.h"
+
+#include <cstring>
+
+#include "decimal.h"
+
+namespace cmg290::detail {
+
+namespace {
+
+struct VersionRange {
+  std::int64_t from;
+  std::int64_t to;
+  TableVersion version;
+};
+
+constexpr std::int64_t kNoUpperBound = INT64_MAX;
+
+constexpr VersionRange kVersionRanges[] = {
+    {20100701, 20100930, TableVersion::V240}, {20101001, 20110930, TableVersion::V250},
+    {20111001, 20140930, TableVersion::V260}, {20141001, 20150930, TableVersion::V270},
+    {20151001, 20160930, TableVersion::V282}, {20161001, kNoUpperBound, TableVersion::V290},
+};
+
+constexpr std::int64_t kEarliestVersionDate = 20100701;
+
+// Converts characters [from, from+n) of a date text on their own.
+int date_part(const char* date, int from, int n) {
+  char part[5];
+  std::memcpy(part, date + from, n);
+  part[n] = '\0';
+  return to_int(part);
+}
+
+}  // namespace
+
+TableVersion choose_version(std::int64_t versionDate) {
+  for (const VersionRange& r : kVersionRanges) {
+    if (versionDate >= r.from && versionDate <= r.to) return r.version;
+  }
+  return TableVersion::None;
+}
+
+const char* version_label(TableVersion version) {
+  switch (version) {
+    case TableVersion::V240: return "2.40";
+    case TableVersion::V250: return "2.50";
+    case TableVersion::V260: return "2.60";
+    case TableVersion::V270: return "2.70";
+    case TableVersion::V282: return "2.82";
+    case TableVersion::V290: return "2.90";
+    case TableVersion::None: break;
+  }
+  return "    ";
+}
+
+int check_record(Fields& f, std::int64_t versionDate) {
+  char recordId[11];
+  remove_blanks(f.recordId, 10, recordId);
+  if (std::strcmp(recordId, "IRF-PAI") != 0) return 1;
+
+  if (f.recordKind[0] == '3') return 2;
+
+  if (versionDate < kEarliestVersionDate) return 3;
+
+  // A blank in the birth date with the same year text as the age date: the
+  // birth date is too incomplete to give an age.
+  if (std::memchr(f.birthDate, ' ', 8) != nullptr && std::memcmp(f.birthDate, f.ageDate, 4) == 0)
+    return 5;
+
+  // Unknown month defaults to June, unknown day to the 15th.
+  char* birth = f.birthDate;
+  if (birth[4] == ' ' && birth[5] == ' ') birth[4] = '0', birth[5] = '6';
+  if (birth[6] == ' ' && birth[7] == ' ') birth[6] = '1', birth[7] = '5';
+
+  if (to_long(f.ageDate) < to_long(f.birthDate)) return 6;
+  return 0;
+}
+
+int compute_age(const Fields& f) {
+  const int ageYear = date_part(f.ageDate, 0, 4);
+  const int ageMonth = date_part(f.ageDate, 4, 2);
+  const int ageDay = date_part(f.ageDate, 6, 2);
+  const int birthYear = date_part(f.birthDate, 0, 4);
+  const int birthMonth = date_part(f.birthDate, 4, 2);
+  const int birthDay = date_part(f.birthDate, 6, 2);
+
+  const int years = ageYear - birthYear;
+  if (ageMonth < birthMonth) return years - 1;
+  if (ageMonth > birthMonth) return years;
+  return ageDay < birthDay ? years - 1 : years;
+}
+
+}  // namespace cmg290::detail

@@ -1,0 +1,69 @@
+#include "record_intake.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "cmg290/cmg290.h"
+
+namespace cmg290::detail {
+
+namespace {
+
+// Start positions of the comorbid slots, the motor and the cognitive items.
+constexpr int kComorbidStart[kComorbidSlots] = {
+    754,  762,  770,  778,  786,  794,  802,  810,  818,  826,  1132, 1140, 1148,
+    1156, 1164, 1172, 1180, 1188, 1196, 1204, 1212, 1220, 1228, 1236, 1244};
+constexpr int kMotorStart[kMotorItems] = {882, 888, 894, 900, 906, 912,
+                                          918, 924, 930, 936, 948, 956};
+constexpr int kCognitiveStart[kCognitiveItems] = {962, 970, 978, 984, 990};
+
+static_assert(kComorbidStart[kComorbidSlots - 1] + 8 - 1 == static_cast<int>(kRecordLength),
+              "the last comorbid slot ends the record");
+
+}  // namespace
+
+void copy_field(const char* record, std::size_t recordLength, char* dst, int start, int length) {
+  for (int i = 0; i < length; ++i) {
+    // Position arithmetic in 64 bits: FillData takes any int start.
+    const std::int64_t pos = static_cast<std::int64_t>(start) - 1 + i;
+    dst[i] = static_cast<std::uint64_t>(pos) < recordLength ? record[pos] : ' ';
+  }
+  dst[length] = '\0';
+}
+
+void extract_fields(const char* record, std::size_t n, Fields& f) {
+  copy_field(record, n, f.recordId, 1, 10);
+  copy_field(record, n, f.recordKind, 11, 1);
+  copy_field(record, n, f.birthDate, 657, 8);
+  copy_field(record, n, f.ageDate, 688, 8);
+  copy_field(record, n, f.impairmentGroup, 720, 9);
+  for (int k = 0; k < kComorbidSlots; ++k) copy_field(record, n, f.comorbid[k], kComorbidStart[k], 8);
+  for (int k = 0; k < kMotorItems; ++k) copy_field(record, n, f.motor[k], kMotorStart[k], 2);
+  for (int k = 0; k < kCognitiveItems; ++k) copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
+  copy_field(record, n, f.versionDate, 996, 8);
+}
+
+void remove_blanks(const char* src, int n, char* dst) {
+  int j = 0;
+  for (int i = 0; i < n; ++i) {
+    if (src[i] != ' ') dst[j++] = src[i];
+  }
+  dst[j] = '\0';
+}
+
+void build_comorbid_list(Fields& f, ComorbidCodeList& list) {
+  for (int k = 0; k < kComorbidSlots; ++k) Trim_CMRBD(f.comorbid[k]);
+  for (int k = 0; k < kComorbidSlots; ++k) std::memcpy(list.cell[k], f.comorbid[k], 9);
+}
+
+}  // namespace cmg290::detail
+
+void FillData(char* record, char* destination, int start, int length) {
+  cmg290::detail::copy_field(record, SIZE_MAX, destination, start, length);
+}
+
+void Trim_CMRBD(char* code) {
+  char work[9];
+  cmg290::detail::remove_blanks(code, 8, work);
+  std::memcpy(code, work, std::strlen(work) + 1);
+}

@@ -1,0 +1,14 @@
+// Comorbidity tier search: the tier letter that precedes the CMG code.
+#pragma once
+
+#include "checks_age.h"
+#include "record_intake.h"
+
+namespace cmg290::detail {
+
+// The tier letter ('A', 'B', 'C' or 'D') for the record's RIC and comorbid
+// codes under the given table version; 'A' when nothing qualifies or no
+// version applies.
+char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& codes);
+
+}  // namespace cmg290::detail

@@ -22,9 +22,9 @@ struct Grouped {
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Grouped& g) {
-  return os << "{result " << g.result << " status " << g.status << " cmg '" << g.cmg
-            << "' motor '" << g.motor << "' cog " << g.cognitive << " age " << g.age << " tv '"
-            << g.tableVersion << "' gv '" << g.grouperVersion << "'}";
+  return os << "{result " << g.result << " status " << g.status << " cmg '" << g.cmg << "' motor '"
+            << g.motor << "' cog " << g.cognitive << " age " << g.age << " tv '" << g.tableVersion
+            << "' gv '" << g.grouperVersion << "'}";
 }
 
 // Groups with CMG_290; the record is padded with blanks to 1251 characters.

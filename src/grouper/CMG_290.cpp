@@ -72,9 +72,9 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 int CMG_290(char* record, char* cmgResult, int* status, char* motorScore, int* cognitiveScore,
             int* age, char* tableVersion, char* grouperVersion) {
   using namespace cmg290::detail;
-  return run_pass(record, cmg290::kRecordLength,
-                  Outputs{cmgResult, status, motorScore, cognitiveScore, age, tableVersion,
-                          grouperVersion});
+  return run_pass(
+      record, cmg290::kRecordLength,
+      Outputs{cmgResult, status, motorScore, cognitiveScore, age, tableVersion, grouperVersion});
 }
 
 namespace cmg290 {
@@ -89,15 +89,24 @@ Result group(std::string_view record) noexcept {
 
 const char* status_text(int status) noexcept {
   switch (status) {
-    case 0: return "grouped";
-    case 1: return "record identifier is not IRF-PAI";
-    case 2: return "record kind 3 is not grouped";
-    case 3: return "version date before 20100701";
-    case 5: return "birth date incomplete in the age date's year";
-    case 6: return "age date before birth date";
-    case 7: return "age of 141 or more";
-    case 9: return "impairment group not in table";
-    default: return "unknown status";
+    case 0:
+      return "grouped";
+    case 1:
+      return "record identifier is not IRF-PAI";
+    case 2:
+      return "record kind 3 is not grouped";
+    case 3:
+      return "version date before 20100701";
+    case 5:
+      return "birth date incomplete in the age date's year";
+    case 6:
+      return "age date before birth date";
+    case 7:
+      return "age of 141 or more";
+    case 9:
+      return "impairment group not in table";
+    default:
+      return "unknown status";
   }
 }
 

@@ -43,13 +43,20 @@ TableVersion choose_version(std::int64_t versionDate) {
 
 const char* version_label(TableVersion version) {
   switch (version) {
-    case TableVersion::V240: return "2.40";
-    case TableVersion::V250: return "2.50";
-    case TableVersion::V260: return "2.60";
-    case TableVersion::V270: return "2.70";
-    case TableVersion::V282: return "2.82";
-    case TableVersion::V290: return "2.90";
-    case TableVersion::None: break;
+    case TableVersion::V240:
+      return "2.40";
+    case TableVersion::V250:
+      return "2.50";
+    case TableVersion::V260:
+      return "2.60";
+    case TableVersion::V270:
+      return "2.70";
+    case TableVersion::V282:
+      return "2.82";
+    case TableVersion::V290:
+      return "2.90";
+    case TableVersion::None:
+      break;
   }
   return "    ";
 }

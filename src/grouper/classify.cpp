@@ -4,6 +4,7 @@
 
 #include "cmg290/tables.h"
 #include "decimal.h"
+#include "packed_code.h"
 
 namespace cmg290::detail {
 
@@ -13,13 +14,49 @@ namespace {
 constexpr int kMotorWeight[kMotorItems] = {6, 2, 9, 2, 14, 12, 5, 2, 22, 14, 16, 16};
 constexpr int kBladderItem = 9;  // item 10, 0-based: a zero counts as 2
 
-bool blank_cell(const char* cell) { return cell[0] == ' '; }
+// The impairment codes packed for a fast whole-text comparison; built from
+// the same rows as Imp240.
+constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
+    pack_code("  "),
+#define IMP(code, ric) pack_code(code),
+#include "impairment.def"
+#undef IMP
+};
+#define IMP(code, ric) static_assert(bounded_length(code, 9) <= 7, "impairment codes fit the key");
+#include "impairment.def"
+#undef IMP
+
+// The CMG table's bounds as numbers, converted once at compile time from
+// the same rows as the text columns. A blank cell sets no bound.
+struct CmgBounds {
+  int ric;
+  int motLow, motHigh;
+  bool cogBound;
+  int cogLow, cogHigh;
+  bool ageBound;
+  int ageLow, ageHigh;
+};
+
+constexpr bool bound_set(const char* low, const char* high) {
+  return low[0] != ' ' && high[0] != ' ';
+}
+
+constexpr CmgBounds kCmgBounds[kCmgRows] = {
+    {},
+#define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg)                              \
+  {to_int(ric), to_int(ml),        to_int(mh), bound_set(cl, ch), to_int(cl), \
+   to_int(ch),  bound_set(al, ah), to_int(al), to_int(ah)},
+#include "cmg.def"
+#undef CMGROW
+};
 
 }  // namespace
 
 int find_impairment_row(const char* key) {
+  // The key holds at most seven characters, so it fits one packed word.
+  const std::uint64_t word = pack_code(key);
   for (int row = 1; row < kImpairmentRows; ++row) {
-    if (std::strcmp(Imp240[row], key) == 0) return row;
+    if (kImpairmentKeys[row] == word) return row;
   }
   return 0;
 }
@@ -68,14 +105,13 @@ int cognitive_sum(const Fields& f) {
 }
 
 int find_cmg_row(const char* ric, int motorSum, int cognitiveSum, int age) {
+  const int ricValue = ric_number(ric);
   for (int row = 1; row < kCmgRows; ++row) {
-    if (std::strcmp(RicCode[row], ric) != 0) continue;
-    if (motorSum < to_int(MotLow[row]) || motorSum > to_int(MotHigh[row])) continue;
-    if (!blank_cell(CogLow[row]) && !blank_cell(CogHigh[row])) {
-      if (cognitiveSum < to_int(CogLow[row]) || cognitiveSum > to_int(CogHigh[row])) continue;
-    }
-    if (blank_cell(AgeLow[row]) || blank_cell(AgeHigh[row])) return row;
-    if (age >= to_int(AgeLow[row]) && age <= to_int(AgeHigh[row])) return row;
+    const CmgBounds& b = kCmgBounds[row];
+    if (b.ric != ricValue) continue;
+    if (motorSum < b.motLow || motorSum > b.motHigh) continue;
+    if (b.cogBound && (cognitiveSum < b.cogLow || cognitiveSum > b.cogHigh)) continue;
+    if (!b.ageBound || (age >= b.ageLow && age <= b.ageHigh)) return row;
   }
   return 0;
 }

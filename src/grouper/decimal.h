@@ -11,8 +11,9 @@
 
 namespace cmg290::detail {
 
+// White space of the C locale: blank, \t, \n, \v, \f and \r.
 constexpr bool is_c_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 constexpr std::int64_t to_long(const char* text) {

@@ -7,9 +7,9 @@ namespace cmg290::detail {
 
 // Where the pass writes its results; the caller owns every buffer.
 struct Outputs {
-  char* cmgResult;       // 6 bytes
+  char* cmgResult;  // 6 bytes
   int* status;
-  char* motorScore;      // 7 bytes
+  char* motorScore;  // 7 bytes
   int* cognitiveScore;
   int* age;
   char* tableVersion;    // 5 bytes

@@ -23,10 +23,15 @@ static_assert(kComorbidStart[kComorbidSlots - 1] + 8 - 1 == static_cast<int>(kRe
 }  // namespace
 
 void copy_field(const char* record, std::size_t recordLength, char* dst, int start, int length) {
-  for (int i = 0; i < length; ++i) {
-    // Position arithmetic in 64 bits: FillData takes any int start.
-    const std::int64_t pos = static_cast<std::int64_t>(start) - 1 + i;
-    dst[i] = static_cast<std::uint64_t>(pos) < recordLength ? record[pos] : ' ';
+  // Position arithmetic in 64 bits: FillData takes any int start.
+  const std::int64_t first = static_cast<std::int64_t>(start) - 1;
+  if (length > 0 && first >= 0 && static_cast<std::uint64_t>(first + length) <= recordLength) {
+    std::memcpy(dst, record + first, length);
+  } else {
+    for (int i = 0; i < length; ++i) {
+      const std::int64_t pos = first + i;
+      dst[i] = pos >= 0 && static_cast<std::uint64_t>(pos) < recordLength ? record[pos] : ' ';
+    }
   }
   dst[length] = '\0';
 }
@@ -37,9 +42,11 @@ void extract_fields(const char* record, std::size_t n, Fields& f) {
   copy_field(record, n, f.birthDate, 657, 8);
   copy_field(record, n, f.ageDate, 688, 8);
   copy_field(record, n, f.impairmentGroup, 720, 9);
-  for (int k = 0; k < kComorbidSlots; ++k) copy_field(record, n, f.comorbid[k], kComorbidStart[k], 8);
+  for (int k = 0; k < kComorbidSlots; ++k)
+    copy_field(record, n, f.comorbid[k], kComorbidStart[k], 8);
   for (int k = 0; k < kMotorItems; ++k) copy_field(record, n, f.motor[k], kMotorStart[k], 2);
-  for (int k = 0; k < kCognitiveItems; ++k) copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
+  for (int k = 0; k < kCognitiveItems; ++k)
+    copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
   copy_field(record, n, f.versionDate, 996, 8);
 }
 
@@ -51,9 +58,27 @@ void remove_blanks(const char* src, int n, char* dst) {
   dst[j] = '\0';
 }
 
-void build_comorbid_list(Fields& f, ComorbidCodeList& list) {
-  for (int k = 0; k < kComorbidSlots; ++k) Trim_CMRBD(f.comorbid[k]);
-  for (int k = 0; k < kComorbidSlots; ++k) std::memcpy(list.cell[k], f.comorbid[k], 9);
+void trim_code(const char* code, char* out) {
+  std::uint64_t word;
+  std::memcpy(&word, code, sizeof word);
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+  constexpr std::uint64_t kLow = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  if (word == kBlanks) {  // an empty slot, by far the most common
+    out[0] = '\0';
+    return;
+  }
+  const std::uint64_t x = word ^ kBlanks;  // a zero byte where a blank was
+  if (((x - kLow) & ~x & kHigh) == 0) {    // no blank at all
+    std::memcpy(out, code, 8);
+    out[8] = '\0';
+    return;
+  }
+  remove_blanks(code, 8, out);
+}
+
+void build_comorbid_list(const Fields& f, ComorbidCodeList& list) {
+  for (int k = 0; k < kComorbidSlots; ++k) trim_code(f.comorbid[k], list.cell[k]);
 }
 
 }  // namespace cmg290::detail
@@ -64,6 +89,6 @@ void FillData(char* record, char* destination, int start, int length) {
 
 void Trim_CMRBD(char* code) {
   char work[9];
-  cmg290::detail::remove_blanks(code, 8, work);
-  std::memcpy(code, work, std::strlen(work) + 1);
+  cmg290::detail::trim_code(code, work);
+  std::strcpy(code, work);
 }

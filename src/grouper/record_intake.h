@@ -40,7 +40,11 @@ void extract_fields(const char* record, std::size_t recordLength, Fields& fields
 // and terminates it. Every character is looked at, zero bytes included.
 void remove_blanks(const char* src, int n, char* dst);
 
-// Trims the 25 comorbid slots in place and copies them into the list.
-void build_comorbid_list(Fields& fields, ComorbidCodeList& list);
+// Copies the first eight characters of code into out (room 9) without
+// blanks, terminated: the text that Trim_CMRBD leaves in code.
+void trim_code(const char* code, char* out);
+
+// Fills the list with the 25 comorbid slots, each without blanks.
+void build_comorbid_list(const Fields& fields, ComorbidCodeList& list);
 
 }  // namespace cmg290::detail

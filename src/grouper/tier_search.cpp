@@ -2,6 +2,8 @@
 
 namespace cmg290::detail {
 
-char tier_letter(TableVersion, const char*, const ComorbidCodeList&) { return 'A'; }
+char tier_letter(TableVersion, const char*, const ComorbidCodeList&) {
+  return 'A';
+}
 
 }  // namespace cmg290::detail

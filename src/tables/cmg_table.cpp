@@ -10,7 +10,6 @@ constexpr int kCmgEntries = 0
 static_assert(kCmgEntries + 1 == kCmgRows, "cmg.def must hold 87 rows");
 }  // namespace
 
-
 const char RicCode[kCmgRows][3] = {
     "  ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) ric,

@@ -7,7 +7,9 @@
 namespace cmg290::test {
 namespace {
 
-RecordBuilder valid() { return RecordBuilder::valid(); }
+RecordBuilder valid() {
+  return RecordBuilder::valid();
+}
 
 TEST(StatusOrder, EachCheckRunsOnlyWhenEarlierOnesPass) {
   // Every check fails at once: the record identifier is decided first.
@@ -45,7 +47,8 @@ TEST(RecordId, BlanksAnywhereAreDroppedButCaseAndCharactersCount) {
 
 TEST(RecordKind, OnlyThreeIsRejected) {
   EXPECT_EQ(group_record(valid().kind("3")).status, 2);
-  for (const char* k : {" ", "1", "2", "4", "A"}) EXPECT_EQ(group_record(valid().kind(k)).status, 0);
+  for (const char* k : {" ", "1", "2", "4", "A"})
+    EXPECT_EQ(group_record(valid().kind(k)).status, 0);
 }
 
 TEST(VersionDate, RangeBoundariesAndGaps) {

@@ -32,8 +32,8 @@ TEST(ImpairmentKey, CharactersThreeToNineWithoutBlanks) {
 }
 
 TEST(ImpairmentKey, WholeCodeEquality) {
-  EXPECT_EQ(ric_of("  04.22"), "");    // prefix of 04.2211
-  EXPECT_EQ(ric_of("  01.11"), "");    // 01.1 plus a digit
+  EXPECT_EQ(ric_of("  04.22"), "");  // prefix of 04.2211
+  EXPECT_EQ(ric_of("  01.11"), "");  // 01.1 plus a digit
   EXPECT_EQ(ric_of("  1.1"), "");
   EXPECT_EQ(ric_of("  04.2211"), "04");
   EXPECT_EQ(ric_of("  04.1222"), "05");
@@ -41,10 +41,10 @@ TEST(ImpairmentKey, WholeCodeEquality) {
 
 TEST(ImpairmentKey, TableSamplesAcrossRics) {
   const std::pair<const char*, const char*> samples[] = {
-      {"  09", "14"},    {"  11", "21"},    {"  13", "20"},    {"  15", "20"},
-      {"  16", "20"},    {"  02.1", "03"},  {"  02.21", "02"}, {"  08.9", "09"},
-      {"  08.4", "17"},  {"  14.9", "17"},  {"  03.4", "19"},  {"  17.9", "20"},
-      {"  05.9", "11"},  {"  06.2", "12"},  {"  10.9", "15"},  {"  07.9", "16"},
+      {"  09", "14"},   {"  11", "21"},   {"  13", "20"},    {"  15", "20"},
+      {"  16", "20"},   {"  02.1", "03"}, {"  02.21", "02"}, {"  08.9", "09"},
+      {"  08.4", "17"}, {"  14.9", "17"}, {"  03.4", "19"},  {"  17.9", "20"},
+      {"  05.9", "11"}, {"  06.2", "12"}, {"  10.9", "15"},  {"  07.9", "16"},
   };
   for (const auto& [field, ric] : samples) EXPECT_EQ(ric_of(field), ric) << field;
 }
@@ -224,8 +224,8 @@ TEST(CmgTable, EachRicCoversTheBoxWithoutGapOrOverlap) {
             matches += b.ric == ric && motor >= b.motLo && motor <= b.motHi && cog >= b.cogLo &&
                        cog <= b.cogHi && age >= b.ageLo && age <= b.ageHi;
           }
-          ASSERT_EQ(matches, 1) << "RIC " << ric << " motor " << motor << " cog " << cog
-                                << " age " << age;
+          ASSERT_EQ(matches, 1) << "RIC " << ric << " motor " << motor << " cog " << cog << " age "
+                                << age;
         }
       }
     }

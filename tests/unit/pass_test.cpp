@@ -33,8 +33,8 @@ TEST(TrimCmrbd, RemovesBlanksFromTheFirstEightCharacters) {
     const char* out;
   };
   const Case cases[] = {
-      {" J38.01 ", "J38.01"}, {"J3 8.01  ", "J38.01"}, {"        ", ""},
-      {"A35.^^^^", "A35.^^^^"}, {"   ^    ", "^"},      {"12345678", "12345678"},
+      {" J38.01 ", "J38.01"},   {"J3 8.01  ", "J38.01"}, {"        ", ""},
+      {"A35.^^^^", "A35.^^^^"}, {"   ^    ", "^"},       {"12345678", "12345678"},
   };
   for (const Case& c : cases) {
     char code[16] = {};
@@ -133,7 +133,8 @@ TEST(SafeEntry, StatusTextCoversEveryCode) {
 TEST(Bounds, NothingPastPosition1251IsRead) {
   const long page = sysconf(_SC_PAGESIZE);
   const std::size_t span = 2 * static_cast<std::size_t>(page);
-  void* mem = mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mem =
+      mmap(nullptr, span + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(mem, MAP_FAILED);
   char* base = static_cast<char*>(mem);
   ASSERT_EQ(mprotect(base + span, page, PROT_NONE), 0);

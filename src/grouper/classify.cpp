@@ -61,11 +61,6 @@ int find_impairment_row(const char* key) {
   return 0;
 }
 
-int ric_number(const char* ric) {
-  if (ric[0] < '0' || ric[0] > '9' || ric[1] < '0' || ric[1] > '9' || ric[2] != '\0') return 0;
-  return (ric[0] - '0') * 10 + (ric[1] - '0');
-}
-
 int motor_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kMotorItems; ++k) {

@@ -9,8 +9,12 @@ namespace cmg290::detail {
 // Row 1-85 of the impairment table whose code equals the key, or 0.
 int find_impairment_row(const char* impairmentKey);
 
-// RIC as a number 1-21 from its two-digit text (0 for anything else).
-int ric_number(const char* ric);
+// RIC as a number from its two-digit text ("01" is 1); 0 for anything that
+// is not two digits.
+constexpr int ric_number(const char* ric) {
+  if (ric[0] < '0' || ric[0] > '9' || ric[1] < '0' || ric[1] > '9' || ric[2] != '\0') return 0;
+  return (ric[0] - '0') * 10 + (ric[1] - '0');
+}
 
 // Weighted motor sum in tenths of a point; a zero item counts as 1 (item
 // 10 as 2).

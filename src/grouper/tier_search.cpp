@@ -1,8 +1,160 @@
+// Comorbidity tier search over the indexed tier lists.
 #include "tier_search.h"
+
+#include "classify.h"
+#include "packed_code.h"
+#include "tier_index.h"
 
 namespace cmg290::detail {
 
-char tier_letter(TableVersion, const char*, const ComorbidCodeList&) {
+namespace {
+
+// The rows of every list, from the same data files as the exported columns;
+// row 0 is the blank row that is never an entry.
+#define ROW(code, tier, rics) {code, tier, rics},
+#define PAIR(code1, code2, tier, rics) {code1, code2, tier, rics},
+constexpr TierRow kRows240[] = {
+    {"", "", " "},
+#include "tier/icd240.def"
+};
+constexpr TierRow kRows250[] = {
+    {"", "", " "},
+#include "tier/icd250.def"
+};
+constexpr TierRow kRows260[] = {
+    {"", "", " "},
+#include "tier/icd260.def"
+};
+constexpr TierRow kRows281s1[] = {
+    {"", "", " "},
+#include "tier/icd281s1.def"
+};
+constexpr TierRow kRows290s1[] = {
+    {"", "", " "},
+#include "tier/icd290s1.def"
+};
+constexpr TierRow kRowsSecondary[] = {
+    {"", "", " "},
+#include "tier/secondary.def"
+};
+constexpr PairRow kRowsPairs[] = {
+    {"", "", "", " "},
+#include "tier/pairs.def"
+};
+#undef ROW
+#undef PAIR
+
+// Every code fits one packed word.
+#define ROW(code, tier, rics) static_assert(bounded_length(code, 9) <= kPackedCodeChars);
+#define PAIR(code1, code2, tier, rics) \
+  static_assert(bounded_length(code1, 9) <= 8 && bounded_length(code2, 9) <= 8);
+#include "tier/icd240.def"
+#include "tier/icd250.def"
+#include "tier/icd260.def"
+#include "tier/icd281s1.def"
+#include "tier/icd290s1.def"
+#include "tier/pairs.def"
+#include "tier/secondary.def"
+#undef ROW
+#undef PAIR
+
+// The exclusion masks cover the RIC numbers 0 to 63; the impairment table
+// yields 01 to 21.
+#define IMP(code, ric) static_assert(ric_number(ric) >= 1 && ric_number(ric) < 64);
+#include "impairment.def"
+#undef IMP
+
+constexpr auto kIndex240 = build_list_index(kRows240, RicVariant::Plain);
+constexpr auto kIndex250 = build_list_index(kRows250, RicVariant::Plain);
+constexpr auto kIndex260 = build_list_index(kRows260, RicVariant::Plain);
+constexpr auto kIndex281s1 = build_list_index(kRows281s1, RicVariant::BlankFree);
+constexpr auto kIndex290s1 = build_list_index(kRows290s1, RicVariant::BlankFree);
+constexpr auto kIndexSecondary = build_list_index(kRowsSecondary, RicVariant::BlankFree);
+constexpr auto kIndexPairs = build_pair_index(kRowsPairs, kRowsSecondary);
+
+// The codes a search looks at, packed. The short scan takes cells 1 to 10;
+// the full scan takes cells 1 to 25 and ends before the first cell that
+// begins with "^".
+struct ScannedCodes {
+  std::uint64_t key[kComorbidSlots];
+  int count = 0;
+};
+
+void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out) {
+  const int cells = fullScan ? kComorbidSlots : 10;
+  for (int k = 0; k < cells; ++k) {
+    if (fullScan && codes.cell[k][0] == '^') break;
+    out.key[out.count++] = pack_code(codes.cell[k]);
+  }
+}
+
+template <int Rows>
+char single_list_tier(const ListIndex<Rows>& list, const ScannedCodes& codes, int ric) {
+  const int row = list.first_match(codes.key, codes.count, ric, 0);
+  return row == 0 ? 'A' : list.tier[row];
+}
+
+// 2.82 and 2.90: the single-code list, then the pair list, then the
+// secondary list. The flags that bar secondary rows are held per call.
+template <int Rows>
+char three_stage_tier(const ListIndex<Rows>& single, const ScannedCodes& codes, int ric) {
+  if (const int row = single.first_match(codes.key, codes.count, ric, 0); row != 0) {
+    return single.tier[row];
+  }
+
+  // Which of the pair list's codes occur.
+  std::uint64_t present[2] = {0, 0};
+  for (int i = 0; i < codes.count; ++i) {
+    if (const int id = kIndexPairs.codeIds.find(codes.key[i]); id != 0) {
+      present[(id - 1) / 64] |= std::uint64_t{1} << ((id - 1) % 64);
+    }
+  }
+  auto has = [&](int id) { return ((present[id / 64] >> (id % 64)) & 1) != 0; };
+
+  // Every pair row is looked at; the last qualifying row's tier stands. A
+  // present pair excluded for the RIC bars its codes from the secondary list.
+  char tier = 'A';
+  std::uint64_t barred = 0;
+  for (std::size_t r = 1; r < kIndexPairs.tier.size(); ++r) {
+    if (!has(kIndexPairs.id1[r]) || !has(kIndexPairs.id2[r])) continue;
+    if ((kIndexPairs.excluded[r] >> ric) & 1) {
+      barred |= kIndexPairs.bars[r];
+    } else {
+      tier = kIndexPairs.tier[r];
+    }
+  }
+  if (tier != 'A') return tier;
+
+  const int row = kIndexSecondary.first_match(codes.key, codes.count, ric, barred);
+  return row == 0 ? 'A' : kIndexSecondary.tier[row];
+}
+
+}  // namespace
+
+char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& list) {
+  if (version == TableVersion::None) return 'A';
+  const int ricNumber = ric_number(ric);
+
+  ScannedCodes codes;
+  const bool fullScan = version != TableVersion::V240 && version != TableVersion::V250 &&
+                        version != TableVersion::V260;
+  scan_codes(list, fullScan, codes);
+
+  switch (version) {
+    case TableVersion::V240:
+      return single_list_tier(kIndex240, codes, ricNumber);
+    case TableVersion::V250:
+      return single_list_tier(kIndex250, codes, ricNumber);
+    case TableVersion::V260:
+    case TableVersion::V270:
+      return single_list_tier(kIndex260, codes, ricNumber);
+    case TableVersion::V282:
+      return three_stage_tier(kIndex281s1, codes, ricNumber);
+    case TableVersion::V290:
+      return three_stage_tier(kIndex290s1, codes, ricNumber);
+    case TableVersion::None:
+      break;
+  }
   return 'A';
 }
 

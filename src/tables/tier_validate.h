@@ -1,0 +1,66 @@
+// Structural checks of the comorbidity tier tables: shapes, cell texts, code
+// and excluded-RIC formats, grouping and order, the fixed rows, the entry
+// counts of every excluded-RIC list, the differences between table versions
+// and the relations between the single-code, pair and secondary lists.
+//
+// The checks run over views of the columns, so that they can be applied to
+// the compiled tables (compiled_tier_tables) or to any copy of them. They
+// allocate and are not part of the grouper library.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace cmg290::tables {
+
+// One column: `rows` cells of `width` bytes each, stored row after row.
+struct Column {
+  const char* name = nullptr;  // e.g. "CmdICD240"
+  const char* cells = nullptr;
+  int rows = 0;
+  int width = 0;
+
+  bool present() const { return cells != nullptr; }
+  const char* cell(int row) const { return cells + static_cast<std::ptrdiff_t>(row) * width; }
+};
+
+template <std::size_t Rows, std::size_t Width>
+Column column(const char* name, const char (&cells)[Rows][Width]) {
+  return {name, &cells[0][0], static_cast<int>(Rows), static_cast<int>(Width)};
+}
+
+enum class ListKind {
+  kEarlySingle,  // 2.40, 2.50, 2.60: ICD-9-CM codes, "03,05"
+  kLateSingle,   // 2.82, 2.90: ICD-10-CM codes filled with "^", "03, 05"
+  kPair,         // 2.82, 2.90 pair lists
+  kSecondary,    // 2.82, 2.90 secondary lists, with Eflags
+};
+
+// One list: parallel columns sharing row numbers.
+struct TierList {
+  const char* name = nullptr;  // "240", "281s1", "290c", "281s2", ...
+  ListKind kind = ListKind::kEarlySingle;
+  Column code;   // the code; the first code of a pair
+  Column code2;  // the second code of a pair (pair lists only)
+  Column tier;
+  Column rics;
+  Column eflag;  // secondary lists only
+};
+
+struct TierTables {
+  TierList list240, list250, list260;
+  TierList list281s1, list290s1;
+  TierList list281c, list290c;
+  TierList list281s2, list290s2;
+};
+
+// Views of the tables compiled into the grouper.
+TierTables compiled_tier_tables();
+
+// Every violation found, one text each: "list NAME row N: what" for a fault
+// of one row, "list NAME: what" for a fault of a whole list. Empty when the
+// tables are sound.
+std::vector<std::string> check_tier_tables(const TierTables& tables);
+
+}  // namespace cmg290::tables

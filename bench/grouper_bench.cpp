@@ -7,6 +7,9 @@
 
 #include "cmg290/cmg290.h"
 #include "record_builder.h"
+#include "record_intake.h"
+#include "tier_reference.h"
+#include "tier_search.h"
 
 namespace {
 
@@ -42,5 +45,58 @@ void BM_CMG_290_mix(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_CMG_290_mix);
+
+// A 2.90 record with 25 codes, none of which gives a tier: every list is
+// searched to its end, the worst case for a row scan (about 29,000 string
+// comparisons).
+std::string record_25_codes() {
+  RecordBuilder b = RecordBuilder::valid().versionDate("20190101");
+  for (int k = 1; k <= 25; ++k) {
+    const std::string code = "M" + std::to_string(10 + k) + "." + std::to_string(k % 10) + "^^^";
+    b.comorbid(k, code);
+  }
+  return b.str();
+}
+
+void BM_CMG_290_25_codes(benchmark::State& state) {
+  std::string r = record_25_codes();
+  char cmg[6], motor[7], tv[5], gv[5];
+  int status, cog, age;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(CMG_290(r.data(), cmg, &status, motor, &cog, &age, tv, gv));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CMG_290_25_codes);
+
+cmg290::detail::ComorbidCodeList list_25_codes() {
+  cmg290::detail::Fields f;
+  const std::string r = record_25_codes();
+  cmg290::detail::extract_fields(r.data(), r.size(), f);
+  cmg290::detail::ComorbidCodeList list;
+  cmg290::detail::build_comorbid_list(f, list);
+  return list;
+}
+
+void BM_Tier290_25_codes_indexed(benchmark::State& state) {
+  const auto list = list_25_codes();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        cmg290::detail::tier_letter(cmg290::detail::TableVersion::V290, "01", list));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Tier290_25_codes_indexed);
+
+void BM_Tier290_25_codes_row_scan(benchmark::State& state) {
+  const auto list = list_25_codes();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        cmg290::test::reference::tier(cmg290::detail::TableVersion::V290, "01", list));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Tier290_25_codes_row_scan);
 
 }  // namespace

@@ -115,7 +115,8 @@ char three_stage_tier(const ListIndex<Rows>& single, const ScannedCodes& codes, 
   // present pair excluded for the RIC bars its codes from the secondary list.
   char tier = 'A';
   std::uint64_t barred = 0;
-  for (std::size_t r = 1; r < kIndexPairs.tier.size(); ++r) {
+  const bool anyPairCode = (present[0] | present[1]) != 0;
+  for (std::size_t r = 1; anyPairCode && r < kIndexPairs.tier.size(); ++r) {
     if (!has(kIndexPairs.id1[r]) || !has(kIndexPairs.id2[r])) continue;
     if ((kIndexPairs.excluded[r] >> ric) & 1) {
       barred |= kIndexPairs.bars[r];

@@ -461,27 +461,27 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
   for (const Change& d : drops) {
     dropped.insert(d.code);
     if (const auto at = fromRows.find(d.code); at == fromRows.end()) {
-      rep.list(from, "code " + quoted(d.code) + " is missing (list " + to.name + " drops it)");
+      rep.list(from, "code " + quoted(d.code) + " is missing (dropped after this list)");
     } else {
       expect_row(rep, from, at->second, {d.code, d.tier, d.rics});
     }
     if (const auto at = toRows.find(d.code); at != toRows.end()) {
-      rep.row(to, at->second,
-              "code " + quoted(d.code) + " is dropped from list " + from.name +
-                  " and must not be listed");
+      rep.row(
+          to, at->second,
+          "code " + quoted(d.code) + " must not be listed (dropped after list " + from.name + ")");
     }
   }
   for (const Change& a : adds) {
     added.insert(a.code);
     if (const auto at = toRows.find(a.code); at == toRows.end()) {
-      rep.list(to, "code " + quoted(a.code) + " is missing (added to list " + from.name + ")");
+      rep.list(to, "code " + quoted(a.code) + " is missing (added after list " + from.name + ")");
     } else {
       expect_row(rep, to, at->second, {a.code, a.tier, a.rics});
     }
     if (const auto at = fromRows.find(a.code); at != fromRows.end()) {
-      rep.row(from, at->second,
-              "code " + quoted(a.code) + " first appears in list " + to.name +
-                  " and must not be listed");
+      rep.row(
+          from, at->second,
+          "code " + quoted(a.code) + " must not be listed (added only in list " + to.name + ")");
     }
   }
 
@@ -500,8 +500,8 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
     const int t = at->second;
     if (text(to.tier, t) != text(from.tier, r)) {
       rep.row(to, t,
-              "code " + quoted(code) + " has tier " + quoted(text(to.tier, t)) + ", in list " +
-                  from.name + " " + quoted(text(from.tier, r)));
+              "code " + quoted(code) + " has tier " + quoted(text(to.tier, t)) + " here but " +
+                  quoted(text(from.tier, r)) + " in list " + from.name);
     }
     if (late && has_trailing_blank_change(code)) {
       if (text(from.rics, r) != ex::kRics282) {
@@ -512,8 +512,8 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
       }
     } else if (text(to.rics, t) != text(from.rics, r)) {
       rep.row(to, t,
-              "code " + quoted(code) + " excludes " + quoted(text(to.rics, t)) + ", in list " +
-                  from.name + " " + quoted(text(from.rics, r)));
+              "code " + quoted(code) + " excludes " + quoted(text(to.rics, t)) + " here but " +
+                  quoted(text(from.rics, r)) + " in list " + from.name);
     }
     if (t < lastToRow) {
       rep.row(to, t, "code " + quoted(code) + " is out of the order of list " + from.name);
@@ -525,7 +525,7 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
     if (!added.contains(code) && !fromRows.contains(code)) {
       rep.row(to, r,
               "code " + quoted(code) + " is neither in list " + from.name +
-                  " nor among the codes added to it");
+                  " nor among the codes added after it");
     }
   }
 }

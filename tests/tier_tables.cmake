@@ -1,0 +1,15 @@
+# Comorbidity tier tables: the unit tests (tests/unit/tier_tables_test.cpp)
+# use the table checks; the tool must pass on the compiled tables; the data
+# files must be what the generator writes (files replaced by official lists
+# are skipped).
+target_link_libraries(unit_tests PRIVATE cmg290_tables_check)
+
+if(TARGET cmg290_tables_check_tool)
+  add_test(NAME tier_tables_check_tool COMMAND cmg290_tables_check_tool)
+endif()
+
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME tier_tables_generated
+           COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/gen_tier_tables.py --check)
+endif()

@@ -38,12 +38,7 @@ enum class RicVariant { Plain, BlankFree };
 
 // Bit n set: the list excludes the RIC whose two-digit text is n.
 constexpr std::uint64_t exclusion_mask(const char* rics, RicVariant variant) {
-  std::uint64_t mask = 0;
-  for (int n = 0; n < 64; ++n) {
-    const char ric[3] = {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10), '\0'};
-    if (ric_excluded(rics, ric, variant == RicVariant::BlankFree)) mask |= std::uint64_t{1} << n;
-  }
-  return mask;
+  return ric_exclusion_mask(rics, variant == RicVariant::BlankFree);
 }
 
 // Packed code -> lowest row holding it (0 = absent), for rows 1 .. Rows-1.

@@ -1,32 +1,37 @@
-// cmg290 group FILE: groups a file of assessment records, one per line, and
-// prints one result line per record.
-#include <cstdio>
-#include <fstream>
-#include <iostream>
+// cmg290: the command-line tool of the grouper.
+#include <CLI/CLI.hpp>
+
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "cmg290/cmg290.h"
+#include "commands.h"
+#include "output_file.h"
+
+#ifndef CMG290_PROJECT_VERSION
+#define CMG290_PROJECT_VERSION "unknown"
+#endif
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::string_view(argv[1]) != "group") {
-    std::cerr << "usage: cmg290 group FILE\n";
-    return 2;
+  using namespace cmg290::cli;
+  constexpr int kExitUsage = 2;
+
+  CLI::App app("cmg290: case-mix grouper for inpatient rehabilitation assessments.", "cmg290");
+  app.set_version_flag("--version", std::string("cmg290 ") + CMG290_PROJECT_VERSION + " (grouper " +
+                                        std::string(cmg290::kGrouperVersion) + ")");
+  app.require_subcommand(1);
+
+  const std::vector<Command> commands = {add_group_command(app), add_sample_command(app)};
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kExitUsage;
   }
-  std::ifstream in(argv[2], std::ios::binary);
-  if (!in) {
-    std::cerr << "cmg290: cannot open " << argv[2] << "\n";
-    return 2;
+
+  install_signal_handlers();
+  for (const Command& c : commands) {
+    if (c.parser->parsed()) return c.run();
   }
-  std::string line;
-  long lineNo = 0;
-  while (std::getline(in, line)) {
-    ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const cmg290::Result r = cmg290::group(line);
-    std::printf("%ld %d %-5s %6s %2d %3d %s %s\n", lineNo, r.status, r.cmg, r.motorScore,
-                r.cognitiveScore, r.age, r.tableVersion, r.grouperVersion);
-  }
-  return 0;
+  return kExitUsage;
 }

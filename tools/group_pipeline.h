@@ -1,0 +1,39 @@
+// Batch grouping of record files: one record per line in, one result per
+// record out, in input order.
+//
+// The input is read in fixed-size chunks of whole lines by one thread,
+// grouped by a pool of worker threads and written out in order by the
+// calling thread. A fixed number of chunks circulates between them, so
+// memory stays bounded whatever the size of the input.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "result_format.h"
+
+namespace cmg290::cli {
+
+// Exit codes of `cmg290 group`.
+inline constexpr int kExitClean = 0;     // every record grouped (status 0)
+inline constexpr int kExitRejected = 1;  // some record not grouped or rejected by --strict
+inline constexpr int kExitFatal = 2;     // bad usage, unreadable input or unwritable output
+
+struct GroupOptions {
+  std::vector<std::string> inputs;  // "-" is standard input; empty means standard input
+  std::string output;               // empty or "-" is standard output
+  Format format = Format::Csv;
+  unsigned threads = 1;
+  bool withId = false;
+  std::size_t idStart = 0;  // 0-based
+  std::size_t idLength = 0;
+  bool strict = false;
+  bool quiet = false;
+};
+
+// Groups the inputs into the output, prints the summary unless quiet, and
+// returns the exit code.
+int run_group(const GroupOptions& options);
+
+}  // namespace cmg290::cli

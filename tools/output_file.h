@@ -1,0 +1,66 @@
+// Where a command writes its results: standard output, a device or pipe
+// written in place, or a regular file that appears only once it is complete.
+//
+// A regular file (or a name that does not exist yet) is written to a
+// temporary file in the same folder, flushed to disk and renamed over the
+// target by commit(); abandon() or an interrupting signal removes the
+// temporary file, so a failed run never leaves a partial output behind and
+// never clobbers an earlier complete one. Devices, pipes and sockets
+// (/dev/null, /dev/full, a FIFO) cannot be renamed over and are written
+// directly.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace cmg290::cli {
+
+// Outcome of a write or commit.
+enum class WriteStatus {
+  Ok,
+  BrokenPipe,  // the reader of a pipe went away; the caller stops quietly
+  Failed,      // error() holds a one-line message naming the output
+};
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();  // abandons an uncommitted temporary file
+
+  // Opens `path` for writing; an empty path or "-" is standard output.
+  // Returns false with error() set when the output cannot be created.
+  bool open(const std::string& path);
+
+  WriteStatus write(const char* data, std::size_t size);
+
+  // Makes the output final: flushes it and renames the temporary file over
+  // the target. Must be called once, after the last write.
+  WriteStatus commit();
+
+  // Removes the temporary file, if any. Safe to call more than once.
+  void abandon();
+
+  // The name to use in messages: the path given, or "standard output".
+  const std::string& name() const { return name_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  WriteStatus fail(const char* what, int err);
+
+  int fd_ = -1;
+  bool ownsFd_ = false;
+  bool temporary_ = false;
+  std::string name_;
+  std::string target_;  // the file the temporary one replaces
+  std::string error_;
+  unsigned mode_ = 0;  // permissions the finished file gets
+};
+
+// Ignores SIGPIPE (a closed pipe shows up as EPIPE instead) and SIGXFSZ (a
+// file-size limit shows up as EFBIG), and installs the handlers that remove
+// a pending temporary output file on SIGINT, SIGTERM and SIGHUP.
+void install_signal_handlers();
+
+}  // namespace cmg290::cli

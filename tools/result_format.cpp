@@ -1,0 +1,343 @@
+#include "result_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cmg290::cli {
+
+namespace {
+
+constexpr int kLowestStatus = kStatusShortLine;
+constexpr int kHighestStatus = 9;
+constexpr std::size_t kUnknownSlot = kHighestStatus - kLowestStatus + 1;
+
+// Field widths of the fixed-width format; a wider value pushes the rest of
+// its line to the right rather than being cut.
+constexpr std::size_t kLineWidth = 10;
+constexpr std::size_t kStatusWidth = 2;
+constexpr std::size_t kCmgWidth = 5;
+constexpr std::size_t kMotorWidth = 6;
+constexpr std::size_t kCognitiveWidth = 4;
+constexpr std::size_t kAgeWidth = 5;
+
+char* put(char* out, std::string_view s) {
+  std::memcpy(out, s.data(), s.size());
+  return out + s.size();
+}
+
+char* put_blanks(char* out, std::size_t n) {
+  std::memset(out, ' ', n);
+  return out + n;
+}
+
+char* put_int(char* out, std::int64_t v) {
+  char digits[24];
+  char* p = digits + sizeof digits;
+  std::uint64_t u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  do {
+    *--p = static_cast<char>('0' + u % 10);
+    u /= 10;
+  } while (u != 0);
+  if (v < 0) *--p = '-';
+  return put(out, std::string_view(p, static_cast<std::size_t>(digits + sizeof digits - p)));
+}
+
+char* put_right(char* out, std::string_view s, std::size_t width) {
+  if (s.size() < width) out = put_blanks(out, width - s.size());
+  return put(out, s);
+}
+
+char* put_int_right(char* out, std::int64_t v, std::size_t width) {
+  char buf[24];
+  const std::size_t n = static_cast<std::size_t>(put_int(buf, v) - buf);
+  return put_right(out, std::string_view(buf, n), width);
+}
+
+// A result text without its surrounding blanks (" 0.0" -> "0.0", "     " -> "").
+template <std::size_t N>
+std::string_view trimmed(const char (&text)[N]) {
+  std::string_view s(text, strnlen(text, N));
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+template <std::size_t N>
+std::string_view raw(const char (&text)[N]) {
+  return std::string_view(text, strnlen(text, N));
+}
+
+bool csv_needs_quotes(std::string_view s) {
+  return s.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+// Writes the characters of s with every double quote doubled.
+char* put_csv_escaped(char* out, std::string_view s) {
+  for (char c : s) {
+    if (c == '"') *out++ = '"';
+    *out++ = c;
+  }
+  return out;
+}
+
+// Writes s as the inside of a JSON string. Bytes outside ASCII are written
+// as \u0080 to \u00ff, so any byte sequence gives valid JSON and the bytes
+// can be recovered by reading the text as Latin-1.
+char* put_json_escaped(char* out, std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      *out++ = '\\';
+      *out++ = static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x80) {
+      *out++ = static_cast<char>(c);
+    } else if (c == '\n') {
+      out = put(out, "\\n");
+    } else if (c == '\r') {
+      out = put(out, "\\r");
+    } else if (c == '\t') {
+      out = put(out, "\\t");
+    } else {
+      out = put(out, "\\u00");
+      *out++ = kHex[c >> 4];
+      *out++ = kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string csv_cell(std::string_view s) {
+  if (!csv_needs_quotes(s)) return std::string(s);
+  std::string cell(2 * s.size() + 2, '\0');
+  char* p = cell.data();
+  *p++ = '"';
+  p = put_csv_escaped(p, s);
+  *p++ = '"';
+  cell.resize(static_cast<std::size_t>(p - cell.data()));
+  return cell;
+}
+
+std::string json_string(std::string_view s) {
+  std::string text(6 * s.size() + 2, '\0');
+  char* p = text.data();
+  *p++ = '"';
+  p = put_json_escaped(p, s);
+  *p++ = '"';
+  text.resize(static_cast<std::size_t>(p - text.data()));
+  return text;
+}
+
+// The motor score text as a JSON number: the grouper writes a single-digit
+// sum with nothing before the point (".7", "-.7"), which JSON does not allow.
+char* put_json_number(char* out, std::string_view motor) {
+  if (motor.empty()) return put(out, "0");
+  if (motor.front() == '-') {
+    *out++ = '-';
+    motor.remove_prefix(1);
+  }
+  if (!motor.empty() && motor.front() == '.') *out++ = '0';
+  return put(out, motor);
+}
+
+}  // namespace
+
+cmg290::Result ungrouped_result(int status) {
+  cmg290::Result r{};
+  r.status = status;
+  std::memcpy(r.cmg, "     ", 6);
+  std::memcpy(r.motorScore, " 0.0", 5);
+  std::memcpy(r.tableVersion, "    ", 5);
+  std::memcpy(r.grouperVersion, cmg290::kGrouperVersion.data(), cmg290::kGrouperVersion.size());
+  r.grouperVersion[cmg290::kGrouperVersion.size()] = '\0';
+  return r;
+}
+
+const char* describe_status(int status) {
+  if (status == kStatusShortLine) return "line shorter than 1251 characters";
+  return cmg290::status_text(status);
+}
+
+RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
+  std::size_t nameWidth = 0;
+  for (const std::string& f : layout_.files) nameWidth = std::max(nameWidth, f.size());
+  for (const std::string& f : layout_.files) {
+    switch (layout_.format) {
+      case Format::Csv:
+        fileCells_.push_back(csv_cell(f));
+        break;
+      case Format::Jsonl:
+        fileCells_.push_back(json_string(f));
+        break;
+      case Format::Fixed:
+        fileCells_.push_back(f + std::string(nameWidth - f.size(), ' '));
+        break;
+    }
+  }
+  for (int s = kLowestStatus; s <= kHighestStatus + 1; ++s) {
+    const char* text = s <= kHighestStatus ? describe_status(s) : "unknown status";
+    switch (layout_.format) {
+      case Format::Csv:
+        descriptions_.push_back(csv_cell(text));
+        break;
+      case Format::Jsonl:
+        descriptions_.push_back(json_string(text));
+        break;
+      case Format::Fixed:
+        descriptions_.push_back(text);
+        break;
+    }
+  }
+  std::size_t longestFile = 0;
+  for (const std::string& c : fileCells_) longestFile = std::max(longestFile, c.size());
+  std::size_t longestDescription = 0;
+  for (const std::string& d : descriptions_) {
+    longestDescription = std::max(longestDescription, d.size());
+  }
+  // Fixed parts (keys, numbers of at most 20 characters, result texts) fit
+  // in 256 bytes; an escaped id takes at most six bytes per character.
+  maxRow_ = longestFile + longestDescription + 6 * layout_.idLength + 256;
+}
+
+const std::string& RowFormatter::description(int status) const {
+  if (status < kLowestStatus || status > kHighestStatus) return descriptions_[kUnknownSlot];
+  return descriptions_[static_cast<std::size_t>(status - kLowestStatus)];
+}
+
+std::string RowFormatter::header() const {
+  if (layout_.format != Format::Csv) return {};
+  std::string h;
+  if (!layout_.files.empty()) h += "file,";
+  h += "line,";
+  if (layout_.withId) h += "id,";
+  h += "status,description,cmg,motor_score,cognitive_score,age,table_version,grouper_version\n";
+  return h;
+}
+
+char* RowFormatter::write_row(char* out, std::size_t file, std::int64_t line,
+                              std::string_view record, const cmg290::Result& result) const {
+  std::string_view id;
+  if (layout_.withId) {
+    // Positions past the end of a short line read as blanks, as in grouping;
+    // the blanks are added by the writers below.
+    if (record.size() > layout_.idStart) {
+      id = record.substr(layout_.idStart, layout_.idLength);
+    }
+  }
+  switch (layout_.format) {
+    case Format::Csv:
+      return write_csv(out, file, line, id, result);
+    case Format::Jsonl:
+      return write_jsonl(out, file, line, id, result);
+    case Format::Fixed:
+      return write_fixed(out, file, line, id, result);
+  }
+  return out;
+}
+
+char* RowFormatter::write_csv(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                              const cmg290::Result& r) const {
+  if (!fileCells_.empty()) {
+    out = put(out, fileCells_[file]);
+    *out++ = ',';
+  }
+  out = put_int(out, line);
+  *out++ = ',';
+  if (layout_.withId) {
+    const bool quote = csv_needs_quotes(id);
+    if (quote) *out++ = '"';
+    out = put_csv_escaped(out, id);
+    out = put_blanks(out, layout_.idLength - id.size());
+    if (quote) *out++ = '"';
+    *out++ = ',';
+  }
+  out = put_int(out, r.status);
+  *out++ = ',';
+  out = put(out, description(r.status));
+  *out++ = ',';
+  out = put(out, trimmed(r.cmg));
+  *out++ = ',';
+  out = put(out, trimmed(r.motorScore));
+  *out++ = ',';
+  out = put_int(out, r.cognitiveScore);
+  *out++ = ',';
+  out = put_int(out, r.age);
+  *out++ = ',';
+  out = put(out, trimmed(r.tableVersion));
+  *out++ = ',';
+  out = put(out, trimmed(r.grouperVersion));
+  *out++ = '\n';
+  return out;
+}
+
+char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                                const cmg290::Result& r) const {
+  *out++ = '{';
+  if (!fileCells_.empty()) {
+    out = put(out, "\"file\":");
+    out = put(out, fileCells_[file]);
+    *out++ = ',';
+  }
+  out = put(out, "\"line\":");
+  out = put_int(out, line);
+  if (layout_.withId) {
+    out = put(out, ",\"id\":\"");
+    out = put_json_escaped(out, id);
+    out = put_blanks(out, layout_.idLength - id.size());
+    *out++ = '"';
+  }
+  out = put(out, ",\"status\":");
+  out = put_int(out, r.status);
+  out = put(out, ",\"description\":");
+  out = put(out, description(r.status));
+  out = put(out, ",\"cmg\":\"");
+  out = put(out, trimmed(r.cmg));
+  out = put(out, "\",\"motor_score\":");
+  out = put_json_number(out, trimmed(r.motorScore));
+  out = put(out, ",\"cognitive_score\":");
+  out = put_int(out, r.cognitiveScore);
+  out = put(out, ",\"age\":");
+  out = put_int(out, r.age);
+  out = put(out, ",\"table_version\":\"");
+  out = put(out, trimmed(r.tableVersion));
+  out = put(out, "\",\"grouper_version\":\"");
+  out = put(out, trimmed(r.grouperVersion));
+  out = put(out, "\"}\n");
+  return out;
+}
+
+char* RowFormatter::write_fixed(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                                const cmg290::Result& r) const {
+  if (!fileCells_.empty()) {
+    out = put(out, fileCells_[file]);
+    *out++ = ' ';
+  }
+  out = put_int_right(out, line, kLineWidth);
+  *out++ = ' ';
+  if (layout_.withId) {
+    out = put(out, id);
+    out = put_blanks(out, layout_.idLength - id.size());
+    *out++ = ' ';
+  }
+  out = put_int_right(out, r.status, kStatusWidth);
+  *out++ = ' ';
+  const std::string_view cmg = raw(r.cmg);
+  out = put(out, cmg);
+  if (cmg.size() < kCmgWidth) out = put_blanks(out, kCmgWidth - cmg.size());
+  *out++ = ' ';
+  out = put_right(out, trimmed(r.motorScore), kMotorWidth);
+  *out++ = ' ';
+  out = put_int_right(out, r.cognitiveScore, kCognitiveWidth);
+  *out++ = ' ';
+  out = put_int_right(out, r.age, kAgeWidth);
+  *out++ = ' ';
+  out = put(out, raw(r.tableVersion));
+  *out++ = ' ';
+  out = put(out, raw(r.grouperVersion));
+  *out++ = ' ';
+  out = put(out, description(r.status));
+  *out++ = '\n';
+  return out;
+}
+
+}  // namespace cmg290::cli

@@ -1,0 +1,70 @@
+// Turns one grouping result into one output line: CSV, JSON Lines or
+// fixed-width text. Rows are written into a caller's buffer without any
+// allocation, since this runs once per record on the worker threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cmg290/cmg290.h"
+
+namespace cmg290::cli {
+
+enum class Format { Csv, Jsonl, Fixed };
+
+// Status given to a line that --strict rejects for being shorter than a
+// record; the grouper's own codes are 0 to 9.
+inline constexpr int kStatusShortLine = -1;
+
+// A result with the values the grouper resets its outputs to, for lines that
+// are rejected without being grouped.
+cmg290::Result ungrouped_result(int status);
+
+// Description of a status code, including kStatusShortLine.
+const char* describe_status(int status);
+
+struct RowLayout {
+  Format format = Format::Csv;
+  // Input names for a leading file column; empty for a single input, which
+  // needs no such column.
+  std::vector<std::string> files;
+  bool withId = false;
+  std::size_t idStart = 0;  // 0-based
+  std::size_t idLength = 0;
+};
+
+class RowFormatter {
+ public:
+  explicit RowFormatter(RowLayout layout);
+
+  // The CSV header line; empty for the other formats.
+  std::string header() const;
+
+  // Upper bound of the bytes write_row() produces for any record.
+  std::size_t max_row_size() const { return maxRow_; }
+
+  // Writes the line for record `record` (the line without its end) of input
+  // `file`, line number `line`, and returns the end of what was written.
+  // `out` must have room for max_row_size() bytes.
+  char* write_row(char* out, std::size_t file, std::int64_t line, std::string_view record,
+                  const cmg290::Result& result) const;
+
+ private:
+  char* write_csv(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                  const cmg290::Result& r) const;
+  char* write_jsonl(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                    const cmg290::Result& r) const;
+  char* write_fixed(char* out, std::size_t file, std::int64_t line, std::string_view id,
+                    const cmg290::Result& r) const;
+  const std::string& description(int status) const;
+
+  RowLayout layout_;
+  std::vector<std::string> fileCells_;     // names, quoted or padded for the format
+  std::vector<std::string> descriptions_;  // per status -1 .. 9, then unknown
+  std::size_t maxRow_ = 0;
+};
+
+}  // namespace cmg290::cli

@@ -51,8 +51,16 @@ cluster_start() {
   sharedir=$("$PG_CONFIG" --sharedir)
   pkglibdir=$("$PG_CONFIG" --pkglibdir)
 
-  CLUSTER_TMP=$(mktemp -d "${TMPDIR:-/tmp}/cmg290-pg.XXXXXX")
+  # The server user must reach everything under the folder: as root, the
+  # folder goes into /tmp whatever TMPDIR says.
+  local base=${TMPDIR:-/tmp}
+  if [ "$(id -u)" -eq 0 ]; then base=/tmp; fi
+  umask 022
+  CLUSTER_TMP=$(mktemp -d "$base/cmg290-pg.XXXXXX")
   chmod 755 "$CLUSTER_TMP"
+  # The port only names the socket file; a port of its own per cluster keeps
+  # concurrent clusters from probing each other's shared memory keys.
+  CLUSTER_PORT=$((20000 + RANDOM % 20000))
   stage=$CLUSTER_TMP/install
   run=$CLUSTER_TMP/run
 
@@ -80,7 +88,7 @@ cluster_start() {
   {
     echo "listen_addresses = ''"
     echo "unix_socket_directories = '$run/socket'"
-    echo "port = 5432"
+    echo "port = $CLUSTER_PORT"
     echo "fsync = off"
     local setting
     for setting in "$@"; do echo "$setting"; done
@@ -91,7 +99,7 @@ cluster_start() {
     return 1
   fi
 
-  export PGHOST=$run/socket PGPORT=5432 PGUSER=cmg290
+  export PGHOST=$run/socket PGPORT=$CLUSTER_PORT PGUSER=cmg290
   unset PGDATABASE PGSERVICE PGPASSWORD
 }
 

@@ -35,9 +35,10 @@ if [ ! -f "$BUILD_DIR/pg/cmg290.so" ]; then
   exit 2
 fi
 
-# shellcheck source=../pg/test/cluster.sh
+# shellcheck source=pg/test/cluster.sh
 source "$root/pg/test/cluster.sh"
 trap cluster_stop EXIT
+trap "exit 1" INT TERM
 cluster_start "shared_buffers = '2GB'" "max_worker_processes = 8" "max_parallel_workers = 8" \
   "max_parallel_workers_per_gather = 2" "jit = off"
 psql=("$("$PG_CONFIG" --bindir)/psql" -X -q -v ON_ERROR_STOP=1 -d postgres)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Throwaway PostgreSQL cluster with the cmg290 extension, for the regression
 # tests and the benchmark. Sourced by bash scripts; needs PG_CONFIG, CMAKE and
 # BUILD_DIR (a build tree in which the extension is built).

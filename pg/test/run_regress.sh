@@ -26,9 +26,11 @@ done
 : "${BUILD_DIR:?--build-dir missing}" "${PG_CONFIG:?--pg-config missing}"
 : "${CMAKE:?--cmake missing}" "${EXPECTED:?--expected missing}" "${SAMPLES:?--samples missing}"
 
-# shellcheck source=cluster.sh
+# shellcheck source=pg/test/cluster.sh
 source "$here/cluster.sh"
 trap cluster_stop EXIT
+trap "exit 1" INT TERM
+# shellcheck disable=SC2119 # no extra server settings
 cluster_start
 export PGCLIENTENCODING=SQL_ASCII
 

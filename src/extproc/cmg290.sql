@@ -1,6 +1,6 @@
 -- Declares the case-mix grouper to an Oracle database as an external
--- procedure: the library object that names libcmg290.so, the call
--- specification of its entry callcmg290, and a PL/SQL function that calls it
+-- procedure: the library object that names libcmg290.so, the PL/SQL
+-- declaration of its entry callcmg290, and a PL/SQL function that calls it
 -- with output buffers of known size.
 --
 -- Run in SQL*Plus (or SQLcl) as the schema that is to own the functions; it

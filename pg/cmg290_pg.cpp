@@ -15,7 +15,7 @@ extern "C" {
 #include "utils/numeric.h"
 }
 
-#include <cstring>
+#include <string_view>
 
 #include "cmg290/cmg290.h"
 

@@ -575,47 +575,41 @@ bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_
 
 void print_summary(const Tally& t, std::size_t files, double seconds) {
   std::string s;
-  char line[160];
+  char line[200];
   const double rate = seconds > 0 ? static_cast<double>(t.records) / seconds : 0.0;
   std::snprintf(line, sizeof line,
                 "cmg290 group: %s records from %zu input%s in %.3f s (%s records/s)\n",
                 with_commas(t.records).c_str(), files, files == 1 ? "" : "s", seconds,
                 with_commas(static_cast<std::uint64_t>(rate)).c_str());
   s += line;
-  std::snprintf(line, sizeof line, "  grouped      %12s\n  not grouped  %12s\n",
-                with_commas(t.grouped()).c_str(), with_commas(t.records - t.grouped()).c_str());
-  s += line;
+  // One line per count: a label, the count, and a note.
+  auto add = [&](const std::string& label, std::uint64_t count, const char* note) {
+    std::snprintf(line, sizeof line, "  %-12s %12s%s%s\n", label.c_str(),
+                  with_commas(count).c_str(), *note ? "  " : "", note);
+    s += line;
+  };
+  add("grouped", t.grouped(), "");
+  add("not grouped", t.records - t.grouped(), "");
   for (int slot = 0; slot < Tally::kStatusSlots; ++slot) {
     if (t.byStatus[slot] == 0) continue;
-    const int status = slot - 1;
     if (slot == Tally::kStatusSlots - 1) {
-      std::snprintf(line, sizeof line, "  status  ?  %12s  other codes\n",
-                    with_commas(t.byStatus[slot]).c_str());
+      add("status ?", t.byStatus[slot], "other codes");
     } else {
-      std::snprintf(line, sizeof line, "  status %2d  %12s  %s\n", status,
-                    with_commas(t.byStatus[slot]).c_str(), describe_status(status));
+      add("status " + std::to_string(slot - 1), t.byStatus[slot], describe_status(slot - 1));
     }
-    s += line;
   }
   for (int slot = 0; slot < Tally::kTierSlots; ++slot) {
     if (t.byTier[slot] == 0) continue;
-    const char letter = slot < 4 ? static_cast<char>('A' + slot) : '?';
-    std::snprintf(line, sizeof line, "  tier %c     %12s\n", letter,
-                  with_commas(t.byTier[slot]).c_str());
-    s += line;
+    add(std::string("tier ") + (slot < 4 ? static_cast<char>('A' + slot) : '?'), t.byTier[slot],
+        "");
   }
   if (t.shortLines > 0) {
-    std::snprintf(line, sizeof line, "  short lines %11s  fewer than %zu characters%s\n",
-                  with_commas(t.shortLines).c_str(), cmg290::kRecordLength,
-                  t.byStatus[Tally::status_slot(kStatusShortLine)] > 0
-                      ? ", rejected (--strict)"
-                      : ", missing positions read as blanks");
-    s += line;
+    add("short lines", t.shortLines,
+        t.byStatus[Tally::status_slot(kStatusShortLine)] > 0
+            ? "fewer than 1251 characters, rejected (--strict)"
+            : "fewer than 1251 characters, missing positions read as blanks");
   }
-  if (t.empty > 0) {
-    std::snprintf(line, sizeof line, "  empty lines %11s  skipped\n", with_commas(t.empty).c_str());
-    s += line;
-  }
+  if (t.empty > 0) add("empty lines", t.empty, "skipped");
   std::fwrite(s.data(), 1, s.size(), stderr);
 }
 

@@ -1,0 +1,19 @@
+# End-to-end tests of the cmg290 command-line tool (tools/): they run the
+# built binary on files in a scratch folder.
+if(TARGET cmg290_cli)
+  find_package(nlohmann_json 3 REQUIRED)
+  add_executable(cli_tests cli/cli_test.cpp)
+  target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(cli_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
+                                          GTest::gtest_main)
+  target_compile_definitions(cli_tests PRIVATE
+    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
+    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  if(CMG290_SANITIZE)
+    # Sanitizers multiply memory use; the resident-memory bound is checked in
+    # the plain build only.
+    target_compile_definitions(cli_tests PRIVATE CMG290_SANITIZED)
+  endif()
+  add_dependencies(cli_tests cmg290_cli)
+  gtest_discover_tests(cli_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+endif()

@@ -1,0 +1,581 @@
+// End-to-end tests of the cmg290 tool: each runs the built binary through
+// bash in a scratch folder and looks at its output files, standard output,
+// standard error and exit code.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cmg290/cmg290.h"
+#include "record_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cmg290::test::RecordBuilder;
+
+const std::string kTool = CMG290_CLI;
+const std::string kSourceDir = CMG290_SOURCE_DIR;
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void spit(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) nl = text.size();
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+// Reads RFC 4180 CSV: quoted fields may hold commas, quotes (doubled) and
+// line ends; any other byte is taken as it is.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      row.push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      row.push_back(field);
+      field.clear();
+      rows.push_back(row);
+      row.clear();
+    } else {
+      field += c;
+    }
+  }
+  return rows;
+}
+
+// A JSON string decoded back to bytes: the tool writes bytes outside ASCII
+// as \u0080 to \u00ff, which nlohmann returns as two-byte UTF-8.
+std::string latin1_bytes(const std::string& utf8) {
+  std::string bytes;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      bytes += static_cast<char>(c);
+    } else {
+      bytes +=
+          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3f));
+    }
+  }
+  return bytes;
+}
+
+std::string trim(std::string s) {
+  while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// The CSV fields the tool should write for a record, from the library.
+std::vector<std::string> expected_fields(std::int64_t line, const std::string& record) {
+  const cmg290::Result r = cmg290::group(record);
+  return {std::to_string(line),  std::to_string(r.status), cmg290::status_text(r.status),
+          trim(r.cmg),           trim(r.motorScore),       std::to_string(r.cognitiveScore),
+          std::to_string(r.age), trim(r.tableVersion),     trim(r.grouperVersion)};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/cmg290_cli_test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    dir_ = root_ / "w";
+    fs::create_directory(dir_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+  void write(const std::string& name, const std::string& text) const { spit(path(name), text); }
+  std::string read(const std::string& name) const { return slurp(path(name)); }
+
+  // Runs a bash script in the scratch folder, with $T naming the tool.
+  Outcome sh(const std::string& script) const {
+    spit(root_ / "script.sh", "set -u\nT='" + kTool + "'\ncd '" + dir_.string() + "'\n" + script);
+    const std::string cmd = "bash '" + (root_ / "script.sh").string() + "' >'" +
+                            (root_ / "out").string() + "' 2>'" + (root_ / "err").string() + "'";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(root_ / "out"),
+            slurp(root_ / "err")};
+  }
+  Outcome tool(const std::string& args) const { return sh("\"$T\" " + args); }
+
+  std::vector<std::string> files_in_dir() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path root_, dir_;
+};
+
+// The count that the summary on standard error gives for a label
+// ("grouped", "status 9", "tier A", "short lines"), or -1 if it has none.
+long summary_count(const std::string& err, const std::string& label) {
+  const std::string key = "\n  " + label + " ";
+  const std::size_t at = err.find(key);
+  if (at == std::string::npos) return -1;
+  std::string digits;
+  for (std::size_t i = at + key.size(); i < err.size() && err[i] != '\n'; ++i) {
+    if (std::isdigit(static_cast<unsigned char>(err[i]))) {
+      digits += err[i];
+    } else if (!digits.empty() && err[i] != ',') {
+      break;
+    }
+  }
+  return digits.empty() ? -1 : std::stol(digits);
+}
+
+std::string example_records() {
+  return slurp(kSourceDir + "/examples/assessments.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Output formats
+
+TEST_F(CliTest, GoldenOutputsOfTheExampleRecords) {
+  const std::string input = kSourceDir + "/examples/assessments.txt";
+  const std::string golden = kSourceDir + "/tests/cli/golden/";
+  const std::string hint = " differs; if the change is intended, run tests/cli/update_golden.sh";
+  struct Case {
+    std::string args, file;
+  } cases[] = {
+      {"-f csv", "assessments.csv"},
+      {"-f jsonl", "assessments.jsonl"},
+      {"-f fixed --id 1:10", "assessments.fixed"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = tool("group -q " + c.args + " '" + input + "'");
+    EXPECT_EQ(run.code, 1) << c.args << ": the examples hold rejected records\n" << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, slurp(golden + c.file)) << c.file << hint;
+  }
+  const Outcome sample = sh("\"$T\" sample --count 300 --seed 7 | \"$T\" group -q --id 12:10");
+  EXPECT_EQ(sample.out, slurp(golden + "sample_300_seed_7.csv")) << "sample_300_seed_7.csv" << hint;
+}
+
+// Records with every kind of awkward byte in them: the CSV and JSON Lines
+// rows must carry the library's own results and give back the id bytes.
+TEST_F(CliTest, CsvAndJsonLinesCarryTheLibraryResultsForAnyBytes) {
+  std::vector<std::string> records;
+  const std::string awkward[] = {std::string("a,b\"c\\d", 7), std::string("nul\0nul", 7),
+                                 "caf\xe9 \xff\x80", std::string("cr\rtab\t\x01\x7f", 10),
+                                 "  plain   "};
+  for (const std::string& id : awkward) records.push_back(RecordBuilder::valid().at(12, id).str());
+  records.push_back(RecordBuilder::valid().at(700, std::string("\0\xc3\xa9", 3)).str());
+  records.push_back(RecordBuilder::valid().impairment(std::string("\xff\0 01.1", 7)).str());
+  records.push_back(RecordBuilder::valid().at(883, std::string(1, '\0')).str());
+  records.push_back(RecordBuilder::valid().str().substr(0, 15));  // id cut off by the line end
+  std::string input;
+  for (const std::string& r : records) input += r + "\n";
+  const std::string sample = sh("\"$T\" sample -n 2000 -s 3").out;
+  input += sample;
+  for (const std::string& r : lines_of(sample)) records.push_back(r);
+  write("in.txt", input);
+
+  const Outcome csv = tool("group -q --id 12:10 in.txt");
+  const Outcome jsonl = tool("group -q --id 12:10 -f jsonl in.txt");
+  const auto rows = parse_csv(csv.out);
+  const auto jlines = lines_of(jsonl.out);
+  ASSERT_EQ(rows.size(), records.size() + 1);
+  ASSERT_EQ(jlines.size(), records.size());
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"line", "id", "status", "description", "cmg",
+                                               "motor_score", "cognitive_score", "age",
+                                               "table_version", "grouper_version"}));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    std::string id = records[i].size() > 11 ? records[i].substr(11, 10) : "";
+    id.resize(10, ' ');
+    std::vector<std::string> want = expected_fields(static_cast<std::int64_t>(i + 1), records[i]);
+    want.insert(want.begin() + 1, id);
+    ASSERT_EQ(rows[i + 1], want) << "line " << i + 1;
+
+    const nlohmann::json j = nlohmann::json::parse(jlines[i]);  // throws on invalid JSON
+    EXPECT_EQ(j["line"], i + 1);
+    EXPECT_EQ(latin1_bytes(j["id"].get<std::string>()), id) << "line " << i + 1;
+    EXPECT_EQ(j["status"], std::stoi(want[2]));
+    EXPECT_EQ(j["description"], want[3]);
+    EXPECT_EQ(j["cmg"], want[4]);
+    EXPECT_DOUBLE_EQ(j["motor_score"].get<double>(), std::stod(want[5]));
+    EXPECT_EQ(j["cognitive_score"], std::stoi(want[6]));
+    EXPECT_EQ(j["age"], std::stoi(want[7]));
+    EXPECT_EQ(j["table_version"], want[8]);
+    EXPECT_EQ(j["grouper_version"], want[9]);
+  }
+}
+
+TEST_F(CliTest, MotorScoresWithoutALeadingDigitAreValidJson) {
+  // Items of -1 and one of 7 give a sum of 7 tenths, written ".7".
+  RecordBuilder b = RecordBuilder::valid();
+  b.allMotor("-1").motor(1, "-1").motor(9, "04");
+  const cmg290::Result r = cmg290::group(b.str());
+  ASSERT_EQ(r.status, 0);
+  write("in.txt", b.str() + "\n");
+  const Outcome run = tool("group -q -f jsonl in.txt");
+  const nlohmann::json j = nlohmann::json::parse(run.out);
+  EXPECT_DOUBLE_EQ(j["motor_score"].get<double>(), std::stod(r.motorScore));
+}
+
+// ---------------------------------------------------------------------------
+// Reading input
+
+TEST_F(CliTest, LineEndsEmptyLinesAndTheLastLine) {
+  const std::string text = example_records();
+  write("lf.txt", text);
+  const std::string lf = tool("group -q lf.txt").out;
+
+  std::string crlf;
+  for (const std::string& l : lines_of(text)) crlf += l + "\r\n";
+  write("crlf.txt", crlf);
+  EXPECT_EQ(tool("group -q crlf.txt").out, lf) << "CRLF line ends";
+
+  write("noend.txt", text.substr(0, text.size() - 1));
+  EXPECT_EQ(tool("group -q noend.txt").out, lf) << "last line without its line end";
+
+  // Empty lines are skipped but keep their line numbers.
+  const std::string rec = RecordBuilder::valid().str();
+  write("gaps.txt", "\n" + rec + "\n\r\n\n" + rec + "\n");
+  const Outcome gaps = tool("group gaps.txt");
+  const auto rows = parse_csv(gaps.out);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1][0], "2");
+  EXPECT_EQ(rows[2][0], "5");
+  EXPECT_EQ(summary_count(gaps.err, "empty lines"), 3) << gaps.err;
+  EXPECT_EQ(summary_count(gaps.err, "grouped"), 2) << gaps.err;
+  EXPECT_EQ(gaps.code, 0);
+}
+
+TEST_F(CliTest, ShortLinesReadAsBlankFilledOrRejectedWithStrict) {
+  const std::string full = RecordBuilder::valid().comorbid(3, "J38.01^^").str();
+  const std::string cut = trim(full);  // trailing blanks stripped by some other tool
+  ASSERT_LT(cut.size(), cmg290::kRecordLength);
+  write("in.txt", full + "\n" + cut + "\n" + full + "\n");
+
+  const Outcome lenient = tool("group in.txt");
+  EXPECT_EQ(lenient.code, 0);
+  const auto rows = parse_csv(lenient.out);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(std::vector(rows[2].begin() + 1, rows[2].end()),
+            std::vector(rows[1].begin() + 1, rows[1].end()))
+      << "a stripped record groups like the full one";
+  EXPECT_EQ(summary_count(lenient.err, "short lines"), 1) << lenient.err;
+
+  const Outcome strict = tool("group --strict in.txt");
+  EXPECT_EQ(strict.code, 1);
+  const auto srows = parse_csv(strict.out);
+  ASSERT_EQ(srows.size(), 4u);
+  EXPECT_EQ(srows[1], rows[1]);
+  EXPECT_EQ(srows[3][0], "3");
+  EXPECT_EQ(srows[2], (std::vector<std::string>{"2", "-1", "line shorter than 1251 characters", "",
+                                                "0.0", "0", "0", "", "2.90"}));
+  EXPECT_NE(strict.err.find("in.txt:2: line has " + std::to_string(cut.size()) + " characters"),
+            std::string::npos)
+      << strict.err;
+  EXPECT_EQ(summary_count(strict.err, "status -1"), 1) << strict.err;
+  EXPECT_EQ(summary_count(strict.err, "grouped"), 2) << strict.err;
+}
+
+TEST_F(CliTest, EmptyInputStandardInputAndSeveralInputs) {
+  write("empty.txt", "");
+  Outcome run = tool("group empty.txt");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out,
+            "line,status,description,cmg,motor_score,cognitive_score,age,table_version,"
+            "grouper_version\n");
+  EXPECT_EQ(tool("group -q -f jsonl empty.txt").out, "");
+  EXPECT_EQ(tool("group -q -f fixed < empty.txt").out, "");
+
+  write("ex.txt", example_records());
+  const std::string fromFile = tool("group -q -f jsonl ex.txt").out;
+  EXPECT_EQ(tool("group -q -f jsonl < ex.txt").out, fromFile);
+  EXPECT_EQ(sh("cat ex.txt | \"$T\" group -q -f jsonl -").out, fromFile);
+
+  // Several inputs: a file column, line numbers start again in each file.
+  write("one.txt", RecordBuilder::valid().str() + "\n");
+  const auto rows = parse_csv(tool("group -q one.txt ex.txt one.txt").out);
+  ASSERT_EQ(rows.size(), 1u + 1 + 30 + 1);
+  EXPECT_EQ(rows[0][0], "file");
+  EXPECT_EQ(rows[1][0] + ":" + rows[1][1], "one.txt:1");
+  EXPECT_EQ(rows[2][0] + ":" + rows[2][1], "ex.txt:1");
+  EXPECT_EQ(rows[31][0] + ":" + rows[31][1], "ex.txt:30");
+  EXPECT_EQ(rows[32][0] + ":" + rows[32][1], "one.txt:1");
+}
+
+// Enough data for many chunks: the order and the line numbers must not
+// depend on how many threads group it, including the path taken when the
+// results of a chunk of very short lines outgrow their buffer, and a line
+// longer than a whole chunk.
+TEST_F(CliTest, OutputIsTheSameForAnyNumberOfThreads) {
+  const Outcome gen =
+      sh("\"$T\" sample -n 20000 -s 11 > big.txt\n"
+         "yes x | head -n 300000 > tiny.txt\n"
+         "head -n 5 big.txt > long.txt\n"
+         "{ head -c 1251 big.txt; head -c 3000000 /dev/zero | tr '\\0' 7; echo; } >> long.txt\n"
+         "head -n 5 big.txt >> long.txt\n");
+  ASSERT_EQ(gen.code, 0) << gen.err;
+  for (const char* file : {"big.txt", "tiny.txt", "long.txt"}) {
+    const Outcome one = tool(std::string("group -q -j 1 -f fixed ") + file);
+    const Outcome four = tool(std::string("group -q -j 4 -f fixed ") + file);
+    EXPECT_EQ(one.out, four.out) << file;
+    const auto lines = lines_of(one.out);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_EQ(std::stol(lines[i].substr(0, 10)), static_cast<long>(i + 1)) << file;
+    }
+  }
+  const auto big = lines_of(read("big.txt"));
+  EXPECT_EQ(lines_of(tool("group -q -j 4 -f fixed big.txt").out).size(), big.size());
+  // The long line is grouped from its first 1251 characters.
+  const auto rows = parse_csv(tool("group -q -j 3 long.txt").out);
+  ASSERT_EQ(rows.size(), 12u);
+  EXPECT_EQ(rows[6], expected_fields(6, big[0].substr(0, 1251) + std::string(3000000, '7')));
+  EXPECT_EQ(rows[11], expected_fields(11, big[4]));
+}
+
+// ---------------------------------------------------------------------------
+// Failures
+
+TEST_F(CliTest, UnreadableInputIsAFatalErrorNamingTheFile) {
+  write("ex.txt", example_records());
+  fs::create_directory(path("adir"));
+  for (const char* args : {"group nosuch.txt -o out.csv", "group ex.txt nosuch.txt -o out.csv",
+                           "group adir -o out.csv"}) {
+    const Outcome run = tool(args);
+    EXPECT_EQ(run.code, 2) << args;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+    EXPECT_TRUE(run.err.find("nosuch.txt") != std::string::npos ||
+                run.err.find("adir") != std::string::npos)
+        << run.err;
+    EXPECT_EQ(files_in_dir(), (std::vector<std::string>{"adir", "ex.txt"})) << args;
+  }
+}
+
+TEST_F(CliTest, UnwritableOutputIsAFatalErrorLeavingNoFile) {
+  write("ex.txt", example_records());
+  fs::create_directory(path("adir"));
+  for (const char* args : {"group ex.txt -o nosuch/out.csv", "group ex.txt -o adir"}) {
+    const Outcome run = tool(args);
+    EXPECT_EQ(run.code, 2) << args;
+    EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+    const std::string output = std::string(args).substr(std::string("group ex.txt -o ").size());
+    EXPECT_NE(run.err.find(output), std::string::npos) << run.err;
+  }
+  // A device that refuses every write: written in place, never replaced.
+  Outcome full = tool("group ex.txt -o /dev/full");
+  EXPECT_EQ(full.code, 2);
+  EXPECT_NE(full.err.find("/dev/full: No space left on device"), std::string::npos) << full.err;
+  struct stat st;
+  ASSERT_EQ(stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode)) << "/dev/full must stay a device";
+  full = sh("\"$T\" group ex.txt > /dev/full");
+  EXPECT_EQ(full.code, 2);
+  EXPECT_NE(full.err.find("standard output: No space left on device"), std::string::npos);
+
+  // A full disk, played by a file-size limit: the earlier output survives
+  // untouched and no temporary file is left.
+  write("big.txt", sh("\"$T\" sample -n 3000").out);
+  write("out.csv", "earlier results\n");
+  const Outcome limited = sh("ulimit -f 64; \"$T\" group -q big.txt -o out.csv");
+  EXPECT_EQ(limited.code, 2);
+  EXPECT_NE(limited.err.find("cannot write out.csv: File too large"), std::string::npos)
+      << limited.err;
+  EXPECT_EQ(read("out.csv"), "earlier results\n");
+  EXPECT_EQ(files_in_dir(), (std::vector<std::string>{"adir", "big.txt", "ex.txt", "out.csv"}));
+}
+
+TEST_F(CliTest, InterruptedRunLeavesNoFile) {
+  // The tool waits on a pipe that stays open; SIGTERM must remove its
+  // temporary file.
+  const Outcome run =
+      sh("mkfifo ../fifo\n"
+         "\"$T\" group -q -o out.csv < ../fifo & pid=$!\n"
+         "exec 3> ../fifo\n"
+         "for i in $(seq 200); do ls -A | grep -q out.csv && break; sleep 0.05; done\n"
+         "ls -A\n"
+         "kill -TERM $pid; wait $pid; echo \"status $?\"\n"
+         "exec 3>&-\n");
+  EXPECT_NE(run.out.find(".out.csv."), std::string::npos) << "temporary file while running";
+  EXPECT_NE(run.out.find("status 143"), std::string::npos) << run.out;
+  EXPECT_EQ(files_in_dir(), std::vector<std::string>{});
+}
+
+TEST_F(CliTest, ClosedPipeEndsQuietly) {
+  const Outcome run =
+      sh("\"$T\" sample -n 50000 > big.txt\n"
+         "\"$T\" group big.txt | head -n 2; echo \"status ${PIPESTATUS[0]}\"");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(lines_of(run.out).size(), 3u);
+  EXPECT_EQ(lines_of(run.out).back(), "status 0");
+}
+
+// ---------------------------------------------------------------------------
+// Replacing the output
+
+TEST_F(CliTest, OutputFileIsReplacedKeepingItsModeAndLinks) {
+  write("ex.txt", example_records());
+  const std::string expected = tool("group -q ex.txt").out;
+  write("out.csv", "old\n");
+  fs::permissions(path("out.csv"), fs::perms(0640));
+  fs::create_symlink("out.csv", path("link.csv"));
+  EXPECT_EQ(tool("group -q ex.txt -o link.csv").code, 1);
+  EXPECT_TRUE(fs::is_symlink(path("link.csv")));
+  EXPECT_EQ(read("out.csv"), expected);
+  EXPECT_EQ(fs::status(path("out.csv")).permissions(), fs::perms(0640));
+
+  EXPECT_EQ(sh("umask 027; \"$T\" group -q ex.txt -o new.csv").code, 1);
+  EXPECT_EQ(fs::status(path("new.csv")).permissions(), fs::perms(0640));
+  EXPECT_EQ(read("new.csv"), expected);
+}
+
+// ---------------------------------------------------------------------------
+// Exit codes, summary, options
+
+TEST_F(CliTest, ExitCodesSummaryAndOptions) {
+  write("good.txt", RecordBuilder::valid().str() + "\n" + RecordBuilder::valid().str() + "\n");
+  Outcome run = tool("group good.txt");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.err.find("cmg290 group: 2 records from 1 input in"), std::string::npos) << run.err;
+  EXPECT_EQ(summary_count(run.err, "grouped"), 2) << run.err;
+  EXPECT_EQ(summary_count(run.err, "not grouped"), 0) << run.err;
+  EXPECT_EQ(summary_count(run.err, "tier A"), 2) << run.err;
+  EXPECT_EQ(tool("group -q good.txt").err, "");
+
+  write("ex.txt", example_records());
+  run = tool("group -o out.csv ex.txt");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(summary_count(run.err, "status 9"), 1) << run.err;
+
+  for (const char* bad : {"group -f xml good.txt", "group --id 0:5 good.txt",
+                          "group --id 12 good.txt", "group --id 1:2000 good.txt",
+                          "group -j 0 good.txt", "frobnicate", "", "sample", "sample -n x"}) {
+    run = tool(bad);
+    EXPECT_EQ(run.code, 2) << bad;
+    EXPECT_NE(run.err, "") << bad;
+    EXPECT_EQ(run.out, "") << bad;
+  }
+  run = tool("--version");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("2.90"), std::string::npos);
+  run = tool("group --help");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("Exit codes"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Synthetic records
+
+TEST_F(CliTest, SampleRecordsAreReproducibleAndVaried) {
+  const std::string a = tool("sample -n 5000 -s 5").out;
+  EXPECT_EQ(tool("sample --count 5000 --seed 5").out, a);
+  EXPECT_NE(tool("sample -n 5000 -s 6").out, a);
+  const auto records = lines_of(a);
+  ASSERT_EQ(records.size(), 5000u);
+  std::set<std::string> versions;
+  std::set<int> statuses;
+  std::set<char> tiers;
+  int shortLines = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    ASSERT_LE(records[i].size(), cmg290::kRecordLength);
+    if (records[i].size() < cmg290::kRecordLength) ++shortLines;
+    char number[24];
+    std::snprintf(number, sizeof number, "%010zu", i + 1);
+    EXPECT_EQ(records[i].substr(11, 10), number);
+    const cmg290::Result r = cmg290::group(records[i]);
+    statuses.insert(r.status);
+    if (r.status == 0) {
+      versions.insert(r.tableVersion);
+      tiers.insert(r.cmg[0]);
+    }
+  }
+  EXPECT_EQ(versions, (std::set<std::string>{"2.40", "2.50", "2.60", "2.70", "2.82", "2.90"}));
+  EXPECT_EQ(statuses, (std::set<int>{0, 1, 2, 3, 5, 6, 7, 9}));
+  EXPECT_EQ(tiers, (std::set<char>{'A', 'B', 'C', 'D'}));
+  EXPECT_GT(shortLines, 0);
+  EXPECT_LT(shortLines, 100);
+}
+
+#ifndef CMG290_SANITIZED
+// Runs the tool directly and returns its peak resident memory in KiB.
+long peak_memory_kib(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(kTool.c_str()));
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawn(&pid, kTool.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status;
+  struct rusage usage;
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    return -1;
+  }
+  return usage.ru_maxrss;
+}
+
+TEST_F(CliTest, MemoryStaysBoundedWhateverTheInput) {
+  // Results many times larger than their input lines, a line far longer
+  // than a chunk, and a large file of ordinary records.
+  const Outcome made =
+      sh("yes x | head -n 3000000 > tiny.txt\n"
+         "head -c 200000000 /dev/zero | tr '\\0' 7 > long.txt\n"
+         "\"$T\" sample -n 100000 > big.txt\n");
+  ASSERT_EQ(made.code, 0) << made.err;
+  for (const char* file : {"tiny.txt", "long.txt", "big.txt"}) {
+    const long kib = peak_memory_kib(
+        {"group", "-q", "-j", "4", "-f", "jsonl", "--id", "1:1024", "-o", "/dev/null", path(file)});
+    EXPECT_GT(kib, 0) << file;
+    EXPECT_LT(kib, 64 * 1024) << file << ": peak resident memory in KiB";
+  }
+}
+#endif
+
+}  // namespace

@@ -31,6 +31,10 @@ constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kMinChunkBytes = std::size_t{256} << 10;
 constexpr std::size_t kChunkBudget = std::size_t{40} << 20;
 
+// Line ends noted per chunk: enough for a chunk of records, while a chunk of
+// very short lines has the rest of its line ends searched again.
+constexpr std::size_t kNotedLineEnds = 4096;
+
 // Per-line messages (--strict) shown on standard error; the rest are only
 // counted.
 constexpr int kMaxMessages = 20;
@@ -93,6 +97,11 @@ struct Chunk {
   // resumes at resumeAt, whose line number is nextLine.
   std::size_t resumeAt = 0;
   std::int64_t nextLine = 0;
+  std::int64_t firstLine = 0;
+
+  // Offsets of the line ends ('\n') of the first notedLines lines.
+  std::unique_ptr<std::uint32_t[]> lineEnds;
+  std::size_t notedLines = 0;
   bool done = false;
 
   Tally tally;
@@ -100,14 +109,19 @@ struct Chunk {
   int messageCount = 0;
 };
 
-std::size_t count_lines(const char* p, const char* end) {
+// Counts the lines of a chunk and notes where the first of them end, so
+// that grouping need not search for them again.
+std::size_t find_lines(Chunk& c) {
+  const char* const data = c.data.get();
+  const char* const end = data + c.size;
   std::size_t n = 0;
-  while (p < end) {
-    const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-    if (nl == nullptr) break;
-    ++n;
-    p = static_cast<const char*>(nl) + 1;
+  for (const char* p = data; p < end; ++n) {
+    const char* nl =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    if (n < kNotedLineEnds) c.lineEnds[n] = static_cast<std::uint32_t>(nl - data);
+    p = nl + 1;
   }
+  c.notedLines = std::min(n, kNotedLineEnds);
   return n;
 }
 
@@ -180,6 +194,7 @@ class Pipeline {
       // One spare byte for the line end added to an unterminated last line.
       c->data.reset(new char[chunkBytes_ + 1]);
       c->out.reset(new char[outCapacity_]);
+      c->lineEnds.reset(new std::uint32_t[kNotedLineEnds]);
       free_.push_back(c.get());
       chunks_.push_back(std::move(c));
     }
@@ -373,13 +388,13 @@ class Pipeline {
       }
       // Line numbers: each chunk learns where it starts once the chunk
       // before it has counted its lines; counting is quick next to grouping.
-      const std::size_t lines = count_lines(c->data.get(), c->data.get() + c->size);
+      const std::size_t lines = find_lines(*c);
       {
         std::unique_lock lock(m_);
         cvLines_.wait(lock, [&] { return stop_ || lineTurn_ == c->seq; });
         if (stop_) return;
         if (c->firstOfFile) nextLine_ = 1;
-        c->nextLine = nextLine_;
+        c->firstLine = c->nextLine = nextLine_;
         nextLine_ += static_cast<std::int64_t>(lines);
         ++lineTurn_;
         cvLines_.notify_all();
@@ -408,8 +423,11 @@ class Pipeline {
     std::int64_t line = c.nextLine;
     Tally& t = c.tally;
     while (p < end && out <= outLimit) {
+      const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
       const char* nl =
-          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+          index < c.notedLines
+              ? c.data.get() + c.lineEnds[index]
+              : static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       std::size_t len = static_cast<std::size_t>(nl - p);
       if (len > 0 && p[len - 1] == '\r') --len;
       if (len == 0) {

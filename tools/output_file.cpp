@@ -21,6 +21,9 @@ volatile sig_atomic_t gPending = 0;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Written output is handed to the disk in steps of this many bytes.
+constexpr unsigned long long kFlushStep = 8ull << 20;
+
 extern "C" void remove_pending_and_die(int sig) {
   if (gPending) unlink(gPendingPath);
   signal(sig, SIG_DFL);
@@ -149,6 +152,14 @@ WriteStatus OutputFile::write(const char* data, std::size_t size) {
     }
     data += n;
     size -= static_cast<std::size_t>(n);
+    written_ += static_cast<unsigned long long>(n);
+  }
+  if (temporary_ && written_ - flushStarted_ >= kFlushStep) {
+    // Start writing back what we have without waiting for it; errors show
+    // up at the fsync in commit().
+    sync_file_range(fd_, static_cast<off_t>(flushStarted_),
+                    static_cast<off_t>(written_ - flushStarted_), SYNC_FILE_RANGE_WRITE);
+    flushStarted_ = written_;
   }
   return WriteStatus::Ok;
 }

@@ -56,6 +56,10 @@ class OutputFile {
   std::string target_;  // the file the temporary one replaces
   std::string error_;
   unsigned mode_ = 0;  // permissions the finished file gets
+  // Bytes written, and how many of them have been handed to the disk ahead
+  // of commit(), so that its final flush has little left to wait for.
+  unsigned long long written_ = 0;
+  unsigned long long flushStarted_ = 0;
 };
 
 // Ignores SIGPIPE (a closed pipe shows up as EPIPE instead) and SIGXFSZ (a

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Speed of `cmg290 group` end to end, measured against `cat` reading the
+# same file.
+#
+#   bench/cli_bench.sh [BUILD_DIR] [RECORDS]      (defaults: build, 1000000)
+#
+# Writes RECORDS synthetic records of 1251 characters with `cmg290 sample`,
+# reads the file once so that it sits in the page cache, then takes the best
+# of RUNS runs (default 3) of:
+#   cat FILE > /dev/null
+#   cmg290 group FILE -o FILE.csv          (CSV into a file, the main case)
+#   cmg290 group FILE -o /dev/null         (CSV, no disk writes)
+#   cmg290 group -f jsonl FILE -o /dev/null
+# and prints records per second, the ratio to cat and the peak resident
+# memory of the CSV run (when GNU time is installed as /usr/bin/time).
+# THREADS=N passes --threads N; by default the tool uses every core.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+records=${2:-1000000}
+runs=${RUNS:-3}
+tool=$build/tools/cmg290
+threads=()
+if [ -n "${THREADS:-}" ]; then threads=(--threads "$THREADS"); fi
+
+[ -x "$tool" ] || { echo "cli_bench.sh: no tool at $tool; build first" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cmg290_bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+input=$work/records.txt
+
+"$tool" sample --count "$records" --seed 1 -o "$input"
+cat "$input" > /dev/null
+
+# Runs a command $runs times and prints the best wall time in nanoseconds.
+# Exit code 1 of cmg290 group only says that some records were rejected.
+best_ns() {
+  local best=0 start end rc
+  for _ in $(seq "$runs"); do
+    start=$(date +%s%N)
+    rc=0
+    "$@" || rc=$?
+    end=$(date +%s%N)
+    if [ "$rc" -gt 1 ]; then
+      echo "cli_bench.sh: '$*' failed with exit code $rc" >&2
+      exit 2
+    fi
+    if [ "$best" -eq 0 ] || [ $((end - start)) -lt "$best" ]; then best=$((end - start)); fi
+  done
+  echo "$best"
+}
+
+cat_to_null() { cat "$input" > /dev/null; }
+
+cat_ns=$(best_ns cat_to_null)
+csv_ns=$(best_ns "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv")
+null_ns=$(best_ns "$tool" group -q "${threads[@]}" "$input" -o /dev/null)
+jsonl_ns=$(best_ns "$tool" group -q "${threads[@]}" -f jsonl "$input" -o /dev/null)
+
+report() {  # label, nanoseconds
+  awk -v label="$1" -v ns="$2" -v cat="$cat_ns" -v n="$records" 'BEGIN {
+    printf "%-28s %8.3f s  %12.0f records/s  %5.2f x cat\n", label, ns / 1e9, n / (ns / 1e9), ns / cat
+  }'
+}
+
+bytes=$(stat -c %s "$input")
+echo "input: $records records, $((bytes / 1000000)) MB; $(nproc) cores; best of $runs runs"
+awk -v ns="$cat_ns" 'BEGIN { printf "%-28s %8.3f s\n", "cat > /dev/null", ns / 1e9 }'
+report "group to CSV file" "$csv_ns"
+report "group to CSV, /dev/null" "$null_ns"
+report "group to JSON Lines, /dev/null" "$jsonl_ns"
+
+if [ -x /usr/bin/time ]; then
+  rss=$({ /usr/bin/time -f %M "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv" \
+          2>&1 >/dev/null || true; } | tail -n 1)
+  echo "peak resident memory (CSV run): $rss KiB"
+fi

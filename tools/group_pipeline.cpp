@@ -154,11 +154,13 @@ class Progress {
       const int filled = static_cast<int>(part * kWidth);
       for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
       bar[kWidth] = '\0';
-      n = std::snprintf(line, sizeof line, "\r[%s] %3d%%  %s records  %.0f records/s ", bar,
-                        static_cast<int>(part * 100), with_commas(records).c_str(), rate);
+      n = std::snprintf(line, sizeof line, "\r[%s] %3d%%  %s records  %s records/s ", bar,
+                        static_cast<int>(part * 100), with_commas(records).c_str(),
+                        with_commas(static_cast<std::uint64_t>(rate)).c_str());
     } else {
-      n = std::snprintf(line, sizeof line, "\r%s records  %.0f records/s ",
-                        with_commas(records).c_str(), rate);
+      n = std::snprintf(line, sizeof line, "\r%s records  %s records/s ",
+                        with_commas(records).c_str(),
+                        with_commas(static_cast<std::uint64_t>(rate)).c_str());
     }
     if (n > 0) std::fwrite(line, 1, std::min<std::size_t>(n, sizeof line - 1), stderr);
     shown_ = true;

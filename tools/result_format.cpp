@@ -67,6 +67,17 @@ std::string_view raw(const char (&text)[N]) {
   return std::string_view(text, strnlen(text, N));
 }
 
+// Which results the grouping reached for a status: the CMG and the scores
+// only on success; the age from the age check on (status 7 and 9 report
+// it). Results not reached are left empty (null in JSON) instead of showing
+// the grouper's reset values, which could pass for real ones (age 0).
+struct Reached {
+  explicit Reached(int status)
+      : scores(status == 0), age(status == 0 || status == 7 || status == 9) {}
+  bool scores;
+  bool age;
+};
+
 bool csv_needs_quotes(std::string_view s) {
   return s.find_first_of(",\"\r\n") != std::string_view::npos;
 }
@@ -255,13 +266,14 @@ char* RowFormatter::write_csv(char* out, std::size_t file, std::int64_t line, st
   *out++ = ',';
   out = put(out, description(r.status));
   *out++ = ',';
-  out = put(out, trimmed(r.cmg));
+  const Reached reached(r.status);
+  if (reached.scores) out = put(out, trimmed(r.cmg));
   *out++ = ',';
-  out = put(out, trimmed(r.motorScore));
+  if (reached.scores) out = put(out, trimmed(r.motorScore));
   *out++ = ',';
-  out = put_int(out, r.cognitiveScore);
+  if (reached.scores) out = put_int(out, r.cognitiveScore);
   *out++ = ',';
-  out = put_int(out, r.age);
+  if (reached.age) out = put_int(out, r.age);
   *out++ = ',';
   out = put(out, trimmed(r.tableVersion));
   *out++ = ',';
@@ -290,17 +302,28 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, 
   out = put_int(out, r.status);
   out = put(out, ",\"description\":");
   out = put(out, description(r.status));
-  out = put(out, ",\"cmg\":\"");
-  out = put(out, trimmed(r.cmg));
-  out = put(out, "\",\"motor_score\":");
-  out = put_json_number(out, trimmed(r.motorScore));
-  out = put(out, ",\"cognitive_score\":");
-  out = put_int(out, r.cognitiveScore);
+  const Reached reached(r.status);
+  if (reached.scores) {
+    out = put(out, ",\"cmg\":\"");
+    out = put(out, trimmed(r.cmg));
+    out = put(out, "\",\"motor_score\":");
+    out = put_json_number(out, trimmed(r.motorScore));
+    out = put(out, ",\"cognitive_score\":");
+    out = put_int(out, r.cognitiveScore);
+  } else {
+    out = put(out, ",\"cmg\":null,\"motor_score\":null,\"cognitive_score\":null");
+  }
   out = put(out, ",\"age\":");
-  out = put_int(out, r.age);
-  out = put(out, ",\"table_version\":\"");
-  out = put(out, trimmed(r.tableVersion));
-  out = put(out, "\",\"grouper_version\":\"");
+  out = reached.age ? put_int(out, r.age) : put(out, "null");
+  const std::string_view tableVersion = trimmed(r.tableVersion);
+  if (tableVersion.empty()) {
+    out = put(out, ",\"table_version\":null");
+  } else {
+    out = put(out, ",\"table_version\":\"");
+    out = put(out, tableVersion);
+    *out++ = '"';
+  }
+  out = put(out, ",\"grouper_version\":\"");
   out = put(out, trimmed(r.grouperVersion));
   out = put(out, "\"}\n");
   return out;
@@ -321,15 +344,20 @@ char* RowFormatter::write_fixed(char* out, std::size_t file, std::int64_t line, 
   }
   out = put_int_right(out, r.status, kStatusWidth);
   *out++ = ' ';
-  const std::string_view cmg = raw(r.cmg);
-  out = put(out, cmg);
-  if (cmg.size() < kCmgWidth) out = put_blanks(out, kCmgWidth - cmg.size());
+  const Reached reached(r.status);
+  if (reached.scores) {
+    const std::string_view cmg = raw(r.cmg);
+    out = put(out, cmg);
+    if (cmg.size() < kCmgWidth) out = put_blanks(out, kCmgWidth - cmg.size());
+    *out++ = ' ';
+    out = put_right(out, trimmed(r.motorScore), kMotorWidth);
+    *out++ = ' ';
+    out = put_int_right(out, r.cognitiveScore, kCognitiveWidth);
+  } else {
+    out = put_blanks(out, kCmgWidth + 1 + kMotorWidth + 1 + kCognitiveWidth);
+  }
   *out++ = ' ';
-  out = put_right(out, trimmed(r.motorScore), kMotorWidth);
-  *out++ = ' ';
-  out = put_int_right(out, r.cognitiveScore, kCognitiveWidth);
-  *out++ = ' ';
-  out = put_int_right(out, r.age, kAgeWidth);
+  out = reached.age ? put_int_right(out, r.age, kAgeWidth) : put_blanks(out, kAgeWidth);
   *out++ = ' ';
   out = put(out, raw(r.tableVersion));
   *out++ = ' ';

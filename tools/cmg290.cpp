@@ -1,6 +1,8 @@
 // cmg290: the command-line tool of the grouper.
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,7 @@
 
 int main(int argc, char** argv) {
   using namespace cmg290::cli;
-  constexpr int kExitUsage = 2;
+  constexpr int kExitFatal = 2;
 
   CLI::App app("cmg290: case-mix grouper for inpatient rehabilitation assessments.", "cmg290");
   app.set_version_flag("--version", std::string("cmg290 ") + CMG290_PROJECT_VERSION + " (grouper " +
@@ -26,12 +28,19 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : kExitUsage;
+    return app.exit(e) == 0 ? 0 : kExitFatal;
   }
 
   install_signal_handlers();
-  for (const Command& c : commands) {
-    if (c.parser->parsed()) return c.run();
+  try {
+    for (const Command& c : commands) {
+      if (c.parser->parsed()) return c.run();
+    }
+  } catch (const std::exception& e) {
+    // Out of memory or no thread to be had: the stack is unwound on the
+    // way here, which removes a pending temporary output file.
+    std::fprintf(stderr, "cmg290: %s\n", e.what());
+    return kExitFatal;
   }
-  return kExitUsage;
+  return kExitFatal;
 }

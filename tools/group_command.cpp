@@ -31,10 +31,10 @@ std::string check_id_range(const std::string& text) {
   std::size_t start = 0, length = 0;
   if (colon == std::string::npos || !parse_size(std::string_view(text).substr(0, colon), start) ||
       !parse_size(std::string_view(text).substr(colon + 1), length)) {
-    return "--id wants START:LENGTH, two numbers, as in 12:10";
+    return "wants START:LENGTH, two numbers, as in 12:10";
   }
   if (start < 1 || length < 1 || length > kMaxIdLength || start - 1 + length > kMaxIdEnd) {
-    return "--id START:LENGTH needs START 1 or more, LENGTH 1 to " + std::to_string(kMaxIdLength) +
+    return "wants START 1 or more, LENGTH 1 to " + std::to_string(kMaxIdLength) +
            ", and an end no later than position " + std::to_string(kMaxIdEnd);
   }
   return {};

@@ -75,6 +75,8 @@ struct Input {
   bool owned = false;
   bool regular = false;
   std::uint64_t size = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
 
   ~Input() {
     if (owned) close(fd);
@@ -210,16 +212,26 @@ class Pipeline {
       error_ = std::string("cannot start: ") + std::strerror(err);
       return Outcome::Failed;
     }
-    std::thread reader([this] { read_all(); });
+    std::thread reader;
     std::vector<std::thread> workers;
-    for (unsigned i = 0; i < options_.threads; ++i) workers.emplace_back([this] { work(); });
+    auto finish = [&] {
+      if (reader.joinable()) reader.join();
+      for (std::thread& w : workers) w.join();
+      close(wake_[0]);
+      close(wake_[1]);
+    };
+    try {
+      reader = std::thread([this] { read_all(); });
+      for (unsigned i = 0; i < options_.threads; ++i) workers.emplace_back([this] { work(); });
+    } catch (...) {
+      stop();
+      finish();
+      throw;
+    }
 
     Outcome outcome = write_all();
     if (outcome != Outcome::Done) stop();
-    reader.join();
-    for (std::thread& w : workers) w.join();
-    close(wake_[0]);
-    close(wake_[1]);
+    finish();
     if (outcome == Outcome::Done && !error_.empty()) outcome = Outcome::Failed;
     return outcome;
   }
@@ -585,6 +597,8 @@ bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_
     }
     if (S_ISREG(st.st_mode)) {
       in->regular = true;
+      in->device = st.st_dev;
+      in->inode = st.st_ino;
       in->size = static_cast<std::uint64_t>(st.st_size);
       posix_fadvise(in->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
@@ -655,6 +669,20 @@ int run_group(const GroupOptions& options) {
   layout.idStart = options.idStart;
   layout.idLength = options.idLength;
   const RowFormatter formatter(std::move(layout));
+
+  // Standard output appended to one of the inputs (`>> in.txt`) would have
+  // the run read its own results without end. A file named with -o is
+  // safe: it is replaced only at the end.
+  struct stat st;
+  if ((options.output.empty() || options.output == "-") && fstat(STDOUT_FILENO, &st) == 0 &&
+      S_ISREG(st.st_mode)) {
+    for (const auto& in : inputs) {
+      if (in->regular && in->device == st.st_dev && in->inode == st.st_ino) {
+        std::fprintf(stderr, "cmg290: input %s is also standard output\n", in->name.c_str());
+        return kExitFatal;
+      }
+    }
+  }
 
   OutputFile output;
   if (!output.open(options.output)) {

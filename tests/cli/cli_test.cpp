@@ -435,6 +435,12 @@ TEST_F(CliTest, UnwritableOutputIsAFatalErrorLeavingNoFile) {
   EXPECT_EQ(full.code, 2);
   EXPECT_NE(full.err.find("standard output: No space left on device"), std::string::npos);
 
+  // Appending to an input would feed the results back in without end.
+  const Outcome loop = sh("\"$T\" group ex.txt >> ex.txt");
+  EXPECT_EQ(loop.code, 2);
+  EXPECT_EQ(loop.err, "cmg290: input ex.txt is also standard output\n");
+  EXPECT_EQ(read("ex.txt"), example_records());
+
   // A full disk, played by a file-size limit: the earlier output survives
   // untouched and no temporary file is left.
   write("big.txt", sh("\"$T\" sample -n 3000").out);

@@ -74,9 +74,8 @@ cmg290::detail::ComorbidCodeList list_25_codes() {
   cmg290::detail::Fields f;
   const std::string r = record_25_codes();
   cmg290::detail::extract_fields(r.data(), r.size(), f);
-  cmg290::detail::ComorbidCodeList list;
-  cmg290::detail::build_comorbid_list(f, list);
-  return list;
+  cmg290::detail::build_comorbid_list(f);
+  return f.comorbid;
 }
 
 void BM_Tier290_25_codes_indexed(benchmark::State& state) {

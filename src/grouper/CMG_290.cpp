@@ -59,9 +59,8 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const int cmgRow = find_cmg_row(ric, motor, cognitive, age);
 
-  ComorbidCodeList codes;
-  build_comorbid_list(f, codes);
-  out.cmgResult[0] = tier_letter(version, ric, codes);
+  build_comorbid_list(f);
+  out.cmgResult[0] = tier_letter(version, ric, f.comorbid);
   out.cmgResult[1] = '\0';
   if (cmgRow != 0) std::strcat(out.cmgResult, CMG[cmgRow]);
   return 0;

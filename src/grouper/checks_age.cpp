@@ -26,10 +26,7 @@ constexpr std::int64_t kEarliestVersionDate = 20100701;
 
 // Converts characters [from, from+n) of a date text on their own.
 int date_part(const char* date, int from, int n) {
-  char part[5];
-  std::memcpy(part, date + from, n);
-  part[n] = '\0';
-  return to_int(part);
+  return static_cast<int>(to_long_n(date + from, n));
 }
 
 }  // namespace

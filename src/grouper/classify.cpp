@@ -64,7 +64,7 @@ int find_impairment_row(const char* key) {
 int motor_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kMotorItems; ++k) {
-    int value = to_int(f.motor[k]);
+    int value = item_value(f.motor[k]);
     if (value == 0) value = k == kBladderItem ? 2 : 1;
     sum += value * kMotorWeight[k];
   }
@@ -93,7 +93,7 @@ void motor_text(int motorSum, char* out) {
 int cognitive_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kCognitiveItems; ++k) {
-    const int value = to_int(f.cognitive[k]);
+    const int value = item_value(f.cognitive[k]);
     sum += value == 0 ? 1 : value;
   }
   return sum;

@@ -16,16 +16,23 @@ constexpr bool is_c_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-constexpr std::int64_t to_long(const char* text) {
-  while (is_c_space(*text)) ++text;
+// Converts at most the first n characters of text (fewer when a zero byte
+// comes first), as if they were copied out and terminated.
+constexpr std::int64_t to_long_n(const char* text, int n) {
+  int i = 0;
+  while (i < n && is_c_space(text[i])) ++i;
   bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   std::int64_t value = 0;
   constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 10 - 9;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (value < kLimit) value = value * 10 + (*text - '0');
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < kLimit) value = value * 10 + (text[i] - '0');
   }
   return negative ? -value : value;
+}
+
+constexpr std::int64_t to_long(const char* text) {
+  return to_long_n(text, std::numeric_limits<int>::max());
 }
 
 constexpr int to_int(const char* text) {
@@ -33,6 +40,21 @@ constexpr int to_int(const char* text) {
   if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
   if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
   return static_cast<int>(v);
+}
+
+constexpr bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// to_int for a text of two characters and its terminator, such as a motor
+// or cognitive item, without the loops.
+constexpr int item_value(const char (&item)[3]) {
+  const char a = item[0], b = item[1];
+  if (is_digit(a)) return is_digit(b) ? (a - '0') * 10 + (b - '0') : a - '0';
+  if (a == '-') return is_digit(b) ? -(b - '0') : 0;
+  if (a == '+') return is_digit(b) ? b - '0' : 0;
+  if (is_c_space(a)) return is_digit(b) ? b - '0' : 0;
+  return 0;
 }
 
 }  // namespace cmg290::detail

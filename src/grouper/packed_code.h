@@ -1,8 +1,11 @@
-// A code text of up to eight characters packed into one 64-bit word, so
-// that two codes are equal as whole texts exactly when their words are.
+// A code text of up to eight characters packed into one 64-bit word (first
+// character in the lowest byte), so that two codes are
+// equal as whole texts exactly when their words are.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace cmg290::detail {
 
@@ -15,6 +18,22 @@ constexpr std::uint64_t pack_code(const char* text) {
     word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
   }
   return word;
+}
+
+// pack_code for a nine-byte cell: one eight-byte load, cut at the first
+// zero byte.
+inline std::uint64_t pack_cell(const char (&cell)[9]) {
+  if constexpr (std::endian::native != std::endian::little) return pack_code(cell);
+  std::uint64_t word;
+  std::memcpy(&word, cell, sizeof word);
+  constexpr std::uint64_t kLow = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  // The lowest flagged byte is the first zero byte (flags above it may be
+  // spurious, flags below it never are).
+  const std::uint64_t zeros = (word - kLow) & ~word & kHigh;
+  if (zeros == 0) return word;
+  const int firstZero = std::countr_zero(zeros) / 8;
+  return firstZero == 0 ? 0 : word & (~std::uint64_t{0} >> (64 - 8 * firstZero));
 }
 
 // Length of a text, counting at most limit characters.

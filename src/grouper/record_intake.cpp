@@ -1,5 +1,6 @@
 #include "record_intake.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -36,17 +37,47 @@ void copy_field(const char* record, std::size_t recordLength, char* dst, int sta
   dst[length] = '\0';
 }
 
+namespace {
+
+// A field of a record known to hold every position read: a copy of fixed
+// length, which the compiler turns into a few moves.
+template <std::size_t Room>
+void copy_whole(const char* record, char (&dst)[Room], int start) {
+  std::memcpy(dst, record + start - 1, Room - 1);
+  dst[Room - 1] = '\0';
+}
+
+}  // namespace
+
 void extract_fields(const char* record, std::size_t n, Fields& f) {
+  if (n >= kRecordLength) {
+    copy_whole(record, f.recordId, 1);
+    copy_whole(record, f.recordKind, 11);
+    copy_whole(record, f.birthDate, 657);
+    copy_whole(record, f.ageDate, 688);
+    copy_whole(record, f.impairmentGroup, 720);
+    for (int k = 0; k < kComorbidSlots; ++k) {
+      copy_whole(record, f.comorbid.cell[k], kComorbidStart[k]);
+    }
+    for (int k = 0; k < kMotorItems; ++k) copy_whole(record, f.motor[k], kMotorStart[k]);
+    for (int k = 0; k < kCognitiveItems; ++k) {
+      copy_whole(record, f.cognitive[k], kCognitiveStart[k]);
+    }
+    copy_whole(record, f.versionDate, 996);
+    return;
+  }
   copy_field(record, n, f.recordId, 1, 10);
   copy_field(record, n, f.recordKind, 11, 1);
   copy_field(record, n, f.birthDate, 657, 8);
   copy_field(record, n, f.ageDate, 688, 8);
   copy_field(record, n, f.impairmentGroup, 720, 9);
-  for (int k = 0; k < kComorbidSlots; ++k)
-    copy_field(record, n, f.comorbid[k], kComorbidStart[k], 8);
+  for (int k = 0; k < kComorbidSlots; ++k) {
+    copy_field(record, n, f.comorbid.cell[k], kComorbidStart[k], 8);
+  }
   for (int k = 0; k < kMotorItems; ++k) copy_field(record, n, f.motor[k], kMotorStart[k], 2);
-  for (int k = 0; k < kCognitiveItems; ++k)
+  for (int k = 0; k < kCognitiveItems; ++k) {
     copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
+  }
   copy_field(record, n, f.versionDate, 996, 8);
 }
 
@@ -58,27 +89,37 @@ void remove_blanks(const char* src, int n, char* dst) {
   dst[j] = '\0';
 }
 
-void trim_code(const char* code, char* out) {
+void trim_code(char* code) {
   std::uint64_t word;
   std::memcpy(&word, code, sizeof word);
   constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
   constexpr std::uint64_t kLow = 0x0101010101010101ULL;
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   if (word == kBlanks) {  // an empty slot, by far the most common
-    out[0] = '\0';
+    code[0] = '\0';
     return;
   }
   const std::uint64_t x = word ^ kBlanks;  // a zero byte where a blank was
-  if (((x - kLow) & ~x & kHigh) == 0) {    // no blank at all
-    std::memcpy(out, code, 8);
-    out[8] = '\0';
+  const std::uint64_t blanks = (x - kLow) & ~x & kHigh;
+  if (blanks == 0) {  // no blank at all
+    code[8] = '\0';
     return;
   }
-  remove_blanks(code, 8, out);
+  if constexpr (std::endian::native == std::endian::little) {
+    // Blanks only at the end: the text ends at the first of them.
+    const int first = std::countr_zero(blanks) / 8;
+    if ((x >> (8 * first)) == 0) {
+      code[first] = '\0';
+      return;
+    }
+  }
+  char work[9];
+  remove_blanks(code, 8, work);
+  std::strcpy(code, work);
 }
 
-void build_comorbid_list(const Fields& f, ComorbidCodeList& list) {
-  for (int k = 0; k < kComorbidSlots; ++k) trim_code(f.comorbid[k], list.cell[k]);
+void build_comorbid_list(Fields& f) {
+  for (auto& cell : f.comorbid.cell) trim_code(cell);
 }
 
 }  // namespace cmg290::detail
@@ -88,7 +129,5 @@ void FillData(char* record, char* destination, int start, int length) {
 }
 
 void Trim_CMRBD(char* code) {
-  char work[9];
-  cmg290::detail::trim_code(code, work);
-  std::strcpy(code, work);
+  cmg290::detail::trim_code(code);
 }

@@ -10,6 +10,11 @@ inline constexpr int kComorbidSlots = 25;
 inline constexpr int kMotorItems = 12;
 inline constexpr int kCognitiveItems = 5;
 
+// 25 cells of up to eight characters: the comorbid codes without blanks.
+struct ComorbidCodeList {
+  char cell[kComorbidSlots][9];
+};
+
 // One text per field: the field's characters followed by a terminator.
 struct Fields {
   char recordId[11];
@@ -17,15 +22,10 @@ struct Fields {
   char birthDate[9];
   char ageDate[9];
   char impairmentGroup[10];
-  char comorbid[kComorbidSlots][9];
+  ComorbidCodeList comorbid;  // the slots as copied; build_comorbid_list trims them
   char motor[kMotorItems][3];
   char cognitive[kCognitiveItems][3];
   char versionDate[9];
-};
-
-// 25 cells of up to eight characters: the comorbid codes without blanks.
-struct ComorbidCodeList {
-  char cell[kComorbidSlots][9];
 };
 
 // Copies positions start .. start+length-1 (1-based) of a record of
@@ -40,11 +40,12 @@ void extract_fields(const char* record, std::size_t recordLength, Fields& fields
 // and terminates it. Every character is looked at, zero bytes included.
 void remove_blanks(const char* src, int n, char* dst);
 
-// Copies the first eight characters of code into out (room 9) without
-// blanks, terminated: the text that Trim_CMRBD leaves in code.
-void trim_code(const char* code, char* out);
+// Removes the blanks from the first eight characters of a nine-byte code
+// in place; what Trim_CMRBD does.
+void trim_code(char* code);
 
-// Fills the list with the 25 comorbid slots, each without blanks.
-void build_comorbid_list(const Fields& fields, ComorbidCodeList& list);
+// Trims the 25 comorbid slots in place, in slot order: fields.comorbid is
+// then the list that the tier search reads.
+void build_comorbid_list(Fields& fields);
 
 }  // namespace cmg290::detail

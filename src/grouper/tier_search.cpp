@@ -44,10 +44,12 @@ constexpr PairRow kRowsPairs[] = {
 #undef ROW
 #undef PAIR
 
-// Every code fits one packed word.
-#define ROW(code, tier, rics) static_assert(bounded_length(code, 9) <= kPackedCodeChars);
-#define PAIR(code1, code2, tier, rics) \
-  static_assert(bounded_length(code1, 9) <= 8 && bounded_length(code2, 9) <= 8);
+// Every code fits one packed word, and none is empty, so empty cells of the
+// record need no lookup.
+#define CODE_FITS(code) \
+  (bounded_length(code, 9) >= 1 && bounded_length(code, 9) <= kPackedCodeChars)
+#define ROW(code, tier, rics) static_assert(CODE_FITS(code));
+#define PAIR(code1, code2, tier, rics) static_assert(CODE_FITS(code1) && CODE_FITS(code2));
 #include "tier/icd240.def"
 #include "tier/icd250.def"
 #include "tier/icd260.def"
@@ -57,6 +59,7 @@ constexpr PairRow kRowsPairs[] = {
 #include "tier/secondary.def"
 #undef ROW
 #undef PAIR
+#undef CODE_FITS
 
 // The exclusion masks cover the RIC numbers 0 to 63; the impairment table
 // yields 01 to 21.
@@ -74,7 +77,7 @@ constexpr auto kIndexPairs = build_pair_index(kRowsPairs, kRowsSecondary);
 
 // The codes a search looks at, packed. The short scan takes cells 1 to 10;
 // the full scan takes cells 1 to 25 and ends before the first cell that
-// begins with "^".
+// begins with "^". Empty cells are left out: they equal no table code.
 struct ScannedCodes {
   std::uint64_t key[kComorbidSlots];
   int count = 0;
@@ -84,7 +87,8 @@ void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out)
   const int cells = fullScan ? kComorbidSlots : 10;
   for (int k = 0; k < cells; ++k) {
     if (fullScan && codes.cell[k][0] == '^') break;
-    out.key[out.count++] = pack_code(codes.cell[k]);
+    const std::uint64_t key = pack_cell(codes.cell[k]);
+    if (key != 0) out.key[out.count++] = key;
   }
 }
 

@@ -3,7 +3,7 @@
 # seeded with the sample records, and prints the executions of each.
 #   scripts/fuzz.sh [BUILD_DIR] [SECONDS_PER_TARGET]
 set -euo pipefail
-build=${1:-build/fuzz}
+build=${1:-build-fuzz}
 seconds=${2:-60}
 total=0
 for target in "$build"/fuzz/fuzz_*; do

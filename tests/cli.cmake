@@ -16,4 +16,12 @@ if(TARGET cmg290_cli)
   endif()
   add_dependencies(cli_tests cmg290_cli)
   gtest_discover_tests(cli_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
+  # The line reader of `cmg290 group` on its own, compiled in from tools/.
+  add_executable(cli_line_reader_tests cli/line_reader_test.cpp
+                                       ${PROJECT_SOURCE_DIR}/tools/line_reader.cpp)
+  target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                                                           ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
+  gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 endif()

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include "line_reader.h"
 #include "output_file.h"
 
 namespace cmg290::cli {
@@ -87,6 +88,7 @@ struct Input {
 struct Chunk {
   std::unique_ptr<char[]> data;  // the lines; the last one ends with '\n'
   std::size_t size = 0;
+  bool cut = false;             // one line longer than a chunk, cut to its head
   std::unique_ptr<char[]> out;  // result rows
   std::size_t outSize = 0;
 
@@ -101,31 +103,13 @@ struct Chunk {
   std::int64_t nextLine = 0;
   std::int64_t firstLine = 0;
 
-  // Offsets of the line ends ('\n') of the first notedLines lines.
-  std::unique_ptr<std::uint32_t[]> lineEnds;
-  std::size_t notedLines = 0;
+  LineIndex lines{kNotedLineEnds};
   bool done = false;
 
   Tally tally;
   std::string messages;
   int messageCount = 0;
 };
-
-// Counts the lines of a chunk and notes where the first of them end, so
-// that grouping need not search for them again.
-std::size_t find_lines(Chunk& c) {
-  const char* const data = c.data.get();
-  const char* const end = data + c.size;
-  std::size_t n = 0;
-  for (const char* p = data; p < end; ++n) {
-    const char* nl =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    if (n < kNotedLineEnds) c.lineEnds[n] = static_cast<std::uint32_t>(nl - data);
-    p = nl + 1;
-  }
-  c.notedLines = std::min(n, kNotedLineEnds);
-  return n;
-}
 
 std::string with_commas(std::uint64_t v) {
   std::string digits = std::to_string(v);
@@ -190,20 +174,23 @@ class Pipeline {
            std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress)
       : options_(options), fmt_(formatter), inputs_(inputs), output_(output), progress_(progress) {
     const std::size_t chunks = options.threads + 3;
-    chunkBytes_ = std::clamp(kChunkBudget / (2 * chunks), kMinChunkBytes, kMaxChunkBytes);
-    keepBytes_ = std::max<std::size_t>(cmg290::kRecordLength, options.idStart + options.idLength);
-    outCapacity_ = chunkBytes_ + fmt_.max_row_size();
+    const std::size_t chunkBytes =
+        std::clamp(kChunkBudget / (2 * chunks), kMinChunkBytes, kMaxChunkBytes);
+    // The head kept of a line longer than a chunk: the record positions and
+    // the id (--id ends within 64 KiB, well inside the smallest chunk).
+    const std::size_t keepBytes =
+        std::max<std::size_t>(cmg290::kRecordLength, options.idStart + options.idLength);
+    cutter_ = std::make_unique<ChunkCutter>(chunkBytes, keepBytes);
+    outCapacity_ = chunkBytes + fmt_.max_row_size();
     for (std::size_t i = 0; i < chunks; ++i) {
       auto c = std::make_unique<Chunk>();
       // One spare byte for the line end added to an unterminated last line.
-      c->data.reset(new char[chunkBytes_ + 1]);
+      c->data.reset(new char[chunkBytes + 1]);
       c->out.reset(new char[outCapacity_]);
-      c->lineEnds.reset(new std::uint32_t[kNotedLineEnds]);
       free_.push_back(c.get());
       chunks_.push_back(std::move(c));
     }
     slots_.assign(chunks, nullptr);
-    carry_.reset(new char[chunkBytes_]);
   }
 
   Outcome run() {
@@ -304,13 +291,25 @@ class Pipeline {
     cvWork_.notify_one();
   }
 
-  // Ends reading after read_some() failed or was stopped; returns false.
-  bool give_up(Chunk* c, const Input& in, ssize_t got) {
-    const int err = errno;
-    if (got == -1) fail("cannot read " + in.name + ": " + std::strerror(err));
-    release(c);
-    return false;
-  }
+  // One input as the cutter's source of bytes, counting what it reads.
+  class InputSource : public ByteSource {
+   public:
+    InputSource(Pipeline& pipeline, const Input& in, std::uint64_t& bytes)
+        : pipeline_(pipeline), in_(in), bytes_(bytes) {}
+    long read(char* buf, std::size_t n) override {
+      const ssize_t got = pipeline_.read_some(in_, buf, n);
+      if (got == -1) error_ = errno;
+      if (got > 0) bytes_ += static_cast<std::uint64_t>(got);
+      return got;
+    }
+    int error() const { return error_; }
+
+   private:
+    Pipeline& pipeline_;
+    const Input& in_;
+    std::uint64_t& bytes_;
+    int error_ = 0;
+  };
 
   void read_all() {
     std::uint64_t bytes = 0;
@@ -328,64 +327,29 @@ class Pipeline {
   // stops.
   bool read_file(std::size_t file, std::uint64_t& bytes) {
     const Input& in = *inputs_[file];
-    std::size_t carry = 0;  // start of a line left over from the previous chunk
-    bool eof = false;
-    bool first = true;
-    while (!eof) {
+    InputSource source(*this, in, bytes);
+    cutter_->reset();
+    for (bool first = true;; first = false) {
       Chunk* c = acquire();
       if (c == nullptr) return false;
-      char* data = c->data.get();
-      std::memcpy(data, carry_.get(), carry);
-      std::size_t fill = carry;
-      carry = 0;
-      while (fill < chunkBytes_ && !eof) {
-        const ssize_t got = read_some(in, data + fill, chunkBytes_ - fill);
-        if (got < 0) return give_up(c, in, got);
-        if (got == 0) eof = true;
-        fill += static_cast<std::size_t>(got);
-        bytes += static_cast<std::uint64_t>(got);
-      }
-      if (fill == 0) {
+      const ChunkFill fill = cutter_->next(c->data.get(), source);
+      if (fill.error != 0) {
+        if (fill.error == -1) fail("cannot read " + in.name + ": " + std::strerror(source.error()));
         release(c);
-        break;
+        return false;
       }
-      if (eof) {
-        if (data[fill - 1] != '\n') data[fill++] = '\n';
-        c->size = fill;
-      } else if (const void* last = memrchr(data, '\n', fill)) {
-        c->size = static_cast<std::size_t>(static_cast<const char*>(last) - data) + 1;
-        carry = fill - c->size;
-        std::memcpy(carry_.get(), data + c->size, carry);
-      } else {
-        // One line longer than a whole chunk. Only its head matters (the
-        // record positions and the id): keep that, skip to the line's end.
-        for (;;) {
-          const ssize_t got = read_some(in, carry_.get(), chunkBytes_);
-          if (got < 0) return give_up(c, in, got);
-          if (got == 0) {
-            eof = true;
-            break;
-          }
-          bytes += static_cast<std::uint64_t>(got);
-          const std::size_t n = static_cast<std::size_t>(got);
-          if (const void* nl = std::memchr(carry_.get(), '\n', n)) {
-            const std::size_t after =
-                static_cast<std::size_t>(static_cast<const char*>(nl) - carry_.get()) + 1;
-            carry = n - after;
-            std::memmove(carry_.get(), carry_.get() + after, carry);
-            break;
-          }
-        }
-        data[keepBytes_] = '\n';
-        c->size = keepBytes_ + 1;
+      if (fill.size == 0) {
+        release(c);
+        return true;
       }
+      c->size = fill.size;
+      c->cut = fill.cut;
       c->file = file;
       c->firstOfFile = first;
-      c->bytesEnd = bytes - carry;
-      first = false;
+      c->bytesEnd = bytes - cutter_->carried();
       submit(c);
+      if (fill.end) return true;
     }
-    return true;
   }
 
   // ---- worker threads ----
@@ -402,7 +366,7 @@ class Pipeline {
       }
       // Line numbers: each chunk learns where it starts once the chunk
       // before it has counted its lines; counting is quick next to grouping.
-      const std::size_t lines = find_lines(*c);
+      const std::size_t lines = c->lines.build(c->data.get(), c->size);
       {
         std::unique_lock lock(m_);
         cvLines_.wait(lock, [&] { return stop_ || lineTurn_ == c->seq; });
@@ -438,16 +402,12 @@ class Pipeline {
     Tally& t = c.tally;
     while (p < end && out <= outLimit) {
       const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
-      const char* nl =
-          index < c.notedLines
-              ? c.data.get() + c.lineEnds[index]
-              : static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      std::size_t len = static_cast<std::size_t>(nl - p);
-      if (len > 0 && p[len - 1] == '\r') --len;
+      const char* nl = c.lines.line_end(c.data.get(), c.size, index, p);
+      const std::string_view record = line_text(p, nl, c.cut);
+      const std::size_t len = record.size();
       if (len == 0) {
         ++t.empty;
       } else {
-        const std::string_view record(p, len);
         ++t.records;
         const bool isShort = len < cmg290::kRecordLength;
         if (isShort) ++t.shortLines;
@@ -544,11 +504,9 @@ class Pipeline {
   OutputFile& output_;
   Progress& progress_;
 
-  std::size_t chunkBytes_ = 0;
-  std::size_t keepBytes_ = 0;
+  std::unique_ptr<ChunkCutter> cutter_;  // used by the reader thread alone
   std::size_t outCapacity_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
-  std::unique_ptr<char[]> carry_;
   int wake_[2] = {-1, -1};
 
   std::mutex m_;

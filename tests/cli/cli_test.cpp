@@ -339,6 +339,21 @@ TEST_F(CliTest, ShortLinesReadAsBlankFilledOrRejectedWithStrict) {
   EXPECT_EQ(summary_count(strict.err, "grouped"), 2) << strict.err;
 }
 
+// A line longer than a whole chunk is grouped from its head as it stands: a
+// carriage return where the head ends is a character of the record, not a
+// line end, so the line is not short, unlike a CRLF line of that head.
+TEST_F(CliTest, HeadOfALongLineKeepsACarriageReturn) {
+  const std::string head = RecordBuilder::valid().str().substr(0, 1250) + "\r";
+  write("in.txt", head + std::string(3000000, '7') + "\n" + head + "\n");
+  const Outcome run = tool("group --strict in.txt");
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), 3u) << run.err;
+  EXPECT_EQ(rows[1], expected_fields(1, head));
+  EXPECT_EQ(rows[1][1], "0");
+  EXPECT_EQ(rows[2][1], "-1");
+  EXPECT_EQ(summary_count(run.err, "short lines"), 1) << run.err;
+}
+
 TEST_F(CliTest, EmptyInputStandardInputAndSeveralInputs) {
   write("empty.txt", "");
   Outcome run = tool("group empty.txt");

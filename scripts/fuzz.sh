@@ -12,6 +12,8 @@ for target in "$build"/fuzz/fuzz_*; do
   corpus="$build/fuzz/corpus/$name"
   mkdir -p "$corpus"
   cp -n "$build"/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
+  # Seeds of one target only, where it has any.
+  cp -n "$build/fuzz/seeds-$name"/* "$corpus"/ 2>/dev/null || true
   log="$build/fuzz/$name.log"
   if ! "$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
       -rss_limit_mb=4096 "$corpus" >"$log" 2>&1; then

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -265,6 +266,80 @@ TEST_F(CliTest, CsvAndJsonLinesCarryTheLibraryResultsForAnyBytes) {
     for (std::size_t k = 0; k < std::size(keys); ++k) {
       EXPECT_TRUE(same_value(j[keys[k]], want[k + 2])) << keys[k] << ", line " << i + 1;
     }
+  }
+}
+
+// Field values no record should hold: the rows carry what the library makes
+// of them, in every format, and the fixed-width columns stay in place for
+// the widest scores.
+TEST_F(CliTest, ImpossibleDatesAndItemsCarryTheLibraryResults) {
+  const std::string records[] = {
+      RecordBuilder::valid().birthDate("19501332").ageDate("20201331").str(),
+      RecordBuilder::valid().versionDate("00000000").str(),
+      RecordBuilder::valid().birthDate("00000000").str(),
+      RecordBuilder::valid().ageDate("00000000").str(),
+      RecordBuilder::valid().allMotor("99").allCognitive("99").str(),
+      RecordBuilder::valid().allMotor("-9").allCognitive("-9").str(),
+      RecordBuilder::valid().allMotor("07").motor(1, "-9").str(),
+  };
+  std::string input;
+  for (const std::string& r : records) input += r + "\n";
+  write("in.txt", input);
+  const Outcome csv = tool("group -q in.txt");
+  EXPECT_EQ(csv.code, 1);
+  const auto rows = parse_csv(csv.out);
+  ASSERT_EQ(rows.size(), std::size(records) + 1);
+  for (std::size_t i = 0; i < std::size(records); ++i) {
+    EXPECT_EQ(rows[i + 1], expected_fields(static_cast<std::int64_t>(i + 1), records[i]));
+  }
+  EXPECT_EQ(rows[3][1] + " " + rows[3][6], "7 2020") << "born in year 0";
+  EXPECT_EQ(rows[5][3] + " " + rows[5][4] + " " + rows[5][5], "A 1188.0 495") << "items of 99";
+  EXPECT_EQ(rows[6][3] + " " + rows[6][4] + " " + rows[6][5], "A -108.0 -45") << "items of -9";
+
+  const auto jlines = lines_of(tool("group -q -f jsonl in.txt").out);
+  ASSERT_EQ(jlines.size(), std::size(records));
+  EXPECT_EQ(nlohmann::json::parse(jlines[4])["motor_score"], 1188.0);
+  EXPECT_EQ(nlohmann::json::parse(jlines[5])["cognitive_score"], -45);
+
+  const auto fixed = lines_of(tool("group -q -f fixed in.txt").out);
+  ASSERT_EQ(fixed.size(), std::size(records));
+  const std::size_t width = fixed[0].rfind(" 2.90 ");
+  for (const std::string& row : fixed) EXPECT_EQ(row.rfind(" 2.90 "), width) << row;
+}
+
+// A file of random bytes: a row for every line that is not empty, each with
+// the library's result for that line, and no crash.
+TEST_F(CliTest, BinaryInputGivesARowPerLine) {
+  std::mt19937 rng(1251);
+  std::string input;
+  for (int k = 0; k < 20; ++k) {
+    for (int i = 0; i < 50000; ++i) input += static_cast<char>(rng());
+    input += "\n" + RecordBuilder::valid().str() + "\r\n";
+  }
+  write("in.bin", input);
+  std::vector<std::string> records;
+  std::vector<std::int64_t> numbers;
+  std::int64_t number = 0;
+  for (std::string line : lines_of(input)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    records.push_back(line);
+    numbers.push_back(number);
+  }
+  const Outcome run = tool("group -j 3 in.bin");
+  EXPECT_EQ(run.code, 1);
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), records.size() + 1);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    ASSERT_EQ(rows[i + 1], expected_fields(numbers[i], records[i])) << "row " << i + 1;
+  }
+  EXPECT_EQ(summary_count(run.err, "grouped"), 20) << run.err;
+  EXPECT_EQ(summary_count(run.err, "empty lines"),
+            number - static_cast<std::int64_t>(records.size()))
+      << run.err;
+  for (const std::string& line : lines_of(tool("group -q -f jsonl in.bin").out)) {
+    ASSERT_TRUE(nlohmann::json::accept(line)) << line;
   }
 }
 

@@ -502,6 +502,12 @@ TEST_F(CliTest, UnreadableInputIsAFatalErrorNamingTheFile) {
         << run.err;
     EXPECT_EQ(files_in_dir(), (std::vector<std::string>{"adir", "ex.txt"})) << args;
   }
+  // A file that opens but fails when read (this one from its first byte),
+  // after another input was read in full: still no output file.
+  const Outcome failing = tool("group ex.txt /proc/self/mem -o out.csv");
+  EXPECT_EQ(failing.code, 2);
+  EXPECT_EQ(failing.err, "cmg290: cannot read /proc/self/mem: Input/output error\n");
+  EXPECT_EQ(files_in_dir(), (std::vector<std::string>{"adir", "ex.txt"}));
 }
 
 TEST_F(CliTest, UnwritableOutputIsAFatalErrorLeavingNoFile) {

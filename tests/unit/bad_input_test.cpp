@@ -112,6 +112,14 @@ TEST(BadInput, ItemsFarOutsideZeroToSevenStillGroup) {
   EXPECT_EQ(mixed.cmg.size(), 5u);
 }
 
+TEST(BadInput, RecordsOfMegabytesAreReadToPosition1251) {
+  const Grouped plain = both(valid());
+  std::string huge = valid().str() + std::string(8 << 20, '7');
+  EXPECT_EQ(both(huge).cmg, plain.cmg);
+  huge.replace(kRecordLength, 7, "IRF-PAI");
+  EXPECT_EQ(both(huge).cmg, plain.cmg);
+}
+
 // Records of random bytes and random length, some starting as groupable
 // records: a known status and the same outputs through both entries.
 TEST(BadInput, RandomBytesGiveAKnownStatus) {

@@ -33,7 +33,7 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
   Fields f;
   extract_fields(record, recordLength, f);
 
-  const std::int64_t versionDate = to_long(f.versionDate);
+  const std::int64_t versionDate = date_value(f.versionDate);
   const TableVersion version = choose_version(versionDate);
   if (version != TableVersion::None) std::strcpy(out.tableVersion, version_label(version));
   std::memcpy(out.grouperVersion, kGrouperVersion.data(), kGrouperVersion.size() + 1);

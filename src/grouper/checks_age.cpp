@@ -24,9 +24,21 @@ constexpr VersionRange kVersionRanges[] = {
 
 constexpr std::int64_t kEarliestVersionDate = 20100701;
 
-// Converts characters [from, from+n) of a date text on their own.
-int date_part(const char* date, int from, int n) {
-  return static_cast<int>(to_long_n(date + from, n));
+struct DateParts {
+  int year, month, day;
+};
+
+// Year (characters 1-4), month (5-6) and day (7-8), each converted on its
+// own.
+DateParts date_parts(const char (&date)[9]) {
+  std::uint64_t word;
+  std::memcpy(&word, date, sizeof word);
+  if (eight_digits(word)) {
+    const auto v = static_cast<int>(date_value(date));
+    return {v / 10000, v / 100 % 100, v % 100};
+  }
+  return {static_cast<int>(to_long_n(date, 4)), static_cast<int>(to_long_n(date + 4, 2)),
+          static_cast<int>(to_long_n(date + 6, 2))};
 }
 
 }  // namespace
@@ -77,22 +89,17 @@ int check_record(Fields& f, std::int64_t versionDate) {
   if (birth[4] == ' ' && birth[5] == ' ') birth[4] = '0', birth[5] = '6';
   if (birth[6] == ' ' && birth[7] == ' ') birth[6] = '1', birth[7] = '5';
 
-  if (to_long(f.ageDate) < to_long(f.birthDate)) return 6;
+  if (date_value(f.ageDate) < date_value(f.birthDate)) return 6;
   return 0;
 }
 
 int compute_age(const Fields& f) {
-  const int ageYear = date_part(f.ageDate, 0, 4);
-  const int ageMonth = date_part(f.ageDate, 4, 2);
-  const int ageDay = date_part(f.ageDate, 6, 2);
-  const int birthYear = date_part(f.birthDate, 0, 4);
-  const int birthMonth = date_part(f.birthDate, 4, 2);
-  const int birthDay = date_part(f.birthDate, 6, 2);
-
-  const int years = ageYear - birthYear;
-  if (ageMonth < birthMonth) return years - 1;
-  if (ageMonth > birthMonth) return years;
-  return ageDay < birthDay ? years - 1 : years;
+  const DateParts at = date_parts(f.ageDate);
+  const DateParts birth = date_parts(f.birthDate);
+  const int years = at.year - birth.year;
+  if (at.month < birth.month) return years - 1;
+  if (at.month > birth.month) return years;
+  return at.day < birth.day ? years - 1 : years;
 }
 
 }  // namespace cmg290::detail

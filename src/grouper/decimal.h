@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace cmg290::detail {
@@ -44,6 +45,26 @@ constexpr int to_int(const char* text) {
 
 constexpr bool is_digit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// True when all eight bytes of the word are decimal digits.
+constexpr bool eight_digits(std::uint64_t word) {
+  constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr std::uint64_t kThrees = 0x3030303030303030ULL;
+  constexpr std::uint64_t kSixes = 0x0606060606060606ULL;
+  // '0'..'9' are 0x30..0x39: high nibble 3, and still 3 after adding 6.
+  return (word & kHighNibbles) == kThrees && ((word + kSixes) & kHighNibbles) == kThrees;
+}
+
+// to_long of an eight-character date field; a field of eight digits, the
+// usual case, is converted without the general loop.
+inline std::int64_t date_value(const char (&date)[9]) {
+  std::uint64_t word;
+  std::memcpy(&word, date, sizeof word);
+  if (!eight_digits(word)) return to_long_n(date, 8);
+  std::int64_t value = 0;
+  for (int i = 0; i < 8; ++i) value = value * 10 + (date[i] - '0');
+  return value;
 }
 
 // to_int for a text of two characters and its terminator, such as a motor

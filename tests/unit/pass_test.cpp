@@ -172,6 +172,19 @@ TEST(FastPaths, ItemValueEqualsToIntForEveryTwoBytes) {
   }
 }
 
+TEST(FastPaths, DateValueEqualsToLong) {
+  for (int pos = 0; pos < 8; ++pos) {
+    for (int byte = 0; byte < 256; ++byte) {
+      char date[9] = "20170315";
+      date[pos] = static_cast<char>(byte);
+      std::uint64_t word;
+      std::memcpy(&word, date, sizeof word);
+      ASSERT_EQ(eight_digits(word), byte >= '0' && byte <= '9') << pos << ' ' << byte;
+      ASSERT_EQ(date_value(date), to_long(date)) << pos << ' ' << byte;
+    }
+  }
+}
+
 TEST(FastPaths, PackCellEqualsPackCode) {
   const char* texts[] = {"", "A", "J38.01^^", "J38.4^^^", "042.", "\x80\xff", "12345678"};
   for (const char* t : texts) {

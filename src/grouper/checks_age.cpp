@@ -24,6 +24,14 @@ constexpr VersionRange kVersionRanges[] = {
 
 constexpr std::int64_t kEarliestVersionDate = 20100701;
 
+// True when one of the eight characters of a date field is a blank.
+bool has_blank(const char (&date)[9]) {
+  std::uint64_t word;
+  std::memcpy(&word, date, sizeof word);
+  const std::uint64_t x = word ^ 0x2020202020202020ULL;  // a zero byte where a blank is
+  return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+}
+
 struct DateParts {
   int year, month, day;
 };
@@ -81,8 +89,7 @@ int check_record(Fields& f, std::int64_t versionDate) {
 
   // A blank in the birth date with the same year text as the age date: the
   // birth date is too incomplete to give an age.
-  if (std::memchr(f.birthDate, ' ', 8) != nullptr && std::memcmp(f.birthDate, f.ageDate, 4) == 0)
-    return 5;
+  if (has_blank(f.birthDate) && std::memcmp(f.birthDate, f.ageDate, 4) == 0) return 5;
 
   // Unknown month defaults to June, unknown day to the 15th.
   char* birth = f.birthDate;

@@ -1,5 +1,7 @@
 #include "classify.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "cmg290/tables.h"
@@ -26,6 +28,29 @@ constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
 #include "impairment.def"
 #undef IMP
 
+// The same keys sorted, for a binary search. The codes are distinct, so the
+// row found is the one a scan from row 1 finds first.
+struct ImpairmentKey {
+  std::uint64_t key;
+  int row;
+};
+
+constexpr auto kImpairmentSorted = [] {
+  std::array<ImpairmentKey, kImpairmentRows - 1> sorted{};
+  for (int row = 1; row < kImpairmentRows; ++row) sorted[row - 1] = {kImpairmentKeys[row], row};
+  std::sort(sorted.begin(), sorted.end(),
+            [](const ImpairmentKey& a, const ImpairmentKey& b) { return a.key < b.key; });
+  return sorted;
+}();
+
+constexpr bool distinct_keys() {
+  for (std::size_t i = 1; i < kImpairmentSorted.size(); ++i) {
+    if (kImpairmentSorted[i - 1].key == kImpairmentSorted[i].key) return false;
+  }
+  return true;
+}
+static_assert(distinct_keys(), "impairment codes are distinct");
+
 // The CMG table's bounds as numbers, converted once at compile time from
 // the same rows as the text columns. A blank cell sets no bound.
 struct CmgBounds {
@@ -50,15 +75,43 @@ constexpr CmgBounds kCmgBounds[kCmgRows] = {
 #undef CMGROW
 };
 
+// The rows of each RIC. The table holds them together in ascending RIC
+// order, so scanning a RIC's rows finds what a scan of the whole table finds.
+struct RicRows {
+  int first = 0, end = 0;
+};
+
+constexpr auto kRicRows = [] {
+  std::array<RicRows, 100> rows{};
+  for (int row = 1; row < kCmgRows; ++row) {
+    RicRows& r = rows[kCmgBounds[row].ric];
+    if (r.first == 0) r.first = row;
+    r.end = row + 1;
+  }
+  return rows;
+}();
+
+constexpr bool rics_grouped() {
+  for (int row = 2; row < kCmgRows; ++row) {
+    if (kCmgBounds[row].ric < kCmgBounds[row - 1].ric) return false;
+  }
+  return true;
+}
+static_assert(rics_grouped(), "CMG rows are grouped by RIC in ascending order");
+#define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) \
+  static_assert(ric_number(ric) != 0, "CMG rows name a two-digit RIC");
+#include "cmg.def"
+#undef CMGROW
+
 }  // namespace
 
 int find_impairment_row(const char* key) {
   // The key holds at most seven characters, so it fits one packed word.
   const std::uint64_t word = pack_code(key);
-  for (int row = 1; row < kImpairmentRows; ++row) {
-    if (kImpairmentKeys[row] == word) return row;
-  }
-  return 0;
+  const auto* it =
+      std::lower_bound(kImpairmentSorted.begin(), kImpairmentSorted.end(), word,
+                       [](const ImpairmentKey& entry, std::uint64_t k) { return entry.key < k; });
+  return it != kImpairmentSorted.end() && it->key == word ? it->row : 0;
 }
 
 int motor_sum(const Fields& f) {
@@ -100,10 +153,9 @@ int cognitive_sum(const Fields& f) {
 }
 
 int find_cmg_row(const char* ric, int motorSum, int cognitiveSum, int age) {
-  const int ricValue = ric_number(ric);
-  for (int row = 1; row < kCmgRows; ++row) {
+  const RicRows rows = kRicRows[ric_number(ric)];  // none for "00" or a bad text
+  for (int row = rows.first; row < rows.end; ++row) {
     const CmgBounds& b = kCmgBounds[row];
-    if (b.ric != ricValue) continue;
     if (motorSum < b.motLow || motorSum > b.motHigh) continue;
     if (b.cogBound && (cognitiveSum < b.cogLow || cognitiveSum > b.cogHigh)) continue;
     if (!b.ageBound || (age >= b.ageLow && age <= b.ageHigh)) return row;

@@ -7,7 +7,7 @@ build=${1:-build-fuzz}
 seconds=${2:-60}
 total=0
 for target in "$build"/fuzz/fuzz_*; do
-  [ -x "$target" ] && [ -f "$target" ] || continue
+  if [ ! -f "$target" ] || [ ! -x "$target" ]; then continue; fi
   name=$(basename "$target")
   corpus="$build/fuzz/corpus/$name"
   mkdir -p "$corpus"

@@ -1,11 +1,11 @@
 # Comorbidity tier tables: the unit tests (tests/unit/tier_tables_test.cpp)
-# use the table checks; the tool must pass on the compiled tables; the data
+# use the table checks; `cmg290 tables check` must pass on the compiled tables; the data
 # files must be what the generator writes (files replaced by official lists
 # are skipped).
 target_link_libraries(unit_tests PRIVATE cmg290_tables_check)
 
-if(TARGET cmg290_tables_check_tool)
-  add_test(NAME tier_tables_check_tool COMMAND cmg290_tables_check_tool)
+if(TARGET cmg290_cli)
+  add_test(NAME tier_tables_check_command COMMAND cmg290_cli tables check)
 endif()
 
 find_package(Python3 COMPONENTS Interpreter)

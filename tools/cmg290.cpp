@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
                                         std::string(cmg290::kGrouperVersion) + ")");
   app.require_subcommand(1);
 
-  const std::vector<Command> commands = {add_group_command(app), add_sample_command(app)};
+  const std::vector<Command> commands = {add_group_command(app), add_sample_command(app),
+                                         add_tables_command(app)};
 
   try {
     app.parse(argc, argv);

@@ -371,7 +371,7 @@ HEADERS = {
 // Every other D row is a SYNTHETIC PLACEHOLDER: a code of the right shape, in
 // the right group and order, carrying the right number of each excluded-RIC
 // list, but not taken from any official list. Replace this file with the
-// official list to group real comorbidities; cmg290-tables-check must pass.
+// official list to group real comorbidities; `cmg290 tables check` must pass.
 """,
     "single-late": """\
 // Comorbidity tier list of table version {label}: single codes (ICD-10-CM,
@@ -386,7 +386,7 @@ HEADERS = {
 // SYNTHETIC PLACEHOLDER: a code of the right shape, in the right group and
 // order, carrying the right number of each excluded-RIC list, but not taken
 // from any official list. Replace this file with the official list to group
-// real comorbidities; cmg290-tables-check must pass.
+// real comorbidities; `cmg290 tables check` must pass.
 """,
     "pairs": """\
 // Comorbidity tier pair list of table versions 2.82 and 2.90 (both versions'

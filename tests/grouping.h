@@ -2,6 +2,8 @@
 // comparison in tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -41,6 +43,21 @@ inline Grouped group_record(const std::string& record) {
   int status = -99, cog = -99, age = -99;
   const int result = CMG_290(r.data(), cmg, &status, motor, &cog, &age, tv, gv);
   return {result, status, cmg, motor, cog, age, tv, gv};
+}
+
+// Groups with both entries, expects the same outputs from each and returns
+// them.
+inline Grouped group_both(const std::string& record) {
+  const Grouped g = group_record(record);
+  const Result r = group(record);
+  EXPECT_EQ(r.status, g.status);
+  EXPECT_EQ(r.cmg, g.cmg);
+  EXPECT_EQ(r.motorScore, g.motor);
+  EXPECT_EQ(r.cognitiveScore, g.cognitive);
+  EXPECT_EQ(r.age, g.age);
+  EXPECT_EQ(r.tableVersion, g.tableVersion);
+  EXPECT_EQ(r.grouperVersion, g.grouperVersion);
+  return g;
 }
 
 }  // namespace cmg290::test

@@ -628,25 +628,22 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
   std::vector<std::string> out;
   Report rep(out);
 
-  const bool ok240 = check_list(rep, t.list240, kShape240);
-  const bool ok250 = check_list(rep, t.list250, kShape250);
-  const bool ok260 = check_list(rep, t.list260, kShape260);
+  // The checks of one single-code list, given its shape passed.
   const std::span<const ex::EarlyRicCount> early = ex::kEarlyRicCounts;
-  if (ok240) {
-    check_fixed_rows(rep, t.list240, ex::kEarlyRows, ex::kEarlyFirstD, ex::kEarlyLastD240);
-    check_three_char_early(rep, t.list240);
-    check_ric_counts(rep, t.list240, counts_of(early, &ex::EarlyRicCount::in240));
-  }
-  if (ok250) {
-    check_fixed_rows(rep, t.list250, ex::kEarlyRows, ex::kEarlyFirstD, ex::kEarlyLastD240);
-    check_three_char_early(rep, t.list250);
-    check_ric_counts(rep, t.list250, counts_of(early, &ex::EarlyRicCount::in250));
-  }
-  if (ok260) {
-    check_fixed_rows(rep, t.list260, ex::kEarlyRows, ex::kEarlyFirstD, ex::kEarlyLastD260);
-    check_three_char_early(rep, t.list260);
-    check_ric_counts(rep, t.list260, counts_of(early, &ex::EarlyRicCount::in260));
-  }
+  auto check_early = [&](const TierList& l, const Shape& shape, std::span<const ex::Entry> lastD,
+                         int ex::EarlyRicCount::*counts) {
+    if (!check_list(rep, l, shape)) return false;
+    check_fixed_rows(rep, l, ex::kEarlyRows, ex::kEarlyFirstD, lastD);
+    check_three_char_early(rep, l);
+    check_ric_counts(rep, l, counts_of(early, counts));
+    return true;
+  };
+  const bool ok240 =
+      check_early(t.list240, kShape240, ex::kEarlyLastD240, &ex::EarlyRicCount::in240);
+  const bool ok250 =
+      check_early(t.list250, kShape250, ex::kEarlyLastD240, &ex::EarlyRicCount::in250);
+  const bool ok260 =
+      check_early(t.list260, kShape260, ex::kEarlyLastD260, &ex::EarlyRicCount::in260);
   if (ok240 && ok250) {
     check_versions(rep, t.list240, t.list250, changes(ex::kDrop250), changes(ex::kAdd250));
   }
@@ -654,19 +651,16 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
     check_versions(rep, t.list250, t.list260, changes(ex::kDrop260), changes(ex::kAdd260));
   }
 
-  const bool ok281 = check_list(rep, t.list281s1, kShape281s1);
-  const bool ok290 = check_list(rep, t.list290s1, kShape290s1);
   const std::span<const ex::LateRicCount> late = ex::kLateRicCounts;
-  if (ok281) {
-    check_fixed_rows(rep, t.list281s1, ex::kLateRows, ex::kLateFirstD, ex::kLateLastD);
-    check_three_char_late(rep, t.list281s1);
-    check_ric_counts(rep, t.list281s1, counts_of(late, &ex::LateRicCount::in281));
-  }
-  if (ok290) {
-    check_fixed_rows(rep, t.list290s1, ex::kLateRows, ex::kLateFirstD, ex::kLateLastD);
-    check_three_char_late(rep, t.list290s1);
-    check_ric_counts(rep, t.list290s1, counts_of(late, &ex::LateRicCount::in290));
-  }
+  auto check_late = [&](const TierList& l, const Shape& shape, int ex::LateRicCount::*counts) {
+    if (!check_list(rep, l, shape)) return false;
+    check_fixed_rows(rep, l, ex::kLateRows, ex::kLateFirstD, ex::kLateLastD);
+    check_three_char_late(rep, l);
+    check_ric_counts(rep, l, counts_of(late, counts));
+    return true;
+  };
+  const bool ok281 = check_late(t.list281s1, kShape281s1, &ex::LateRicCount::in281);
+  const bool ok290 = check_late(t.list290s1, kShape290s1, &ex::LateRicCount::in290);
   if (ok281 && ok290) {
     std::vector<Change> drops = diabetes_codes(false);
     std::vector<Change> adds = diabetes_codes(true);

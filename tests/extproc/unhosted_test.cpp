@@ -31,9 +31,9 @@ TEST(Unhosted, ExternalProcedureEntryRefusesWithoutItsAgent) {
   char cmg[6] = "xxxxx", motor[7] = "xxxxxx", tables[5] = "xxxx", grouper[5] = "xxxx";
   int status = -7, cognitive = -7, age = -7;
   int context = 0;  // never dereferenced
-  EXPECT_EQ(callcmg290(&context, record.data(), cmg, &status, motor, &cognitive, &age, tables,
-                       grouper),
-            -1);
+  EXPECT_EQ(
+      callcmg290(&context, record.data(), cmg, &status, motor, &cognitive, &age, tables, grouper),
+      -1);
   EXPECT_STREQ(cmg, "xxxxx");
   EXPECT_STREQ(motor, "xxxxxx");
   EXPECT_STREQ(tables, "xxxx");

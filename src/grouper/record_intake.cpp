@@ -125,6 +125,9 @@ void build_comorbid_list(Fields& f) {
 }  // namespace cmg290::detail
 
 void FillData(char* record, char* destination, int start, int length) {
+  // A length below 1 has no field to copy; destination[length] would lie
+  // before the destination.
+  if (length < 1) return;
   cmg290::detail::copy_field(record, SIZE_MAX, destination, start, length);
 }
 

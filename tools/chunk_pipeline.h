@@ -1,0 +1,148 @@
+// The threads of one `cmg290 group` run: a reader cuts the inputs into
+// chunks of whole lines, workers group them, and the calling thread writes
+// their results in input order. A fixed number of chunks circulates between
+// them, so memory stays bounded whatever the size of the input.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "group_inputs.h"
+#include "group_pipeline.h"
+#include "group_tally.h"
+#include "line_reader.h"
+#include "output_file.h"
+#include "progress.h"
+#include "result_format.h"
+
+namespace cmg290::cli::batch {
+
+// Line ends noted per chunk: enough for a chunk of records, while a chunk of
+// very short lines has the rest of its line ends searched again.
+inline constexpr std::size_t kNotedLineEnds = 4096;
+
+// Per-line messages (--strict) shown on standard error; the rest are only
+// counted.
+inline constexpr int kMaxMessages = 20;
+
+// A run of whole lines of one input, and the results for them.
+struct Chunk {
+  std::unique_ptr<char[]> data;  // the lines; the last one ends with '\n'
+  std::size_t size = 0;
+  bool cut = false;             // one line longer than a chunk, cut to its head
+  std::unique_ptr<char[]> out;  // result rows
+  std::size_t outSize = 0;
+
+  std::uint64_t seq = 0;  // position in the stream of chunks
+  std::size_t file = 0;
+  bool firstOfFile = false;
+  std::uint64_t bytesEnd = 0;  // input bytes read up to this chunk's end, over all inputs
+
+  // Grouping stops early when `out` is full (many very short lines); it
+  // resumes at resumeAt, whose line number is nextLine.
+  std::size_t resumeAt = 0;
+  std::int64_t nextLine = 0;
+  std::int64_t firstLine = 0;
+
+  LineIndex lines{kNotedLineEnds};
+  bool done = false;
+
+  Tally tally;
+  std::string messages;
+  int messageCount = 0;
+};
+
+enum class Outcome { Done, BrokenPipe, Failed };
+
+class Pipeline {
+ public:
+  Pipeline(const GroupOptions& options, const RowFormatter& formatter,
+           std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress);
+
+  Outcome run();
+
+  const Tally& tally() const { return total_; }
+  std::string error() const { return outOfMemory_ && error_.empty() ? "out of memory" : error_; }
+
+ private:
+  void stop();
+
+  // Runs one thread's part of the run. An exception (out of memory while
+  // formatting or noting a line) must not escape while the other threads
+  // still run: it stops them all and becomes the run's error, so that the
+  // caller removes the temporary output and exits with a message.
+  template <typename Body>
+  void guarded(Body&& body) noexcept;
+
+  void fail_noexcept(const char* message) noexcept;
+  void fail(std::string message);
+
+  // ---- reader thread (chunk_pipeline.cpp) ----
+
+  // read() that gives up when the run is stopped while it waits on a pipe
+  // or terminal. Returns -1 with errno set on error, -2 when stopped.
+  ssize_t read_some(const Input& in, char* buf, std::size_t n);
+
+  Chunk* acquire();
+  void release(Chunk* c);
+  void submit(Chunk* c);
+
+  class InputSource;  // one input as the cutter's source of bytes
+
+  void read_all();
+
+  // Cuts one input into chunks of whole lines. Returns false when the run
+  // stops.
+  bool read_file(std::size_t file, std::uint64_t& bytes);
+
+  // ---- worker threads (chunk_workers.cpp) ----
+
+  void work();
+
+  // Groups the lines of c from resumeAt on, until its end or until its
+  // output buffer is full.
+  void group_lines(Chunk& c) const;
+
+  void note_short_line(Chunk& c, std::int64_t line, std::size_t len) const;
+
+  // ---- writer, on the calling thread (chunk_workers.cpp) ----
+
+  Outcome put(const char* data, std::size_t size);
+  Outcome write_all();
+
+  const GroupOptions& options_;
+  const RowFormatter& fmt_;
+  std::vector<std::unique_ptr<Input>>& inputs_;
+  OutputFile& output_;
+  Progress& progress_;
+
+  std::unique_ptr<ChunkCutter> cutter_;  // used by the reader thread alone
+  std::size_t outCapacity_ = 0;
+  std::vector<std::unique_ptr<Chunk>> chunks_;
+  int wake_[2] = {-1, -1};
+
+  std::mutex m_;
+  std::condition_variable cvFree_, cvWork_, cvLines_, cvDone_;
+  std::vector<Chunk*> free_;
+  std::deque<Chunk*> work_;
+  std::vector<Chunk*> slots_;  // submitted chunks by seq modulo their number
+  std::uint64_t nextSeq_ = 0;
+  std::uint64_t totalSeq_ = 0;
+  bool readerDone_ = false;
+  std::uint64_t lineTurn_ = 0;
+  std::int64_t nextLine_ = 1;
+  bool stop_ = false;
+  bool outOfMemory_ = false;  // failed without room for a message
+  std::string error_;
+
+  Tally total_;
+  int shownMessages_ = 0;
+};
+
+}  // namespace cmg290::cli::batch

@@ -1,0 +1,155 @@
+// The worker threads of the chunk pipeline, and the writer that puts their
+// results out in input order on the calling thread.
+#include <cstdio>
+#include <mutex>
+#include <string_view>
+
+#include "chunk_pipeline.h"
+
+namespace cmg290::cli::batch {
+
+// ---- worker threads ----
+
+void Pipeline::work() {
+  for (;;) {
+    Chunk* c;
+    {
+      std::unique_lock lock(m_);
+      cvWork_.wait(lock, [this] { return stop_ || !work_.empty() || readerDone_; });
+      if (stop_ || work_.empty()) return;
+      c = work_.front();
+      work_.pop_front();
+    }
+    // Line numbers: each chunk learns where it starts once the chunk
+    // before it has counted its lines; counting is quick next to grouping.
+    const std::size_t lines = c->lines.build(c->data.get(), c->size);
+    {
+      std::unique_lock lock(m_);
+      cvLines_.wait(lock, [&] { return stop_ || lineTurn_ == c->seq; });
+      if (stop_) return;
+      if (c->firstOfFile) nextLine_ = 1;
+      c->firstLine = c->nextLine = nextLine_;
+      nextLine_ += static_cast<std::int64_t>(lines);
+      ++lineTurn_;
+      cvLines_.notify_all();
+    }
+    c->resumeAt = 0;
+    c->outSize = 0;
+    c->tally = Tally{};
+    c->messages.clear();
+    c->messageCount = 0;
+    group_lines(*c);
+    {
+      std::lock_guard lock(m_);
+      c->done = true;
+      cvDone_.notify_all();
+    }
+  }
+}
+
+void Pipeline::group_lines(Chunk& c) const {
+  const char* p = c.data.get() + c.resumeAt;
+  const char* const end = c.data.get() + c.size;
+  char* out = c.out.get() + c.outSize;
+  const char* const outLimit = c.out.get() + outCapacity_ - fmt_.max_row_size();
+  std::int64_t line = c.nextLine;
+  Tally& t = c.tally;
+  while (p < end && out <= outLimit) {
+    const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
+    const char* nl = c.lines.line_end(c.data.get(), c.size, index, p);
+    const std::string_view record = line_text(p, nl, c.cut);
+    const std::size_t len = record.size();
+    if (len == 0) {
+      ++t.empty;
+    } else {
+      ++t.records;
+      const bool isShort = len < cmg290::kRecordLength;
+      if (isShort) ++t.shortLines;
+      cmg290::Result r;
+      if (isShort && options_.strict) {
+        r = ungrouped_result(kStatusShortLine);
+        note_short_line(c, line, len);
+      } else {
+        r = cmg290::group(record);
+      }
+      ++t.byStatus[Tally::status_slot(r.status)];
+      if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
+      out = fmt_.write_row(out, c.file, line, record, r);
+    }
+    p = nl + 1;
+    ++line;
+  }
+  c.resumeAt = static_cast<std::size_t>(p - c.data.get());
+  c.nextLine = line;
+  c.outSize = static_cast<std::size_t>(out - c.out.get());
+}
+
+void Pipeline::note_short_line(Chunk& c, std::int64_t line, std::size_t len) const {
+  if (c.messageCount >= kMaxMessages) return;
+  ++c.messageCount;
+  char text[96];
+  std::snprintf(text, sizeof text, ":%lld: line has %zu characters, fewer than %zu (--strict)\n",
+                static_cast<long long>(line), len, cmg290::kRecordLength);
+  c.messages += "cmg290: ";
+  c.messages += inputs_[c.file]->name;
+  c.messages += text;
+}
+
+// ---- writer, on the calling thread ----
+
+Outcome Pipeline::put(const char* data, std::size_t size) {
+  switch (output_.write(data, size)) {
+    case WriteStatus::Ok:
+      return Outcome::Done;
+    case WriteStatus::BrokenPipe:
+      return Outcome::BrokenPipe;
+    case WriteStatus::Failed:
+      break;
+  }
+  fail(output_.error());
+  return Outcome::Failed;
+}
+
+Outcome Pipeline::write_all() {
+  const std::string header = fmt_.header();
+  if (!header.empty()) {
+    if (Outcome o = put(header.data(), header.size()); o != Outcome::Done) return o;
+  }
+  for (std::uint64_t seq = 0;; ++seq) {
+    Chunk* c;
+    {
+      std::unique_lock lock(m_);
+      const std::size_t slot = seq % slots_.size();
+      cvDone_.wait(lock, [&] {
+        return stop_ ||
+               (slots_[slot] != nullptr && slots_[slot]->seq == seq && slots_[slot]->done) ||
+               (readerDone_ && seq == totalSeq_);
+      });
+      if (stop_) return Outcome::Failed;
+      if (readerDone_ && seq == totalSeq_) return Outcome::Done;
+      c = slots_[slot];
+      slots_[slot] = nullptr;
+    }
+    for (;;) {
+      if (Outcome o = put(c->out.get(), c->outSize); o != Outcome::Done) return o;
+      if (c->resumeAt >= c->size) break;
+      c->outSize = 0;
+      group_lines(*c);
+    }
+    total_.add(c->tally);
+    if (!c->messages.empty() && shownMessages_ < kMaxMessages) {
+      progress_.clear();
+      const std::size_t n = c->messages.size();
+      std::size_t cut = 0;
+      while (cut < n && shownMessages_ < kMaxMessages) {
+        cut = c->messages.find('\n', cut) + 1;
+        ++shownMessages_;
+      }
+      std::fwrite(c->messages.data(), 1, cut, stderr);
+    }
+    progress_.update(c->bytesEnd, total_.records);
+    release(c);
+  }
+}
+
+}  // namespace cmg290::cli::batch

@@ -1,0 +1,50 @@
+#include "group_inputs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace cmg290::cli::batch {
+
+bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_ptr<Input>>& inputs,
+                 std::string& error) {
+  for (const std::string& name : names) {
+    auto in = std::make_unique<Input>();
+    if (name == "-") {
+      in->name = "standard input";
+      in->fd = STDIN_FILENO;
+    } else {
+      in->name = name;
+      in->fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+      if (in->fd < 0) {
+        const int err = errno;
+        error = "cannot open " + name + ": " + std::strerror(err);
+        return false;
+      }
+      in->owned = true;
+    }
+    struct stat st;
+    if (fstat(in->fd, &st) != 0) {
+      const int err = errno;
+      error = "cannot read " + in->name + ": " + std::strerror(err);
+      return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      error = "cannot read " + in->name + ": Is a directory";
+      return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+      in->regular = true;
+      in->device = st.st_dev;
+      in->inode = st.st_ino;
+      in->size = static_cast<std::uint64_t>(st.st_size);
+      posix_fadvise(in->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    inputs.push_back(std::move(in));
+  }
+  return true;
+}
+
+}  // namespace cmg290::cli::batch

@@ -1,0 +1,54 @@
+#include "group_summary.h"
+
+#include <cstdio>
+
+namespace cmg290::cli::batch {
+
+std::string with_commas(std::uint64_t v) {
+  std::string digits = std::to_string(v);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
+  return digits;
+}
+
+void print_summary(const Tally& t, std::size_t files, double seconds) {
+  std::string s;
+  char line[200];
+  const double rate = seconds > 0 ? static_cast<double>(t.records) / seconds : 0.0;
+  std::snprintf(line, sizeof line,
+                "cmg290 group: %s records from %zu input%s in %.*f %s (%s records/s)\n",
+                with_commas(t.records).c_str(), files, files == 1 ? "" : "s", seconds < 1 ? 1 : 3,
+                seconds < 1 ? seconds * 1000 : seconds, seconds < 1 ? "ms" : "s",
+                with_commas(static_cast<std::uint64_t>(rate)).c_str());
+  s += line;
+  // One line per count: a label, the count, and a note.
+  auto add = [&](const std::string& label, std::uint64_t count, const char* note) {
+    std::snprintf(line, sizeof line, "  %-12s %12s%s%s\n", label.c_str(),
+                  with_commas(count).c_str(), *note ? "  " : "", note);
+    s += line;
+  };
+  add("grouped", t.grouped(), "");
+  add("not grouped", t.records - t.grouped(), "");
+  for (int slot = 0; slot < Tally::kStatusSlots; ++slot) {
+    if (t.byStatus[slot] == 0) continue;
+    if (slot == Tally::kStatusSlots - 1) {
+      add("status ?", t.byStatus[slot], "other codes");
+    } else {
+      add("status " + std::to_string(slot - 1), t.byStatus[slot], describe_status(slot - 1));
+    }
+  }
+  for (int slot = 0; slot < Tally::kTierSlots; ++slot) {
+    if (t.byTier[slot] == 0) continue;
+    add(std::string("tier ") + (slot < 4 ? static_cast<char>('A' + slot) : '?'), t.byTier[slot],
+        "");
+  }
+  if (t.shortLines > 0) {
+    add("short lines", t.shortLines,
+        t.byStatus[Tally::status_slot(kStatusShortLine)] > 0
+            ? "fewer than 1251 characters, rejected (--strict)"
+            : "fewer than 1251 characters, missing positions read as blanks");
+  }
+  if (t.empty > 0) add("empty lines", t.empty, "skipped");
+  std::fwrite(s.data(), 1, s.size(), stderr);
+}
+
+}  // namespace cmg290::cli::batch

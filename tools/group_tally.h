@@ -1,0 +1,38 @@
+// Counts of one `cmg290 group` run, or of one chunk of it: records, empty and
+// short lines, results by status and grouped results by tier letter.
+#pragma once
+
+#include <cstdint>
+
+#include "result_format.h"
+
+namespace cmg290::cli::batch {
+
+struct Tally {
+  static constexpr int kStatusSlots = 12;  // -1 .. 9, then any other code
+  static constexpr int kTierSlots = 5;     // A, B, C, D, then anything else
+
+  std::uint64_t records = 0;
+  std::uint64_t empty = 0;
+  std::uint64_t shortLines = 0;
+  std::uint64_t byStatus[kStatusSlots] = {};
+  std::uint64_t byTier[kTierSlots] = {};
+
+  static int status_slot(int status) {
+    return status < kStatusShortLine || status > 9 ? kStatusSlots - 1 : status + 1;
+  }
+  static int tier_slot(char letter) {
+    return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;
+  }
+  std::uint64_t grouped() const { return byStatus[status_slot(0)]; }
+
+  void add(const Tally& o) {
+    records += o.records;
+    empty += o.empty;
+    shortLines += o.shortLines;
+    for (int i = 0; i < kStatusSlots; ++i) byStatus[i] += o.byStatus[i];
+    for (int i = 0; i < kTierSlots; ++i) byTier[i] += o.byTier[i];
+  }
+};
+
+}  // namespace cmg290::cli::batch

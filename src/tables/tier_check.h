@@ -1,0 +1,143 @@
+// The pieces of the tier table checks (tier_validate.h), shared between the
+// files that hold them: texts and reporting, shapes and cells, cell formats,
+// order and fixed rows, excluded-RIC list counts, differences between
+// versions, and the pair and secondary lists.
+#pragma once
+
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tier_expected.h"
+#include "tier_validate.h"
+
+namespace cmg290::tables::tier_check {
+
+namespace ex = expected;
+
+// ---------------------------------------------------------------------------
+// Texts and reporting (tier_check_text.cpp)
+
+// s in double quotes, bytes outside printable ASCII, '"' and '\' as "\xHH".
+std::string quoted(std::string_view s);
+
+std::string entry_text(std::string_view code, std::string_view tier, std::string_view rics);
+
+// The text of a cell up to its terminator; the whole cell when it has none.
+std::string_view text(const Column& c, int row);
+
+inline int entries(const TierList& l) {
+  return l.code.rows - 1;
+}
+
+class Report {
+ public:
+  explicit Report(std::vector<std::string>& out) : out_(out) {}
+
+  void list(const TierList& l, const std::string& what) {
+    out_.push_back("list " + std::string(l.name) + ": " + what);
+  }
+  void row(const TierList& l, int row, const std::string& what) {
+    out_.push_back("list " + std::string(l.name) + " row " + std::to_string(row) + ": " + what);
+  }
+
+ private:
+  std::vector<std::string>& out_;
+};
+
+// ---------------------------------------------------------------------------
+// Shapes and cells (tier_check_cells.cpp)
+
+struct Shape {
+  int entries;
+  int codeWidth;
+  int tierWidth;
+  int ricsWidth;
+  std::string_view codeRow0;
+  std::string_view ricsRow0;
+};
+
+// Rows and widths, terminators, zero padding and row 0 of every column.
+// False when a column is missing or misshapen, so that nothing else of the
+// list can be checked safely.
+bool check_cells(Report& rep, const TierList& l, const Shape& s);
+
+// ---------------------------------------------------------------------------
+// Formats of the cells of rows 1 to N (tier_check_formats.cpp)
+
+void check_formats(Report& rep, const TierList& l);
+
+// ---------------------------------------------------------------------------
+// Order, duplicates and fixed rows (tier_check_rows.cpp)
+
+// Groups B, C, D in this order, ascending byte order of the code inside a
+// group, no code twice.
+void check_order(Report& rep, const TierList& l);
+
+void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e);
+
+// Rows 1 to the end of the C group, the first three D rows after them, and
+// the last three rows.
+void check_fixed_rows(Report& rep, const TierList& l, std::span<const ex::Entry> leading,
+                      std::span<const ex::Entry> firstD, std::span<const ex::Entry> lastD);
+
+void check_three_char_early(Report& rep, const TierList& l);
+void check_three_char_late(Report& rep, const TierList& l);
+
+// ---------------------------------------------------------------------------
+// Excluded-RIC list counts (tier_check_rows.cpp)
+
+struct RicCount {
+  std::string_view rics;
+  int count;
+};
+
+void check_ric_counts(Report& rep, const TierList& l, const std::vector<RicCount>& expectedCounts);
+
+template <typename Row, typename Member>
+std::vector<RicCount> counts_of(std::span<const Row> rows, Member member) {
+  std::vector<RicCount> out;
+  for (const Row& row : rows) {
+    if (row.*member > 0) out.push_back({row.rics, row.*member});
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Differences between versions (tier_check_versions.cpp)
+
+struct Change {
+  std::string code;
+  std::string tier;
+  std::string rics;
+};
+
+std::vector<Change> changes(std::span<const ex::Entry> entries);
+
+// `to` is `from` without `drops` and with `adds`; every shared code keeps its
+// tier, its excluded-RIC list (except the entries whose list gains a trailing
+// blank in 2.90) and its order relative to the other shared codes.
+void check_versions(Report& rep, const TierList& from, const TierList& to,
+                    const std::vector<Change>& drops, const std::vector<Change>& adds);
+
+// The diabetes codes that 2.90 splits: as 2.82 lists them (split false) or
+// as 2.90 does (split true).
+std::vector<Change> diabetes_codes(bool split);
+
+// ---------------------------------------------------------------------------
+// Pair and secondary lists (tier_check_pairs.cpp)
+
+void check_pairs(Report& rep, const TierList& l);
+void check_secondary(Report& rep, const TierList& l);
+
+// The columns of `b` are byte for byte those of `a`.
+void check_identical(Report& rep, const TierList& a, const TierList& b);
+
+// No code of the pair or secondary list in the single-code list; every
+// secondary code in the pair list.
+void check_relations(Report& rep, const TierList& single, const TierList& pairs,
+                     const TierList& secondary);
+
+}  // namespace cmg290::tables::tier_check

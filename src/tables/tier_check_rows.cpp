@@ -1,0 +1,111 @@
+// Order, duplicates and fixed rows of the tier lists, and the number of
+// entries that carry each excluded-RIC list.
+#include <map>
+#include <set>
+
+#include "tier_check.h"
+
+namespace cmg290::tables::tier_check {
+
+void check_order(Report& rep, const TierList& l) {
+  std::map<std::string_view, int> firstRow;
+  for (int r = 1; r <= entries(l); ++r) {
+    const std::string_view code = text(l.code, r);
+    if (const auto [at, fresh] = firstRow.emplace(code, r); !fresh) {
+      rep.row(l, r, "code " + quoted(code) + " already at row " + std::to_string(at->second));
+      continue;
+    }
+    if (r == 1) continue;
+    const std::string_view tier = text(l.tier, r);
+    const std::string_view before = text(l.tier, r - 1);
+    if (tier.size() != 1 || before.size() != 1) continue;
+    if (tier < before) {
+      rep.row(l, r,
+              "tier " + quoted(tier) + " follows tier " + quoted(before) +
+                  ": the groups must run B, C, D");
+    } else if (tier == before && code < text(l.code, r - 1)) {
+      rep.row(l, r,
+              "code " + quoted(code) + " is out of ascending byte order after " +
+                  quoted(text(l.code, r - 1)));
+    }
+  }
+}
+
+void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e) {
+  const std::string_view code = text(l.code, row);
+  const std::string_view tier = text(l.tier, row);
+  const std::string_view rics = text(l.rics, row);
+  if (code != e.code || tier != e.tier || rics != e.rics) {
+    rep.row(l, row,
+            "holds " + entry_text(code, tier, rics) + ", expected " +
+                entry_text(e.code, e.tier, e.rics));
+  }
+}
+
+void check_fixed_rows(Report& rep, const TierList& l, std::span<const ex::Entry> leading,
+                      std::span<const ex::Entry> firstD, std::span<const ex::Entry> lastD) {
+  int row = 1;
+  for (const ex::Entry& e : leading) expect_row(rep, l, row++, e);
+  for (const ex::Entry& e : firstD) expect_row(rep, l, row++, e);
+  row = entries(l) - static_cast<int>(lastD.size()) + 1;
+  for (const ex::Entry& e : lastD) expect_row(rep, l, row++, e);
+}
+
+void check_three_char_early(Report& rep, const TierList& l) {
+  std::set<std::string_view> found;
+  for (int r = 1; r <= entries(l); ++r) {
+    const std::string_view code = text(l.code, r);
+    if (code.size() != 4) continue;
+    found.insert(code);
+    bool listed = false;
+    for (const std::string_view known : ex::kEarlyThreeChar) listed = listed || known == code;
+    if (!listed) {
+      rep.row(l, r, "three-character code " + quoted(code) + " is not one of the 14 allowed");
+    }
+  }
+  for (const std::string_view known : ex::kEarlyThreeChar) {
+    if (!found.contains(known))
+      rep.list(l, "three-character code " + quoted(known) + " is missing");
+  }
+}
+
+void check_three_char_late(Report& rep, const TierList& l) {
+  int count = 0;
+  bool named = false;
+  for (int r = 1; r <= entries(l); ++r) {
+    const std::string_view code = text(l.code, r);
+    if (code.size() == 8 && code.substr(4) == "^^^^") {
+      ++count;
+      named = named || code == ex::kLateThreeCharNamed;
+    }
+  }
+  if (count != ex::kLateThreeCharCount) {
+    rep.list(l, "holds " + std::to_string(count) + " three-character categories, expected " +
+                    std::to_string(ex::kLateThreeCharCount));
+  }
+  if (!named)
+    rep.list(l, "three-character category " + quoted(ex::kLateThreeCharNamed) + " is missing");
+}
+
+// ---------------------------------------------------------------------------
+// Excluded-RIC list counts
+
+void check_ric_counts(Report& rep, const TierList& l, const std::vector<RicCount>& expectedCounts) {
+  std::map<std::string_view, int> found;
+  for (int r = 1; r <= entries(l); ++r) ++found[text(l.rics, r)];
+  for (const RicCount& e : expectedCounts) {
+    const auto at = found.find(e.rics);
+    const int got = at == found.end() ? 0 : at->second;
+    if (got != e.count) {
+      rep.list(l, "excluded-RIC list " + quoted(e.rics) + " is carried by " + std::to_string(got) +
+                      " entries, expected " + std::to_string(e.count));
+    }
+    if (at != found.end()) found.erase(at);
+  }
+  for (const auto& [rics, got] : found) {
+    rep.list(l, "excluded-RIC list " + quoted(rics) + " is carried by " + std::to_string(got) +
+                    " entries, expected none");
+  }
+}
+
+}  // namespace cmg290::tables::tier_check

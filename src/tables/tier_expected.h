@@ -1,5 +1,5 @@
-// What the comorbidity tier tables must hold, for the checks in
-// tier_validate.cpp: the rows every version's lists fix, the entries by which
+// What the comorbidity tier tables must hold, for the checks behind
+// tier_validate.h: the rows every version's lists fix, the entries by which
 // one version differs from the previous one, and the number of entries that
 // carry each excluded-RIC list. Kept apart from the .def data files on
 // purpose, so that a replaced data file is checked against these facts rather

@@ -87,8 +87,8 @@ TEST(ExplainTier, ExcludedPairBarsTheSecondaryRowThatWouldDecide) {
   const TierStep t = tier_of(k290, "  02.1", {{1, "B39.4^^^"}, {2, "G02.^^^^"}});
   EXPECT_EQ(t.letter, 'A');
   EXPECT_FALSE(t.decision.has_value());
-  EXPECT_EQ(names_of(t), (std::vector<std::string>{"CmdICD290s1", "CmdICD290c1, CmdICD290c2",
-                                                   "CmdICD290s2"}));
+  EXPECT_EQ(names_of(t),
+            (std::vector<std::string>{"CmdICD290s1", "CmdICD290c1, CmdICD290c2", "CmdICD290s2"}));
   ASSERT_EQ(t.excludedPairs.size(), 1u);
   EXPECT_EQ(t.excludedPairs[0].row, 1);
   EXPECT_EQ(t.excludedPairs[0].code1, "B39.4^^^");

@@ -1,4 +1,5 @@
-// PostgreSQL entry points: cmg290_group(text) and cmg290_status_text(int).
+// PostgreSQL entry points: cmg290_group(text), cmg290_explain(text) and
+// cmg290_status_text(int).
 //
 // The server is C and reports errors with longjmp, so nothing here keeps a
 // C++ object with a destructor alive across a call that may raise a server
@@ -11,18 +12,23 @@ extern "C" {
 #include "access/htup_details.h"
 #include "fmgr.h"
 #include "funcapi.h"
+#include "mb/pg_wchar.h"
 #include "utils/builtins.h"
+#include "utils/jsonb.h"
 #include "utils/numeric.h"
 }
 
+#include <string>
 #include <string_view>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/explain.h"
 
 extern "C" {
 PG_MODULE_MAGIC;
 
 PG_FUNCTION_INFO_V1(cmg290_group);
+PG_FUNCTION_INFO_V1(cmg290_explain);
 PG_FUNCTION_INFO_V1(cmg290_status_text);
 }
 
@@ -37,6 +43,26 @@ bool group_record(const char* data, std::size_t length, cmg290::Result* out) noe
     *out = cmg290::group(std::string_view(data, length));
     return true;
   } catch (...) {
+    return false;
+  }
+}
+
+// The JSON of the last explanation. It lives outside any call frame so that
+// a server error raised while it is read (jsonb_in) unwinds past no C++
+// object; the next call overwrites it.
+std::string gExplainJson;
+
+// Explains the bytes of one record into gExplainJson; false when that
+// failed (out of memory).
+bool explain_record(const char* data, std::size_t length, bool rawHighBytes) noexcept {
+  try {
+    cmg290::ExplainFormat format;
+    format.rawHighBytes = rawHighBytes;
+    gExplainJson = cmg290::explain_json(cmg290::explain(std::string_view(data, length)), format);
+    return true;
+  } catch (...) {
+    gExplainJson.clear();
+    gExplainJson.shrink_to_fit();
     return false;
   }
 }
@@ -150,6 +176,19 @@ extern "C" PGDLLEXPORT Datum cmg290_group(PG_FUNCTION_ARGS) {
   PG_FREE_IF_COPY(record, 0);
   HeapTuple tuple = heap_form_tuple(cache->tupdesc, values, nulls);
   PG_RETURN_DATUM(HeapTupleGetDatum(tuple));
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_explain(PG_FUNCTION_ARGS) {
+  text* record = PG_GETARG_TEXT_PP(0);
+  // Record bytes above 127 are written as \u0080 to \u00ff, which a database
+  // in a real encoding takes as characters; a SQL_ASCII database cannot
+  // convert such escapes and gets the bytes as they are.
+  const bool rawHighBytes = GetDatabaseEncoding() == PG_SQL_ASCII;
+  if (!explain_record(VARDATA_ANY(record), VARSIZE_ANY_EXHDR(record), rawHighBytes))
+    ereport(ERROR,
+            (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("cmg290: out of memory explaining a record")));
+  PG_FREE_IF_COPY(record, 0);
+  PG_RETURN_DATUM(DirectFunctionCall1(jsonb_in, CStringGetDatum(gExplainJson.c_str())));
 }
 
 extern "C" PGDLLEXPORT Datum cmg290_status_text(PG_FUNCTION_ARGS) {

@@ -94,9 +94,9 @@ TEST(ExplainText, PlainWordsForAnExcludedPair) {
   for (const char* line : {
            "\n  impairment group \"  02.1   \": key \"02.1\", impairment table row 8, RIC 03\n",
            "\n  CMG row 18: RIC 03, motor 41.1 to 84.0, any cognitive score, any age: CMG 0301\n",
-           "\n    pair list row 1 holds \"B39.4^^^\" (cell 1) and \"G02.^^^^\" (cell 2): excluded "
+           "\n      row 1 holds \"B39.4^^^\" (cell 1) and \"G02.^^^^\" (cell 2): excluded "
            "for the record's RIC, no tier; bars secondary rows 1, 31\n",
-           "\n    secondary list row 1 holds \"B39.4^^^\" (cell 1): skipped, barred by an "
+           "\n      row 1 holds \"B39.4^^^\" (cell 1): skipped, barred by an "
            "excluded pair\n",
            "\n    no row gives a tier: tier A\n",
        }) {

@@ -26,8 +26,12 @@ std::string shown(std::string_view s) {
 }
 
 std::string tenths(int v) {
-  const int a = v < 0 ? -v : v;
-  return (v < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
+  const long long a = v < 0 ? -static_cast<long long>(v) : v;
+  std::string text = v < 0 ? "-" : "";
+  text += std::to_string(a / 10);
+  text += '.';
+  text += static_cast<char>('0' + a % 10);
+  return text;
 }
 
 std::string list_words(TierList list) {

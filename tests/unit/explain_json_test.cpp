@@ -80,7 +80,7 @@ TEST(ExplainJson, AnyBytesGiveValidJson) {
   EXPECT_EQ(j["fields"]["record_id"], "I\u00e9\u0001\"\\\n\u007f\u00ff  ");
   // Raw high bytes: the bytes 0xe9 and 0xff stand as they are.
   const std::string raw = explain_json(explain(record), {"", 0, true});
-  EXPECT_NE(raw.find("\"record_id\":\"I\xe9\\u0001\\\"\\\\\\n\x7f\xff  \""), std::string::npos)
+  EXPECT_NE(raw.find("\"record_id\":\"I\xe9\\u0001\\\"\\\\\\n\\u007f\xff  \""), std::string::npos)
       << raw.substr(0, 400);
 }
 

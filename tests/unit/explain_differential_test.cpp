@@ -62,8 +62,8 @@ std::string record(TableVersion v, ListGenerator& gen) {
   r.birthDate(birthDate).ageDate(r.str().substr(995, 8));
   // Every impairment group, and often one of a RIC that pair rows exclude.
   static const char* const kPairExcluded[] = {"02.1", "04.110", "03.1", "09", "10.1"};
-  const char* group = gen.pick(3) == 0 ? kPairExcluded[gen.pick(5)]
-                                       : Imp240[1 + gen.pick(kImpairmentRows - 1)];
+  const char* group =
+      gen.pick(3) == 0 ? kPairExcluded[gen.pick(5)] : Imp240[1 + gen.pick(kImpairmentRows - 1)];
   r.impairment(std::string(gen.pick(2) ? "  " : "99") + group);
   for (int k = 1; k <= 12; ++k) r.motor(k, item(gen));
   for (int k = 1; k <= 5; ++k) r.cognitive(k, item(gen));

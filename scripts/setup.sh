@@ -10,4 +10,5 @@ $SUDO apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libcli11-dev libfmt-dev nlohmann-json3-dev \
   postgresql-15 postgresql-server-dev-15 \
-  clang libclang-rt-14-dev valgrind binutils time
+  clang libclang-rt-14-dev valgrind binutils time \
+  pkg-config dpkg-dev file lintian

@@ -61,11 +61,15 @@ declare -A query=(
                   count((x.g).grouper_version)
            FROM bench_records r, LATERAL (SELECT cmg290_group(r.record) AS g OFFSET 0) x"
   [scalar]="SELECT count(cmg290_cmg(record)) FROM bench_records"
+  [scalars]="SELECT count(cmg290_status(record)), count(cmg290_cmg(record)),
+                    count(cmg290_motor_score(record)), count(cmg290_cognitive_score(record)),
+                    count(cmg290_age(record)), count(cmg290_table_version(record)), count(1)
+             FROM bench_records"
   [naive]="SELECT count(s.status), count(s.cmg), count(s.motor_score), count(s.cognitive_score),
                   count(s.age), count(s.table_version), count(s.grouper_version)
            FROM (SELECT (cmg290_group(record)).* FROM bench_records) s"
 )
-read -r -a forms <<<"${FORMS:-count lateral field scalar naive}"
+read -r -a forms <<<"${FORMS:-count lateral scalar scalars naive}"
 
 # Prints the milliseconds of one run of a query.
 time_query() {

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -17,6 +19,23 @@ namespace {
 // Rows a thread takes at a time, and the fewest rows worth a thread.
 constexpr std::size_t kBatchRows = 4096;
 constexpr std::size_t kRowsPerThread = 16384;
+
+// Records are read from all over their 1251 bytes, an order the hardware
+// does not foresee in a large array. Copying a few of them at a time into a
+// small buffer reads memory straight through, and the grouper then finds
+// them in the cache.
+constexpr std::size_t kStageRows = 32;
+
+void stage(const RecordSource& source, std::size_t first, std::size_t rows, char* buffer,
+           std::string_view* staged) {
+  for (std::size_t k = 0; k < rows; ++k) {
+    const std::string_view r = source.at(first + k);
+    const std::size_t n = std::min(r.size(), cmg290::kRecordLength);
+    char* to = buffer + k * cmg290::kRecordLength;
+    std::memcpy(to, r.data(), n);
+    staged[k] = {to, n};
+  }
+}
 
 bool reaches_age(int status) {
   return status == 0 || status == 7 || status == 9;
@@ -78,13 +97,19 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
 
   auto work = [&](GroupingCounts& mine) {
     std::uint64_t* uses = mine.uses.data();
+    std::unique_ptr<char[]> buffer(new char[kStageRows * cmg290::kRecordLength]);
     for (;;) {
       const std::size_t begin = next.fetch_add(kBatchRows, std::memory_order_relaxed);
       if (begin >= source.count) return;
       const std::size_t end = std::min(source.count, begin + kBatchRows);
-      for (std::size_t i = begin; i < end; ++i) {
-        if (!fill_row(cmg290::group(source.at(i)), vocabulary, columns, i, uses)) {
-          ++mine.unknownTexts;
+      for (std::size_t i = begin; i < end; i += kStageRows) {
+        const std::size_t rows = std::min(kStageRows, end - i);
+        std::string_view staged[kStageRows];
+        stage(source, i, rows, buffer.get(), staged);
+        for (std::size_t k = 0; k < rows; ++k) {
+          if (!fill_row(cmg290::group(staged[k]), vocabulary, columns, i + k, uses)) {
+            ++mine.unknownTexts;
+          }
         }
       }
     }

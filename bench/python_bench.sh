@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Speed of the Python package against `cmg290 group` on the same records, in
+# the same run.
+#
+#   bench/python_bench.sh [BUILD_DIR] [RECORDS]      (defaults: build, 1000000)
+#
+# Writes RECORDS synthetic records with `cmg290 sample`, then, in one Python
+# process, takes the best of RUNS runs (default 3) of each of
+#   cmg290.read_records(FILE)
+#   cmg290.group_frame(array)              the S1251 array, all cores
+#   cmg290 group -q FILE -o /dev/null      the command, all cores
+#   cmg290.group_frame(list of str)
+# alternating the array and the command so that both see the same load, and
+# prints records per second, the ratio of group_frame to the command, and how
+# much memory the first group_frame took beyond its output columns.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+records=${2:-1000000}
+runs=${RUNS:-3}
+tool=$build/tools/cmg290
+
+[ -x "$tool" ] || { echo "python_bench.sh: no tool at $tool; build first" >&2; exit 2; }
+[ -d "$build/python/cmg290" ] || { echo "python_bench.sh: no package in $build/python" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cmg290_pybench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+input=$work/records.txt
+
+"$tool" sample --count "$records" --seed 1 -o "$input"
+cat "$input" > /dev/null
+
+PYTHONPATH="$build/python" /usr/bin/python3 - "$tool" "$input" "$records" "$runs" <<'EOF'
+import os
+import resource
+import subprocess
+import sys
+import time
+
+import cmg290
+
+tool, path, count, runs = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+
+
+def timed(fn):
+    start = time.perf_counter()
+    value = fn()
+    return time.perf_counter() - start, value
+
+
+def peak_kib():
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+
+
+def command():
+    rc = subprocess.run([tool, "group", "-q", path, "-o", "/dev/null"]).returncode
+    if rc > 1:
+        sys.exit(f"python_bench.sh: cmg290 group failed with exit code {rc}")
+
+
+read_s = min(timed(lambda: cmg290.read_records(path))[0] for _ in range(runs))
+array = cmg290.read_records(path)
+assert len(array) == count
+
+before = peak_kib()
+first_s, frame = timed(lambda: cmg290.group_frame(array))
+extra_kib = peak_kib() - before
+columns_kib = frame.memory_usage(index=False, deep=False).sum() / 1024
+del frame
+
+frame_s, command_s = [first_s], []
+for _ in range(runs):
+    command_s.append(timed(command)[0])
+    frame_s.append(timed(lambda: cmg290.group_frame(array))[0])
+del array
+
+lines = [r.decode("latin-1") for r in cmg290.read_records(path)]
+list_s = min(timed(lambda: cmg290.group_frame(lines))[0] for _ in range(runs))
+
+
+def report(label, seconds):
+    print(f"{label:34s} {seconds:8.3f} s  {count / seconds:12.0f} records/s")
+
+
+print(f"input: {count} records, {os.path.getsize(path) // 1000000} MB; "
+      f"{len(os.sched_getaffinity(0))} cores; best of {runs} runs")
+report("read_records", min([read_s]))
+report("group_frame, S1251 array", min(frame_s))
+report("cmg290 group -o /dev/null", min(command_s))
+report("group_frame, list of str", list_s)
+print(f"group_frame / cmg290 group rate:   {min(command_s) / min(frame_s):8.2f}")
+print(f"first group_frame: peak memory grew {extra_kib / 1024:.0f} MiB, "
+      f"output columns {columns_kib / 1024:.0f} MiB")
+EOF

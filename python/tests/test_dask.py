@@ -21,7 +21,7 @@ def load_partition(path, first):
     # Runs on a worker: the partition's records, indexed by their number in
     # the whole set.
     records = cmg290.read_records(path)
-    return pd.Series(list(records), index=pd.RangeIndex(first, first + len(records)), name="record")
+    return pd.Series(records, index=pd.RangeIndex(first, first + len(records)), name="record")
 
 
 @pytest.fixture(scope="module")

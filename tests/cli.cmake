@@ -2,7 +2,7 @@
 # built binary on files in a scratch folder.
 if(TARGET cmg290_cli)
   find_package(nlohmann_json 3 REQUIRED)
-  add_executable(cli_tests cli/cli_test.cpp)
+  add_executable(cli_tests cli/cli_test.cpp cli/output_test.cpp)
   target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(cli_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
                                           GTest::gtest_main)
@@ -16,6 +16,15 @@ if(TARGET cmg290_cli)
   endif()
   add_dependencies(cli_tests cmg290_cli)
   gtest_discover_tests(cli_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
+  # The tests of a run that runs out of memory on one of its threads load
+  # this into the tool; sanitizers have allocators of their own, so these
+  # tests run in the plain build only.
+  add_library(cli_fail_alloc MODULE cli/fail_alloc.cpp)
+  target_link_libraries(cli_fail_alloc PRIVATE ${CMAKE_DL_LIBS})
+  add_dependencies(cli_tests cli_fail_alloc)
+  target_compile_definitions(cli_tests PRIVATE
+    CMG290_FAIL_ALLOC_LIBRARY="$<TARGET_FILE:cli_fail_alloc>")
 
   # The line reader of `cmg290 group` on its own, compiled in from tools/.
   add_executable(cli_line_reader_tests cli/line_reader_test.cpp

@@ -13,3 +13,6 @@ if(Python3_Interpreter_FOUND)
   add_test(NAME tier_tables_generated
            COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/gen_tier_tables.py --check)
 endif()
+
+add_test(NAME tier_tables_generator_keeps_replaced_files
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/gen_tier_tables_test.py)

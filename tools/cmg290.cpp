@@ -26,6 +26,22 @@ int main(int argc, char** argv) {
   const std::vector<Command> commands = {add_group_command(app), add_sample_command(app),
                                          add_tables_command(app)};
 
+  // CLI11 would only say that a subcommand is required.
+  if (argc > 1 && argv[1][0] != '-') {
+    const auto subcommands = app.get_subcommands([](CLI::App*) { return true; });
+    std::string names;
+    bool known = false;
+    for (const CLI::App* sub : subcommands) {
+      known = known || sub->get_name() == argv[1];
+      names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    if (!known) {
+      std::fprintf(stderr, "cmg290: unknown subcommand '%s' (subcommands: %s; see cmg290 --help)\n",
+                   argv[1], names.c_str());
+      return kExitFatal;
+    }
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

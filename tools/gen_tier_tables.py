@@ -15,7 +15,9 @@ committed files byte for byte.
 
 Usage:
   tools/gen_tier_tables.py [OUTDIR]        write the .def files (default:
-                                           src/tables/tier beside this script)
+                                           src/tables/tier beside this script);
+                                           files that no longer carry the
+                                           generated marker are left alone
   tools/gen_tier_tables.py --check [DIR]   exit 1 if a generated file in DIR
                                            differs from what would be written;
                                            files that no longer carry the
@@ -429,6 +431,16 @@ def all_files():
     return files
 
 
+def replaced_by_hand(path):
+    """True for an existing data file whose first line no longer names the
+    generator: its entries came from somewhere else."""
+    try:
+        with open(path, encoding="ascii", errors="replace", newline="") as f:
+            return not f.readline().startswith(MARKER)
+    except FileNotFoundError:
+        return False
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     default_dir = os.path.join(here, "..", "src", "tables", "tier")
@@ -439,7 +451,12 @@ def main(argv):
     if not check:
         os.makedirs(outdir, exist_ok=True)
         for name, text in files.items():
-            with open(os.path.join(outdir, name), "w", encoding="ascii", newline="\n") as f:
+            path = os.path.join(outdir, name)
+            if replaced_by_hand(path):
+                # Official lists put in by hand must survive a rerun.
+                print(f"{name}: replaced by hand, left alone")
+                continue
+            with open(path, "w", encoding="ascii", newline="\n") as f:
                 f.write(text)
         return 0
     status = 0
@@ -447,7 +464,7 @@ def main(argv):
         path = os.path.join(outdir, name)
         with open(path, encoding="ascii", newline="") as f:
             current = f.read()
-        if not current.startswith(MARKER):
+        if replaced_by_hand(path):
             print(f"{name}: replaced by hand, not compared")
         elif current != text:
             print(f"{name}: differs from the generator's output; rerun tools/gen_tier_tables.py")

@@ -33,7 +33,8 @@ std::string check_id_range(const std::string& text) {
       !parse_size(std::string_view(text).substr(colon + 1), length)) {
     return "wants START:LENGTH, two numbers, as in 12:10";
   }
-  if (start < 1 || length < 1 || length > kMaxIdLength || start - 1 + length > kMaxIdEnd) {
+  if (start < 1 || length < 1 || length > kMaxIdLength || start > kMaxIdEnd ||
+      length > kMaxIdEnd - (start - 1)) {
     return "wants START 1 or more, LENGTH 1 to " + std::to_string(kMaxIdLength) +
            ", and an end no later than position " + std::to_string(kMaxIdEnd);
   }

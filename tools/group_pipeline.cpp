@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "line_reader.h"
@@ -208,23 +210,26 @@ class Pipeline {
       close(wake_[1]);
     };
     try {
-      reader = std::thread([this] { read_all(); });
-      for (unsigned i = 0; i < options_.threads; ++i) workers.emplace_back([this] { work(); });
+      reader = std::thread([this] { guarded([this] { read_all(); }); });
+      for (unsigned i = 0; i < options_.threads; ++i) {
+        workers.emplace_back([this] { guarded([this] { work(); }); });
+      }
     } catch (...) {
       stop();
       finish();
       throw;
     }
 
-    Outcome outcome = write_all();
+    Outcome outcome = Outcome::Failed;
+    guarded([&] { outcome = write_all(); });
     if (outcome != Outcome::Done) stop();
     finish();
-    if (outcome == Outcome::Done && !error_.empty()) outcome = Outcome::Failed;
+    if (outcome == Outcome::Done && (!error_.empty() || outOfMemory_)) outcome = Outcome::Failed;
     return outcome;
   }
 
   const Tally& tally() const { return total_; }
-  const std::string& error() const { return error_; }
+  std::string error() const { return outOfMemory_ && error_.empty() ? "out of memory" : error_; }
 
  private:
   void stop() {
@@ -237,6 +242,36 @@ class Pipeline {
     cvWork_.notify_all();
     cvLines_.notify_all();
     cvDone_.notify_all();
+  }
+
+  // Runs one thread's part of the run. An exception (out of memory while
+  // formatting or noting a line) must not escape while the other threads
+  // still run: it stops them all and becomes the run's error, so that the
+  // caller removes the temporary output and exits with a message.
+  template <typename Body>
+  void guarded(Body&& body) noexcept {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      fail_noexcept("out of memory");
+    } catch (const std::exception& e) {
+      fail_noexcept(e.what());
+    } catch (...) {
+      fail_noexcept("unexpected error");
+    }
+  }
+
+  void fail_noexcept(const char* message) noexcept {
+    try {
+      fail(message);
+    } catch (...) {
+      // No memory even for the message: stop with a fixed one.
+      {
+        std::lock_guard lock(m_);
+        outOfMemory_ = true;
+      }
+      stop();
+    }
   }
 
   void fail(std::string message) {
@@ -520,6 +555,7 @@ class Pipeline {
   std::uint64_t lineTurn_ = 0;
   std::int64_t nextLine_ = 1;
   bool stop_ = false;
+  bool outOfMemory_ = false;  // failed without room for a message
   std::string error_;
 
   Tally total_;
@@ -628,24 +664,26 @@ int run_group(const GroupOptions& options) {
   layout.idLength = options.idLength;
   const RowFormatter formatter(std::move(layout));
 
-  // Standard output appended to one of the inputs (`>> in.txt`) would have
-  // the run read its own results without end. A file named with -o is
-  // safe: it is replaced only at the end.
-  struct stat st;
-  if ((options.output.empty() || options.output == "-") && fstat(STDOUT_FILENO, &st) == 0 &&
-      S_ISREG(st.st_mode)) {
-    for (const auto& in : inputs) {
-      if (in->regular && in->device == st.st_dev && in->inode == st.st_ino) {
-        std::fprintf(stderr, "cmg290: input %s is also standard output\n", in->name.c_str());
-        return kExitFatal;
-      }
-    }
-  }
-
   OutputFile output;
   if (!output.open(options.output)) {
     std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
     return kExitFatal;
+  }
+  // Output written in place to one of the inputs (`>> in.txt`, or
+  // `-o /dev/fd/3 3>> in.txt`) would have the run read its own results
+  // without end. A file named with -o is safe: it is replaced only at the
+  // end.
+  struct stat st;
+  if (const int fd = output.direct_descriptor();
+      fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    for (const auto& in : inputs) {
+      if (in->regular && in->device == st.st_dev && in->inode == st.st_ino) {
+        std::fprintf(stderr, "cmg290: input %s is also %s%s\n", in->name.c_str(),
+                     options.output.empty() || options.output == "-" ? "" : "the output ",
+                     output.name().c_str());
+        return kExitFatal;
+      }
+    }
   }
 
   std::uint64_t totalBytes = 0;
@@ -680,7 +718,7 @@ int run_group(const GroupOptions& options) {
   }
   if (outcome == Outcome::Failed) {
     output.abandon();
-    const std::string& message = pipeline.error().empty() ? output.error() : pipeline.error();
+    const std::string message = pipeline.error().empty() ? output.error() : pipeline.error();
     std::fprintf(stderr, "cmg290: %s\n", message.c_str());
     return kExitFatal;
   }

@@ -21,6 +21,10 @@ volatile sig_atomic_t gPending = 0;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Symbolic links followed from an output path before giving up, as the
+// system does.
+constexpr int kMaxLinkHops = 40;
+
 // Written output is handed to the disk in steps of this many bytes.
 constexpr unsigned long long kFlushStep = 8ull << 20;
 
@@ -54,6 +58,65 @@ std::string dir_of(const std::string& path) {
 std::string base_of(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// What an output path stands for once its symbolic links are followed: a
+// descriptor of ours, or the path of the file to write.
+struct Target {
+  int descriptor = -1;
+  std::string path;
+  int error = 0;
+};
+
+// The descriptor that a path names by itself (/dev/stdout, /dev/stderr,
+// /dev/fd/N, /proc/self/fd/N, /proc/PID/fd/N with our own PID), or -1.
+int descriptor_named(const std::string& path) {
+  if (path == "/dev/stdout") return STDOUT_FILENO;
+  if (path == "/dev/stderr") return STDERR_FILENO;
+  if (path == "/dev/stdin") return STDIN_FILENO;
+  std::string rest;
+  const std::string ownProc = "/proc/" + std::to_string(getpid()) + "/fd/";
+  for (const std::string prefix :
+       {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/", ownProc.c_str()}) {
+    if (path.compare(0, prefix.size(), prefix) == 0) {
+      rest = path.substr(prefix.size());
+      break;
+    }
+  }
+  if (rest.empty() || rest.size() > 9) return -1;
+  int fd = 0;
+  for (const char c : rest) {
+    if (c < '0' || c > '9') return -1;
+    fd = fd * 10 + (c - '0');
+  }
+  return fd;
+}
+
+// Follows the symbolic links of the last part of `path` one at a time, so
+// that a link to a descriptor is seen as one, and a link whose target does
+// not exist yet leads to that target, which is then created.
+Target resolve_target(std::string path) {
+  Target t;
+  for (int hops = 0;; ++hops) {
+    t.descriptor = descriptor_named(path);
+    if (t.descriptor >= 0) return t;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (hops == kMaxLinkHops) {
+      t.error = ELOOP;
+      return t;
+    }
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
+      t.error = n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG;
+      return t;
+    }
+    link.resize(static_cast<std::size_t>(n));
+    path = link.front() == '/' ? link : dir_of(path) + "/" + link;
+  }
+  t.path = std::move(path);
+  return t;
 }
 
 unsigned default_file_mode() {
@@ -90,16 +153,27 @@ bool OutputFile::open(const std::string& path) {
     return true;
   }
   name_ = path;
-  target_ = path;
+
+  const Target target = resolve_target(path);
+  if (target.error != 0) {
+    error_ = "cannot write " + name_ + ": " + std::strerror(target.error);
+    return false;
+  }
+  if (target.descriptor >= 0) {
+    // /dev/stdout, /dev/fd/N and the like name a descriptor we already
+    // hold, whatever it was opened on: write to it as to standard output.
+    // Resolved to a path, it would be a file renamed over, losing what the
+    // shell meant to append to it.
+    if (fcntl(target.descriptor, F_GETFL) < 0) {
+      error_ = "cannot write " + name_ + ": " + std::strerror(EBADF);
+      return false;
+    }
+    fd_ = target.descriptor;
+    return true;
+  }
+  target_ = target.path;
 
   struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Replace the file the link points to, not the link itself.
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-      target_ = resolved;
-      std::free(resolved);
-    }
-  }
   const bool exists = stat(target_.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) {
     error_ = "cannot write " + name_ + ": Is a directory";

@@ -1,6 +1,11 @@
 // Where a command writes its results: standard output, a device or pipe
 // written in place, or a regular file that appears only once it is complete.
 //
+// A path that names a descriptor of ours (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N, or a link to one of them) is that descriptor, written as
+// standard output is. A symbolic link is followed to the file it points to,
+// which is replaced, or created when it does not exist yet.
+//
 // A regular file (or a name that does not exist yet) is written to a
 // temporary file in the same folder, flushed to disk and renamed over the
 // target by commit(); abandon() or an interrupting signal removes the
@@ -41,6 +46,10 @@ class OutputFile {
 
   // Removes the temporary file, if any. Safe to call more than once.
   void abandon();
+
+  // The descriptor written in place (standard output, a descriptor named by
+  // the path, a device or pipe), or -1 while a temporary file is written.
+  int direct_descriptor() const { return temporary_ ? -1 : fd_; }
 
   // The name to use in messages: the path given, or "standard output".
   const std::string& name() const { return name_; }

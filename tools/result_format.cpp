@@ -91,9 +91,10 @@ char* put_csv_escaped(char* out, std::string_view s) {
   return out;
 }
 
-// Writes s as the inside of a JSON string. Bytes outside ASCII are written
-// as \u0080 to \u00ff, so any byte sequence gives valid JSON and the bytes
-// can be recovered by reading the text as Latin-1.
+// Writes s as the inside of a JSON string. Bytes outside printable ASCII
+// are escaped: control bytes and DEL as \u0000 to \u001f and \u007f (or \n,
+// \r, \t), bytes above 127 as \u0080 to \u00ff, so any byte sequence gives
+// valid JSON and the bytes can be recovered by reading the text as Latin-1.
 char* put_json_escaped(char* out, std::string_view s) {
   static constexpr char kHex[] = "0123456789abcdef";
   for (char ch : s) {
@@ -101,7 +102,7 @@ char* put_json_escaped(char* out, std::string_view s) {
     if (c == '"' || c == '\\') {
       *out++ = '\\';
       *out++ = static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x80) {
+    } else if (c >= 0x20 && c < 0x7f) {
       *out++ = static_cast<char>(c);
     } else if (c == '\n') {
       out = put(out, "\\n");

@@ -45,8 +45,9 @@ CMG290_API int CMG_290(char* record, char* cmgResult, int* status, char* motorSc
 
 // Copies record positions start .. start+length-1 (1-based) into
 // destination[0 .. length-1] and terminates it at destination[length].
-// Checks nothing: the caller guarantees the record's length and the
-// destination's room (length + 1 bytes).
+// A length below 1 writes nothing. Otherwise checks nothing: the caller
+// guarantees the record's length and the destination's room (length + 1
+// bytes).
 CMG290_API void FillData(char* record, char* destination, int start, int length);
 
 // Removes every blank from the first eight characters of `code`, in place,

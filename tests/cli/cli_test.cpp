@@ -1,203 +1,10 @@
 // End-to-end tests of the cmg290 tool: each runs the built binary through
 // bash in a scratch folder and looks at its output files, standard output,
 // standard error and exit code.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "cli_fixture.h"
 
-#include <cctype>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <random>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "cmg290/cmg290.h"
-#include "record_builder.h"
-
+namespace cmg290::cli_test {
 namespace {
-
-namespace fs = std::filesystem;
-using cmg290::test::RecordBuilder;
-
-const std::string kTool = CMG290_CLI;
-const std::string kSourceDir = CMG290_SOURCE_DIR;
-
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t nl = text.find('\n', start);
-    if (nl == std::string::npos) nl = text.size();
-    lines.push_back(text.substr(start, nl - start));
-    start = nl + 1;
-  }
-  return lines;
-}
-
-// Reads RFC 4180 CSV: quoted fields may hold commas, quotes (doubled) and
-// line ends; any other byte is taken as it is.
-std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> row;
-  std::string field;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      row.push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      row.push_back(field);
-      field.clear();
-      rows.push_back(row);
-      row.clear();
-    } else {
-      field += c;
-    }
-  }
-  return rows;
-}
-
-// A JSON string decoded back to bytes: the tool writes bytes outside ASCII
-// as \u0080 to \u00ff, which nlohmann returns as two-byte UTF-8.
-std::string latin1_bytes(const std::string& utf8) {
-  std::string bytes;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-    } else {
-      bytes +=
-          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3f));
-    }
-  }
-  return bytes;
-}
-
-std::string trim(std::string s) {
-  while (!s.empty() && s.front() == ' ') s.erase(0, 1);
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
-// The CSV fields the tool should write for a record, from the library:
-// the CMG and the scores only for grouped records, the age only once the
-// grouping computed it (status 0, 7, 9), the rest empty.
-std::vector<std::string> expected_fields(std::int64_t line, const std::string& record) {
-  const cmg290::Result r = cmg290::group(record);
-  const bool grouped = r.status == 0;
-  const bool aged = grouped || r.status == 7 || r.status == 9;
-  return {std::to_string(line),
-          std::to_string(r.status),
-          cmg290::status_text(r.status),
-          grouped ? trim(r.cmg) : "",
-          grouped ? trim(r.motorScore) : "",
-          grouped ? std::to_string(r.cognitiveScore) : "",
-          aged ? std::to_string(r.age) : "",
-          trim(r.tableVersion),
-          trim(r.grouperVersion)};
-}
-
-// A JSON value against a CSV field: null for an empty field.
-testing::AssertionResult same_value(const nlohmann::json& j, const std::string& field) {
-  if (field.empty()   ? j.is_null()
-      : j.is_string() ? j.get<std::string>() == field
-                      : j.is_number() && j.get<double>() == std::stod(field)) {
-    return testing::AssertionSuccess();
-  }
-  return testing::AssertionFailure() << j.dump() << " against '" << field << "'";
-}
-
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/cmg290_cli_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    dir_ = root_ / "w";
-    fs::create_directory(dir_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
-  fs::path path(const std::string& name) const { return dir_ / name; }
-  void write(const std::string& name, const std::string& text) const { spit(path(name), text); }
-  std::string read(const std::string& name) const { return slurp(path(name)); }
-
-  // Runs a bash script in the scratch folder, with $T naming the tool.
-  Outcome sh(const std::string& script) const {
-    spit(root_ / "script.sh", "set -u\nT='" + kTool + "'\ncd '" + dir_.string() + "'\n" + script);
-    const std::string cmd = "bash '" + (root_ / "script.sh").string() + "' >'" +
-                            (root_ / "out").string() + "' 2>'" + (root_ / "err").string() + "'";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(root_ / "out"),
-            slurp(root_ / "err")};
-  }
-  Outcome tool(const std::string& args) const { return sh("\"$T\" " + args); }
-
-  std::vector<std::string> files_in_dir() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  fs::path root_, dir_;
-};
-
-// The count that the summary on standard error gives for a label
-// ("grouped", "status 9", "tier A", "short lines"), or -1 if it has none.
-long summary_count(const std::string& err, const std::string& label) {
-  const std::string key = "\n  " + label + " ";
-  const std::size_t at = err.find(key);
-  if (at == std::string::npos) return -1;
-  std::string digits;
-  for (std::size_t i = at + key.size(); i < err.size() && err[i] != '\n'; ++i) {
-    if (std::isdigit(static_cast<unsigned char>(err[i]))) {
-      digits += err[i];
-    } else if (!digits.empty() && err[i] != ',') {
-      break;
-    }
-  }
-  return digits.empty() ? -1 : std::stol(digits);
-}
-
-std::string example_records() {
-  return slurp(kSourceDir + "/examples/assessments.txt");
-}
 
 // ---------------------------------------------------------------------------
 // Output formats
@@ -344,15 +151,18 @@ TEST_F(CliTest, BinaryInputGivesARowPerLine) {
 }
 
 TEST_F(CliTest, MotorScoresWithoutALeadingDigitAreValidJson) {
-  // Items of -1 and one of 7 give a sum of 7 tenths, written ".7".
+  // Items of -1, item 7 of -2 and item 9 of 5 weigh up to 7 tenths, which
+  // the grouper writes ".7": JSON needs the leading zero.
   RecordBuilder b = RecordBuilder::valid();
-  b.allMotor("-1").motor(1, "-1").motor(9, "04");
+  b.allMotor("-1").motor(7, "-2").motor(9, "05");
   const cmg290::Result r = cmg290::group(b.str());
   ASSERT_EQ(r.status, 0);
+  ASSERT_EQ(trim(r.motorScore), ".7");
   write("in.txt", b.str() + "\n");
   const Outcome run = tool("group -q -f jsonl in.txt");
-  const nlohmann::json j = nlohmann::json::parse(run.out);
-  EXPECT_DOUBLE_EQ(j["motor_score"].get<double>(), std::stod(r.motorScore));
+  ASSERT_TRUE(nlohmann::json::accept(run.out)) << run.out;
+  EXPECT_NE(run.out.find("\"motor_score\":0.7,"), std::string::npos) << run.out;
+  EXPECT_DOUBLE_EQ(nlohmann::json::parse(run.out)["motor_score"].get<double>(), 0.7);
 }
 
 // ---------------------------------------------------------------------------
@@ -620,6 +430,9 @@ TEST_F(CliTest, ExitCodesSummaryAndOptions) {
     EXPECT_NE(run.err, "") << bad;
     EXPECT_EQ(run.out, "") << bad;
   }
+  EXPECT_EQ(tool("frobnicate").err,
+            "cmg290: unknown subcommand 'frobnicate' (subcommands: group, sample, tables; see "
+            "cmg290 --help)\n");
   run = tool("--version");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("2.90"), std::string::npos);
@@ -688,3 +501,4 @@ TEST_F(CliTest, MemoryStaysBoundedWhateverTheInput) {
 #endif
 
 }  // namespace
+}  // namespace cmg290::cli_test

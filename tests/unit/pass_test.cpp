@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 
 #include "cmg290/cmg290.h"
@@ -27,6 +28,18 @@ TEST(FillData, CopiesByPositionAndTerminates) {
   char withZero[] = {'a', '\0', 'b', 'c'};
   FillData(withZero, dst, 1, 4);
   EXPECT_EQ(std::memcmp(dst, "a\0bc\0", 5), 0);
+}
+
+TEST(FillData, LengthBelowOneWritesNothing) {
+  char record[] = "ABCDEFGHIJ";
+  char area[8];
+  std::memset(area, 'x', sizeof area);
+  // destination points into the middle of `area`, so a byte written before
+  // it shows up.
+  for (int length : {0, -1, -5, INT_MIN}) {
+    FillData(record, area + 4, 1, length);
+    EXPECT_EQ(std::string(area, sizeof area), "xxxxxxxx") << length;
+  }
 }
 
 TEST(TrimCmrbd, RemovesBlanksFromTheFirstEightCharacters) {

@@ -7,6 +7,7 @@ import numpy as np
 import pytest
 
 import cmg290
+from conftest import EXAMPLES
 
 N = cmg290.RECORD_LENGTH
 
@@ -38,8 +39,7 @@ def test_lines_are_read_with_the_rules_of_cmg290_group(tmp_path, example_records
 
 
 def test_the_sample_file_groups_as_its_lines(example_records):
-    frame = cmg290.group_frame(cmg290.read_records(os.environ.get("CMG290_EXAMPLES")
-                                                   or __import__("conftest").EXAMPLES))
+    frame = cmg290.group_frame(cmg290.read_records(EXAMPLES))
     assert frame.equals(cmg290.group_frame(example_records))
 
 

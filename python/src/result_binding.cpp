@@ -1,6 +1,7 @@
 // cmg290._native.group and its Result: one record, one result object.
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -57,6 +58,15 @@ struct PyResult {
   }
 };
 
+// Copies a pickled text back into its fixed-size field, cut to fit.
+template <std::size_t N>
+void copy_text(const py::handle& text, char (&field)[N]) {
+  const std::string s = text.cast<std::string>();
+  const std::size_t n = std::min(s.size(), N - 1);
+  std::memcpy(field, s.data(), n);
+  field[n] = '\0';
+}
+
 PyResult group_one(const py::handle& record) {
   check_record_object(record.ptr(), "record");
   // A str or bytes object is immutable: it may be read without the GIL.
@@ -108,7 +118,26 @@ void bind_result(py::module_& m) {
              }
              return py::bool_(a == b.cast<const PyResult&>());
            })
-      .def("__repr__", &PyResult::repr);
+      .def("__repr__", &PyResult::repr)
+      // Pickled as the grouper's raw outputs, so that results can travel
+      // between processes (multiprocessing, Dask).
+      .def(py::pickle(
+          [](const PyResult& p) {
+            return py::make_tuple(p.r.status, p.r.cmg, p.r.motorScore, p.r.cognitiveScore, p.r.age,
+                                  p.r.tableVersion, p.r.grouperVersion);
+          },
+          [](const py::tuple& t) {
+            if (t.size() != 7) throw py::value_error("Result: wrong pickled state");
+            PyResult p{};
+            p.r.status = t[0].cast<int>();
+            copy_text(t[1], p.r.cmg);
+            copy_text(t[2], p.r.motorScore);
+            p.r.cognitiveScore = t[3].cast<int>();
+            p.r.age = t[4].cast<int>();
+            copy_text(t[5], p.r.tableVersion);
+            copy_text(t[6], p.r.grouperVersion);
+            return p;
+          }));
   cls.attr("__hash__") = py::none();
 
   m.def("group", &group_one, py::arg("record"), "Groups one record; see cmg290.group.");

@@ -1,5 +1,6 @@
 """cmg290.group: one record, one Result."""
 
+import pickle
 import re
 
 import pytest
@@ -88,3 +89,12 @@ def test_a_character_above_u00ff_is_a_value_error_naming_it(char):
 def test_status_text():
     assert cmg290.status_text(0) == "grouped"
     assert cmg290.status_text(4) == "unknown status"
+
+
+def test_results_survive_pickling(example_records):
+    # Results travel between processes (multiprocessing, Dask bags).
+    results = [cmg290.group(r) for r in example_records]
+    copies = pickle.loads(pickle.dumps(results))
+    assert copies == results
+    assert [repr(c) for c in copies] == [repr(r) for r in results]
+    assert results[0] != results[1]

@@ -56,12 +56,20 @@ declare -A query=(
   [lateral]="SELECT count(g.status), count(g.cmg), count(g.motor_score), count(g.cognitive_score),
                     count(g.age), count(g.table_version), count(g.grouper_version)
              FROM bench_records r, LATERAL cmg290_group(r.record) g"
+  [field]="SELECT count((x.g).status), count((x.g).cmg), count((x.g).motor_score),
+                  count((x.g).cognitive_score), count((x.g).age), count((x.g).table_version),
+                  count((x.g).grouper_version)
+           FROM bench_records r, LATERAL (SELECT cmg290_group(r.record) AS g OFFSET 0) x"
   [scalar]="SELECT count(cmg290_cmg(record)) FROM bench_records"
+  [scalars]="SELECT count(cmg290_status(record)), count(cmg290_cmg(record)),
+                    count(cmg290_motor_score(record)), count(cmg290_cognitive_score(record)),
+                    count(cmg290_age(record)), count(cmg290_table_version(record)), count(1)
+             FROM bench_records"
   [naive]="SELECT count(s.status), count(s.cmg), count(s.motor_score), count(s.cognitive_score),
                   count(s.age), count(s.table_version), count(s.grouper_version)
            FROM (SELECT (cmg290_group(record)).* FROM bench_records) s"
 )
-forms=(count lateral scalar naive)
+read -r -a forms <<<"${FORMS:-count lateral scalar scalars naive}"
 
 # Prints the milliseconds of one run of a query.
 time_query() {
@@ -74,7 +82,7 @@ SQL
 
 best() { sort -n | head -n 1; }
 
-for encoding in SQL_ASCII UTF8; do
+for encoding in ${ENCODINGS:-SQL_ASCII UTF8}; do
   db="bench_$(echo "$encoding" | tr 'A-Z' 'a-z' | tr -d _)"
   "$bindir/createdb" -E "$encoding" -l C -T template0 "$db"
   psql=("$bindir/psql" -X -q -v ON_ERROR_STOP=1 -d "$db")
@@ -99,5 +107,7 @@ SQL
   done
   unset ms
 done
-echo "plan of lateral:"
-"${psql[@]}" -At -c "EXPLAIN (COSTS OFF) ${query[lateral]}" | sed 's/^/  /'
+for name in lateral field; do
+  echo "plan of $name:"
+  "${psql[@]}" -At -c "EXPLAIN (COSTS OFF) ${query[$name]}" | sed 's/^/  /'
+done

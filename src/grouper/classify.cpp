@@ -13,10 +13,6 @@ namespace cmg290::detail {
 
 namespace {
 
-// Motor item weights in tenths of a point; they add up to 120.
-constexpr int kMotorWeight[kMotorItems] = {6, 2, 9, 2, 14, 12, 5, 2, 22, 14, 16, 16};
-constexpr int kBladderItem = 9;  // item 10, 0-based: a zero counts as 2
-
 // The impairment codes packed for a fast whole-text comparison; built from
 // the same rows as Imp240.
 constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
@@ -125,10 +121,7 @@ int find_impairment_row(const char* key) {
 int motor_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kMotorItems; ++k) {
-    const int value = item_value_fast(f.motor[k]);
-    // A zero counts as 1, or as 2 for the bladder item.
-    const int counted = value + (value == 0) * (k == kBladderItem ? 2 : 1);
-    sum += counted * kMotorWeight[k];
+    sum += counted_motor_value(k, item_value_fast(f.motor[k])) * kMotorWeight[k];
   }
   return sum;
 }
@@ -155,8 +148,7 @@ void motor_text(int motorSum, char* out) {
 int cognitive_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kCognitiveItems; ++k) {
-    const int value = item_value_fast(f.cognitive[k]);
-    sum += value + (value == 0);
+    sum += counted_cognitive_value(item_value_fast(f.cognitive[k]));
   }
   return sum;
 }

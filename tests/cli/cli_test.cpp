@@ -438,8 +438,8 @@ TEST_F(CliTest, ExitCodesSummaryAndOptions) {
     EXPECT_EQ(run.out, "") << bad;
   }
   EXPECT_EQ(tool("frobnicate").err,
-            "cmg290: unknown subcommand 'frobnicate' (subcommands: group, sample, tables; see "
-            "cmg290 --help)\n");
+            "cmg290: unknown subcommand 'frobnicate' (subcommands: group, sample, tables, "
+            "explain, build; see cmg290 --help)\n");
   run = tool("--version");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("2.90"), std::string::npos);

@@ -27,4 +27,18 @@ SELECT count(*) AS records,
        count(DISTINCT g.motor_score) > 100 AS many_motor_scores
 FROM forms_records, LATERAL cmg290_group(r) g;
 
+-- Records that differ only in their last position, or only in their length,
+-- one after the other: each is grouped on its own, not taken for the one
+-- before it.
+SELECT n, cmg290_cmg(r) AS cmg, (cmg290_group(r)).cmg AS composite, length(r) AS length
+FROM (VALUES
+  (1, overlay(test_record() PLACING 'J38.01^^' FROM 1244)),
+  (2, overlay(test_record() PLACING 'J38.01^x' FROM 1244)),
+  (3, overlay(test_record() PLACING 'J38.01^^' FROM 1244)),
+  (4, overlay(test_record() PLACING 'J38.01^^' FROM 1244) || 'beyond'),
+  (5, left(overlay(test_record() PLACING 'J38.01^^' FROM 1244), 1250)),
+  (6, overlay(test_record() PLACING 'J38.01^^' FROM 1244))
+) AS v(n, r)
+ORDER BY n;
+
 SELECT cmg290_cmg(NULL) IS NULL AS null_record;

@@ -11,11 +11,16 @@ cognitive scores, the age and the table version, as ``cmg290 group`` does.
   NumPy array of dtype ``S1251`` for ``group_frame``.
 - ``cmg290.dask.group_frame(series)`` groups a Dask Series of records,
   partition by partition, on any Dask scheduler.
+- ``explain(record)`` tells why a record got its result, step by step.
+- ``build_record(**fields)`` makes a record from named field values, and
+  ``LAYOUT`` gives each field's first position and length.
 
 A record is ``bytes``, taken as they are, or ``str``, one character per
 position (U+0000 to U+00FF, as Latin-1). Positions past the end of a short
 record read as blanks; positions after 1251 are not read.
 """
+
+import types as _types
 
 from . import _native
 from ._native import Result, status_text
@@ -23,8 +28,11 @@ from ._native import Result, status_text
 __all__ = [
     "COLUMNS",
     "GROUPER_VERSION",
+    "LAYOUT",
     "RECORD_LENGTH",
     "Result",
+    "build_record",
+    "explain",
     "group",
     "group_frame",
     "read_records",
@@ -35,6 +43,10 @@ __all__ = [
 GROUPER_VERSION = _native.GROUPER_VERSION
 #: The highest record position the grouper reads.
 RECORD_LENGTH = _native.RECORD_LENGTH
+
+#: The fields of a record that the grouper reads, in its order: name to
+#: (first position, 1-based; length).
+LAYOUT = _types.MappingProxyType(_native.LAYOUT)
 
 #: Columns of the frames that group_frame returns, in order.
 COLUMNS = (
@@ -146,6 +158,35 @@ def read_records(path):
     ...) naming the file when it cannot be opened or read.
     """
     return _native.read_records(path)
+
+
+def explain(record):
+    """Explain the grouping of one record, step by step.
+
+    Returns the structure that ``cmg290 explain --format json`` writes for
+    the record, as Python objects: the fields as read, every check, the
+    table version, the dates and age, the impairment row and RIC, each
+    item's part of the scores, the CMG row and the comorbidity tier search,
+    and under "result" the result ``group`` gives. Field texts hold the
+    record's bytes as characters U+0000 to U+00FF.
+
+    ``record`` is taken as by ``group``, with the same exceptions.
+    """
+    return _native.explain(record)
+
+
+def build_record(**fields):
+    """Build a record of 1251 positions from named field values.
+
+    Each keyword is a field name of ``LAYOUT``, its value a str (characters
+    U+0000 to U+00FF) or bytes, put left-aligned into the field and filled
+    out with blanks; every position no value covers is blank. Returns bytes.
+
+    Raises ValueError for an unknown field or a value longer than its field
+    (nothing is cut off), TypeError for a value that is neither str nor
+    bytes; the message names the field.
+    """
+    return _native.build_record(**fields)
 
 
 def __getattr__(name):

@@ -1,5 +1,6 @@
 import os
-from typing import Final, Sequence, Union
+from types import MappingProxyType
+from typing import Any, Final, Sequence, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -13,6 +14,7 @@ Records = Union[Sequence[Record], "pd.Series[str]", "pd.Series[bytes]", npt.NDAr
 GROUPER_VERSION: Final[str]
 RECORD_LENGTH: Final[int]
 COLUMNS: Final[tuple[str, ...]]
+LAYOUT: Final[MappingProxyType[str, tuple[int, int]]]
 
 class Result:
     """The result of grouping one record; outputs not reached are None."""
@@ -59,3 +61,9 @@ def read_records(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) 
 
 def status_text(status: int) -> str:
     """Short English description of a status code."""
+
+def explain(record: Record) -> dict[str, Any]:
+    """Why a record got its result, step by step: the structure of `cmg290 explain --format json`."""
+
+def build_record(**fields: Record) -> bytes:
+    """A record of 1251 positions from named fields of LAYOUT. Raises ValueError (unknown field, value too long) or TypeError."""

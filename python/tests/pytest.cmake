@@ -17,6 +17,6 @@ function(cmg290_pytest name)
   set_tests_properties(python.${name} PROPERTIES ENVIRONMENT "${CMG290_PYTEST_ENV}" TIMEOUT 300)
 endfunction()
 
-cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py)
+cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py test_explain.py)
 cmg290_pytest(agreement test_agreement.py)
 cmg290_pytest(dask test_dask.py)

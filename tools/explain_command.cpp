@@ -30,15 +30,19 @@ struct ExplainOptions {
 int run_explain(const ExplainOptions& options) {
   std::vector<std::string> names = options.inputs;
   if (names.empty()) names.push_back("-");
-  std::vector<std::unique_ptr<RecordInput>> inputs;
+  std::vector<std::unique_ptr<batch::Input>> inputs;
   std::string error;
-  if (!open_record_inputs(names, inputs, options.output.empty() || options.output == "-", error)) {
+  if (!batch::open_inputs(names, inputs, error)) {
     std::fprintf(stderr, "cmg290: %s\n", error.c_str());
     return kExitFatal;
   }
   OutputFile output;
   if (!output.open(options.output)) {
     std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
+    return kExitFatal;
+  }
+  if (const std::string refused = batch::output_is_input(inputs, output); !refused.empty()) {
+    std::fprintf(stderr, "cmg290: %s\n", refused.c_str());
     return kExitFatal;
   }
 

@@ -47,4 +47,19 @@ bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_
   return true;
 }
 
+std::string output_is_input(const std::vector<std::unique_ptr<Input>>& inputs,
+                            const OutputFile& output) {
+  struct stat st;
+  const int fd = output.direct_descriptor();
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  for (const auto& in : inputs) {
+    if (in->regular && in->device == st.st_dev && in->inode == st.st_ino) {
+      const bool standardOutput = fd == STDOUT_FILENO && output.name() == "standard output";
+      return "input " + in->name + " is also " + (standardOutput ? "" : "the output ") +
+             output.name();
+    }
+  }
+  return {};
+}
+
 }  // namespace cmg290::cli::batch

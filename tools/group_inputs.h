@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "output_file.h"
+
 namespace cmg290::cli::batch {
 
 struct Input {
@@ -30,5 +32,13 @@ struct Input {
 // in error when one cannot be opened or read, or is a directory.
 bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_ptr<Input>>& inputs,
                  std::string& error);
+
+// Output written in place to one of the inputs (`>> in.txt`, or
+// `-o /dev/fd/3 3>> in.txt`) would have a run read its own results without
+// end. Returns the message that refuses such a run, or "" when the output
+// is none of the inputs. A file named with -o is safe: it is replaced only
+// at the end.
+std::string output_is_input(const std::vector<std::unique_ptr<Input>>& inputs,
+                            const OutputFile& output);
 
 }  // namespace cmg290::cli::batch

@@ -51,21 +51,9 @@ int run_group(const GroupOptions& options) {
     std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
     return kExitFatal;
   }
-  // Output written in place to one of the inputs (`>> in.txt`, or
-  // `-o /dev/fd/3 3>> in.txt`) would have the run read its own results
-  // without end. A file named with -o is safe: it is replaced only at the
-  // end.
-  struct stat st;
-  if (const int fd = output.direct_descriptor();
-      fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    for (const auto& in : inputs) {
-      if (in->regular && in->device == st.st_dev && in->inode == st.st_ino) {
-        std::fprintf(stderr, "cmg290: input %s is also %s%s\n", in->name.c_str(),
-                     options.output.empty() || options.output == "-" ? "" : "the output ",
-                     output.name().c_str());
-        return kExitFatal;
-      }
-    }
+  if (const std::string refused = output_is_input(inputs, output); !refused.empty()) {
+    std::fprintf(stderr, "cmg290: %s\n", refused.c_str());
+    return kExitFatal;
   }
 
   std::uint64_t totalBytes = 0;

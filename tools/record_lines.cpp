@@ -39,49 +39,7 @@ class FdSource : public ByteSource {
 
 }  // namespace
 
-RecordInput::~RecordInput() {
-  if (owned) close(fd);
-}
-
-bool open_record_inputs(const std::vector<std::string>& names,
-                        std::vector<std::unique_ptr<RecordInput>>& inputs, bool checkStdout,
-                        std::string& error) {
-  struct stat out;
-  const bool stdoutRegular = checkStdout && fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode);
-  for (const std::string& name : names) {
-    auto in = std::make_unique<RecordInput>();
-    if (name == "-") {
-      in->name = "standard input";
-      in->fd = STDIN_FILENO;
-    } else {
-      in->name = name;
-      in->fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-      if (in->fd < 0) {
-        error = "cannot open " + name + ": " + std::strerror(errno);
-        return false;
-      }
-      in->owned = true;
-    }
-    struct stat st;
-    if (fstat(in->fd, &st) != 0) {
-      error = "cannot read " + in->name + ": " + std::strerror(errno);
-      return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-      error = "cannot read " + in->name + ": Is a directory";
-      return false;
-    }
-    if (stdoutRegular && S_ISREG(st.st_mode) && st.st_dev == out.st_dev &&
-        st.st_ino == out.st_ino) {
-      error = "input " + in->name + " is also standard output";
-      return false;
-    }
-    inputs.push_back(std::move(in));
-  }
-  return true;
-}
-
-bool for_each_line(const RecordInput& input,
+bool for_each_line(const batch::Input& input,
                    const std::function<bool(std::int64_t, std::string_view)>& line,
                    std::string& error) {
   ChunkCutter cutter(kChunkBytes, kKeepBytes);

@@ -33,8 +33,10 @@ TEST_F(CliTest, PathsNamingADescriptorAreWrittenInPlace) {
   EXPECT_EQ(read("log.txt"), "earlier line\n" + tool("sample -n 2").out);
 
   // Appended to the input itself, the run would read its own results.
-  for (const char* redirect : {"-o /dev/stdout >> in.txt", "-o /dev/fd/3 3>> in.txt"}) {
-    const Outcome run = sh(std::string("\"$T\" group -q in.txt ") + redirect);
+  for (const char* redirect :
+       {"group -q in.txt -o /dev/stdout >> in.txt", "group -q in.txt -o /dev/fd/3 3>> in.txt",
+        "explain in.txt -o /dev/stdout >> in.txt"}) {
+    const Outcome run = sh(std::string("\"$T\" ") + redirect);
     EXPECT_EQ(run.code, 2) << redirect;
     EXPECT_NE(run.err.find("cmg290: input in.txt is also the output /dev/"), std::string::npos)
         << run.err;

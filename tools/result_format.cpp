@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cmg290/result_json.h"
+
 namespace cmg290::cli {
 
 namespace {
@@ -91,34 +93,6 @@ char* put_csv_escaped(char* out, std::string_view s) {
   return out;
 }
 
-// Writes s as the inside of a JSON string. Bytes outside printable ASCII
-// are escaped: control bytes and DEL as \u0000 to \u001f and \u007f (or \n,
-// \r, \t), bytes above 127 as \u0080 to \u00ff, so any byte sequence gives
-// valid JSON and the bytes can be recovered by reading the text as Latin-1.
-char* put_json_escaped(char* out, std::string_view s) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (char ch : s) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      *out++ = '\\';
-      *out++ = static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7f) {
-      *out++ = static_cast<char>(c);
-    } else if (c == '\n') {
-      out = put(out, "\\n");
-    } else if (c == '\r') {
-      out = put(out, "\\r");
-    } else if (c == '\t') {
-      out = put(out, "\\t");
-    } else {
-      out = put(out, "\\u00");
-      *out++ = kHex[c >> 4];
-      *out++ = kHex[c & 15];
-    }
-  }
-  return out;
-}
-
 std::string csv_cell(std::string_view s) {
   if (!csv_needs_quotes(s)) return std::string(s);
   std::string cell(2 * s.size() + 2, '\0');
@@ -134,22 +108,10 @@ std::string json_string(std::string_view s) {
   std::string text(6 * s.size() + 2, '\0');
   char* p = text.data();
   *p++ = '"';
-  p = put_json_escaped(p, s);
+  p = cmg290::write_json_escaped(p, s);
   *p++ = '"';
   text.resize(static_cast<std::size_t>(p - text.data()));
   return text;
-}
-
-// The motor score text as a JSON number: the grouper writes a single-digit
-// sum with nothing before the point (".7", "-.7"), which JSON does not allow.
-char* put_json_number(char* out, std::string_view motor) {
-  if (motor.empty()) return put(out, "0");
-  if (motor.front() == '-') {
-    *out++ = '-';
-    motor.remove_prefix(1);
-  }
-  if (!motor.empty() && motor.front() == '.') *out++ = '0';
-  return put(out, motor);
 }
 
 }  // namespace
@@ -192,8 +154,8 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
       case Format::Csv:
         descriptions_.push_back(csv_cell(text));
         break;
-      case Format::Jsonl:
-        descriptions_.push_back(json_string(text));
+      case Format::Jsonl:  // escaped as it is written
+        descriptions_.push_back(text);
         break;
       case Format::Fixed:
         descriptions_.push_back(text);
@@ -208,7 +170,7 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
   }
   // Fixed parts (keys, numbers of at most 20 characters, result texts) fit
   // in 256 bytes; an escaped id takes at most six bytes per character.
-  maxRow_ = longestFile + longestDescription + 6 * layout_.idLength + 256;
+  maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + 256;
 }
 
 const std::string& RowFormatter::description(int status) const {
@@ -295,38 +257,13 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, 
   out = put_int(out, line);
   if (layout_.withId) {
     out = put(out, ",\"id\":\"");
-    out = put_json_escaped(out, id);
+    out = cmg290::write_json_escaped(out, id);
     out = put_blanks(out, layout_.idLength - id.size());
     *out++ = '"';
   }
-  out = put(out, ",\"status\":");
-  out = put_int(out, r.status);
-  out = put(out, ",\"description\":");
-  out = put(out, description(r.status));
-  const Reached reached(r.status);
-  if (reached.scores) {
-    out = put(out, ",\"cmg\":\"");
-    out = put(out, trimmed(r.cmg));
-    out = put(out, "\",\"motor_score\":");
-    out = put_json_number(out, trimmed(r.motorScore));
-    out = put(out, ",\"cognitive_score\":");
-    out = put_int(out, r.cognitiveScore);
-  } else {
-    out = put(out, ",\"cmg\":null,\"motor_score\":null,\"cognitive_score\":null");
-  }
-  out = put(out, ",\"age\":");
-  out = reached.age ? put_int(out, r.age) : put(out, "null");
-  const std::string_view tableVersion = trimmed(r.tableVersion);
-  if (tableVersion.empty()) {
-    out = put(out, ",\"table_version\":null");
-  } else {
-    out = put(out, ",\"table_version\":\"");
-    out = put(out, tableVersion);
-    *out++ = '"';
-  }
-  out = put(out, ",\"grouper_version\":\"");
-  out = put(out, trimmed(r.grouperVersion));
-  out = put(out, "\"}\n");
+  *out++ = ',';
+  out = cmg290::write_result_json(out, r, description(r.status));
+  out = put(out, "}\n");
   return out;
 }
 

@@ -12,10 +12,6 @@ namespace cmg290::detail {
 
 namespace {
 
-// Motor item weights in tenths of a point; they add up to 120.
-constexpr int kMotorWeight[kMotorItems] = {6, 2, 9, 2, 14, 12, 5, 2, 22, 14, 16, 16};
-constexpr int kBladderItem = 9;  // item 10, 0-based: a zero counts as 2
-
 // The impairment codes packed for a fast whole-text comparison; built from
 // the same rows as Imp240.
 constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
@@ -117,9 +113,7 @@ int find_impairment_row(const char* key) {
 int motor_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kMotorItems; ++k) {
-    int value = item_value(f.motor[k]);
-    if (value == 0) value = k == kBladderItem ? 2 : 1;
-    sum += value * kMotorWeight[k];
+    sum += counted_motor_value(k, item_value(f.motor[k])) * kMotorWeight[k];
   }
   return sum;
 }
@@ -146,8 +140,7 @@ void motor_text(int motorSum, char* out) {
 int cognitive_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kCognitiveItems; ++k) {
-    const int value = item_value(f.cognitive[k]);
-    sum += value == 0 ? 1 : value;
+    sum += counted_cognitive_value(item_value(f.cognitive[k]));
   }
   return sum;
 }

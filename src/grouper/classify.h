@@ -16,15 +16,26 @@ constexpr int ric_number(const char* ric) {
   return (ric[0] - '0') * 10 + (ric[1] - '0');
 }
 
-// Weighted motor sum in tenths of a point; a zero item counts as 1 (item
-// 10 as 2).
+// Motor item weights in tenths of a point; they add up to 120.
+inline constexpr int kMotorWeight[kMotorItems] = {6, 2, 9, 2, 14, 12, 5, 2, 22, 14, 16, 16};
+
+// The value an item counts with: a zero counts as 1, in motor item 10
+// (index 9) as 2; every other value, negative or above 7, as itself.
+constexpr int counted_motor_value(int index, int value) {
+  return value != 0 ? value : index == 9 ? 2 : 1;
+}
+constexpr int counted_cognitive_value(int value) {
+  return value != 0 ? value : 1;
+}
+
+// Weighted motor sum in tenths of a point.
 int motor_sum(const Fields& fields);
 
 // The motor sum as a decimal text with one digit after the point ("13.4",
 // "-.7"); `out` needs room for 16 bytes.
 void motor_text(int motorSum, char* out);
 
-// Plain sum of the cognitive items; a zero item counts as 1.
+// Plain sum of the cognitive items as they count.
 int cognitive_sum(const Fields& fields);
 
 // Row 1-87 of the CMG table that holds the RIC, scores and age, or 0.

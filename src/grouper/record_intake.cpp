@@ -1,23 +1,63 @@
 #include "record_intake.h"
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/record_layout.h"
 
 namespace cmg290::detail {
 
 namespace {
 
-// Start positions of the comorbid slots, the motor and the cognitive items.
-constexpr int kComorbidStart[kComorbidSlots] = {
-    754,  762,  770,  778,  786,  794,  802,  810,  818,  826,  1132, 1140, 1148,
-    1156, 1164, 1172, 1180, 1188, 1196, 1204, 1212, 1220, 1228, 1236, 1244};
-constexpr int kMotorStart[kMotorItems] = {882, 888, 894, 900, 906, 912,
-                                          918, 924, 930, 936, 948, 956};
-constexpr int kCognitiveStart[kCognitiveItems] = {962, 970, 978, 984, 990};
+// Field positions come from the published record layout, so what is read
+// here is what the layout lists; the checks below tie every field's length
+// to the room its copy has.
+constexpr int start_of(FieldId id) {
+  return field_layout(id).start;
+}
+constexpr int length_of(FieldId id) {
+  return field_layout(id).length;
+}
 
+// Start positions of a run of n fields that follow one another in the layout.
+template <int N>
+constexpr std::array<int, N> starts_from(FieldId first) {
+  std::array<int, N> starts{};
+  for (int k = 0; k < N; ++k) starts[k] = kRecordLayout[static_cast<int>(first) + k].start;
+  return starts;
+}
+
+template <int N>
+constexpr bool run_of(FieldId first, FieldId last, int length) {
+  if (static_cast<int>(last) - static_cast<int>(first) + 1 != N) return false;
+  for (int k = 0; k < N; ++k) {
+    if (kRecordLayout[static_cast<int>(first) + k].length != length) return false;
+  }
+  return true;
+}
+
+constexpr auto kComorbidStart = starts_from<kComorbidSlots>(FieldId::comorbid_code_1);
+constexpr auto kMotorStart = starts_from<kMotorItems>(FieldId::motor_item_1);
+constexpr auto kCognitiveStart = starts_from<kCognitiveItems>(FieldId::cognitive_item_1);
+
+constexpr Fields kRoom{};
+static_assert(length_of(FieldId::record_id) + 1 == sizeof kRoom.recordId);
+static_assert(length_of(FieldId::record_kind) + 1 == sizeof kRoom.recordKind);
+static_assert(length_of(FieldId::birth_date) + 1 == sizeof kRoom.birthDate);
+static_assert(length_of(FieldId::age_date) + 1 == sizeof kRoom.ageDate);
+static_assert(length_of(FieldId::impairment_group) + 1 == sizeof kRoom.impairmentGroup);
+static_assert(length_of(FieldId::version_date) + 1 == sizeof kRoom.versionDate);
+static_assert(run_of<kComorbidSlots>(FieldId::comorbid_code_1, FieldId::comorbid_code_25,
+                                     sizeof kRoom.comorbid.cell[0] - 1));
+static_assert(run_of<kMotorItems>(FieldId::motor_item_1, FieldId::motor_item_12,
+                                  sizeof kRoom.motor[0] - 1));
+static_assert(run_of<kCognitiveItems>(FieldId::cognitive_item_1, FieldId::cognitive_item_5,
+                                      sizeof kRoom.cognitive[0] - 1));
+static_assert(kRecordFieldCount == 5 + kComorbidSlots + kMotorItems + kCognitiveItems + 1,
+              "every field of the layout is copied out");
 static_assert(kComorbidStart[kComorbidSlots - 1] + 8 - 1 == static_cast<int>(kRecordLength),
               "the last comorbid slot ends the record");
 
@@ -51,11 +91,11 @@ void copy_whole(const char* record, char (&dst)[Room], int start) {
 
 void extract_fields(const char* record, std::size_t n, Fields& f) {
   if (n >= kRecordLength) {
-    copy_whole(record, f.recordId, 1);
-    copy_whole(record, f.recordKind, 11);
-    copy_whole(record, f.birthDate, 657);
-    copy_whole(record, f.ageDate, 688);
-    copy_whole(record, f.impairmentGroup, 720);
+    copy_whole(record, f.recordId, start_of(FieldId::record_id));
+    copy_whole(record, f.recordKind, start_of(FieldId::record_kind));
+    copy_whole(record, f.birthDate, start_of(FieldId::birth_date));
+    copy_whole(record, f.ageDate, start_of(FieldId::age_date));
+    copy_whole(record, f.impairmentGroup, start_of(FieldId::impairment_group));
     for (int k = 0; k < kComorbidSlots; ++k) {
       copy_whole(record, f.comorbid.cell[k], kComorbidStart[k]);
     }
@@ -63,14 +103,16 @@ void extract_fields(const char* record, std::size_t n, Fields& f) {
     for (int k = 0; k < kCognitiveItems; ++k) {
       copy_whole(record, f.cognitive[k], kCognitiveStart[k]);
     }
-    copy_whole(record, f.versionDate, 996);
+    copy_whole(record, f.versionDate, start_of(FieldId::version_date));
     return;
   }
-  copy_field(record, n, f.recordId, 1, 10);
-  copy_field(record, n, f.recordKind, 11, 1);
-  copy_field(record, n, f.birthDate, 657, 8);
-  copy_field(record, n, f.ageDate, 688, 8);
-  copy_field(record, n, f.impairmentGroup, 720, 9);
+  copy_field(record, n, f.recordId, start_of(FieldId::record_id), length_of(FieldId::record_id));
+  copy_field(record, n, f.recordKind, start_of(FieldId::record_kind),
+             length_of(FieldId::record_kind));
+  copy_field(record, n, f.birthDate, start_of(FieldId::birth_date), length_of(FieldId::birth_date));
+  copy_field(record, n, f.ageDate, start_of(FieldId::age_date), length_of(FieldId::age_date));
+  copy_field(record, n, f.impairmentGroup, start_of(FieldId::impairment_group),
+             length_of(FieldId::impairment_group));
   for (int k = 0; k < kComorbidSlots; ++k) {
     copy_field(record, n, f.comorbid.cell[k], kComorbidStart[k], 8);
   }
@@ -78,7 +120,8 @@ void extract_fields(const char* record, std::size_t n, Fields& f) {
   for (int k = 0; k < kCognitiveItems; ++k) {
     copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
   }
-  copy_field(record, n, f.versionDate, 996, 8);
+  copy_field(record, n, f.versionDate, start_of(FieldId::version_date),
+             length_of(FieldId::version_date));
 }
 
 void remove_blanks(const char* src, int n, char* dst) {

@@ -10,4 +10,6 @@ $SUDO apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libcli11-dev libfmt-dev nlohmann-json3-dev \
   postgresql-15 postgresql-server-dev-15 \
-  clang libclang-rt-14-dev valgrind binutils time
+  clang libclang-rt-14-dev valgrind binutils time \
+  libcpp-httplib-dev libssl-dev openssl wrk \
+  python3-pytest python3-requests python3-selenium chromium chromium-driver

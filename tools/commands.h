@@ -19,5 +19,6 @@ struct Command {
 Command add_group_command(CLI::App& app);
 Command add_sample_command(CLI::App& app);
 Command add_tables_command(CLI::App& app);
+Command add_serve_command(CLI::App& app);
 
 }  // namespace cmg290::cli

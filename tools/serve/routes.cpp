@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,7 @@ struct RequestState {
   Route route = Route::Other;
   Clock::time_point start;
   std::uint64_t streamed = 0;  // bytes of an answer written as it goes
+  int sentStatus = 0;          // the status sent, when reading the body changed it later
 };
 thread_local RequestState current;
 
@@ -65,12 +67,27 @@ void answer_error(httplib::Response& res, int status, const BodyError& error) {
   res.set_content(error_json(error) + "\n", kJson);
 }
 
-// An answer given without reading the request's body: the connection is
-// closed after it, as what is left of the body cannot be told from a next
-// request.
-void answer_and_close(httplib::Response& res, int status, const BodyError& error) {
-  answer_error(res, status, error);
-  res.set_header("Connection", "close");
+// An answer given without reading (all of) the request's body: the
+// connection is closed after it, as what is left of the body cannot be told
+// from a next request. The request object is the server's own, not const:
+// marking it "Connection: close" makes the answer say so, and a content
+// provider that reports failure after writing the whole body makes the
+// server close the connection.
+void answer_and_close(const httplib::Request& req, httplib::Response& res, int status,
+                      const BodyError& error) {
+  auto& request = const_cast<httplib::Request&>(req);
+  request.headers.erase("Connection");
+  request.set_header("Connection", "close");
+  res.status = status;
+  auto body = std::make_shared<const std::string>(error_json(error) + "\n");
+  res.set_content_provider(body->size(), kJson,
+                           [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                             if (offset < body->size()) {
+                               sink.write(body->data() + offset, body->size() - offset);
+                               current.streamed += body->size() - offset;
+                             }
+                             return false;
+                           });
 }
 
 std::string layout_json() {
@@ -100,12 +117,14 @@ void log_request(const httplib::Request& req, int status, Route route, std::uint
   gmtime_r(&seconds, &utc);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
-  const std::string_view method = req.method.size() <= 8 ? std::string_view(req.method) : "?";
+  const std::string_view method =
+      req.method.empty() || req.method.size() > 8 ? std::string_view("-") : req.method;
+  const char* client = req.remote_addr.empty() ? "-" : req.remote_addr.c_str();
   const std::string name(route_name(route));
   char line[256];
   const int n = std::snprintf(
       line, sizeof line, "%s.%03dZ %s %.*s %s %d %llu %lluus\n", stamp, static_cast<int>(millis),
-      req.remote_addr.c_str(), static_cast<int>(method.size()), method.data(), name.c_str(), status,
+      client, static_cast<int>(method.size()), method.data(), name.c_str(), status,
       static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(microseconds));
   if (n > 0) {
     const ssize_t written = ::write(STDERR_FILENO, line, std::min<std::size_t>(n, sizeof line - 1));
@@ -136,10 +155,10 @@ BodyError unsupported_type() {
 void answer_single(const RouteContext& context, const httplib::Request& req, httplib::Response& res,
                    const httplib::ContentReader* reader, bool explain) {
   const BodyType type = body_type(req.get_header_value("Content-Type"));
-  if (type == BodyType::Unsupported) return answer_and_close(res, 415, unsupported_type());
+  if (type == BodyType::Unsupported) return answer_and_close(req, res, 415, unsupported_type());
   const long long announced = announced_length(req);
   if (announced > static_cast<long long>(context.maxBody)) {
-    return answer_and_close(res, 413, too_large(context.maxBody));
+    return answer_and_close(req, res, 413, too_large(context.maxBody));
   }
 
   thread_local std::string body;
@@ -154,9 +173,9 @@ void answer_single(const RouteContext& context, const httplib::Request& req, htt
       body.append(data, size);
       return true;
     });
-    if (oversize) return answer_and_close(res, 413, too_large(context.maxBody));
+    if (oversize) return answer_and_close(req, res, 413, too_large(context.maxBody));
     if (!read && (announced > 0 || !body.empty())) {
-      return answer_and_close(res, 400, {"incomplete_body", "the body could not be read", {}});
+      return answer_and_close(req, res, 400, {"incomplete_body", "the body could not be read", {}});
     }
   }
   if (body.empty()) {
@@ -194,7 +213,7 @@ void answer_single(const RouteContext& context, const httplib::Request& req, htt
 void answer_batch(const RouteContext& context, const httplib::Request& req, httplib::Response& res,
                   const httplib::ContentReader* reader) {
   const BodyType type = body_type(req.get_header_value("Content-Type"));
-  if (type == BodyType::Unsupported) return answer_and_close(res, 415, unsupported_type());
+  if (type == BodyType::Unsupported) return answer_and_close(req, res, 415, unsupported_type());
   if (reader == nullptr) {
     res.set_content("", kJsonLines);
     return;
@@ -208,6 +227,9 @@ void answer_batch(const RouteContext& context, const httplib::Request& req, http
     });
     bool ok = body([&batch](const char* data, std::size_t size) { return batch.feed(data, size); });
     ok = ok && batch.finish();
+    // A refused line makes the reading fail, and the server then sets 400 on
+    // an answer whose status line went out long before.
+    current.sentStatus = 200;
     ctx->metrics->count_records(batch.records());
     current.streamed += batch.bytes_written();
     if (!ok) return false;
@@ -257,10 +279,10 @@ void add_routes(httplib::Server& server, RouteContext& context) {
                                "form-action 'none'"}});
 
   server.set_pre_routing_handler([&context](const httplib::Request& req, httplib::Response& res) {
-    current = {true, route_of(req.path), Clock::now(), 0};
+    current = {true, route_of(req.path), Clock::now(), 0, 0};
     const Route route = current.route;
     if (route == Route::Other) {
-      answer_and_close(res, 404, {"not_found", "no such path", {}});
+      answer_and_close(req, res, 404, {"not_found", "no such path", {}});
       return httplib::Server::HandlerResponse::Handled;
     }
     const bool post = is_post(route);
@@ -268,7 +290,7 @@ void add_routes(httplib::Server& server, RouteContext& context) {
         post ? req.method == "POST" : (req.method == "GET" || req.method == "HEAD");
     if (!allowed) {
       answer_and_close(
-          res, 405,
+          req, res, 405,
           {"method_not_allowed", "this path takes " + std::string(post ? "POST" : "GET"), {}});
       res.set_header("Allow", post ? "POST" : "GET, HEAD");
       return httplib::Server::HandlerResponse::Handled;
@@ -276,7 +298,8 @@ void add_routes(httplib::Server& server, RouteContext& context) {
     if (context.token->enabled() && needs_token(route) &&
         !context.token->accepts(req.get_header_value("Authorization"))) {
       answer_and_close(
-          res, 401, {"unauthorized", "a valid bearer token is needed (Authorization: Bearer)", {}});
+          req, res, 401,
+          {"unauthorized", "a valid bearer token is needed (Authorization: Bearer)", {}});
       res.set_header("WWW-Authenticate", "Bearer realm=\"cmg290\"");
       return httplib::Server::HandlerResponse::Handled;
     }
@@ -305,9 +328,9 @@ void add_routes(httplib::Server& server, RouteContext& context) {
   });
 
   server.set_exception_handler(
-      [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+      [](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
         // The exception's text is not passed on: it might quote the body.
-        answer_and_close(res, 500, {"internal_error", "the request could not be served", {}});
+        answer_and_close(req, res, 500, {"internal_error", "the request could not be served", {}});
       });
 
   server.set_logger([&context](const httplib::Request& req, const httplib::Response& res) {
@@ -319,9 +342,10 @@ void add_routes(httplib::Server& server, RouteContext& context) {
                                              .count())
             : 0;
     const std::uint64_t bytes = res.body.size() + current.streamed;
+    const int status = current.active && current.sentStatus != 0 ? current.sentStatus : res.status;
     current.active = false;
-    context.metrics->count_request(route, res.status, us);
-    if (context.log) log_request(req, res.status, route, bytes, us);
+    context.metrics->count_request(route, status, us);
+    if (context.log) log_request(req, status, route, bytes, us);
   });
 }
 

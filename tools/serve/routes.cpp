@@ -3,41 +3,25 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
-#include <charconv>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "answers.h"
 #include "assets.h"
-#include "batch.h"
 #include "cmg290/cmg290.h"
-#include "cmg290/explain.h"
 #include "cmg290/record_layout.h"
-#include "cmg290/result_json.h"
-#include "request_body.h"
+#include "record_routes.h"
 
 namespace cmg290::serve {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kJson = "application/json";
-constexpr const char* kJsonLines = "application/x-ndjson";
-
-// What the request log and the metrics need of the request being served.
-// A worker thread serves one request at a time, so this is per thread.
-struct RequestState {
-  bool active = false;
-  Route route = Route::Other;
-  Clock::time_point start;
-  std::uint64_t streamed = 0;  // bytes of an answer written as it goes
-  int sentStatus = 0;          // the status sent, when reading the body changed it later
-};
-thread_local RequestState current;
+using Handled = httplib::Server::HandlerResponse;
 
 Route route_of(std::string_view path) {
   if (path == "/v1/group") return Route::Group;
@@ -51,7 +35,7 @@ Route route_of(std::string_view path) {
   return Route::Other;
 }
 
-bool is_post(Route route) {
+bool takes_post(Route route) {
   return route == Route::Group || route == Route::Batch || route == Route::Explain;
 }
 
@@ -62,32 +46,38 @@ bool needs_token(Route route) {
   return route != Route::Page && route != Route::Health;
 }
 
-void answer_error(httplib::Response& res, int status, const BodyError& error) {
-  res.status = status;
-  res.set_content(error_json(error) + "\n", kJson);
+const BodyError kNotFound{"not_found", "no such path", {}};
+const BodyError kUnauthorized{
+    "unauthorized", "a valid bearer token is needed (Authorization: Bearer TOKEN)", {}};
+
+BodyError wrong_method(Route route) {
+  return {"method_not_allowed",
+          std::string("this path takes ") + (takes_post(route) ? "POST" : "GET"),
+          {}};
 }
 
-// An answer given without reading (all of) the request's body: the
-// connection is closed after it, as what is left of the body cannot be told
-// from a next request. The request object is the server's own, not const:
-// marking it "Connection: close" makes the answer say so, and a content
-// provider that reports failure after writing the whole body makes the
-// server close the connection.
-void answer_and_close(const httplib::Request& req, httplib::Response& res, int status,
-                      const BodyError& error) {
-  auto& request = const_cast<httplib::Request&>(req);
-  request.headers.erase("Connection");
-  request.set_header("Connection", "close");
-  res.status = status;
-  auto body = std::make_shared<const std::string>(error_json(error) + "\n");
-  res.set_content_provider(body->size(), kJson,
-                           [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                             if (offset < body->size()) {
-                               sink.write(body->data() + offset, body->size() - offset);
-                               current.streamed += body->size() - offset;
-                             }
-                             return false;
-                           });
+void set_refusal_headers(httplib::Response& res, Route route, int status) {
+  if (status == 405) res.set_header("Allow", takes_post(route) ? "POST" : "GET, HEAD");
+  if (status == 401) res.set_header("WWW-Authenticate", "Bearer realm=\"cmg290\"");
+}
+
+// 401, 404 or 405 for the request, or 0 when it may go on.
+int refusal(const RouteContext& context, const httplib::Request& req, Route route) {
+  if (route == Route::Other) return 404;
+  const bool allowed =
+      takes_post(route) ? req.method == "POST" : (req.method == "GET" || req.method == "HEAD");
+  if (!allowed) return 405;
+  if (context.token->enabled() && needs_token(route) &&
+      !context.token->accepts(req.get_header_value("Authorization"))) {
+    return 401;
+  }
+  return 0;
+}
+
+const BodyError& refusal_error(int status, Route route) {
+  thread_local BodyError error;
+  error = status == 404 ? kNotFound : status == 401 ? kUnauthorized : wrong_method(route);
+  return error;
 }
 
 std::string layout_json() {
@@ -117,8 +107,10 @@ void log_request(const httplib::Request& req, int status, Route route, std::uint
   gmtime_r(&seconds, &utc);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
-  const std::string_view method =
-      req.method.empty() || req.method.size() > 8 ? std::string_view("-") : req.method;
+  const bool plainMethod = !req.method.empty() && req.method.size() <= 8 &&
+                           std::all_of(req.method.begin(), req.method.end(),
+                                       [](char c) { return c >= 'A' && c <= 'Z'; });
+  const std::string_view method = plainMethod ? std::string_view(req.method) : "-";
   const char* client = req.remote_addr.empty() ? "-" : req.remote_addr.c_str();
   const std::string name(route_name(route));
   char line[256];
@@ -132,115 +124,9 @@ void log_request(const httplib::Request& req, int status, Route route, std::uint
   }
 }
 
-// The Content-Length a request announces, or -1 when it gives none.
-long long announced_length(const httplib::Request& req) {
-  if (!req.has_header("Content-Length")) return -1;
-  const std::string text = req.get_header_value("Content-Length");
-  long long value = -1;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-BodyError too_large(std::size_t limit) {
-  return {"too_large", "the body is larger than " + std::to_string(limit) + " bytes", {}};
-}
-
-BodyError unsupported_type() {
-  return {"unsupported_media_type",
-          "send Content-Type text/plain, application/json or application/x-ndjson",
-          {}};
-}
-
-// Reads a single call's body, groups or explains its record and answers.
-void answer_single(const RouteContext& context, const httplib::Request& req, httplib::Response& res,
-                   const httplib::ContentReader* reader, bool explain) {
-  const BodyType type = body_type(req.get_header_value("Content-Type"));
-  if (type == BodyType::Unsupported) return answer_and_close(req, res, 415, unsupported_type());
-  const long long announced = announced_length(req);
-  if (announced > static_cast<long long>(context.maxBody)) {
-    return answer_and_close(req, res, 413, too_large(context.maxBody));
-  }
-
-  thread_local std::string body;
-  body.clear();
-  bool oversize = false;
-  if (reader != nullptr) {
-    const bool read = (*reader)([&](const char* data, std::size_t size) {
-      if (body.size() + size > context.maxBody) {
-        oversize = true;
-        return false;
-      }
-      body.append(data, size);
-      return true;
-    });
-    if (oversize) return answer_and_close(req, res, 413, too_large(context.maxBody));
-    if (!read && (announced > 0 || !body.empty())) {
-      return answer_and_close(req, res, 400, {"incomplete_body", "the body could not be read", {}});
-    }
-  }
-  if (body.empty()) {
-    return answer_error(res, 400, {"missing_record", "the body is empty; send a record", {}});
-  }
-
-  thread_local std::string built;
-  std::string_view record;
-  if (type == BodyType::Text) {
-    record = record_from_text(body);
-  } else {
-    BodyError error;
-    if (!record_from_json(body, built, error)) return answer_error(res, 400, error);
-    record = built;
-  }
-  context.metrics->count_records(1);
-  if (explain) {
-    res.set_content(explain_json(cmg290::explain(record)) + "\n", kJson);
-    return;
-  }
-  const Result r = group(record);
-  char out[kResultJsonMaxFixed + 6 * 64 + 4];
-  char* p = out;
-  *p++ = '{';
-  p = write_result_json(p, r, status_text(r.status));
-  *p++ = '}';
-  *p++ = '\n';
-  res.set_content(out, static_cast<std::size_t>(p - out), kJson);
-}
-
-// Streams a batch's results as its body arrives: the answer starts before
-// the body is read, so a line that is refused can only be told in the
-// answer itself. It then comes as the last line, and the answer is cut off
-// without its end, so that no client takes it for a complete one.
-void answer_batch(const RouteContext& context, const httplib::Request& req, httplib::Response& res,
-                  const httplib::ContentReader* reader) {
-  const BodyType type = body_type(req.get_header_value("Content-Type"));
-  if (type == BodyType::Unsupported) return answer_and_close(req, res, 415, unsupported_type());
-  if (reader == nullptr) {
-    res.set_content("", kJsonLines);
-    return;
-  }
-  const httplib::ContentReader body = *reader;
-  const RouteContext* ctx = &context;
-  res.set_chunked_content_provider(kJsonLines, [body, type, ctx](std::size_t,
-                                                                 httplib::DataSink& sink) {
-    BatchGrouper batch(type, ctx->maxBody, [&sink](const char* data, std::size_t size) {
-      return sink.write(data, size);
-    });
-    bool ok = body([&batch](const char* data, std::size_t size) { return batch.feed(data, size); });
-    ok = ok && batch.finish();
-    // A refused line makes the reading fail, and the server then sets 400 on
-    // an answer whose status line went out long before.
-    current.sentStatus = 200;
-    ctx->metrics->count_records(batch.records());
-    current.streamed += batch.bytes_written();
-    if (!ok) return false;
-    sink.done();
-    return true;
-  });
-}
-
 void answer_get(const httplib::Request& req, httplib::Response& res, const RouteContext& context,
                 const std::string& layout) {
-  switch (current.route) {
+  switch (request_state().route) {
     case Route::Layout:
       res.set_content(layout, kJson);
       return;
@@ -259,7 +145,7 @@ void answer_get(const httplib::Request& req, httplib::Response& res, const Route
       return;
     default: {
       const Asset* asset = find_asset(req.path);
-      if (asset == nullptr) return answer_error(res, 404, {"not_found", "no such path", {}});
+      if (asset == nullptr) return answer_error(res, 404, kNotFound);
       res.set_content(asset->body.data(), asset->body.size(), std::string(asset->contentType));
       res.set_header("Cache-Control", "no-cache");
       return;
@@ -267,10 +153,22 @@ void answer_get(const httplib::Request& req, httplib::Response& res, const Route
   }
 }
 
+// A POST that is refused is answered after its body has been read (up to a
+// limit), so that a client sending its whole body first gets the answer.
+bool refuse_post(const httplib::Request& req, httplib::Response& res,
+                 const httplib::ContentReader* reader) {
+  const RequestState& state = request_state();
+  if (state.refusal == 0) return false;
+  answer_error_after_body(req, res, reader, state.refusal,
+                          refusal_error(state.refusal, state.route), kDrainLimit);
+  set_refusal_headers(res, state.route, state.refusal);
+  return true;
+}
+
 }  // namespace
 
 void add_routes(httplib::Server& server, RouteContext& context) {
-  // Set once before serving and only read afterwards.
+  // Made once before serving and only read afterwards.
   static const std::string layout = layout_json();
 
   server.set_default_headers({{"X-Content-Type-Options", "nosniff"},
@@ -279,49 +177,42 @@ void add_routes(httplib::Server& server, RouteContext& context) {
                                "form-action 'none'"}});
 
   server.set_pre_routing_handler([&context](const httplib::Request& req, httplib::Response& res) {
-    current = {true, route_of(req.path), Clock::now(), 0, 0};
-    const Route route = current.route;
-    if (route == Route::Other) {
-      answer_and_close(req, res, 404, {"not_found", "no such path", {}});
-      return httplib::Server::HandlerResponse::Handled;
+    RequestState& state = request_state();
+    state = {true, route_of(req.path), Clock::now(), 0, 0, 0};
+    const int status = refusal(context, req, state.route);
+    if (status == 0) return Handled::Unhandled;
+    if (req.method == "POST") {
+      // Refused by the POST handlers below, once they have the body.
+      state.refusal = status;
+      return Handled::Unhandled;
     }
-    const bool post = is_post(route);
-    const bool allowed =
-        post ? req.method == "POST" : (req.method == "GET" || req.method == "HEAD");
-    if (!allowed) {
-      answer_and_close(
-          req, res, 405,
-          {"method_not_allowed", "this path takes " + std::string(post ? "POST" : "GET"), {}});
-      res.set_header("Allow", post ? "POST" : "GET, HEAD");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (context.token->enabled() && needs_token(route) &&
-        !context.token->accepts(req.get_header_value("Authorization"))) {
-      answer_and_close(
-          req, res, 401,
-          {"unauthorized", "a valid bearer token is needed (Authorization: Bearer)", {}});
-      res.set_header("WWW-Authenticate", "Bearer realm=\"cmg290\"");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
+    answer_and_close(req, res, status, refusal_error(status, state.route));
+    set_refusal_headers(res, state.route, status);
+    return Handled::Handled;
   });
 
   for (const char* path : {"/v1/group", "/v1/explain"}) {
     const bool explain = std::string_view(path) == "/v1/explain";
     server.Post(path, [&context, explain](const httplib::Request& req, httplib::Response& res,
                                           const httplib::ContentReader& reader) {
-      answer_single(context, req, res, &reader, explain);
+      if (!refuse_post(req, res, &reader)) answer_single(context, req, res, &reader, explain);
     });
     server.Post(path, [&context, explain](const httplib::Request& req, httplib::Response& res) {
-      answer_single(context, req, res, nullptr, explain);
+      if (!refuse_post(req, res, nullptr)) answer_single(context, req, res, nullptr, explain);
     });
   }
   server.Post("/v1/group/batch", [&context](const httplib::Request& req, httplib::Response& res,
                                             const httplib::ContentReader& reader) {
-    answer_batch(context, req, res, &reader);
+    if (!refuse_post(req, res, &reader)) answer_batch(context, req, res, &reader);
   });
   server.Post("/v1/group/batch", [&context](const httplib::Request& req, httplib::Response& res) {
-    answer_batch(context, req, res, nullptr);
+    if (!refuse_post(req, res, nullptr)) answer_batch(context, req, res, nullptr);
+  });
+  // POSTs to any other path: refused above, answered here.
+  server.Post(".*", [](const httplib::Request& req, httplib::Response& res,
+                       const httplib::ContentReader& reader) { refuse_post(req, res, &reader); });
+  server.Post(".*", [](const httplib::Request& req, httplib::Response& res) {
+    refuse_post(req, res, nullptr);
   });
   server.Get(".*", [&context](const httplib::Request& req, httplib::Response& res) {
     answer_get(req, res, context, layout);
@@ -334,16 +225,17 @@ void add_routes(httplib::Server& server, RouteContext& context) {
       });
 
   server.set_logger([&context](const httplib::Request& req, const httplib::Response& res) {
-    const Route route = current.active ? current.route : Route::Other;
+    RequestState& state = request_state();
+    const Route route = state.active ? state.route : Route::Other;
     const std::uint64_t us =
-        current.active
-            ? static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                             Clock::now() - current.start)
-                                             .count())
+        state.active
+            ? static_cast<std::uint64_t>(
+                  std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - state.start)
+                      .count())
             : 0;
-    const std::uint64_t bytes = res.body.size() + current.streamed;
-    const int status = current.active && current.sentStatus != 0 ? current.sentStatus : res.status;
-    current.active = false;
+    const std::uint64_t bytes = res.body.size() + state.streamed;
+    const int status = state.active && state.sentStatus != 0 ? state.sentStatus : res.status;
+    state.active = false;
     context.metrics->count_request(route, status, us);
     if (context.log) log_request(req, status, route, bytes, us);
   });

@@ -19,11 +19,12 @@ class Server:
     def __init__(self, *args, scheme="http", stderr_path=None):
         self.log_path = stderr_path
         self.log_file = open(stderr_path, "w+b")
-        self.proc = subprocess.Popen([CMG290, "serve", "--listen", "127.0.0.1:0", *args],
+        listen = [] if "--listen" in args else ["--listen", "127.0.0.1:0"]
+        self.proc = subprocess.Popen([CMG290, "serve", *listen, *args],
                                      stdout=subprocess.DEVNULL, stderr=self.log_file)
         deadline = time.monotonic() + 10
         while True:
-            match = re.search(rb"listening on \w+://127\.0\.0\.1:(\d+)", self.log())
+            match = re.search(rb"listening on \w+://\S+:(\d+) \(", self.log())
             if match:
                 self.port = int(match.group(1))
                 break

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cmath>
 #include <cstdio>
@@ -93,6 +94,13 @@ int run_server(const ServeOptions& o) {
   server->set_keep_alive_timeout(o.idleTimeout);
   server->set_keep_alive_max_count(kKeepAliveRequests);
   server->set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, with which a second
+  // server on the same port starts without complaint and takes a share of
+  // the connections. Only SO_REUSEADDR, for a quick restart.
+  server->set_socket_options([](httplib::socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
 
   Metrics metrics;
   RouteContext context{o.maxBody, &token, &metrics, o.log};

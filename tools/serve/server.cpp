@@ -97,7 +97,7 @@ int run_server(const ServeOptions& o) {
   // The library's default also sets SO_REUSEPORT, with which a second
   // server on the same port starts without complaint and takes a share of
   // the connections. Only SO_REUSEADDR, for a quick restart.
-  server->set_socket_options([](httplib::socket_t sock) {
+  server->set_socket_options([](socket_t sock) {
     const int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });

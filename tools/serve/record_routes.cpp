@@ -8,9 +8,17 @@
 #include "cmg290/cmg290.h"
 #include "cmg290/explain.h"
 #include "cmg290/result_json.h"
+#include "direct_body.h"
 #include "request_body.h"
 
 namespace cmg290::serve {
+
+namespace {
+
+// Batch bodies from this size on are read from the socket directly.
+constexpr long long kDirectFrom = 1 << 20;
+
+}  // namespace
 
 void answer_single(const RouteContext& context, const httplib::Request& req, httplib::Response& res,
                    const httplib::ContentReader* reader, bool explain) {
@@ -86,23 +94,43 @@ void answer_batch(const RouteContext& context, const httplib::Request& req, http
   }
   const httplib::ContentReader body = *reader;
   const RouteContext* ctx = &context;
-  res.set_chunked_content_provider(kJsonLines, [body, type, ctx](std::size_t,
-                                                                 httplib::DataSink& sink) {
-    BatchGrouper batch(type, ctx->maxBody, [&sink](const char* data, std::size_t size) {
-      return sink.write(data, size);
-    });
-    bool ok = body([&batch](const char* data, std::size_t size) { return batch.feed(data, size); });
-    ok = ok && batch.finish();
-    RequestState& state = request_state();
-    // A refused line makes the reading fail, and the server then sets
-    // 400 on an answer whose status line went out long before.
-    state.sentStatus = 200;
-    state.streamed += batch.bytes_written();
-    ctx->metrics->count_records(batch.records());
-    if (!ok) return false;
-    sink.done();
-    return true;
-  });
+  // A large body with a known length over plain HTTP is read from the
+  // socket itself once the library has handed over its first piece (with
+  // whatever it read together with the headers).
+  const long long length = announced_length(req);
+  const int fd = !context.tls && length >= kDirectFrom && !req.has_header("Transfer-Encoding")
+                     ? connection_socket(req)
+                     : -1;
+  res.set_chunked_content_provider(
+      kJsonLines, [body, type, ctx, fd, length](std::size_t, httplib::DataSink& sink) {
+        BatchGrouper batch(type, ctx->maxBody, [&sink](const char* data, std::size_t size) {
+          return sink.write(data, size);
+        });
+        const auto feed = [&batch](const char* data, std::size_t size) {
+          return batch.feed(data, size);
+        };
+        bool ok = true;
+        if (fd < 0) {
+          ok = body(feed);
+        } else {
+          auto left = static_cast<std::uint64_t>(length);
+          body([&](const char* data, std::size_t size) {
+            left -= size;
+            ok = feed(data, size) && read_socket_body(fd, left, ctx->timeoutMs, feed);
+            return false;  // the rest has been read here, or the batch ends
+          });
+        }
+        ok = ok && batch.finish();
+        RequestState& state = request_state();
+        // A refused line makes the reading fail, and the server then sets
+        // 400 on an answer whose status line went out long before.
+        state.sentStatus = 200;
+        state.streamed += batch.bytes_written();
+        ctx->metrics->count_records(batch.records());
+        if (!ok) return false;
+        sink.done();
+        return true;
+      });
 }
 
 }  // namespace cmg290::serve

@@ -17,6 +17,8 @@ struct RouteContext {
   const AccessToken* token;
   Metrics* metrics;
   bool log;
+  bool tls;       // the connections are TLS
+  int timeoutMs;  // how long a read may wait
 };
 
 // Registers every route, the checks before them, the request log and the

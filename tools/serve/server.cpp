@@ -103,7 +103,8 @@ int run_server(const ServeOptions& o) {
   });
 
   Metrics metrics;
-  RouteContext context{o.maxBody, &token, &metrics, o.log};
+  RouteContext context{o.maxBody, &token, &metrics,
+                       o.log,     tls,    static_cast<int>(std::lround(o.timeout * 1000))};
   add_routes(*server, context);
 
   int port = o.listen.port;

@@ -239,3 +239,28 @@ def test_log_has_one_line_per_request_and_nothing_of_the_records(server):
         assert pattern.match(line), line
     log = server.log()
     assert b"19311225" not in log and b"IRF-PAI" not in log and b"secret" not in log
+
+
+def test_large_batches_give_the_same_answer_whichever_way_they_are_read(server):
+    # Over 1 MiB with a length: read from the socket and grouped on a thread
+    # of its own; sent in chunks: read by the library, also on its own thread.
+    body = (b"\n".join(SAMPLES) + b"\n") * 120
+    expected = command_results(body)
+    with requests.Session() as s:
+        direct = s.post(server.url + "/v1/group/batch", data=body, headers=TEXT)
+        assert [json.loads(x) for x in direct.content.splitlines()] == expected
+        pieces = (body[i:i + 70_001] for i in range(0, len(body), 70_001))
+        chunked = s.post(server.url + "/v1/group/batch", data=pieces, headers=TEXT)
+        assert chunked.content == direct.content
+        # The connection is still in step after a body read past the library.
+        assert s.post(server.url + "/v1/group", data=SAMPLES[0], headers=TEXT).json()["cmg"] \
+            == "B0101"
+
+
+def test_refused_line_deep_in_a_large_batch(server):
+    good = json.dumps({"record": SAMPLES[0].decode("latin-1")}).encode() + b"\n"
+    body = good * 2000 + b'{"record": 1}\n' + good * 10
+    status, lines, complete = raw_batch(server, body)
+    assert status == 200 and not complete
+    assert len(lines) == 2001
+    assert json.loads(lines[-1])["line"] == 2001 and json.loads(lines[-1])["code"] == "bad_type"

@@ -5,6 +5,7 @@
 
 #include "answers.h"
 #include "batch.h"
+#include "batch_pipeline.h"
 #include "cmg290/cmg290.h"
 #include "cmg290/explain.h"
 #include "cmg290/result_json.h"
@@ -17,6 +18,35 @@ namespace {
 
 // Batch bodies from this size on are read from the socket directly.
 constexpr long long kDirectFrom = 1 << 20;
+
+// Feeds the body to the batch and ends the answer. Returns false when the
+// answer is to be cut off.
+template <class Batch>
+bool stream_batch(Batch& batch, const httplib::ContentReader& body, const RouteContext& context,
+                  int fd, long long length, httplib::DataSink& sink) {
+  const auto feed = [&batch](const char* data, std::size_t size) { return batch.feed(data, size); };
+  bool ok = true;
+  if (fd < 0) {
+    ok = body(feed);
+  } else {
+    auto left = static_cast<std::uint64_t>(length);
+    body([&](const char* data, std::size_t size) {
+      left -= size;
+      ok = feed(data, size) && read_socket_body(fd, left, context.timeoutMs, feed);
+      return false;  // the rest has been read here, or the batch ends
+    });
+  }
+  ok = ok && batch.finish();
+  RequestState& state = request_state();
+  // A refused line makes the reading fail, and the server then sets 400 on
+  // an answer whose status line went out long before.
+  state.sentStatus = 200;
+  state.streamed += batch.bytes_written();
+  context.metrics->count_records(batch.records());
+  if (!ok) return false;
+  sink.done();
+  return true;
+}
 
 }  // namespace
 
@@ -101,35 +131,23 @@ void answer_batch(const RouteContext& context, const httplib::Request& req, http
   const int fd = !context.tls && length >= kDirectFrom && !req.has_header("Transfer-Encoding")
                      ? connection_socket(req)
                      : -1;
+  // Large or open-ended batches are grouped on a thread of their own.
+  const bool pipelined = length < 0 || length >= kDirectFrom;
   res.set_chunked_content_provider(
-      kJsonLines, [body, type, ctx, fd, length](std::size_t, httplib::DataSink& sink) {
-        BatchGrouper batch(type, ctx->maxBody, [&sink](const char* data, std::size_t size) {
+      kJsonLines, [body, type, ctx, fd, length, pipelined](std::size_t, httplib::DataSink& sink) {
+        const BatchGrouper::Sink write = [&sink](const char* data, std::size_t size) {
           return sink.write(data, size);
-        });
-        const auto feed = [&batch](const char* data, std::size_t size) {
-          return batch.feed(data, size);
         };
-        bool ok = true;
-        if (fd < 0) {
-          ok = body(feed);
-        } else {
-          auto left = static_cast<std::uint64_t>(length);
-          body([&](const char* data, std::size_t size) {
-            left -= size;
-            ok = feed(data, size) && read_socket_body(fd, left, ctx->timeoutMs, feed);
-            return false;  // the rest has been read here, or the batch ends
-          });
+        try {
+          if (pipelined) {
+            BatchPipeline batch(type, ctx->maxBody, write);
+            return stream_batch(batch, body, *ctx, fd, length, sink);
+          }
+          BatchGrouper batch(type, ctx->maxBody, write);
+          return stream_batch(batch, body, *ctx, fd, length, sink);
+        } catch (const std::exception&) {
+          return false;  // out of memory or no thread: the answer is cut off
         }
-        ok = ok && batch.finish();
-        RequestState& state = request_state();
-        // A refused line makes the reading fail, and the server then sets
-        // 400 on an answer whose status line went out long before.
-        state.sentStatus = 200;
-        state.streamed += batch.bytes_written();
-        ctx->metrics->count_records(batch.records());
-        if (!ok) return false;
-        sink.done();
-        return true;
       });
 }
 

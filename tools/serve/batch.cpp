@@ -42,7 +42,7 @@ char* put_uint(char* out, std::uint64_t v) {
 }  // namespace
 
 std::string error_json(const BodyError& error, std::uint64_t line) {
-  using Json = nlohmann::json;
+  using Json = nlohmann::ordered_json;
   Json j = Json::object();
   j["error"] = error.message;
   j["code"] = error.code;

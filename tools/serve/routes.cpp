@@ -81,7 +81,7 @@ const BodyError& refusal_error(int status, Route route) {
 }
 
 std::string layout_json() {
-  nlohmann::json fields = nlohmann::json::array();
+  nlohmann::ordered_json fields = nlohmann::ordered_json::array();
   for (const FieldLayout& f : kRecordLayout) {
     fields.push_back({{"name", f.name},
                       {"start", f.start},
@@ -89,7 +89,7 @@ std::string layout_json() {
                       {"end", f.end()},
                       {"meaning", f.meaning}});
   }
-  nlohmann::json layout = {{"record_length", kRecordLength}, {"fields", std::move(fields)}};
+  nlohmann::ordered_json layout = {{"record_length", kRecordLength}, {"fields", std::move(fields)}};
   return layout.dump() + "\n";
 }
 

@@ -2,7 +2,11 @@
 // statuses and comorbid codes.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cmg290/cmg290.h"
@@ -97,5 +101,41 @@ void BM_Tier290_25_codes_row_scan(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Tier290_25_codes_row_scan);
+
+// Records as the command meets them: many distinct records, one after the
+// other in one buffer, each seen once per pass, so that neither the caches
+// nor the branch predictor have seen it before. The records come from the
+// file named by CMG290_BENCH_RECORDS (one per line, as `cmg290 sample`
+// writes them; bench/cli_bench.sh sets it).
+void BM_group_streamed(benchmark::State& state) {
+  const char* path = std::getenv("CMG290_BENCH_RECORDS");
+  if (path == nullptr) {
+    state.SkipWithError("set CMG290_BENCH_RECORDS to a file of records");
+    return;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string data = text.str();
+  std::vector<std::string_view> records;
+  for (std::size_t at = 0; at < data.size();) {
+    std::size_t nl = data.find('\n', at);
+    if (nl == std::string::npos) nl = data.size();
+    records.emplace_back(data.data() + at, nl - at);
+    at = nl + 1;
+  }
+  if (records.empty()) {
+    state.SkipWithError("no records");
+    return;
+  }
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cmg290::group(records[i]));
+    if (++i == records.size()) i = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["records"] = static_cast<double>(records.size());
+}
+BENCHMARK(BM_group_streamed)->MinTime(2.0);
 
 }  // namespace

@@ -1,9 +1,6 @@
-// PostgreSQL entry points: cmg290_group(text) and cmg290_status_text(int).
-//
-// The server is C and reports errors with longjmp, so nothing here keeps a
-// C++ object with a destructor alive across a call that may raise a server
-// error, and no C++ exception leaves this file: the grouper is reached only
-// through group_record(), which catches everything.
+// PostgreSQL entry points: cmg290_group(text), its one-value forms and
+// cmg290_status_text(int). See result_values.h for what each output holds
+// and when it is NULL.
 
 extern "C" {
 #include "postgres.h"
@@ -12,82 +9,33 @@ extern "C" {
 #include "fmgr.h"
 #include "funcapi.h"
 #include "utils/builtins.h"
-#include "utils/numeric.h"
+#include "utils/datum.h"
 }
 
-#include <string_view>
-
-#include "cmg290/cmg290.h"
+#include "result_values.h"
 
 extern "C" {
 PG_MODULE_MAGIC;
 
 PG_FUNCTION_INFO_V1(cmg290_group);
+PG_FUNCTION_INFO_V1(cmg290_status);
+PG_FUNCTION_INFO_V1(cmg290_cmg);
+PG_FUNCTION_INFO_V1(cmg290_motor_score);
+PG_FUNCTION_INFO_V1(cmg290_cognitive_score);
+PG_FUNCTION_INFO_V1(cmg290_age);
+PG_FUNCTION_INFO_V1(cmg290_table_version);
 PG_FUNCTION_INFO_V1(cmg290_status_text);
 }
 
 namespace {
 
+using cmg290::pg::ValueCache;
+
 constexpr int kColumns = 7;
 
-// Groups the bytes of one record; false only if the grouper failed in a way
-// it never should (it is declared not to throw).
-bool group_record(const char* data, std::size_t length, cmg290::Result* out) noexcept {
-  try {
-    *out = cmg290::group(std::string_view(data, length));
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
-// One grouping result as SQL values. Outputs that the pass did not reach are
-// NULL instead of their placeholders (five blanks, " 0.0", 0), so that
-// counts and averages over a table skip ungrouped records by themselves:
-//   cmg, motor and cognitive score  only when grouped (status 0);
-//   age                             from the age check on (status 0, 7, 9);
-//   table version                   when the version date selects one.
-struct SqlRow {
-  bool hasCmg;
-  bool hasScores;
-  bool hasAge;
-  bool hasTableVersion;
-  int64 motorTenths;
-};
-
-// Reads the motor score text ("52.3", ".7", "-.7", "-108.0") as tenths.
-bool parse_tenths(const char* text, int64* tenths) {
-  while (*text == ' ') ++text;
-  const bool negative = *text == '-';
-  if (negative) ++text;
-  int64 value = 0;
-  while (*text >= '0' && *text <= '9') value = value * 10 + (*text++ - '0');
-  if (text[0] != '.' || text[1] < '0' || text[1] > '9' || text[2] != '\0') return false;
-  value = value * 10 + (text[1] - '0');
-  *tenths = negative ? -value : value;
-  return true;
-}
-
-bool to_sql_row(const cmg290::Result& r, SqlRow* row) {
-  const bool grouped = r.status == 0;
-  row->hasCmg = grouped;
-  row->hasScores = grouped;
-  row->hasAge = grouped || r.status == 7 || r.status == 9;
-  row->hasTableVersion = r.tableVersion[0] != ' ';
-  row->motorTenths = 0;
-  return !grouped || parse_tenths(r.motorScore, &row->motorTenths);
-}
-
-// What one function call site keeps between rows: the result row
-// descriptor and the grouper version, which is the same for every row.
-struct CallCache {
-  TupleDesc tupdesc;
-  Datum grouperVersion;
-};
-
-CallCache* call_cache(FunctionCallInfo fcinfo) {
-  if (fcinfo->flinfo->fn_extra != nullptr) return static_cast<CallCache*>(fcinfo->flinfo->fn_extra);
-
+// The result row descriptor, looked up once per call site.
+TupleDesc result_row(FunctionCallInfo fcinfo, ValueCache* cache) {
+  if (cache->tupdesc != nullptr) return cache->tupdesc;
   MemoryContext old = MemoryContextSwitchTo(fcinfo->flinfo->fn_mcxt);
   TupleDesc tupdesc;
   if (get_call_result_type(fcinfo, nullptr, &tupdesc) != TYPEFUNC_COMPOSITE)
@@ -98,58 +46,92 @@ CallCache* call_cache(FunctionCallInfo fcinfo) {
                     errmsg("cmg290_group is declared with %d result columns, the module returns %d",
                            tupdesc->natts, kColumns),
                     errhint("Update the extension: ALTER EXTENSION cmg290 UPDATE.")));
-  auto* cache = static_cast<CallCache*>(palloc(sizeof(CallCache)));
   cache->tupdesc = BlessTupleDesc(tupdesc);
-  cache->grouperVersion = PointerGetDatum(cstring_to_text(cmg290::kGrouperVersion.data()));
   MemoryContextSwitchTo(old);
+  return cache->tupdesc;
+}
 
-  fcinfo->flinfo->fn_extra = cache;
-  return cache;
+// Groups the function's record argument (STRICT: never NULL here).
+cmg290::Result group_argument(FunctionCallInfo fcinfo) {
+  text* record = PG_GETARG_TEXT_PP(0);
+  cmg290::Result result;
+  cmg290::pg::group_text(record, &result);
+  PG_FREE_IF_COPY(record, 0);
+  return result;
 }
 
 }  // namespace
 
 extern "C" PGDLLEXPORT Datum cmg290_group(PG_FUNCTION_ARGS) {
-  // STRICT: a NULL record never gets here.
-  text* record = PG_GETARG_TEXT_PP(0);
-  CallCache* cache = call_cache(fcinfo);
-
-  cmg290::Result result;
-  if (!group_record(VARDATA_ANY(record), VARSIZE_ANY_EXHDR(record), &result))
-    ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR), errmsg("cmg290: grouping failed")));
-
-  SqlRow row;
-  if (!to_sql_row(result, &row))
-    ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR),
-                    errmsg("cmg290: unexpected motor score text \"%s\"", result.motorScore)));
+  ValueCache* cache = cmg290::pg::value_cache(fcinfo);
+  TupleDesc tupdesc = result_row(fcinfo, cache);
+  const cmg290::Result r = group_argument(fcinfo);
 
   Datum values[kColumns];
   bool nulls[kColumns] = {false, false, false, false, false, false, false};
-
-  values[0] = Int32GetDatum(result.status);
-  if (row.hasCmg)
-    values[1] = PointerGetDatum(cstring_to_text(result.cmg));
+  values[0] = Int32GetDatum(r.status);
+  if (cmg290::pg::has_cmg(r))
+    values[1] = cmg290::pg::cmg_datum(r);
   else
     nulls[1] = true;
-  if (row.hasScores) {
-    values[2] = NumericGetDatum(int64_div_fast_to_numeric(row.motorTenths, 1));
-    values[3] = Int32GetDatum(result.cognitiveScore);
+  if (cmg290::pg::has_scores(r)) {
+    values[2] = cmg290::pg::motor_score_datum(*cache, fcinfo->flinfo->fn_mcxt, r);
+    values[3] = Int32GetDatum(r.cognitiveScore);
   } else {
     nulls[2] = nulls[3] = true;
   }
-  if (row.hasAge)
-    values[4] = Int32GetDatum(result.age);
+  if (cmg290::pg::has_age(r))
+    values[4] = Int32GetDatum(r.age);
   else
     nulls[4] = true;
-  if (row.hasTableVersion)
-    values[5] = PointerGetDatum(cstring_to_text(result.tableVersion));
+  if (cmg290::pg::has_table_version(r))
+    values[5] = cmg290::pg::table_version_datum(*cache, r);
   else
     nulls[5] = true;
   values[6] = cache->grouperVersion;
 
-  PG_FREE_IF_COPY(record, 0);
-  HeapTuple tuple = heap_form_tuple(cache->tupdesc, values, nulls);
+  HeapTuple tuple = heap_form_tuple(tupdesc, values, nulls);
   PG_RETURN_DATUM(HeapTupleGetDatum(tuple));
+}
+
+// One output of the grouping each, for questions that need only that one:
+// no composite row is built. NULL where cmg290_group's column is NULL.
+
+extern "C" PGDLLEXPORT Datum cmg290_status(PG_FUNCTION_ARGS) {
+  PG_RETURN_INT32(group_argument(fcinfo).status);
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_cmg(PG_FUNCTION_ARGS) {
+  const cmg290::Result r = group_argument(fcinfo);
+  if (!cmg290::pg::has_cmg(r)) PG_RETURN_NULL();
+  PG_RETURN_DATUM(cmg290::pg::cmg_datum(r));
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_motor_score(PG_FUNCTION_ARGS) {
+  ValueCache* cache = cmg290::pg::value_cache(fcinfo);
+  const cmg290::Result r = group_argument(fcinfo);
+  if (!cmg290::pg::has_scores(r)) PG_RETURN_NULL();
+  // A copy: the caller owns what a function returns.
+  const Datum cached = cmg290::pg::motor_score_datum(*cache, fcinfo->flinfo->fn_mcxt, r);
+  PG_RETURN_DATUM(datumCopy(cached, false, -1));
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_cognitive_score(PG_FUNCTION_ARGS) {
+  const cmg290::Result r = group_argument(fcinfo);
+  if (!cmg290::pg::has_scores(r)) PG_RETURN_NULL();
+  PG_RETURN_INT32(r.cognitiveScore);
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_age(PG_FUNCTION_ARGS) {
+  const cmg290::Result r = group_argument(fcinfo);
+  if (!cmg290::pg::has_age(r)) PG_RETURN_NULL();
+  PG_RETURN_INT32(r.age);
+}
+
+extern "C" PGDLLEXPORT Datum cmg290_table_version(PG_FUNCTION_ARGS) {
+  const cmg290::Result r = group_argument(fcinfo);
+  if (!cmg290::pg::has_table_version(r)) PG_RETURN_NULL();
+  PG_RETURN_TEXT_P(cstring_to_text(r.tableVersion));
 }
 
 extern "C" PGDLLEXPORT Datum cmg290_status_text(PG_FUNCTION_ARGS) {

@@ -33,4 +33,30 @@ if(TARGET cmg290_cli)
                                                            ${PROJECT_SOURCE_DIR}/tools)
   target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
+  # cmg290 explain and cmg290 build.
+  add_executable(cli_explain_tests cli/explain_test.cpp)
+  target_include_directories(cli_explain_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(cli_explain_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
+                                                  GTest::gtest_main)
+  target_compile_definitions(cli_explain_tests PRIVATE
+    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
+    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(cli_explain_tests cmg290_cli)
+  gtest_discover_tests(cli_explain_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+endif()
+
+# The CSV form of the tier lists (tables export and import), compiled in from
+# tools/, and the two subcommands run end to end.
+if(TARGET cmg290_cli)
+  add_executable(cli_tables_tests cli/tier_csv_test.cpp cli/tables_test.cpp
+                                  ${PROJECT_SOURCE_DIR}/tools/tier_csv.cpp
+                                  ${PROJECT_SOURCE_DIR}/tools/tier_lists.cpp)
+  target_include_directories(cli_tables_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(cli_tables_tests PRIVATE cmg290_tables_check GTest::gtest_main)
+  target_compile_definitions(cli_tables_tests PRIVATE
+    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
+    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(cli_tables_tests cmg290_cli)
+  gtest_discover_tests(cli_tables_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 endif()

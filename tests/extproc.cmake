@@ -19,6 +19,12 @@ add_executable(extproc_module_tests extproc/message_format_test.cpp)
 target_link_libraries(extproc_module_tests PRIVATE extproc_host cmg290_static GTest::gtest_main)
 gtest_discover_tests(extproc_module_tests TEST_PREFIX extproc. DISCOVERY_TIMEOUT 60)
 
+# A program that links libcmg290.so as users do, without the agent's
+# platform functions.
+add_executable(extproc_unhosted_tests extproc/unhosted_test.cpp)
+target_link_libraries(extproc_unhosted_tests PRIVATE cmg290 GTest::gtest_main)
+gtest_discover_tests(extproc_unhosted_tests TEST_PREFIX extproc. DISCOVERY_TIMEOUT 60)
+
 # What the shipped library leaves to the loading process, and what it needs.
 add_test(NAME extproc.library_symbols
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/extproc/check_symbols.sh $<TARGET_FILE:cmg290>)

@@ -17,6 +17,8 @@ struct Command {
 };
 
 Command add_group_command(CLI::App& app);
+Command add_explain_command(CLI::App& app);
+Command add_build_command(CLI::App& app);
 Command add_sample_command(CLI::App& app);
 Command add_tables_command(CLI::App& app);
 Command add_serve_command(CLI::App& app);

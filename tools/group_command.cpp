@@ -77,11 +77,14 @@ Command add_group_command(CLI::App& app) {
                 "Reject lines shorter than 1251 characters (status -1) instead of reading the "
                 "missing positions as blanks.");
   cmd->add_flag("-q,--quiet", options->quiet, "No summary and no progress on standard error.");
+  cmd->add_flag("--fail-on-ungrouped", options->failOnUngrouped,
+                "Exit with 1 when some record was not grouped (status 1 to 9) or was rejected by "
+                "--strict.");
   cmd->footer(
-      "Exit codes: 0 every record grouped; 1 some record not grouped (status 1 to 9) or "
-      "rejected by --strict; 2 fatal error (bad arguments, unreadable input, unwritable "
-      "output), no output file written. A reader that closes the pipe early ends the run "
-      "quietly with 0.");
+      "Exit codes: 0 all input read and all results written, whatever the records' statuses; "
+      "1 with --fail-on-ungrouped, some record not grouped (status 1 to 9) or rejected by "
+      "--strict; 2 fatal error (bad arguments, unreadable input, unwritable output), no output "
+      "file written. A reader that closes the pipe early ends the run quietly with 0.");
 
   return {cmd, [options, format, id] {
             if (*format == "jsonl") {

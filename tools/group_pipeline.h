@@ -16,8 +16,11 @@
 namespace cmg290::cli {
 
 // Exit codes of `cmg290 group`.
-inline constexpr int kExitClean = 0;     // every record grouped (status 0)
-inline constexpr int kExitRejected = 1;  // some record not grouped or rejected by --strict
+// A record that cannot be grouped is a result like any other: a run that read
+// all its input and wrote all its results is clean unless the caller asked
+// for failOnUngrouped.
+inline constexpr int kExitClean = 0;     // all input read, all results written
+inline constexpr int kExitRejected = 1;  // failOnUngrouped, and some record not grouped
 inline constexpr int kExitFatal = 2;     // bad usage, unreadable input or unwritable output
 
 struct GroupOptions {
@@ -30,6 +33,7 @@ struct GroupOptions {
   std::size_t idLength = 0;
   bool strict = false;
   bool quiet = false;
+  bool failOnUngrouped = false;  // exit kExitRejected when some record was not grouped
 };
 
 // Groups the inputs into the output, prints the summary unless quiet, and

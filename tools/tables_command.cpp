@@ -1,12 +1,16 @@
-// cmg290 tables check: checks the comorbidity tier tables compiled into the
-// grouper and prints each violation, one per line, as "list NAME row N:
-// what" (or "list NAME: what"). Exit status: 0 the tables are sound, 1
-// violations were found.
+// cmg290 tables: the comorbidity tier tables compiled into the grouper.
+//
+//   check   checks them and prints each violation, one per line, as "list
+//           NAME row N: what" (or "list NAME: what"); exit 0 when sound, 1
+//           when violations were found
+//   export  writes one list as CSV (tables_export.cpp)
+//   import  turns a CSV list into its data file (tables_import.cpp)
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 
 #include "commands.h"
+#include "tables_subcommands.h"
 #include "tier_validate.h"
 
 namespace cmg290::cli {
@@ -18,24 +22,31 @@ int check_tables() {
   for (const auto& v : violations) std::printf("%s\n", v.c_str());
   if (violations.empty()) {
     std::fprintf(stderr, "tier tables: all checks passed\n");
-    return 0;
+    return kTablesSound;
   }
   std::fprintf(stderr, "tier tables: %zu violation%s\n", violations.size(),
                violations.size() == 1 ? "" : "s");
-  return 1;
+  return kTablesViolations;
 }
 
 }  // namespace
 
 Command add_tables_command(CLI::App& app) {
-  CLI::App* tables = app.add_subcommand("tables", "Inspect the tables compiled into the grouper");
+  CLI::App* tables = app.add_subcommand(
+      "tables", "Check, export and import the comorbidity tier tables of the grouper");
   tables->require_subcommand(1);
   CLI::App* check = tables->add_subcommand(
       "check",
       "Check the comorbidity tier tables (shapes, code and excluded-RIC formats, order, fixed "
       "rows, excluded-RIC counts, the differences between table versions) and print each "
       "violation; exit 0 when sound, 1 otherwise");
-  return Command{check, check_tables};
+  auto exportRun = add_tables_export(*tables);
+  auto importRun = add_tables_import(*tables);
+  return Command{tables, [tables, check, exportRun, importRun] {
+                   if (check->parsed()) return check_tables();
+                   if (tables->get_subcommand("export")->parsed()) return exportRun();
+                   return importRun();
+                 }};
 }
 
 }  // namespace cmg290::cli

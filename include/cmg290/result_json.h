@@ -13,9 +13,9 @@ namespace cmg290 {
 
 // Writes the bytes as the inside of a JSON string (no quotes around them)
 // and returns the end of what was written: at most 6 bytes per byte. A
-// quote, a backslash and the control characters are escaped; bytes 0x80 to
-// 0xff become \u0080 to \u00ff, so any bytes give valid JSON and reading the
-// text as Latin-1 gives them back.
+// quote, a backslash, the control bytes and DEL are escaped (\n, \r, \t or
+// \u0000 to \u001f, \u007f); bytes 0x80 to 0xff become \u0080 to \u00ff, so
+// any bytes give valid JSON and reading the text as Latin-1 gives them back.
 CMG290_API char* write_json_escaped(char* out, std::string_view bytes) noexcept;
 
 // Most bytes write_result_json writes, besides 6 per byte of the description.

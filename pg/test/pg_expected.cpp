@@ -4,6 +4,10 @@
 //                        LATERAL cmg290_group(s.record) g ORDER BY s.line`
 //                        must print in psql's unaligned form (-At, null
 //                        shown as NULL), from the library's own entry
+// pg_expected explain FILE
+//                        SQL that loads the library's explanation of each
+//                        record into a table explained(line, e jsonb), with
+//                        bytes above 127 as they are (a SQL_ASCII database)
 //
 // Records are read one per line as the command-line tool reads them: a
 // trailing carriage return is dropped and empty lines are skipped. A line
@@ -16,16 +20,28 @@
 #include <string_view>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/explain.h"
 
 namespace {
 
-void print_sql(long line, const std::string& record) {
+std::string sql_literal(const std::string& text) {
   std::string literal;
-  for (char c : record) {
+  for (char c : text) {
     if (c == '\'') literal += '\'';
     literal += c;
   }
-  std::printf("INSERT INTO sample VALUES (%ld, '%s');\n", line, literal.c_str());
+  return literal;
+}
+
+void print_sql(long line, const std::string& record) {
+  std::printf("INSERT INTO sample VALUES (%ld, '%s');\n", line, sql_literal(record).c_str());
+}
+
+void print_explained(long line, const std::string& record) {
+  cmg290::ExplainFormat format;
+  format.rawHighBytes = true;
+  const std::string json = cmg290::explain_json(cmg290::explain(record), format);
+  std::printf("INSERT INTO explained VALUES (%ld, '%s');\n", line, sql_literal(json).c_str());
 }
 
 // The motor score text as PostgreSQL prints a numeric of scale 1: ".7"
@@ -56,8 +72,8 @@ void print_row(long line, const cmg290::Result& r) {
 
 int main(int argc, char** argv) {
   const std::string_view mode = argc == 3 ? argv[1] : "";
-  if (mode != "sql" && mode != "rows") {
-    std::cerr << "usage: pg_expected sql|rows FILE\n";
+  if (mode != "sql" && mode != "rows" && mode != "explain") {
+    std::cerr << "usage: pg_expected sql|rows|explain FILE\n";
     return 2;
   }
   std::ifstream in(argv[2], std::ios::binary);
@@ -73,6 +89,8 @@ int main(int argc, char** argv) {
     if (record.empty() || record.find('\0') != std::string::npos) continue;
     if (mode == "sql")
       print_sql(line, record);
+    else if (mode == "explain")
+      print_explained(line, record);
     else
       print_row(line, cmg290::group(record));
   }

@@ -74,4 +74,16 @@ else
   echo "$rows sample records: same results"
 fi
 
+echo "== sample records: explanations in SQL against the library"
+"${psql[@]}" -d cmg290_samples -c "CREATE TABLE explained (line integer PRIMARY KEY, e jsonb)"
+"$EXPECTED" explain "$SAMPLES" | "${psql[@]}" -d cmg290_samples
+same=$("${psql[@]}" -d cmg290_samples -At -c "SELECT count(*) FROM sample s JOIN explained x
+  USING (line) WHERE cmg290_explain(s.record) = x.e")
+if [ "$same" -ne "$rows" ]; then
+  echo "only $same of $rows sample records explained as the library explains them" >&2
+  failed=1
+else
+  echo "$rows sample records: same explanations"
+fi
+
 exit $failed

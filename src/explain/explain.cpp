@@ -57,7 +57,12 @@ std::string_view field_text(const Fields& f, FieldId id) {
 }
 
 std::string quoted(std::string_view s) {
-  return "\"" + std::string(s) + "\"";
+  std::string q;
+  q.reserve(s.size() + 2);
+  q += '"';
+  q += s;
+  q += '"';
+  return q;
 }
 
 // The seven checks in the pass's order, all "not reached" to begin with.

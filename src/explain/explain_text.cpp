@@ -26,8 +26,12 @@ std::string shown(std::string_view s) {
 }
 
 std::string tenths(int v) {
-  const int a = v < 0 ? -v : v;
-  return (v < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
+  const long long a = v < 0 ? -static_cast<long long>(v) : v;
+  std::string text = v < 0 ? "-" : "";
+  text += std::to_string(a / 10);
+  text += '.';
+  text += static_cast<char>('0' + a % 10);
+  return text;
 }
 
 std::string list_words(TierList list) {
@@ -71,28 +75,31 @@ void write_tier(std::string& out, const TierStep& t) {
                                 : " (cells 1 to " + std::to_string(t.cellsScanned) + " compared)";
   }
   line(out, 2, "comorbidity tier, table version " + t.tableVersion + ", " + scan + ":");
+  // Each list in the order searched, with the rows passed over in it.
   for (const ListSearched& l : t.lists) {
     line(out, 4,
          "searched the " + list_words(l.list) + " " + std::string(l.name) + ", " +
              std::to_string(l.rows) + " rows");
-  }
-  for (const SkippedRow& s : t.skipped) {
-    line(out, 4,
-         list_words(s.list) + " row " + std::to_string(s.row) + " holds " + shown(s.code) +
-             " (cell " + std::to_string(s.cell) + "): skipped, " +
-             (s.reason == SkipReason::RicExcluded ? "its excluded RICs hold the record's RIC"
-                                                  : "barred by an excluded pair"));
-  }
-  for (const ExcludedPair& p : t.excludedPairs) {
-    std::string barred;
-    for (int b : p.barred) barred += (barred.empty() ? "" : ", ") + std::to_string(b);
-    line(out, 4,
-         "pair list row " + std::to_string(p.row) + " holds " + shown(p.code1) + " (cell " +
-             std::to_string(p.cell1) + ") and " + shown(p.code2) + " (cell " +
-             std::to_string(p.cell2) + "): excluded for the record's RIC, no tier" +
-             (barred.empty() ? ""
-                             : "; bars secondary row" +
-                                   std::string(p.barred.size() > 1 ? "s " : " ") + barred));
+    for (const SkippedRow& s : t.skipped) {
+      if (s.list != l.list) continue;
+      line(out, 6,
+           "row " + std::to_string(s.row) + " holds " + shown(s.code) + " (cell " +
+               std::to_string(s.cell) + "): skipped, " +
+               (s.reason == SkipReason::RicExcluded ? "its excluded RICs hold the record's RIC"
+                                                    : "barred by an excluded pair"));
+    }
+    if (l.list != TierList::Pair) continue;
+    for (const ExcludedPair& p : t.excludedPairs) {
+      std::string barred;
+      for (int b : p.barred) barred += (barred.empty() ? "" : ", ") + std::to_string(b);
+      line(out, 6,
+           "row " + std::to_string(p.row) + " holds " + shown(p.code1) + " (cell " +
+               std::to_string(p.cell1) + ") and " + shown(p.code2) + " (cell " +
+               std::to_string(p.cell2) + "): excluded for the record's RIC, no tier" +
+               (barred.empty() ? ""
+                               : "; bars secondary row" +
+                                     std::string(p.barred.size() > 1 ? "s " : " ") + barred));
+    }
   }
   if (!t.decision) {
     line(out, 4, "no row gives a tier: tier A");

@@ -61,7 +61,7 @@ char* write_json_escaped(char* out, std::string_view s) noexcept {
     if (c == '"' || c == '\\') {
       *out++ = '\\';
       *out++ = static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x80) {
+    } else if (c >= 0x20 && c < 0x7f) {
       *out++ = static_cast<char>(c);
     } else if (c == '\n') {
       out = put(out, "\\n");

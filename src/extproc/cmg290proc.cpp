@@ -3,6 +3,13 @@
 // session, runs one grouping call and closes the per-call state again.
 // Set-up failures reach the database caller as application error 20000 and
 // the entry returns -1 without touching its arguments.
+//
+// The platform functions are weak references: the agent that loads the
+// library defines them, and the dynamic linker binds them from it as it binds
+// any other undefined symbol. Being weak, they also let an ordinary program
+// link the library with the linker's default flags (which refuse strong
+// undefined symbols in a library an executable needs) and load it without
+// the agent; there they stay null, and callcmg290 refuses to run.
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +20,43 @@
 #include "cmg290/export.h"
 #include "oci_platform.h"
 
+#pragma weak ociepgoe
+#pragma weak ociepmsg
+#pragma weak ociepacm
+#pragma weak OCIContextGetValue
+#pragma weak OCIContextSetValue
+#pragma weak OCIMemoryAlloc
+#pragma weak OCIErrorGet
+#pragma weak OCIExtractInit
+#pragma weak OCIExtractSetNumKeys
+#pragma weak OCIExtractTerm
+#pragma weak OCIFileInit
+#pragma weak OCIFileTerm
+
 namespace {
+
+// True when the loading process defines every platform function. Outside
+// the agent none of them is bound, and there is no way to report an error.
+bool platform_present() {
+  const void* const functions[] = {
+      reinterpret_cast<const void*>(&ociepgoe),
+      reinterpret_cast<const void*>(&ociepmsg),
+      reinterpret_cast<const void*>(&ociepacm),
+      reinterpret_cast<const void*>(&OCIContextGetValue),
+      reinterpret_cast<const void*>(&OCIContextSetValue),
+      reinterpret_cast<const void*>(&OCIMemoryAlloc),
+      reinterpret_cast<const void*>(&OCIErrorGet),
+      reinterpret_cast<const void*>(&OCIExtractInit),
+      reinterpret_cast<const void*>(&OCIExtractSetNumKeys),
+      reinterpret_cast<const void*>(&OCIExtractTerm),
+      reinterpret_cast<const void*>(&OCIFileInit),
+      reinterpret_cast<const void*>(&OCIFileTerm),
+  };
+  for (const void* f : functions) {
+    if (f == nullptr) return false;
+  }
+  return true;
+}
 
 // The handles of the current call. One record per database session, kept in
 // the session's user context; every call rewrites all four fields before any
@@ -159,10 +202,12 @@ int group(char* record, char* cmgResult, int* status, char* motorScore, int* cog
 
 // The agent passes its context first, then the eight arguments of CMG_290.
 // Returns -1 when the database context cannot be set up (the error has been
-// raised), otherwise the grouper's status code.
+// raised, unless the process has no platform functions to raise it with),
+// otherwise the grouper's status code.
 extern "C" CMG290_API int callcmg290(OCIExtProcContext* extProcCtx, char* record, char* cmgResult,
                                      int* status, char* motorScore, int* cognitiveScore, int* age,
                                      char* tableVersion, char* grouperVersion) {
+  if (!platform_present()) return -1;
   myCtx* ctx = init(extProcCtx);
   if (ctx == nullptr) return -1;
   const int result = group(record, cmgResult, status, motorScore, cognitiveScore, age, tableVersion,

@@ -1,6 +1,7 @@
 #include "checks_age.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "decimal.h"
 
@@ -21,6 +22,14 @@ constexpr VersionRange kVersionRanges[] = {
     {20111001, 20140930, TableVersion::V260}, {20141001, 20150930, TableVersion::V270},
     {20151001, 20160930, TableVersion::V282}, {20161001, kNoUpperBound, TableVersion::V290},
 };
+
+constexpr bool ranges_ascending() {
+  for (std::size_t i = 1; i < std::size(kVersionRanges); ++i) {
+    if (kVersionRanges[i].from <= kVersionRanges[i - 1].to) return false;
+  }
+  return true;
+}
+static_assert(ranges_ascending(), "version ranges ascend without overlap");
 
 constexpr std::int64_t kEarliestVersionDate = 20100701;
 
@@ -52,10 +61,14 @@ DateParts date_parts(const char (&date)[9]) {
 }  // namespace
 
 TableVersion choose_version(std::int64_t versionDate) {
-  for (const VersionRange& r : kVersionRanges) {
-    if (versionDate >= r.from && versionDate <= r.to) return r.version;
-  }
-  return TableVersion::None;
+  // The ranges are in ascending order without overlap: the only range that
+  // can hold the date is the last one starting on or before it. Counting the
+  // starts passed takes no branch on the date.
+  int started = 0;
+  for (const VersionRange& r : kVersionRanges) started += versionDate >= r.from;
+  if (started == 0) return TableVersion::None;
+  const VersionRange& r = kVersionRanges[started - 1];
+  return versionDate <= r.to ? r.version : TableVersion::None;
 }
 
 const char* version_label(TableVersion version) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cmg290/tables.h"
+#include "code_map.h"
 #include "decimal.h"
 #include "packed_code.h"
 
@@ -24,24 +25,35 @@ constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
 #include "impairment.def"
 #undef IMP
 
-// The same keys sorted, for a binary search. The codes are distinct, so the
-// row found is the one a scan from row 1 finds first.
-struct ImpairmentKey {
-  std::uint64_t key;
-  int row;
-};
+// item_value of every pair of characters, by first character * 256 + second,
+// so that the items of a record are read without a branch on their text.
+constexpr auto kItemValues = [] {
+  std::array<std::int8_t, 65536> values{};
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) {
+      const char item[3] = {static_cast<char>(a), static_cast<char>(b), '\0'};
+      values[a * 256 + b] = static_cast<std::int8_t>(item_value(item));
+    }
+  }
+  return values;
+}();
 
-constexpr auto kImpairmentSorted = [] {
-  std::array<ImpairmentKey, kImpairmentRows - 1> sorted{};
-  for (int row = 1; row < kImpairmentRows; ++row) sorted[row - 1] = {kImpairmentKeys[row], row};
-  std::sort(sorted.begin(), sorted.end(),
-            [](const ImpairmentKey& a, const ImpairmentKey& b) { return a.key < b.key; });
-  return sorted;
+int item_value_fast(const char (&item)[3]) {
+  return kItemValues[static_cast<unsigned char>(item[0]) * 256u +
+                     static_cast<unsigned char>(item[1])];
+}
+
+// The keys hashed to their rows, for one lookup instead of a search; the
+// codes are distinct, so the row found is the one a scan from row 1 finds.
+constexpr auto kImpairmentMap = [] {
+  CodeMap<kImpairmentRows> map;
+  for (int row = 1; row < kImpairmentRows; ++row) map.add(kImpairmentKeys[row], row);
+  return map;
 }();
 
 constexpr bool distinct_keys() {
-  for (std::size_t i = 1; i < kImpairmentSorted.size(); ++i) {
-    if (kImpairmentSorted[i - 1].key == kImpairmentSorted[i].key) return false;
+  for (int row = 1; row < kImpairmentRows; ++row) {
+    if (kImpairmentMap.find(kImpairmentKeys[row]) != row) return false;
   }
   return true;
 }
@@ -103,17 +115,13 @@ static_assert(rics_grouped(), "CMG rows are grouped by RIC in ascending order");
 
 int find_impairment_row(const char* key) {
   // The key holds at most seven characters, so it fits one packed word.
-  const std::uint64_t word = pack_code(key);
-  const auto* it =
-      std::lower_bound(kImpairmentSorted.begin(), kImpairmentSorted.end(), word,
-                       [](const ImpairmentKey& entry, std::uint64_t k) { return entry.key < k; });
-  return it != kImpairmentSorted.end() && it->key == word ? it->row : 0;
+  return kImpairmentMap.find(pack_code(key));
 }
 
 int motor_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kMotorItems; ++k) {
-    sum += counted_motor_value(k, item_value(f.motor[k])) * kMotorWeight[k];
+    sum += counted_motor_value(k, item_value_fast(f.motor[k])) * kMotorWeight[k];
   }
   return sum;
 }
@@ -140,7 +148,7 @@ void motor_text(int motorSum, char* out) {
 int cognitive_sum(const Fields& f) {
   int sum = 0;
   for (int k = 0; k < kCognitiveItems; ++k) {
-    sum += counted_cognitive_value(item_value(f.cognitive[k]));
+    sum += counted_cognitive_value(item_value_fast(f.cognitive[k]));
   }
   return sum;
 }

@@ -21,11 +21,12 @@ inline constexpr int kMotorWeight[kMotorItems] = {6, 2, 9, 2, 14, 12, 5, 2, 22, 
 
 // The value an item counts with: a zero counts as 1, in motor item 10
 // (index 9) as 2; every other value, negative or above 7, as itself.
+// Written without a branch on the value.
 constexpr int counted_motor_value(int index, int value) {
-  return value != 0 ? value : index == 9 ? 2 : 1;
+  return value + (value == 0) * (index == 9 ? 2 : 1);
 }
 constexpr int counted_cognitive_value(int value) {
-  return value != 0 ? value : 1;
+  return value + (value == 0);
 }
 
 // Weighted motor sum in tenths of a point.

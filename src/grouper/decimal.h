@@ -6,6 +6,7 @@
 // reach the limits).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -62,9 +63,14 @@ inline std::int64_t date_value(const char (&date)[9]) {
   std::uint64_t word;
   std::memcpy(&word, date, sizeof word);
   if (!eight_digits(word)) return to_long_n(date, 8);
-  std::int64_t value = 0;
-  for (int i = 0; i < 8; ++i) value = value * 10 + (date[i] - '0');
-  return value;
+  if constexpr (std::endian::native != std::endian::little) return to_long_n(date, 8);
+  // Eight digits, the first in the lowest byte: pairs, then fours, then the
+  // whole, each step one multiply.
+  word -= 0x3030303030303030ULL;
+  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFULL;
+  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFULL;
+  word = (word * 10000 + (word >> 32)) & 0xFFFFFFFFULL;
+  return static_cast<std::int64_t>(word);
 }
 
 // to_int for a text of two characters and its terminator, such as a motor

@@ -1,9 +1,11 @@
 #include "record_intake.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "cmg290/cmg290.h"
 #include "cmg290/record_layout.h"
@@ -66,14 +68,19 @@ static_assert(kComorbidStart[kComorbidSlots - 1] + 8 - 1 == static_cast<int>(kRe
 void copy_field(const char* record, std::size_t recordLength, char* dst, int start, int length) {
   // Position arithmetic in 64 bits: FillData takes any int start.
   const std::int64_t first = static_cast<std::int64_t>(start) - 1;
-  if (length > 0 && first >= 0 && static_cast<std::uint64_t>(first + length) <= recordLength) {
-    std::memcpy(dst, record + first, length);
-  } else {
-    for (int i = 0; i < length; ++i) {
-      const std::int64_t pos = first + i;
-      dst[i] = pos >= 0 && static_cast<std::uint64_t>(pos) < recordLength ? record[pos] : ' ';
-    }
-  }
+  const std::int64_t end = first + length;
+  const auto size = static_cast<std::int64_t>(
+      std::min<std::size_t>(recordLength, std::numeric_limits<std::int64_t>::max()));
+  // The part of the field that lies inside the record is copied; positions
+  // before or after it read as blanks.
+  const std::int64_t from = std::clamp<std::int64_t>(first, 0, size);
+  const std::int64_t to = std::clamp<std::int64_t>(end, from, size);
+  const std::int64_t before = std::min<std::int64_t>(from, end) - first;
+  if (before > 0) std::memset(dst, ' ', static_cast<std::size_t>(before));
+  if (to > from)
+    std::memcpy(dst + (from - first), record + from, static_cast<std::size_t>(to - from));
+  const std::int64_t after = std::max<std::int64_t>(to, first) - first;
+  if (length > after) std::memset(dst + after, ' ', static_cast<std::size_t>(length - after));
   dst[length] = '\0';
 }
 
@@ -124,14 +131,6 @@ void extract_fields(const char* record, std::size_t n, Fields& f) {
              length_of(FieldId::version_date));
 }
 
-void remove_blanks(const char* src, int n, char* dst) {
-  int j = 0;
-  for (int i = 0; i < n; ++i) {
-    if (src[i] != ' ') dst[j++] = src[i];
-  }
-  dst[j] = '\0';
-}
-
 void trim_code(char* code) {
   std::uint64_t word;
   std::memcpy(&word, code, sizeof word);
@@ -143,15 +142,15 @@ void trim_code(char* code) {
     return;
   }
   const std::uint64_t x = word ^ kBlanks;  // a zero byte where a blank was
+  // The lowest flagged byte is the first blank (flags above it may be
+  // spurious, flags below it never are).
   const std::uint64_t blanks = (x - kLow) & ~x & kHigh;
-  if (blanks == 0) {  // no blank at all
-    code[8] = '\0';
-    return;
-  }
   if constexpr (std::endian::native == std::endian::little) {
-    // Blanks only at the end: the text ends at the first of them.
-    const int first = std::countr_zero(blanks) / 8;
-    if ((x >> (8 * first)) == 0) {
+    // No blank, or blanks only at the end, the usual cases for a code: the
+    // text ends at the first blank.
+    const int first = blanks == 0 ? 8 : std::countr_zero(blanks) / 8;
+    const std::uint64_t rest = first == 8 ? 0 : x >> (8 * first);
+    if (rest == 0) {
       code[first] = '\0';
       return;
     }

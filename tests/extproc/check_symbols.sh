@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built libcmg290.so as the external-procedure agent will load it:
 #  - every platform function it calls is undefined, to be resolved from the
-#    loading process (unversioned, so no client library is bound in);
+#    loading process (unversioned, so no client library is bound in), and a
+#    weak reference, so that an ordinary program can link the library too;
 #  - callcmg290 is defined and exported under its plain name, and the
 #    boundary's own routines are not exported;
 #  - it needs no library beyond the C and C++ runtimes (and the sanitizer
@@ -22,6 +23,8 @@ for f in ociepgoe ociepmsg ociepacm OCIContextGetValue OCIContextSetValue OCIMem
   OCIErrorGet OCIExtractInit OCIExtractSetNumKeys OCIExtractTerm OCIFileInit OCIFileTerm; do
   awk -v f="$f" '$8 == f && $7 == "UND" { found = 1 } END { exit !found }' <<<"$symbols" ||
     fail "$f is not an unversioned undefined symbol"
+  awk -v f="$f" '$8 == f && $5 == "WEAK" { found = 1 } END { exit !found }' <<<"$symbols" ||
+    fail "$f is not a weak reference"
 done
 
 awk '$8 == "callcmg290" && $4 == "FUNC" && $5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" \

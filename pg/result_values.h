@@ -1,0 +1,61 @@
+// What the extension's functions share: grouping one text value, and the
+// SQL values of a result. Outputs that the pass did not reach are NULL
+// instead of their placeholders (five blanks, " 0.0", 0), so that counts and
+// averages over a table skip ungrouped records by themselves:
+//   cmg, motor and cognitive score  only when grouped (status 0);
+//   age                             from the age check on (status 0, 7, 9);
+//   table version                   when the version date selects one.
+//
+// The server is C and reports errors with longjmp: nothing here keeps a C++
+// object with a destructor alive across a call that may raise a server
+// error, and no C++ exception leaves the grouper's call.
+#pragma once
+
+extern "C" {
+#include "postgres.h"
+
+#include "access/tupdesc.h"
+#include "fmgr.h"
+}
+
+#include "cmg290/cmg290.h"
+
+namespace cmg290::pg {
+
+// Groups the bytes of a text value (positions past its end read as blanks).
+void group_text(text* record, cmg290::Result* out);
+
+inline bool has_cmg(const cmg290::Result& r) {
+  return r.status == 0;
+}
+inline bool has_scores(const cmg290::Result& r) {
+  return r.status == 0;
+}
+inline bool has_age(const cmg290::Result& r) {
+  return r.status == 0 || r.status == 7 || r.status == 9;
+}
+inline bool has_table_version(const cmg290::Result& r) {
+  return r.tableVersion[0] != ' ';
+}
+
+// Values that recur from row to row, made once per call site in its memory
+// context: the version labels, and the motor scores as numeric, each made
+// the first time it occurs.
+struct ValueCache {
+  static constexpr int kLowestTenths = -1200;   // item values reach -9 to 99,
+  static constexpr int kHighestTenths = 12000;  // weights add up to 120
+  TupleDesc tupdesc;  // the result row of cmg290_group, set by its first call
+  Datum grouperVersion;
+  Datum tableVersion[10];  // by the label's third character, '4' to '9'
+  Datum motor[kHighestTenths - kLowestTenths + 1];
+};
+
+// The call site's cache, made on its first call.
+ValueCache* value_cache(FunctionCallInfo fcinfo);
+
+// The values of a result; the caller checks what the result reached.
+Datum table_version_datum(const ValueCache& cache, const cmg290::Result& r);
+Datum motor_score_datum(ValueCache& cache, MemoryContext cacheContext, const cmg290::Result& r);
+Datum cmg_datum(const cmg290::Result& r);
+
+}  // namespace cmg290::pg

@@ -1,0 +1,171 @@
+// cmg290 tables import: turns a comorbidity tier list in CSV into the data
+// file that the build compiles (src/tables/tier/*.def), then runs the table
+// checks on the tables that the data files now describe.
+//
+// Every row is checked before anything is written: any fault is reported
+// with the file and line, and nothing is written (exit 2). Once written, the
+// checks run over the lists of the data files in the same folder (the
+// compiled ones where a file is missing there), with the new list in place;
+// their violations give exit 1.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "output_file.h"
+#include "tables_subcommands.h"
+#include "tier_csv.h"
+
+namespace cmg290::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ImportOptions {
+  std::string input;
+  std::string version;
+  std::string list;
+  std::string into = ".";
+};
+
+std::optional<std::string> slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream s;
+  s << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return std::move(s).str();
+}
+
+std::vector<std::string> comment_lines(const tier::ListFile& file, const std::string& source,
+                                       std::size_t count) {
+  const char* what = file.kind == tier::ListKind::kPair        ? "pair list"
+                     : file.kind == tier::ListKind::kSecondary ? "secondary list"
+                                                               : "list of single codes";
+  std::vector<std::string> lines = {
+      "Imported by `cmg290 tables import` from " + source + "; import the list again to change it.",
+      "Comorbidity tier " + std::string(what) + " of table version" +
+          (std::string(file.versions).find("and") != std::string::npos ? "s " : " ") +
+          file.versions + ", " + std::to_string(count) + " entries.",
+  };
+  if (file.kind == tier::ListKind::kPair) {
+    lines.push_back("One entry per line, in row order from row 1:");
+    lines.push_back("  PAIR(first code, second code, tier, excluded RICs).");
+  } else {
+    lines.push_back("One entry per line, in row order from row 1: ROW(code, tier, excluded RICs).");
+  }
+  lines.push_back("Row 0 (blank) is not listed. Included with " +
+                  std::string(file.kind == tier::ListKind::kPair ? "PAIR" : "ROW") +
+                  " defined as each column needs.");
+  return lines;
+}
+
+// The tier tables that the data files in `dir` describe: the lists of every
+// file found there, the compiled lists for the others. `owned` keeps the
+// cells alive.
+tables::TierTables tables_of_folder(const fs::path& dir,
+                                    std::vector<std::unique_ptr<tier::OwnedList>>& owned,
+                                    std::vector<std::string>& notes) {
+  const tables::TierTables compiled = tables::compiled_tier_tables();
+  tables::TierTables result = compiled;
+  for (const tier::ListFile& file : tier::all_list_files()) {
+    const auto text = slurp((dir / file.fileName).string());
+    if (!text) {
+      notes.push_back(std::string(file.fileName) + " not found there, the compiled list is used");
+      continue;
+    }
+    std::vector<tier::Entry> entries;
+    std::string error;
+    if (!tier::read_def(*text, file.kind, entries, error)) {
+      notes.push_back(std::string(file.fileName) + " " + error + "; the compiled list is used");
+      continue;
+    }
+    for (const auto member : file.lists) {
+      owned.push_back(std::make_unique<tier::OwnedList>(compiled.*member, entries));
+      result.*member = owned.back()->view();
+    }
+  }
+  return result;
+}
+
+int run_import(const ImportOptions& o) {
+  std::string error;
+  const tier::ListFile* file = tier::find_list(o.version, o.list, error);
+  if (file == nullptr) {
+    std::fprintf(stderr, "cmg290: %s\n", error.c_str());
+    return kTablesFatal;
+  }
+  const auto text = slurp(o.input);
+  if (!text) {
+    std::fprintf(stderr, "cmg290: cannot read %s\n", o.input.c_str());
+    return kTablesFatal;
+  }
+  std::vector<tier::RowError> errors;
+  const std::vector<tier::Entry> entries = tier::read_csv(*text, file->kind, errors);
+  if (!errors.empty()) {
+    for (const tier::RowError& e : errors) {
+      std::fprintf(stderr, "%s:%d: %s\n", o.input.c_str(), e.line, e.reason.c_str());
+    }
+    std::fprintf(stderr, "cmg290: %zu faulty line%s in %s; nothing written\n", errors.size(),
+                 errors.size() == 1 ? "" : "s", o.input.c_str());
+    return kTablesFatal;
+  }
+
+  const fs::path target = fs::path(o.into) / file->fileName;
+  const std::string def =
+      tier::render_def(entries, file->kind,
+                       comment_lines(*file, fs::path(o.input).filename().string(), entries.size()));
+  OutputFile out;
+  WriteStatus status =
+      out.open(target.string()) ? out.write(def.data(), def.size()) : WriteStatus::Failed;
+  if (status == WriteStatus::Ok) status = out.commit();
+  if (status != WriteStatus::Ok) {
+    out.abandon();
+    std::fprintf(stderr, "cmg290: %s\n", out.error().c_str());
+    return kTablesFatal;
+  }
+  std::fprintf(stderr, "cmg290: wrote %s (%zu entries)\n", target.c_str(), entries.size());
+
+  std::vector<std::unique_ptr<tier::OwnedList>> owned;
+  std::vector<std::string> notes;
+  const tables::TierTables tables = tables_of_folder(o.into, owned, notes);
+  for (const std::string& n : notes) std::fprintf(stderr, "cmg290: %s\n", n.c_str());
+  const auto violations = tables::check_tier_tables(tables);
+  for (const auto& v : violations) std::printf("%s\n", v.c_str());
+  if (violations.empty()) {
+    std::fprintf(stderr, "tier tables with the imported list: all checks passed\n");
+    return kTablesSound;
+  }
+  std::fprintf(stderr, "tier tables with the imported list: %zu violation%s\n", violations.size(),
+               violations.size() == 1 ? "" : "s");
+  return kTablesViolations;
+}
+
+}  // namespace
+
+std::function<int()> add_tables_import(CLI::App& tables) {
+  auto o = std::make_shared<ImportOptions>();
+  CLI::App* cmd = tables.add_subcommand(
+      "import",
+      "Turn a comorbidity tier list in CSV (as tables export writes it) into its data file in "
+      "DIR, then run the table checks on the data files there. Any faulty row is reported with "
+      "its line and nothing is written (exit 2); exit 1 when the checks find violations.");
+  cmd->add_option("file", o->input, "The CSV file.")->required();
+  cmd->add_option("--version", o->version, "Table version: 2.40, 2.50, 2.60, 2.70, 2.82 or 2.90.")
+      ->required();
+  cmd->add_option("--list", o->list, "single, pair or secondary (pair and secondary: 2.82, 2.90).")
+      ->required()
+      ->check(CLI::IsMember({"single", "pair", "secondary"}));
+  cmd->add_option("--into", o->into,
+                  "Folder of the data files, src/tables/tier in the source tree (default: the "
+                  "current folder).");
+  return [o] { return run_import(*o); };
+}
+
+}  // namespace cmg290::cli

@@ -21,25 +21,6 @@ LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
 COMMENT ON FUNCTION cmg290_group(text) IS
 'groups one assessment record: status, tier letter and CMG, motor and cognitive score, age, table version, grouper version';
 
--- One output of cmg290_group each, for a question that needs only that one:
--- no composite row is built, but each groups the record again, so ask for
--- two or more outputs through cmg290_group. NULL where its column is NULL.
-CREATE FUNCTION cmg290_status(record text) RETURNS integer
-AS 'MODULE_PATHNAME', 'cmg290_status' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-CREATE FUNCTION cmg290_cmg(record text) RETURNS text
-AS 'MODULE_PATHNAME', 'cmg290_cmg' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-CREATE FUNCTION cmg290_motor_score(record text) RETURNS numeric
-AS 'MODULE_PATHNAME', 'cmg290_motor_score' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-CREATE FUNCTION cmg290_cognitive_score(record text) RETURNS integer
-AS 'MODULE_PATHNAME', 'cmg290_cognitive_score' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-CREATE FUNCTION cmg290_age(record text) RETURNS integer
-AS 'MODULE_PATHNAME', 'cmg290_age' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-CREATE FUNCTION cmg290_table_version(record text) RETURNS text
-AS 'MODULE_PATHNAME', 'cmg290_table_version' LANGUAGE C IMMUTABLE STRICT PARALLEL SAFE COST 100;
-
-COMMENT ON FUNCTION cmg290_cmg(text) IS
-'tier letter and CMG of one assessment record (cmg290_group(record).cmg)';
-
 CREATE FUNCTION cmg290_status_text(status integer)
 RETURNS text
 AS 'MODULE_PATHNAME', 'cmg290_status_text'

@@ -29,6 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 "$cmg290" sample --count "$records" -o "$work/records.txt"
 head -n 1 "$work/records.txt" > "$work/one.txt"
 
@@ -59,10 +60,15 @@ p99=$(awk '$1 == "99%" {print $2}' "$work/wrk.txt")
 
 bytes=$(stat -c %s "$work/records.txt")
 echo "== batch: POST /v1/group/batch, $records records ($((bytes / 1000000)) MB), streamed"
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$server/stat"; }
+ticks_before=$(cpu_ticks)
 start=$(date +%s.%N)
 curl -sS --fail -X POST -T "$work/records.txt" -H 'Content-Type: text/plain' \
   -H 'Expect:' "$url/v1/group/batch" -o "$work/results.jsonl"
 end=$(date +%s.%N)
+ticks_after=$(cpu_ticks)
+server_cpu=$(awk -v a="$ticks_before" -v b="$ticks_after" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN {printf "%.2f", (b - a) / hz}')
 lines=$(wc -l < "$work/results.jsonl")
 [ "$lines" -eq "$records" ] || { echo "serve_bench: $lines results for $records records" >&2; exit 1; }
 seconds=$(awk -v a="$start" -v b="$end" "BEGIN {print b - a}")
@@ -73,6 +79,8 @@ sleep 0.1
 echo
 echo "summary ($(nproc) cores, server threads $threads)"
 printf 'single POST /v1/group      %s requests/s, p99 %s\n' "$rps" "$p99"
-printf 'batch of %d records   %.2f s, %d records/s\n' "$records" "$seconds" "$rate"
+printf 'batch of %d records   %.2f s, %d records/s (server processor time %s s)\n' \
+  "$records" "$seconds" "$rate" "$server_cpu"
+echo "load average before the runs: $load"
 printf 'server resident memory: peak %d KiB (highest sample %s KiB)\n' "$hwm" \
   "$(cat "$work/rss_peak" 2>/dev/null || echo ?)"

@@ -77,7 +77,7 @@ std::string Metrics::text() const {
   out += "# TYPE cmg290_http_request_duration_seconds histogram\n";
   for (std::size_t i = 0; i < kRouteCount; ++i) {
     const PerRoute& r = routes_[i];
-    const std::uint64_t count = r.count.load(std::memory_order_relaxed);
+    std::uint64_t count = r.count.load(std::memory_order_relaxed);
     if (count == 0) continue;
     const std::string name(route_name(static_cast<Route>(i)));
     std::uint64_t cumulative = 0;
@@ -86,6 +86,9 @@ std::string Metrics::text() const {
       add("cmg290_http_request_duration_seconds_bucket{route=\"%s\",le=\"%g\"} %" PRIu64 "\n",
           name.c_str(), static_cast<double>(kBuckets[b]) / 1e6, cumulative);
     }
+    // Counted one after the other without a lock: a request in the middle
+    // of being counted may be in a bucket already and not yet in the count.
+    if (cumulative > count) count = cumulative;
     add("cmg290_http_request_duration_seconds_bucket{route=\"%s\",le=\"+Inf\"} %" PRIu64 "\n",
         name.c_str(), count);
     add("cmg290_http_request_duration_seconds_sum{route=\"%s\"} %.6f\n", name.c_str(),

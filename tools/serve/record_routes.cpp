@@ -30,6 +30,7 @@ bool stream_batch(Batch& batch, const httplib::ContentReader& body, const RouteC
     ok = body(feed);
   } else {
     auto left = static_cast<std::uint64_t>(length);
+    ok = false;  // unless the body arrives
     body([&](const char* data, std::size_t size) {
       left -= size;
       ok = feed(data, size) && read_socket_body(fd, left, context.timeoutMs, feed);

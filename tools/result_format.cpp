@@ -1,6 +1,7 @@
 #include "result_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "cmg290/result_json.h"
@@ -32,16 +33,9 @@ char* put_blanks(char* out, std::size_t n) {
   return out + n;
 }
 
+// Up to 20 characters, written in place (two digits a step).
 char* put_int(char* out, std::int64_t v) {
-  char digits[24];
-  char* p = digits + sizeof digits;
-  std::uint64_t u = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  do {
-    *--p = static_cast<char>('0' + u % 10);
-    u /= 10;
-  } while (u != 0);
-  if (v < 0) *--p = '-';
-  return put(out, std::string_view(p, static_cast<std::size_t>(digits + sizeof digits - p)));
+  return std::to_chars(out, out + 20, v).ptr;
 }
 
 char* put_right(char* out, std::string_view s, std::size_t width) {

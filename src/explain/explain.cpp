@@ -158,7 +158,7 @@ Explanation explain(std::string_view record) {
   ageCheck.outcome = CheckOutcome::Passed;
 
   ImpairmentStep& imp = e.impairment.emplace();
-  char key[8];
+  char key[8] = {};
   detail::remove_blanks(f.impairmentGroup + 2, 7, key);
   imp.key = key;
   imp.row = detail::find_impairment_row(key);

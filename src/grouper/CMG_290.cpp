@@ -44,7 +44,7 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
   *out.age = age;
   if (age > kMaxAge) return finish(out, 7);
 
-  char impairmentKey[8];
+  char impairmentKey[8] = {};  // read as one word: no byte left unset
   remove_blanks(f.impairmentGroup + 2, 7, impairmentKey);
   const int impRow = find_impairment_row(impairmentKey);
   if (impRow == 0) return finish(out, 9);
@@ -59,8 +59,7 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const int cmgRow = find_cmg_row(ric, motor, cognitive, age);
 
-  build_comorbid_list(f);
-  out.cmgResult[0] = tier_letter(version, ric, f.comorbid);
+  out.cmgResult[0] = tier_letter_from_slots(version, ric, f.comorbid);
   out.cmgResult[1] = '\0';
   if (cmgRow != 0) std::strcat(out.cmgResult, CMG[cmgRow]);
   return 0;

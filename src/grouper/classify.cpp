@@ -113,9 +113,9 @@ static_assert(rics_grouped(), "CMG rows are grouped by RIC in ascending order");
 
 }  // namespace
 
-int find_impairment_row(const char* key) {
-  // The key holds at most seven characters, so it fits one packed word.
-  return kImpairmentMap.find(pack_code(key));
+int find_impairment_row(const char (&key)[8]) {
+  // The key holds at most seven characters and its terminator: one word.
+  return kImpairmentMap.find(pack_word(key));
 }
 
 int motor_sum(const Fields& f) {

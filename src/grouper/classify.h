@@ -7,7 +7,7 @@
 namespace cmg290::detail {
 
 // Row 1-85 of the impairment table whose code equals the key, or 0.
-int find_impairment_row(const char* impairmentKey);
+int find_impairment_row(const char (&impairmentKey)[8]);
 
 // RIC as a number from its two-digit text ("01" is 1); 0 for anything that
 // is not two digits.

@@ -20,12 +20,16 @@ constexpr std::uint64_t pack_code(const char* text) {
   return word;
 }
 
-// pack_code for a nine-byte cell: one eight-byte load, cut at the first
-// zero byte.
-inline std::uint64_t pack_cell(const char (&cell)[9]) {
-  if constexpr (std::endian::native != std::endian::little) return pack_code(cell);
+// pack_code for a text held in at least eight readable bytes: one
+// eight-byte load, cut at the first zero byte.
+inline std::uint64_t pack_word(const char* eightBytes) {
+  if constexpr (std::endian::native != std::endian::little) {
+    char text[kPackedCodeChars + 1] = {};
+    std::memcpy(text, eightBytes, kPackedCodeChars);
+    return pack_code(text);
+  }
   std::uint64_t word;
-  std::memcpy(&word, cell, sizeof word);
+  std::memcpy(&word, eightBytes, sizeof word);
   constexpr std::uint64_t kLow = 0x0101010101010101ULL;
   constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
   // The lowest flagged byte is the first zero byte (flags above it may be
@@ -34,6 +38,11 @@ inline std::uint64_t pack_cell(const char (&cell)[9]) {
   if (zeros == 0) return word;
   const int firstZero = std::countr_zero(zeros) / 8;
   return firstZero == 0 ? 0 : word & (~std::uint64_t{0} >> (64 - 8 * firstZero));
+}
+
+// pack_code for a nine-byte cell.
+inline std::uint64_t pack_cell(const char (&cell)[9]) {
+  return pack_word(cell);
 }
 
 // Length of a text, counting at most limit characters.

@@ -1,6 +1,10 @@
 // Comorbidity tier search over the indexed tier lists.
 #include "tier_search.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 #include "classify.h"
 #include "packed_code.h"
 #include "tier_index.h"
@@ -92,6 +96,53 @@ void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out)
   }
 }
 
+// A comorbid slot as copied from the record, read as the trimmed cell that
+// trim_code would make of it: its packed code, and its first character.
+struct SlotCode {
+  std::uint64_t key;
+  char first;
+};
+
+SlotCode read_slot(const char (&slot)[9]) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t word;
+    std::memcpy(&word, slot, sizeof word);
+    constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+    constexpr std::uint64_t kLow = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    // First blank and first zero byte (the lowest flag of each is exact).
+    const std::uint64_t x = word ^ kBlanks;
+    const std::uint64_t blanks = (x - kLow) & ~x & kHigh;
+    const std::uint64_t zeros = (word - kLow) & ~word & kHigh;
+    const int firstBlank = blanks == 0 ? 8 : std::countr_zero(blanks) / 8;
+    const int firstZero = zeros == 0 ? 8 : std::countr_zero(zeros) / 8;
+    const std::uint64_t afterBlank = firstBlank == 8 ? 0 : x >> (8 * firstBlank);
+    if (afterBlank == 0) {
+      // No blank but at the end, the usual case: the code is the text up to
+      // the first blank, and packing it ends at a zero byte.
+      const int length = std::min(firstBlank, firstZero);
+      const std::uint64_t key = length == 0 ? 0 : word & (~std::uint64_t{0} >> (64 - 8 * length));
+      return {key, firstBlank == 0 ? '\0' : slot[0]};
+    }
+  }
+  char cell[9];
+  std::memcpy(cell, slot, sizeof cell);
+  trim_code(cell);
+  return {pack_cell(cell), cell[0]};
+}
+
+// scan_codes over the untrimmed slots: the same codes, without writing the
+// trimmed cells first.
+void scan_slots(const ComorbidCodeList& slots, bool fullScan, ScannedCodes& out) {
+  const int cells = fullScan ? kComorbidSlots : 10;
+  for (int k = 0; k < cells; ++k) {
+    const SlotCode c = read_slot(slots.cell[k]);
+    if (fullScan && c.first == '^') break;
+    out.key[out.count] = c.key;
+    out.count += c.key != 0;
+  }
+}
+
 template <int Rows>
 char single_list_tier(const ListIndex<Rows>& list, const ScannedCodes& codes, int ric) {
   const int row = list.first_match(codes.key, codes.count, ric, 0);
@@ -136,15 +187,14 @@ char three_stage_tier(const ListIndex<Rows>& single, const ScannedCodes& codes, 
 
 }  // namespace
 
-char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& list) {
-  if (version == TableVersion::None) return 'A';
-  const int ricNumber = ric_number(ric);
+namespace {
 
-  ScannedCodes codes;
-  const bool fullScan = version != TableVersion::V240 && version != TableVersion::V250 &&
-                        version != TableVersion::V260;
-  scan_codes(list, fullScan, codes);
+bool full_scan(TableVersion version) {
+  return version != TableVersion::V240 && version != TableVersion::V250 &&
+         version != TableVersion::V260;
+}
 
+char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& codes) {
   switch (version) {
     case TableVersion::V240:
       return single_list_tier(kIndex240, codes, ricNumber);
@@ -161,6 +211,22 @@ char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& 
       break;
   }
   return 'A';
+}
+
+}  // namespace
+
+char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& list) {
+  if (version == TableVersion::None) return 'A';
+  ScannedCodes codes;
+  scan_codes(list, full_scan(version), codes);
+  return tier_of_codes(version, ric_number(ric), codes);
+}
+
+char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots) {
+  if (version == TableVersion::None) return 'A';
+  ScannedCodes codes;
+  scan_slots(slots, full_scan(version), codes);
+  return tier_of_codes(version, ric_number(ric), codes);
 }
 
 }  // namespace cmg290::detail

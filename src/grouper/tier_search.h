@@ -11,4 +11,9 @@ namespace cmg290::detail {
 // version applies.
 char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& codes);
 
+// tier_letter of the slots as extract_fields copies them, before
+// build_comorbid_list: each slot is trimmed as it is read, which spares the
+// grouping pass writing the trimmed list first.
+char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots);
+
 }  // namespace cmg290::detail

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "checks_age.h"
+#include "cmg290/tier_tables.h"
 #include "record_intake.h"
+#include "tier_search.h"
 
 namespace cmg290::detail {
 namespace {
@@ -61,6 +64,75 @@ TEST(ChooseVersion, EveryDateNearARangeBoundFallsWhereTheRangesSay) {
   for (std::int64_t d :
        {std::int64_t{0}, std::int64_t{-20161001}, INT64_MIN, INT64_MAX, std::int64_t{99999999}}) {
     EXPECT_EQ(choose_version(d), plain(d)) << d;
+  }
+}
+
+// The pass reads the comorbid slots untrimmed, trimming each as it goes;
+// the tier must be the one of the trimmed list. Slots are drawn from table
+// codes (whole, with blanks after, before or inside them), "^" fillers,
+// blanks, zero bytes and arbitrary characters.
+TEST(TierFromSlots, EqualsTheTierOfTheTrimmedList) {
+  std::mt19937 rnd(290);
+  auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
+  auto table_code = [&]() -> std::string {
+    switch (pick(5)) {
+      case 0:
+        return CmdICD240[1 + pick(kCmd240Rows - 1)];
+      case 1:
+        return CmdICD260[1 + pick(kCmd260Rows - 1)];
+      case 2:
+        return CmdICD290s1[1 + pick(kCmd290s1Rows - 1)];
+      case 3:
+        return CmdICD290c1[1 + pick(kCmdPairRows - 1)];
+      default:
+        return CmdICD290c2[1 + pick(kCmdPairRows - 1)];
+    }
+  };
+  auto slot_text = [&]() -> std::string {
+    std::string code = table_code();
+    switch (pick(9)) {
+      case 0:
+        return "";
+      case 1:
+        return "^^^^^^^^";
+      case 2:
+        return " " + code;
+      case 3:
+        return code.empty() ? code : code.insert(pick(static_cast<int>(code.size())), " ");
+      case 4:
+        return code.empty() ? code : code.insert(pick(static_cast<int>(code.size())), 1, '\0');
+      case 5: {
+        std::string any(8, ' ');
+        for (char& c : any) c = static_cast<char>(pick(256));
+        return any;
+      }
+      default:
+        return code;
+    }
+  };
+  const TableVersion versions[] = {TableVersion::V240, TableVersion::V250, TableVersion::V260,
+                                   TableVersion::V270, TableVersion::V282, TableVersion::V290,
+                                   TableVersion::None};
+  const char* rics[] = {"01", "03", "05", "14", "15", "20"};
+  for (int n = 0; n < 200000; ++n) {
+    ComorbidCodeList slots;
+    for (auto& cell : slots.cell) {
+      std::string text = slot_text();
+      text.resize(8, ' ');
+      std::memcpy(cell, text.data(), 8);
+      cell[8] = '\0';
+    }
+    // Most records hold a few codes and blank slots after them.
+    for (int k = 1 + pick(25); k < kComorbidSlots && pick(4) != 0; ++k) {
+      std::memset(slots.cell[k], ' ', 8);
+    }
+    ComorbidCodeList trimmed = slots;
+    Fields f;
+    f.comorbid = trimmed;
+    build_comorbid_list(f);
+    const TableVersion v = versions[pick(7)];
+    const char* ric = rics[pick(6)];
+    ASSERT_EQ(tier_letter_from_slots(v, ric, slots), tier_letter(v, ric, f.comorbid)) << n;
   }
 }
 

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Speed of the Python package against `cmg290 group` on the same records, in
+# the same run.
+#
+#   bench/python_bench.sh [BUILD_DIR] [RECORDS]      (defaults: build, 1000000)
+#
+# Writes RECORDS synthetic records with `cmg290 sample`, then, in one Python
+# process, takes the best of RUNS runs (default 3) of each of
+#   cmg290.read_records(FILE)
+#   cmg290.group_frame(array)              the S1251 array, all cores
+#   cmg290 group -q FILE -o /dev/null      the command, all cores
+#   cmg290.group_frame(list of str)
+# alternating the array and the command so that both see the same load, and
+# prints records per second, the ratio of group_frame to the command, the
+# processor time of each (less disturbed by other work on the machine), and the
+# most memory the first group_frame had allocated (as tracemalloc, which NumPy
+# reports to, counts it) against the size of its output columns.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+records=${2:-1000000}
+runs=${RUNS:-3}
+tool=$build/tools/cmg290
+
+[ -x "$tool" ] || { echo "python_bench.sh: no tool at $tool; build first" >&2; exit 2; }
+[ -d "$build/python/cmg290" ] || { echo "python_bench.sh: no package in $build/python" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cmg290_pybench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+input=$work/records.txt
+
+"$tool" sample --count "$records" --seed 1 -o "$input"
+cat "$input" > /dev/null
+
+PYTHONPATH="$build/python" /usr/bin/python3 - "$tool" "$input" "$records" "$runs" <<'EOF'
+import os
+import resource
+import subprocess
+import sys
+import time
+import tracemalloc
+
+import cmg290
+
+tool, path, count, runs = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+
+
+cpu = {"group_frame": [], "command": []}
+
+
+def timed(fn):
+    start = time.perf_counter()
+    value = fn()
+    return time.perf_counter() - start, value
+
+
+def children_cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
+
+def frame_run():
+    start = time.process_time()
+    cmg290.group_frame(array)
+    cpu["group_frame"].append(time.process_time() - start)
+
+
+def command():
+    start = children_cpu()
+    rc = subprocess.run([tool, "group", "-q", path, "-o", "/dev/null"]).returncode
+    cpu["command"].append(children_cpu() - start)
+    if rc > 1:
+        sys.exit(f"python_bench.sh: cmg290 group failed with exit code {rc}")
+
+
+read_s = min(timed(lambda: cmg290.read_records(path))[0] for _ in range(runs))
+array = cmg290.read_records(path)
+assert len(array) == count
+
+cmg290.group_frame(array[:10])  # imports pandas
+tracemalloc.start()  # NumPy reports its allocations here
+first_s, frame = timed(lambda: cmg290.group_frame(array))
+peak = tracemalloc.get_traced_memory()[1]
+tracemalloc.stop()
+columns = frame.memory_usage(index=False, deep=False).sum()
+del frame
+
+frame_s, command_s = [first_s], []
+for _ in range(runs):
+    command_s.append(timed(command)[0])
+    frame_s.append(timed(frame_run)[0])
+del array
+
+lines = [r.decode("latin-1") for r in cmg290.read_records(path)]
+list_s = min(timed(lambda: cmg290.group_frame(lines))[0] for _ in range(runs))
+
+
+def report(label, seconds):
+    print(f"{label:34s} {seconds:8.3f} s  {count / seconds:12.0f} records/s")
+
+
+print(f"input: {count} records, {os.path.getsize(path) // 1000000} MB; "
+      f"{len(os.sched_getaffinity(0))} cores; best of {runs} runs")
+report("read_records", read_s)
+report("group_frame, S1251 array", min(frame_s))
+report("cmg290 group -o /dev/null", min(command_s))
+report("group_frame, list of str", list_s)
+print(f"group_frame / cmg290 group rate:   {min(command_s) / min(frame_s):8.2f}")
+print(f"processor time, best run: group_frame {min(cpu['group_frame']):.3f} s, "
+      f"cmg290 group {min(cpu['command']):.3f} s")
+print(f"group_frame memory: peak {peak / 2**20:.1f} MiB allocated, "
+      f"output columns {columns / 2**20:.1f} MiB, the rest {(peak - columns) / 1024:.0f} KiB")
+EOF

@@ -1,0 +1,199 @@
+"""Case-mix grouper for inpatient rehabilitation assessments.
+
+Groups fixed-position IRF-PAI assessment records (1251 positions) into a
+case-mix group (CMG) with its comorbidity tier letter, the motor and
+cognitive scores, the age and the table version, as ``cmg290 group`` does.
+
+- ``group(record)`` groups one record and returns a ``Result``.
+- ``group_frame(records, workers=-1)`` groups many records on several
+  threads into a pandas DataFrame, one row per record, in input order.
+- ``read_records(path)`` reads a file of records, one per line, into a
+  NumPy array of dtype ``S1251`` for ``group_frame``.
+- ``cmg290.dask.group_frame(series)`` groups a Dask Series of records,
+  partition by partition, on any Dask scheduler.
+- ``explain(record)`` tells why a record got its result, step by step.
+- ``build_record(**fields)`` makes a record from named field values, and
+  ``LAYOUT`` gives each field's first position and length.
+
+A record is ``bytes``, taken as they are, or ``str``, one character per
+position (U+0000 to U+00FF, as Latin-1). Positions past the end of a short
+record read as blanks; positions after 1251 are not read.
+"""
+
+import types as _types
+
+from . import _native
+from ._native import Result, status_text
+
+__all__ = [
+    "COLUMNS",
+    "GROUPER_VERSION",
+    "LAYOUT",
+    "RECORD_LENGTH",
+    "Result",
+    "build_record",
+    "explain",
+    "group",
+    "group_frame",
+    "read_records",
+    "status_text",
+]
+
+#: The grouper's version label, "2.90".
+GROUPER_VERSION = _native.GROUPER_VERSION
+#: The highest record position the grouper reads.
+RECORD_LENGTH = _native.RECORD_LENGTH
+
+#: The fields of a record that the grouper reads, in its order: name to
+#: (first position, 1-based; length).
+LAYOUT = _types.MappingProxyType(_native.LAYOUT)
+
+#: Columns of the frames that group_frame returns, in order.
+COLUMNS = (
+    "status",
+    "description",
+    "cmg",
+    "motor_score",
+    "cognitive_score",
+    "age",
+    "table_version",
+    "grouper_version",
+)
+
+
+def group(record):
+    """Group one record.
+
+    ``record`` is ``bytes`` (taken as they are) or ``str`` (each character
+    one position). Positions past its end read as blanks.
+
+    Returns a ``Result`` with ``status`` (0 when grouped), ``description``,
+    ``cmg``, ``motor_score`` (float), ``motor_text`` (the grouper's own
+    text, e.g. ".7"), ``cognitive_score``, ``age``, ``table_version`` and
+    ``grouper_version``; outputs the grouping did not reach are None.
+
+    Raises TypeError when ``record`` is neither str nor bytes, and
+    ValueError when a str holds a character above U+00FF (the message
+    names it and its position).
+    """
+    return _native.group(record)
+
+
+def group_frame(records, workers=-1):
+    """Group many records into a pandas DataFrame, one row per record.
+
+    ``records``: a list or tuple of str or bytes, a pandas Series of them
+    (its index is kept), or a one-dimensional NumPy array of dtype
+    ``S1251``, read in place without a copy (zero bytes at the end of an
+    element are not part of it, as NumPy reads such arrays). ``read_records``
+    gives such an array.
+
+    ``workers``: grouping threads; -1 (the default) uses every core this
+    process may run on. The GIL is released while grouping; rows keep the
+    input's order whatever the number of threads.
+
+    Columns: ``status`` (int64), ``description``, ``cmg`` (str; missing
+    unless status is 0), ``motor_score`` (float64, NaN unless status is 0),
+    ``cognitive_score`` (Int64, missing unless status is 0), ``age``
+    (Int64, missing unless status is 0, 7 or 9), ``table_version`` (str;
+    missing when the version date selects none) and ``grouper_version``.
+
+    Raises TypeError naming the position of the first element that is not
+    str or bytes, and ValueError for a str with a character above U+00FF,
+    before anything is grouped; ValueError for ``workers`` of 0 or below -1.
+    """
+    import pandas as pd
+
+    index = None
+    if isinstance(records, pd.Series):
+        index = records.index
+        records = records.to_numpy()
+    (
+        status,
+        description,
+        cmg,
+        motor,
+        cognitive,
+        cognitive_missing,
+        age,
+        age_missing,
+        table_version,
+        grouper_version,
+    ) = _native.group_columns(records, workers)
+
+    # Object columns are wrapped as such, so that pandas does not scan them
+    # for dates, and nothing is copied or consolidated.
+    def text(values):
+        return pd.Series(values, index=index, dtype=object, copy=False)
+
+    def column(values):
+        return pd.Series(values, index=index, copy=False)
+
+    return pd.DataFrame(
+        {
+            "status": column(status),
+            "description": text(description),
+            "cmg": text(cmg),
+            "motor_score": column(motor),
+            "cognitive_score": column(pd.arrays.IntegerArray(cognitive, cognitive_missing)),
+            "age": column(pd.arrays.IntegerArray(age, age_missing)),
+            "table_version": text(table_version),
+            "grouper_version": text(grouper_version),
+        },
+        index=index,
+        copy=False,
+    )
+
+
+def read_records(path):
+    """Read a file of records, one per line, into a NumPy array of dtype S1251.
+
+    The line rules of ``cmg290 group``: lines end with LF or CRLF, a last
+    line without a line end counts, empty lines are skipped, a shorter line
+    is filled out with blanks and a longer one keeps its first 1251
+    characters. Every byte is kept as it is. ``path`` is a str, bytes or
+    os.PathLike.
+
+    Raises OSError (FileNotFoundError, PermissionError, IsADirectoryError,
+    ...) naming the file when it cannot be opened or read.
+    """
+    return _native.read_records(path)
+
+
+def explain(record):
+    """Explain the grouping of one record, step by step.
+
+    Returns the structure that ``cmg290 explain --format json`` writes for
+    the record, as Python objects: the fields as read, every check, the
+    table version, the dates and age, the impairment row and RIC, each
+    item's part of the scores, the CMG row and the comorbidity tier search,
+    and under "result" the result ``group`` gives. Field texts hold the
+    record's bytes as characters U+0000 to U+00FF.
+
+    ``record`` is taken as by ``group``, with the same exceptions.
+    """
+    return _native.explain(record)
+
+
+def build_record(**fields):
+    """Build a record of 1251 positions from named field values.
+
+    Each keyword is a field name of ``LAYOUT``, its value a str (characters
+    U+0000 to U+00FF) or bytes, put left-aligned into the field and filled
+    out with blanks; every position no value covers is blank. Returns bytes.
+
+    Raises ValueError for an unknown field or a value longer than its field
+    (nothing is cut off), TypeError for a value that is neither str nor
+    bytes; the message names the field.
+    """
+    return _native.build_record(**fields)
+
+
+def __getattr__(name):
+    # cmg290.dask is imported on first use: it needs Dask, which grouping
+    # in one process does not.
+    if name == "dask":
+        import importlib
+
+        return importlib.import_module(".dask", __name__)
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")

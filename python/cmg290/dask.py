@@ -1,0 +1,31 @@
+"""Grouping a Dask Series of records, partition by partition.
+
+The same code runs on the local scheduler, on a LocalCluster and on a real
+cluster (``distributed.Client("tcp://scheduler:8786")``): each partition is
+grouped by ``cmg290.group_frame`` where it lives, so every worker needs the
+cmg290 package installed.
+"""
+
+import cmg290
+
+__all__ = ["group_frame"]
+
+
+def group_frame(series, workers=1):
+    """Group a Dask Series of records into a Dask DataFrame.
+
+    ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
+    bytes records. The result has the columns and dtypes of
+    ``cmg290.group_frame``, one row per record, with the series' index and
+    divisions.
+
+    ``workers``: grouping threads per partition. Dask already runs
+    partitions side by side, one per worker thread, so the default is 1;
+    -1 uses every core of the machine for each partition.
+    """
+    meta = cmg290.group_frame(series._meta, workers=1)
+    return series.map_partitions(_group_partition, workers, meta=meta)
+
+
+def _group_partition(partition, workers):
+    return cmg290.group_frame(partition, workers=workers)

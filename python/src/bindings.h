@@ -1,0 +1,13 @@
+// The parts of the native module cmg290._native, one source file each.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace cmg290::python {
+
+void bind_result(pybind11::module_& m);   // Result, group, status_text
+void bind_frame(pybind11::module_& m);    // group_columns
+void bind_records(pybind11::module_& m);  // read_records
+void bind_explain(pybind11::module_& m);  // explain, build_record, LAYOUT
+
+}  // namespace cmg290::python

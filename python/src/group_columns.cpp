@@ -1,0 +1,156 @@
+#include "group_columns.h"
+
+#include <pybind11/pybind11.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace cmg290::python {
+
+namespace {
+
+// Rows a thread takes at a time, and the fewest rows worth a thread.
+constexpr std::size_t kBatchRows = 4096;
+constexpr std::size_t kRowsPerThread = 16384;
+
+// Records are read from all over their 1251 bytes, an order the hardware
+// does not foresee in a large array. Copying a few of them at a time into a
+// small buffer reads memory straight through, and the grouper then finds
+// them in the cache.
+constexpr std::size_t kStageRows = 32;
+
+void stage(const RecordSource& source, std::size_t first, std::size_t rows, char* buffer,
+           std::string_view* staged) {
+  for (std::size_t k = 0; k < rows; ++k) {
+    const std::string_view r = source.at(first + k);
+    const std::size_t n = std::min(r.size(), cmg290::kRecordLength);
+    char* to = buffer + k * cmg290::kRecordLength;
+    std::memcpy(to, r.data(), n);
+    staged[k] = {to, n};
+  }
+}
+
+bool reaches_age(int status) {
+  return status == 0 || status == 7 || status == 9;
+}
+
+PyObject* text_cell(int slot, const Vocabulary& vocabulary, std::uint64_t* uses) {
+  if (slot < 0) return nullptr;
+  ++uses[slot];
+  return vocabulary.string(slot);
+}
+
+}  // namespace
+
+double motor_value(const char* text) noexcept {
+  while (*text == ' ') ++text;
+  const bool negative = *text == '-';
+  if (negative) ++text;
+  std::int64_t tenths = 0;
+  bool point = false;
+  for (; *text != '\0'; ++text) {
+    if (*text == '.') {
+      point = true;
+    } else if (*text >= '0' && *text <= '9') {
+      tenths = tenths * 10 + (*text - '0');
+    } else {
+      break;
+    }
+  }
+  if (!point) tenths *= 10;
+  const double value = static_cast<double>(tenths) / 10.0;
+  return negative ? -value : value;
+}
+
+bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Columns& c,
+              std::size_t row, std::uint64_t* uses) noexcept {
+  const bool grouped = r.status == 0;
+  c.status[row] = r.status;
+  c.description[row] = text_cell(vocabulary.description(r.status), vocabulary, uses);
+  c.cmg[row] = text_cell(grouped ? vocabulary.cmg(r.cmg) : Vocabulary::kNone, vocabulary, uses);
+  c.motorScore[row] =
+      grouped ? motor_value(r.motorScore) : std::numeric_limits<double>::quiet_NaN();
+  c.cognitiveScore[row] = grouped ? r.cognitiveScore : 0;
+  c.cognitiveMissing[row] = !grouped;
+  const bool aged = reaches_age(r.status);
+  c.age[row] = aged ? r.age : 0;
+  c.ageMissing[row] = !aged;
+  c.tableVersion[row] = text_cell(vocabulary.table_version(r.tableVersion), vocabulary, uses);
+  c.grouperVersion[row] = text_cell(vocabulary.grouper_version(r.grouperVersion), vocabulary, uses);
+  return c.description[row] != nullptr && c.cmg[row] != nullptr && c.tableVersion[row] != nullptr &&
+         c.grouperVersion[row] != nullptr;
+}
+
+GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
+                             const Vocabulary& vocabulary, int threads) {
+  const std::size_t slots = vocabulary.size();
+  std::vector<GroupingCounts> perThread(static_cast<std::size_t>(std::max(threads, 1)));
+  for (GroupingCounts& t : perThread) t.uses.assign(slots, 0);
+  std::atomic<std::size_t> next{0};
+
+  auto work = [&](GroupingCounts& mine) {
+    std::uint64_t* uses = mine.uses.data();
+    std::unique_ptr<char[]> buffer(new char[kStageRows * cmg290::kRecordLength]);
+    for (;;) {
+      const std::size_t begin = next.fetch_add(kBatchRows, std::memory_order_relaxed);
+      if (begin >= source.count) return;
+      const std::size_t end = std::min(source.count, begin + kBatchRows);
+      for (std::size_t i = begin; i < end; i += kStageRows) {
+        const std::size_t rows = std::min(kStageRows, end - i);
+        std::string_view staged[kStageRows];
+        stage(source, i, rows, buffer.get(), staged);
+        for (std::size_t k = 0; k < rows; ++k) {
+          if (!fill_row(cmg290::group(staged[k]), vocabulary, columns, i + k, uses)) {
+            ++mine.unknownTexts;
+          }
+        }
+      }
+    }
+  };
+
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < perThread.size(); ++t) {
+    try {
+      helpers.emplace_back(work, std::ref(perThread[t]));
+    } catch (const std::system_error&) {
+      break;  // fewer threads than asked for: the others share the work
+    }
+  }
+  work(perThread[0]);
+  for (std::thread& h : helpers) h.join();
+
+  GroupingCounts total;
+  total.uses.assign(slots, 0);
+  for (const GroupingCounts& t : perThread) {
+    for (std::size_t s = 0; s < slots; ++s) total.uses[s] += t.uses[s];
+    total.unknownTexts += t.unknownTexts;
+  }
+  return total;
+}
+
+int thread_count(int workers, std::size_t records) {
+  if (workers == 0 || workers < -1) {
+    throw pybind11::value_error(
+        "workers must be a positive number of threads, or -1 for all "
+        "cores; got " +
+        std::to_string(workers));
+  }
+  int threads = workers;
+  if (workers == -1) {
+    cpu_set_t set;
+    threads = sched_getaffinity(0, sizeof set, &set) == 0
+                  ? CPU_COUNT(&set)
+                  : static_cast<int>(std::thread::hardware_concurrency());
+  }
+  const std::size_t useful = std::max<std::size_t>(1, records / kRowsPerThread);
+  return static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, useful));
+}
+
+}  // namespace cmg290::python

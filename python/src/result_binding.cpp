@@ -1,0 +1,149 @@
+// cmg290._native.group and its Result: one record, one result object.
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "bindings.h"
+#include "cmg290/cmg290.h"
+#include "group_columns.h"
+#include "record_text.h"
+
+namespace py = pybind11;
+
+namespace cmg290::python {
+
+namespace {
+
+// One grouping result. The grouper's reset values (blanks, " 0.0", 0) are
+// shown as None where the grouping did not reach an output, so that they
+// cannot pass for real values.
+struct PyResult {
+  cmg290::Result r;
+
+  bool grouped() const { return r.status == 0; }
+  bool aged() const { return r.status == 0 || r.status == 7 || r.status == 9; }
+
+  py::object cmg() const { return grouped() ? py::object(py::str(r.cmg)) : py::none(); }
+  py::object motor_score() const {
+    return grouped() ? py::object(py::float_(motor_value(r.motorScore))) : py::none();
+  }
+  py::object cognitive_score() const {
+    return grouped() ? py::object(py::int_(r.cognitiveScore)) : py::none();
+  }
+  py::object age() const { return aged() ? py::object(py::int_(r.age)) : py::none(); }
+  py::object table_version() const {
+    return std::strcmp(r.tableVersion, "    ") == 0 ? py::none()
+                                                    : py::object(py::str(r.tableVersion));
+  }
+
+  bool operator==(const PyResult& o) const {
+    return r.status == o.r.status && std::strcmp(r.cmg, o.r.cmg) == 0 &&
+           std::strcmp(r.motorScore, o.r.motorScore) == 0 &&
+           r.cognitiveScore == o.r.cognitiveScore && r.age == o.r.age &&
+           std::strcmp(r.tableVersion, o.r.tableVersion) == 0 &&
+           std::strcmp(r.grouperVersion, o.r.grouperVersion) == 0;
+  }
+
+  std::string repr() const {
+    auto text = [](const py::object& o) { return std::string(py::repr(o)); };
+    return "Result(status=" + std::to_string(r.status) +
+           ", description=" + text(py::str(cmg290::status_text(r.status))) +
+           ", cmg=" + text(cmg()) + ", motor_score=" + text(motor_score()) +
+           ", motor_text=" + text(py::str(r.motorScore)) +
+           ", cognitive_score=" + text(cognitive_score()) + ", age=" + text(age()) +
+           ", table_version=" + text(table_version()) +
+           ", grouper_version=" + text(py::str(r.grouperVersion)) + ")";
+  }
+};
+
+// Copies a pickled text back into its fixed-size field, cut to fit.
+template <std::size_t N>
+void copy_text(const py::handle& text, char (&field)[N]) {
+  const std::string s = text.cast<std::string>();
+  const std::size_t n = std::min(s.size(), N - 1);
+  std::memcpy(field, s.data(), n);
+  field[n] = '\0';
+}
+
+PyResult group_one(const py::handle& record) {
+  check_record_object(record.ptr(), "record");
+  // A str or bytes object is immutable: it may be read without the GIL.
+  const std::string_view bytes = record_bytes(record.ptr());
+  PyResult result;
+  result.r = cmg290::group(bytes);
+  return result;
+}
+
+}  // namespace
+
+void bind_result(py::module_& m) {
+  py::class_<PyResult> cls(m, "Result",
+                           "The result of grouping one record (see cmg290.group). Outputs the\n"
+                           "grouping did not reach are None.");
+  cls.def_property_readonly(
+         "status", [](const PyResult& p) { return p.r.status; },
+         "Status code: 0 grouped; 1 record identifier is not IRF-PAI; 2 record kind 3;\n"
+         "3 version date before 20100701; 5 birth date incomplete in the age date's year;\n"
+         "6 age date before birth date; 7 age of 141 or more; 9 impairment group not in\n"
+         "the table.")
+      .def_property_readonly(
+          "description", [](const PyResult& p) { return cmg290::status_text(p.r.status); },
+          "Short English description of the status.")
+      .def_property_readonly("cmg", &PyResult::cmg,
+                             "Tier letter and CMG code, e.g. 'C0102'; the tier letter alone\n"
+                             "when no CMG row fits; None unless status is 0.")
+      .def_property_readonly("motor_score", &PyResult::motor_score,
+                             "Weighted motor score (float, one decimal); None unless status "
+                             "is 0.")
+      .def_property_readonly(
+          "motor_text", [](const PyResult& p) { return std::string(p.r.motorScore); },
+          "The motor score as the grouper writes it ('48.0', '.7', '-.7'); its reset\n"
+          "text ' 0.0' when the grouping did not reach it.")
+      .def_property_readonly("cognitive_score", &PyResult::cognitive_score,
+                             "Cognitive score (int); None unless status is 0.")
+      .def_property_readonly("age", &PyResult::age,
+                             "Age in whole years (int); None unless status is 0, 7 or 9.")
+      .def_property_readonly("table_version", &PyResult::table_version,
+                             "Table version that the record's version date selects, '2.40'\n"
+                             "to '2.90'; None when it selects none.")
+      .def_property_readonly(
+          "grouper_version", [](const PyResult& p) { return std::string(p.r.grouperVersion); },
+          "The grouper's version, '2.90'.")
+      .def("__eq__",
+           [](const PyResult& a, const py::object& b) -> py::object {
+             if (!py::isinstance<PyResult>(b)) {
+               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+             }
+             return py::bool_(a == b.cast<const PyResult&>());
+           })
+      .def("__repr__", &PyResult::repr)
+      // Pickled as the grouper's raw outputs, so that results can travel
+      // between processes (multiprocessing, Dask).
+      .def(py::pickle(
+          [](const PyResult& p) {
+            return py::make_tuple(p.r.status, p.r.cmg, p.r.motorScore, p.r.cognitiveScore, p.r.age,
+                                  p.r.tableVersion, p.r.grouperVersion);
+          },
+          [](const py::tuple& t) {
+            if (t.size() != 7) throw py::value_error("Result: wrong pickled state");
+            PyResult p{};
+            p.r.status = t[0].cast<int>();
+            copy_text(t[1], p.r.cmg);
+            copy_text(t[2], p.r.motorScore);
+            p.r.cognitiveScore = t[3].cast<int>();
+            p.r.age = t[4].cast<int>();
+            copy_text(t[5], p.r.tableVersion);
+            copy_text(t[6], p.r.grouperVersion);
+            return p;
+          }));
+  cls.attr("__hash__") = py::none();
+
+  m.def("group", &group_one, py::arg("record"), "Groups one record; see cmg290.group.");
+  m.def(
+      "status_text", [](int status) { return cmg290::status_text(status); }, py::arg("status"),
+      "Short English description of a status code.");
+}
+
+}  // namespace cmg290::python

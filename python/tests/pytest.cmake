@@ -1,0 +1,22 @@
+# The Python package's pytest suite, run with Debian's interpreter against
+# the package in build/python. Three tests, so that CTest can run them side
+# by side: the API itself, agreement with `cmg290 group`, and a real Dask
+# cluster of two worker processes.
+set(CMG290_PYTEST_ENV
+  PYTHONPATH=${PROJECT_BINARY_DIR}/python
+  PYTHONDONTWRITEBYTECODE=1
+  CMG290_EXAMPLES=${PROJECT_SOURCE_DIR}/examples/assessments.txt)
+if(TARGET cmg290_cli)
+  list(APPEND CMG290_PYTEST_ENV CMG290_CLI=$<TARGET_FILE:cmg290_cli>)
+endif()
+
+function(cmg290_pytest name)
+  add_test(NAME python.${name}
+           COMMAND ${Python3_EXECUTABLE} -m pytest -q -p no:cacheprovider ${ARGN}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  set_tests_properties(python.${name} PROPERTIES ENVIRONMENT "${CMG290_PYTEST_ENV}" TIMEOUT 300)
+endfunction()
+
+cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py test_explain.py)
+cmg290_pytest(agreement test_agreement.py)
+cmg290_pytest(dask test_dask.py)

@@ -1,0 +1,27 @@
+"""group_frame against `cmg290 group`, field by field, on the same records."""
+
+import subprocess
+
+import cmg290
+from conftest import EXAMPLES, assert_frame_matches_cli, cli_results
+
+
+def test_sample_records(cli, example_records):
+    expected = cli_results(cli, EXAMPLES)
+    assert_frame_matches_cli(cmg290.group_frame(example_records), expected)
+    assert_frame_matches_cli(cmg290.group_frame(cmg290.read_records(EXAMPLES)), expected)
+
+
+def test_a_hundred_thousand_synthetic_records(cli, tmp_path):
+    path = str(tmp_path / "sample.txt")
+    subprocess.run([cli, "sample", "--count", "100000", "--seed", "12", "-o", path], check=True)
+    expected = cli_results(cli, path)
+    records = cmg290.read_records(path)
+    frame = cmg290.group_frame(records)
+    assert_frame_matches_cli(frame, expected)
+    # The sample's flawed records reach every status.
+    assert set(frame["status"]) == {0, 1, 2, 3, 5, 6, 7, 9}
+    # The same records as str, read by Python's own line splitting.
+    with open(path, encoding="latin-1", newline="") as f:
+        lines = f.read().rstrip("\n").split("\n")
+    assert cmg290.group_frame(lines).equals(frame)

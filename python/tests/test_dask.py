@@ -1,0 +1,77 @@
+"""cmg290.dask.group_frame on a real cluster: two worker processes on
+loopback, 200,000 records in eight partitions."""
+
+import os
+import subprocess
+
+import dask
+import dask.dataframe as dd
+import pandas as pd
+import pytest
+from distributed import Client, LocalCluster, wait
+
+import cmg290
+import cmg290.dask
+
+PARTITIONS = 8
+PER_PARTITION = 25_000
+
+
+def load_partition(path, first):
+    # Runs on a worker: the partition's records, indexed by their number in
+    # the whole set.
+    records = cmg290.read_records(path)
+    return pd.Series(records, index=pd.RangeIndex(first, first + len(records)), name="record")
+
+
+@pytest.fixture(scope="module")
+def partition_files(cli, tmp_path_factory):
+    folder = tmp_path_factory.mktemp("partitions")
+    paths = []
+    for k in range(PARTITIONS):
+        path = str(folder / f"part{k}.txt")
+        subprocess.run([cli, "sample", "--count", str(PER_PARTITION), "--seed", str(k + 1),
+                        "-o", path], check=True)
+        paths.append(path)
+    return paths
+
+
+@pytest.fixture(scope="module")
+def cluster_client():
+    # Worker processes import cmg290 through the PYTHONPATH they inherit.
+    assert "cmg290" in os.listdir(os.environ["PYTHONPATH"].split(os.pathsep)[0])
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
+                      dashboard_address=None, protocol="tcp") as cluster:
+        with Client(cluster) as client:
+            yield client
+
+
+def test_a_cluster_groups_as_pandas_does(partition_files, cluster_client):
+    series = dd.from_map(load_partition, partition_files,
+                         [k * PER_PARTITION for k in range(PARTITIONS)],
+                         divisions=[k * PER_PARTITION for k in range(PARTITIONS)]
+                         + [PARTITIONS * PER_PARTITION - 1])
+    assert series.npartitions == PARTITIONS
+    frame = cmg290.dask.group_frame(series)
+    # The meta has the columns and dtypes of the pandas path.
+    assert frame._meta.dtypes.equals(cmg290.group_frame([]).dtypes)
+
+    # Grouped on the workers, both of them used.
+    frame = frame.persist()
+    wait(frame)
+    holders = {w for ws in cluster_client.who_has(frame).values() for w in ws}
+    assert len(holders) == 2
+    result = frame.compute()
+
+    records = pd.concat([load_partition(p, k * PER_PARTITION)
+                         for k, p in enumerate(partition_files)])
+    expected = cmg290.group_frame(records)
+    assert len(result) == PARTITIONS * PER_PARTITION
+    assert result.equals(expected) and result.dtypes.equals(expected.dtypes)
+
+
+def test_the_local_scheduler_runs_the_same_graph(example_records):
+    series = dd.from_pandas(pd.Series(example_records * 10), npartitions=3)
+    with dask.config.set(scheduler="synchronous"):
+        result = cmg290.dask.group_frame(series).compute()
+    assert result.equals(cmg290.group_frame(pd.Series(example_records * 10)))

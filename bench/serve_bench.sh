@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Speed and memory of cmg290 serve on loopback:
+#   1. single-record POST /v1/group with keep-alive, driven by wrk
+#      (CONNECTIONS connections, 1 wrk thread, DURATION seconds);
+#   2. POST /v1/group/batch with a body of RECORDS synthetic records, sent
+#      and read back as a stream by curl;
+# and the server's resident memory, sampled all along, and at its peak.
+#   bench/serve_bench.sh [BUILD_DIR] [RECORDS]
+# Environment: CONNECTIONS (16), DURATION (10), THREADS (server, 16).
+set -euo pipefail
+build=${1:-build}
+records=${2:-1000000}
+connections=${CONNECTIONS:-16}
+duration=${DURATION:-10}
+threads=${THREADS:-16}
+here=$(cd "$(dirname "$0")" && pwd)
+cmg290="$build/tools/cmg290"
+for tool in wrk curl; do
+  command -v "$tool" >/dev/null || { echo "serve_bench: $tool is not installed" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+server=""
+sampler=""
+cleanup() {
+  [ -n "$sampler" ] && kill "$sampler" 2>/dev/null || true
+  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+"$cmg290" sample --count "$records" -o "$work/records.txt"
+head -n 1 "$work/records.txt" > "$work/one.txt"
+
+"$cmg290" serve -q --listen 127.0.0.1:0 --threads "$threads" 2> "$work/server.log" &
+server=$!
+for _ in $(seq 100); do
+  port=$(sed -n 's/.*listening on http:\/\/127\.0\.0\.1:\([0-9]*\) .*/\1/p' "$work/server.log")
+  [ -n "$port" ] && break
+  sleep 0.05
+done
+[ -n "${port:-}" ] || { cat "$work/server.log" >&2; exit 2; }
+url="http://127.0.0.1:$port"
+
+# Resident memory of the server every 50 ms, the highest kept.
+( peak=0
+  while kill -0 "$server" 2>/dev/null; do
+    rss=$(awk '/^VmRSS/ {print $2}' "/proc/$server/status" 2>/dev/null || echo 0)
+    [ "${rss:-0}" -gt "$peak" ] && peak=$rss && echo "$peak" > "$work/rss_peak"
+    sleep 0.05
+  done ) &
+sampler=$!
+
+echo "== single record: POST /v1/group, keep-alive, $connections connections, ${duration}s"
+RECORD_FILE="$work/one.txt" wrk -t1 -c"$connections" -d"${duration}s" --latency \
+  -s "$here/serve_group.lua" "$url/v1/group" | tee "$work/wrk.txt"
+rps=$(awk '/^Requests\/sec/ {print $2}' "$work/wrk.txt")
+p99=$(awk '$1 == "99%" {print $2}' "$work/wrk.txt")
+
+bytes=$(stat -c %s "$work/records.txt")
+echo "== batch: POST /v1/group/batch, $records records ($((bytes / 1000000)) MB), streamed"
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$server/stat"; }
+ticks_before=$(cpu_ticks)
+start=$(date +%s.%N)
+curl -sS --fail -X POST -T "$work/records.txt" -H 'Content-Type: text/plain' \
+  -H 'Expect:' "$url/v1/group/batch" -o "$work/results.jsonl"
+end=$(date +%s.%N)
+ticks_after=$(cpu_ticks)
+server_cpu=$(awk -v a="$ticks_before" -v b="$ticks_after" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN {printf "%.2f", (b - a) / hz}')
+lines=$(wc -l < "$work/results.jsonl")
+[ "$lines" -eq "$records" ] || { echo "serve_bench: $lines results for $records records" >&2; exit 1; }
+seconds=$(awk -v a="$start" -v b="$end" "BEGIN {print b - a}")
+rate=$(awk -v n="$records" -v s="$seconds" "BEGIN {printf \"%d\", n / s}")
+
+hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$server/status")
+sleep 0.1
+echo
+echo "summary ($(nproc) cores, server threads $threads)"
+printf 'single POST /v1/group      %s requests/s, p99 %s\n' "$rps" "$p99"
+printf 'batch of %d records   %.2f s, %d records/s (server processor time %s s)\n' \
+  "$records" "$seconds" "$rate" "$server_cpu"
+echo "load average before the runs: $load"
+printf 'server resident memory: peak %d KiB (highest sample %s KiB)\n' "$hwm" \
+  "$(cat "$work/rss_peak" 2>/dev/null || echo ?)"

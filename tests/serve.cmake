@@ -1,0 +1,19 @@
+# cmg290 serve over real HTTP on loopback (tests/serve/, pytest with
+# python3-requests): every route and error answer, TLS and the token, limits
+# and timeouts, stopping under load; and the page in headless Chromium
+# (python3-selenium), skipped where Chromium is not installed.
+if(TARGET cmg290_cli)
+  set(serve_env "CMG290=$<TARGET_FILE:cmg290_cli>" "CMG290_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  foreach(suite api access limits)
+    add_test(NAME serve_${suite}
+             COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                     ${CMAKE_CURRENT_SOURCE_DIR}/serve/test_${suite}.py)
+    set_tests_properties(serve_${suite} PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300)
+  endforeach()
+
+  add_test(NAME serve_browser
+           COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/serve/browser_test.py
+                   $<TARGET_FILE:cmg290_cli> ${CMAKE_CURRENT_BINARY_DIR}/serve_browser)
+  set_tests_properties(serve_browser PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300
+                                                SKIP_RETURN_CODE 77)
+endif()

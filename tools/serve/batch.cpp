@@ -1,0 +1,144 @@
+#include "batch.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+
+#include "cmg290/cmg290.h"
+#include "cmg290/result_json.h"
+
+namespace cmg290::serve {
+
+namespace {
+
+// Results are delivered in blocks of about this size.
+constexpr std::size_t kBlock = 64 * 1024;
+// Room for one result line: the line number, the members and a description
+// of at most 64 characters escaped.
+constexpr std::size_t kMaxResultLine = 32 + kResultJsonMaxFixed + 6 * 64;
+// A text line is read up to the record's length, plus one byte for a
+// carriage return that may end it.
+constexpr std::size_t kTextHead = kRecordLength + 1;
+
+bool blank(std::string_view line) {
+  for (char c : line) {
+    if (c != ' ' && c != '\t' && c != '\r') return false;
+  }
+  return true;
+}
+
+char* put_uint(char* out, std::uint64_t v) {
+  char digits[24];
+  char* p = digits + sizeof digits;
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  const auto n = static_cast<std::size_t>(digits + sizeof digits - p);
+  std::memcpy(out, p, n);
+  return out + n;
+}
+
+}  // namespace
+
+std::string error_json(const BodyError& error, std::uint64_t line) {
+  using Json = nlohmann::ordered_json;
+  Json j = Json::object();
+  j["error"] = error.message;
+  j["code"] = error.code;
+  j["field"] = error.field.empty() ? Json(nullptr) : Json(error.field);
+  if (line > 0) j["line"] = line;
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink)
+    : type_(type), maxLine_(maxLine), sink_(std::move(sink)) {
+  out_.reserve(kBlock + kMaxResultLine);
+}
+
+bool BatchGrouper::deliver() {
+  if (out_.empty()) return true;
+  written_ += out_.size();
+  const bool ok = sink_(out_.data(), out_.size());
+  out_.clear();
+  if (!ok) ended_ = true;
+  return ok;
+}
+
+bool BatchGrouper::refuse(const BodyError& error) {
+  refused_ = true;
+  out_ += error_json(error, line_);
+  out_ += '\n';
+  deliver();
+  ended_ = true;
+  return false;
+}
+
+bool BatchGrouper::take_line(std::string_view line) {
+  ++line_;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.empty() || (type_ == BodyType::Json && blank(line))) return true;
+  std::string_view record = line;
+  if (type_ == BodyType::Json) {
+    BodyError error;
+    if (!record_from_json(line, record_, error)) return refuse(error);
+    record = record_;
+  }
+  const Result r = group(record);
+  ++records_;
+  const std::size_t at = out_.size();
+  out_.resize(at + kMaxResultLine);
+  char* p = out_.data() + at;
+  std::memcpy(p, "{\"line\":", 8);
+  p = put_uint(p + 8, line_);
+  *p++ = ',';
+  p = write_result_json(p, r, status_text(r.status));
+  *p++ = '}';
+  *p++ = '\n';
+  out_.resize(static_cast<std::size_t>(p - out_.data()));
+  return out_.size() < kBlock || deliver();
+}
+
+bool BatchGrouper::feed(const char* data, std::size_t size) {
+  if (ended_) return false;
+  const char* const end = data + size;
+  while (data < end) {
+    const char* nl = static_cast<const char*>(std::memchr(data, '\n', end - data));
+    const char* stop = nl != nullptr ? nl : end;
+    const auto piece = static_cast<std::size_t>(stop - data);
+    if (nl != nullptr && partialSize_ == 0) {
+      if (!take_line(std::string_view(data, piece))) return false;
+    } else {
+      partialSize_ += piece;
+      if (type_ == BodyType::Json && partialSize_ > maxLine_) {
+        ++line_;
+        return refuse({"too_large", "line longer than " + std::to_string(maxLine_) + " bytes", {}});
+      }
+      const std::size_t room = type_ == BodyType::Text && partial_.size() < kTextHead
+                                   ? kTextHead - partial_.size()
+                                   : (type_ == BodyType::Json ? piece : 0);
+      partial_.append(data, piece < room ? piece : room);
+      if (nl != nullptr) {
+        const bool ok = take_line(partial_);
+        partial_.clear();
+        partialSize_ = 0;
+        if (!ok) return false;
+      }
+    }
+    data = nl != nullptr ? nl + 1 : end;
+  }
+  return true;
+}
+
+bool BatchGrouper::finish() {
+  if (ended_) return false;
+  if (partialSize_ > 0) {
+    const bool ok = take_line(partial_);
+    partial_.clear();
+    partialSize_ = 0;
+    if (!ok) return false;
+  }
+  return deliver();
+}
+
+}  // namespace cmg290::serve

@@ -1,0 +1,64 @@
+// Groups the records of a batch body as its bytes arrive and writes one JSON
+// Lines result per record, in input order, in blocks: neither the body nor
+// the answer is ever held whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "request_body.h"
+
+namespace cmg290::serve {
+
+class BatchGrouper {
+ public:
+  // Takes each block of the answer; false when it cannot be delivered (the
+  // client went away), which ends the batch.
+  using Sink = std::function<bool(const char* data, std::size_t size)>;
+
+  // `type` is Text (a record per line) or Json (a JSON object per line, as
+  // the single calls take). A JSON line longer than `maxLine` bytes is
+  // refused; a text line may be of any length, only its first 1251 bytes
+  // are read.
+  BatchGrouper(BodyType type, std::size_t maxLine, Sink sink);
+
+  // The next bytes of the body. Returns false once the batch has ended: the
+  // answer could not be delivered, or a line was refused and its error
+  // written as the last line.
+  bool feed(const char* data, std::size_t size);
+
+  // After the last bytes: groups a last line that has no line end and
+  // delivers what is left. Returns false as feed() does.
+  bool finish();
+
+  std::uint64_t records() const { return records_; }
+  bool refused() const { return refused_; }
+  std::uint64_t bytes_written() const { return written_; }
+
+ private:
+  bool take_line(std::string_view line);
+  bool refuse(const BodyError& error);
+  bool deliver();
+
+  BodyType type_;
+  std::size_t maxLine_;
+  Sink sink_;
+  std::string partial_;          // the start of a line split across blocks
+  std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
+  std::string record_;           // a record built from a JSON line
+  std::string out_;              // results not yet delivered
+  std::uint64_t line_ = 0;
+  std::uint64_t records_ = 0;
+  std::uint64_t written_ = 0;
+  bool refused_ = false;
+  bool ended_ = false;
+};
+
+// Writes an error answer's members: {"error":...,"code":...,"field":...}
+// with "line" when above 0. The field is null when empty.
+std::string error_json(const BodyError& error, std::uint64_t line = 0);
+
+}  // namespace cmg290::serve

@@ -1,0 +1,230 @@
+"use strict";
+// The single-record page: builds the form from the record layout, sends the
+// fields or the pasted record to /v1/explain and shows the answer in words.
+
+const SECTIONS = [
+  ["Record", /^(record_id|record_kind|version_date)$/],
+  ["Dates", /^(birth_date|age_date)$/],
+  ["Impairment", /^impairment_group$/],
+  ["Motor items", /^motor_item_/],
+  ["Cognitive items", /^cognitive_item_/],
+  ["Comorbid codes", /^comorbid_code_/],
+];
+const DEFAULTS = { record_id: "IRF-PAI", record_kind: "1" };
+let layout = [];
+
+function el(tag, attrs = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [k, v] of Object.entries(attrs)) {
+    if (k === "class") node.className = v;
+    else node.setAttribute(k, v);
+  }
+  for (const c of children) node.append(c);
+  return node;
+}
+
+function label(name) {
+  const words = name.replace(/_/g, " ");
+  return words.charAt(0).toUpperCase() + words.slice(1);
+}
+
+function authHeaders() {
+  const token = document.getElementById("token").value.trim();
+  return token ? { Authorization: "Bearer " + token } : {};
+}
+
+async function loadLayout() {
+  const status = document.getElementById("layout-status");
+  const res = await fetch("/v1/layout", { headers: authHeaders() });
+  if (res.status === 401) {
+    status.textContent = "This server needs an access token: give it below, then reload the layout.";
+    const box = document.getElementById("token-box");
+    box.open = true;
+    document.getElementById("token").addEventListener("change", loadLayout, { once: true });
+    return;
+  }
+  layout = (await res.json()).fields;
+  buildForm();
+  status.remove();
+}
+
+function buildForm() {
+  const holder = document.getElementById("fields-input");
+  holder.querySelectorAll("fieldset").forEach((f) => f.remove());
+  for (const [title, pattern] of SECTIONS) {
+    const grid = el("div", { class: "grid" });
+    for (const f of layout.filter((x) => pattern.test(x.name))) {
+      const id = "f-" + f.name;
+      const hintId = id + "-hint";
+      const input = el("input", {
+        id, name: f.name, type: "text", maxlength: String(f.length), size: String(f.length + 2),
+        autocomplete: "off", spellcheck: "false", "aria-describedby": hintId,
+      });
+      if (DEFAULTS[f.name]) input.value = DEFAULTS[f.name];
+      const hint = `${f.length} character${f.length > 1 ? "s" : ""}, positions ${f.start}–${f.end}: ${f.meaning}`;
+      grid.append(el("div", { class: "field" }, el("label", { for: id }, label(f.name)),
+        input, el("span", { class: "hint", id: hintId }, hint)));
+    }
+    holder.append(el("fieldset", {}, el("legend", {}, title), grid));
+  }
+}
+
+function mode() {
+  return document.querySelector("input[name=mode]:checked").value;
+}
+
+function requestBody() {
+  if (mode() === "record") {
+    return { record: document.getElementById("record-text").value.replace(/\r?\n$/, "") };
+  }
+  const fields = {};
+  for (const f of layout) {
+    const value = document.getElementById("f-" + f.name).value;
+    if (value !== "") fields[f.name] = value;
+  }
+  return { fields };
+}
+
+function tenths(v) {
+  return (v / 10).toFixed(1);
+}
+
+function range(low, high, what) {
+  if (low === null && high === null) return "any " + what;
+  if (low === null) return `${what} up to ${high}`;
+  if (high === null) return `${what} from ${low}`;
+  return `${what} ${low} to ${high}`;
+}
+
+function listName(list) {
+  return { single: "single-code list", pair: "pair list", secondary: "secondary list" }[list] || list;
+}
+
+function showResult(r) {
+  const dl = document.getElementById("result");
+  dl.replaceChildren();
+  const rows = [
+    ["Status", `${r.status} — ${r.description}`, "r-status"],
+    ["CMG", r.cmg ?? "—", "r-cmg"],
+    ["Tier", r.cmg ? r.cmg.charAt(0) : "—", "r-tier"],
+    ["Motor score", r.motor_score === null ? "—" : r.motor_score.toFixed(1), "r-motor"],
+    ["Cognitive score", r.cognitive_score ?? "—", "r-cognitive"],
+    ["Age", r.age ?? "—", "r-age"],
+    ["Table version", r.table_version ?? "—", "r-table"],
+  ];
+  for (const [name, value, id] of rows) {
+    dl.append(el("dt", {}, name), el("dd", { id }, String(value)));
+  }
+}
+
+function showExplanation(e) {
+  const out = document.getElementById("explanation");
+  out.replaceChildren();
+  const steps = el("ul", { class: "steps" });
+  const v = e.version_date;
+  steps.append(el("li", {}, v.table_version
+    ? `Version date ${v.text} selects table version ${v.table_version}.`
+    : `Version date "${v.text}" selects no table version.`));
+  if (e.dates.age !== null && e.dates.age !== undefined) {
+    steps.append(el("li", {}, `Born ${e.dates.birth_date_used ?? e.dates.birth_date}, age taken on ${e.dates.age_date}: age ${e.dates.age}.`));
+  }
+  if (e.impairment) {
+    const i = e.impairment;
+    steps.append(el("li", { id: "impairment-row" }, i.row
+      ? `Impairment group key "${i.key}" is row ${i.row} of the impairment table: RIC ${i.ric}.`
+      : `Impairment group key "${i.key}" is not in the impairment table.`));
+  }
+  if (e.motor) steps.append(el("li", {}, `Motor items add up to ${e.motor.sum} tenths: motor score ${e.motor.text}.`));
+  if (e.cognitive) steps.append(el("li", {}, `Cognitive items add up to ${e.cognitive.sum}.`));
+  if (e.cmg_row) {
+    const c = e.cmg_row;
+    steps.append(el("li", { id: "cmg-row" },
+      `CMG row ${c.row}: RIC ${c.ric}, motor ${tenths(c.motor_low)} to ${tenths(c.motor_high)}, ` +
+      `${range(c.cognitive_low, c.cognitive_high, "cognitive score")}, ${range(c.age_low, c.age_high, "age")}: CMG ${c.cmg}.`));
+  } else if (e.motor) {
+    steps.append(el("li", { id: "cmg-row" }, "No CMG row holds these scores and age."));
+  }
+  out.append(el("h3", {}, "Steps"), steps);
+  showTier(out, e.tier);
+
+  const failed = e.result.status !== 0;
+  const checks = el("ol", { class: "steps", id: "checks" });
+  for (const c of e.checks) {
+    const cls = c.outcome.replace(" ", "-");
+    checks.append(el("li", { class: cls },
+      `${c.outcome}: ${c.check}${c.detail ? " (" + c.detail + ")" : ""}`));
+  }
+  const details = el("details", {}, el("summary", {}, "Checks, in order"), checks);
+  details.open = failed;
+  out.append(details);
+}
+
+function showTier(out, t) {
+  if (!t) return;
+  const tier = el("ul", { class: "steps" });
+  const lists = t.lists.map((l) => `${listName(l.list)} ${l.name} (${l.rows} rows)`).join(", ");
+  if (lists) tier.append(el("li", {}, `Searched ${lists}, ${t.scan} scan of ${t.cells_scanned} cells.`));
+  if (t.list) {
+    const held = t.codes.map((code, k) => `"${code}" (cell ${t.cells[k]})`).join(" and ");
+    tier.append(el("li", { id: "tier-decision" },
+      `Tier ${t.letter} from ${listName(t.list)} row ${t.row}: the record holds ${held}.`));
+  } else {
+    tier.append(el("li", { id: "tier-decision" }, `Tier ${t.letter}: no listed code applies.`));
+  }
+  for (const s of t.skipped) {
+    tier.append(el("li", { class: "skipped" },
+      `Skipped ${listName(s.list)} row ${s.row} ("${s.code}", cell ${s.cell}): ` +
+      (s.reason === "barred" ? "barred by an excluded pair." : "excluded for this RIC.")));
+  }
+  for (const p of t.excluded_pairs) {
+    tier.append(el("li", { class: "skipped" },
+      `Pair row ${p.row} ("${p.codes[0]}" and "${p.codes[1]}") is excluded for this RIC` +
+      (p.barred.length ? ` and bars secondary rows ${p.barred.join(", ")}.` : ".")));
+  }
+  out.append(el("h3", {}, "Comorbidity tier"), tier);
+}
+
+async function submit(event) {
+  event.preventDefault();
+  const answer = document.getElementById("answer");
+  const error = document.getElementById("error");
+  answer.hidden = false;
+  error.hidden = true;
+  document.getElementById("result").replaceChildren();
+  document.getElementById("explanation").replaceChildren();
+  let res;
+  try {
+    res = await fetch("/v1/explain", {
+      method: "POST",
+      headers: { "Content-Type": "application/json", ...authHeaders() },
+      body: JSON.stringify(requestBody()),
+    });
+  } catch (e) {
+    error.textContent = "The server could not be reached.";
+    error.hidden = false;
+    return;
+  }
+  const body = await res.json();
+  if (!res.ok) {
+    error.textContent = body.error + (body.field ? ` (field ${body.field})` : "");
+    error.hidden = false;
+    if (body.field) document.getElementById("f-" + body.field)?.focus();
+    return;
+  }
+  showResult(body.result);
+  showExplanation(body);
+  answer.scrollIntoView({ block: "nearest" });
+}
+
+function switchMode() {
+  const record = mode() === "record";
+  document.getElementById("record-input").hidden = !record;
+  document.getElementById("fields-input").hidden = record;
+}
+
+document.getElementById("record-form").addEventListener("submit", submit);
+document.getElementById("record-form").addEventListener("reset", () => {
+  setTimeout(() => { buildForm(); switchMode(); document.getElementById("answer").hidden = true; });
+});
+document.querySelectorAll("input[name=mode]").forEach((r) => r.addEventListener("change", switchMode));
+loadLayout();

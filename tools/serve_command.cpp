@@ -1,0 +1,54 @@
+// cmg290 serve: grouping over HTTP, with a page for checking one record.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "commands.h"
+#include "serve/server.h"
+
+namespace cmg290::cli {
+
+Command add_serve_command(CLI::App& app) {
+  auto o = std::make_shared<serve::ServeOptions>();
+  auto listen = std::make_shared<std::string>("127.0.0.1:8290");
+  auto quiet = std::make_shared<bool>(false);
+  CLI::App* cmd = app.add_subcommand(
+      "serve", "Serve the grouper over HTTP: a JSON API and a page for one record at /.");
+  cmd->add_option("--listen", *listen,
+                  "ADDRESS:PORT to listen on ([::1]:8290 for IPv6; port 0: "
+                  "any free one).")
+      ->default_str("127.0.0.1:8290");
+  cmd->add_option("--threads", o->threads, "Connections served at once, 1 to 1024.")
+      ->default_str("16");
+  cmd->add_option("--max-body", o->maxBody,
+                  "Largest body of a single call, and longest JSON line of a batch, in bytes.")
+      ->default_str("65536");
+  cmd->add_option("--timeout", o->timeout,
+                  "Seconds a read or write may wait on a client before it is cut off.")
+      ->default_str("10");
+  cmd->add_option("--idle-timeout", o->idleTimeout,
+                  "Seconds a kept-alive connection may wait for its next request.")
+      ->default_str("5");
+  cmd->add_option("--tls-cert", o->tlsCert, "Certificate (PEM) to serve HTTPS with.");
+  cmd->add_option("--tls-key", o->tlsKey, "Private key (PEM) of the certificate.");
+  cmd->add_option("--token-file", o->tokenFile,
+                  "File whose first line is the bearer token every API call must give.");
+  cmd->add_flag("--insecure", o->insecure,
+                "Listen beyond loopback without TLS and a token (warns).");
+  cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
+  cmd->footer(
+      "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
+      "and --token-file. SIGINT or SIGTERM stops it after the requests in flight.\n"
+      "Exit codes: 0 stopped by a signal; 2 could not start.");
+  return {cmd, [o, listen, quiet] {
+            std::string error;
+            if (!serve::parse_listen_address(*listen, o->listen, error)) {
+              std::fprintf(stderr, "cmg290 serve: %s\n", error.c_str());
+              return 2;
+            }
+            o->log = !*quiet;
+            return serve::run_server(*o);
+          }};
+}
+
+}  // namespace cmg290::cli

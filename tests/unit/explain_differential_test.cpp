@@ -128,7 +128,9 @@ void compare_version(TableVersion version, unsigned seed) {
     EXPECT_GT(lateCell, records / 100);
   }
   if (version == TableVersion::V282 || version == TableVersion::V290) {
-    EXPECT_GT(excludedPairs, records / 1000);
+    // Rare by nature (some 7 in 10,000 records): enough that a smaller run,
+    // as under the sanitizers, still meets a few.
+    EXPECT_GT(excludedPairs, records / 5000);
   }
 }
 

@@ -35,7 +35,8 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const std::int64_t versionDate = date_value(f.versionDate);
   const TableVersion version = choose_version(versionDate);
-  if (version != TableVersion::None) std::strcpy(out.tableVersion, version_label(version));
+  // Every label, "    " included, is four characters and a terminator.
+  if (version != TableVersion::None) std::memcpy(out.tableVersion, version_label(version), 5);
   std::memcpy(out.grouperVersion, kGrouperVersion.data(), kGrouperVersion.size() + 1);
 
   if (const int status = check_record(f, versionDate); status != 0) return finish(out, status);
@@ -52,8 +53,8 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const int motor = motor_sum(f);
   char motorText[16];
-  motor_text(motor, motorText);
-  std::strcpy(out.motorScore, motorText);
+  const int motorLength = motor_text(motor, motorText);
+  std::memcpy(out.motorScore, motorText, static_cast<std::size_t>(motorLength) + 1);
   const int cognitive = cognitive_sum(f);
   *out.cognitiveScore = cognitive;
 
@@ -61,7 +62,9 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   out.cmgResult[0] = tier_letter_from_slots(version, ric, f.comorbid);
   out.cmgResult[1] = '\0';
-  if (cmgRow != 0) std::strcat(out.cmgResult, CMG[cmgRow]);
+  // A CMG cell is four digits and its terminator: the whole cell follows the
+  // letter.
+  if (cmgRow != 0) std::memcpy(out.cmgResult + 1, CMG[cmgRow], sizeof CMG[cmgRow]);
   return 0;
 }
 

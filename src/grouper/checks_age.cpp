@@ -94,7 +94,8 @@ const char* version_label(TableVersion version) {
 int check_record(Fields& f, std::int64_t versionDate) {
   char recordId[11];
   remove_blanks(f.recordId, 10, recordId);
-  if (std::strcmp(recordId, "IRF-PAI") != 0) return 1;
+  // The whole text, terminator included: "IRF-PAI" and nothing after it.
+  if (std::memcmp(recordId, "IRF-PAI", 8) != 0) return 1;
 
   if (f.recordKind[0] == '3') return 2;
 

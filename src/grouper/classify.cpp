@@ -126,7 +126,7 @@ int motor_sum(const Fields& f) {
   return sum;
 }
 
-void motor_text(int motorSum, char* out) {
+int motor_text(int motorSum, char* out) {
   // "%d" of the sum, then the point inserted before the last digit.
   char reversed[12];
   int n = 0;
@@ -143,6 +143,7 @@ void motor_text(int motorSum, char* out) {
   out[j++] = '.';
   out[j++] = reversed[0];
   out[j] = '\0';
+  return j;
 }
 
 int cognitive_sum(const Fields& f) {

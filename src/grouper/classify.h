@@ -33,8 +33,8 @@ constexpr int counted_cognitive_value(int value) {
 int motor_sum(const Fields& fields);
 
 // The motor sum as a decimal text with one digit after the point ("13.4",
-// "-.7"); `out` needs room for 16 bytes.
-void motor_text(int motorSum, char* out);
+// "-.7"); `out` needs room for 16 bytes. Returns the length of the text.
+int motor_text(int motorSum, char* out);
 
 // Plain sum of the cognitive items as they count.
 int cognitive_sum(const Fields& fields);

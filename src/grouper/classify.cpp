@@ -25,24 +25,6 @@ constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
 #include "impairment.def"
 #undef IMP
 
-// item_value of every pair of characters, by first character * 256 + second,
-// so that the items of a record are read without a branch on their text.
-constexpr auto kItemValues = [] {
-  std::array<std::int8_t, 65536> values{};
-  for (int a = 0; a < 256; ++a) {
-    for (int b = 0; b < 256; ++b) {
-      const char item[3] = {static_cast<char>(a), static_cast<char>(b), '\0'};
-      values[a * 256 + b] = static_cast<std::int8_t>(item_value(item));
-    }
-  }
-  return values;
-}();
-
-int item_value_fast(const char (&item)[3]) {
-  return kItemValues[static_cast<unsigned char>(item[0]) * 256u +
-                     static_cast<unsigned char>(item[1])];
-}
-
 // The keys hashed to their rows, for one lookup instead of a search; the
 // codes are distinct, so the row found is the one a scan from row 1 finds.
 constexpr auto kImpairmentMap = [] {

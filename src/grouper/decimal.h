@@ -6,6 +6,7 @@
 // reach the limits).
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -82,6 +83,39 @@ constexpr int item_value(const char (&item)[3]) {
   if (a == '+') return is_digit(b) ? b - '0' : 0;
   if (is_c_space(a)) return is_digit(b) ? b - '0' : 0;
   return 0;
+}
+
+// item_value without a branch on the text, for the per-record path: each
+// character's kind and digit come from a table, then one multiply-add.
+struct ItemChar {
+  std::int8_t kind;   // 0 digit, 1 '-', 2 '+' or white space, 3 anything else
+  std::int8_t digit;  // its value for a digit, 0 otherwise
+};
+
+inline constexpr auto kItemChars = [] {
+  std::array<ItemChar, 256> chars{};
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    chars[c] = is_digit(ch)                  ? ItemChar{0, static_cast<std::int8_t>(ch - '0')}
+               : ch == '-'                   ? ItemChar{1, 0}
+               : ch == '+' || is_c_space(ch) ? ItemChar{2, 0}
+                                             : ItemChar{3, 0};
+  }
+  return chars;
+}();
+
+// Factors of the first and of the second character's digit, by the first
+// character's kind and whether the second is a digit: "47" is 4 * 10 + 7,
+// "4x" is 4, "-7" is -7, " 7" and "+7" are 7, anything else 0.
+inline constexpr int kFirstDigitFactor[4][2] = {{1, 10}, {0, 0}, {0, 0}, {0, 0}};
+inline constexpr int kSecondDigitFactor[4][2] = {{0, 1}, {0, -1}, {0, 1}, {0, 0}};
+
+inline int item_value_fast(const char (&item)[3]) {
+  const ItemChar a = kItemChars[static_cast<unsigned char>(item[0])];
+  const ItemChar b = kItemChars[static_cast<unsigned char>(item[1])];
+  const int secondIsDigit = b.kind == 0;
+  return kFirstDigitFactor[a.kind][secondIsDigit] * a.digit +
+         kSecondDigitFactor[a.kind][secondIsDigit] * b.digit;
 }
 
 }  // namespace cmg290::detail

@@ -171,6 +171,7 @@ TEST(FastPaths, ItemValueEqualsToIntForEveryTwoBytes) {
     for (int b = 0; b < 256; ++b) {
       const char item[3] = {static_cast<char>(a), static_cast<char>(b), '\0'};
       ASSERT_EQ(item_value(item), to_int(item)) << a << ' ' << b;
+      ASSERT_EQ(item_value_fast(item), item_value(item)) << a << ' ' << b;
     }
   }
 }

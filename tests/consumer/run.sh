@@ -39,7 +39,10 @@ compare() {
 "$scratch/consumer/group_static" "$samples" >"$scratch/find_package_static.csv"
 compare find_package_shared
 compare find_package_static
-ldd "$scratch/consumer/group_shared" | grep -q "libcmg290.so.2 => $prefix/" ||
+# ldd's whole output first: grep -q would stop reading at the first match,
+# and ldd, cut off, would fail the pipeline now and then.
+libraries=$(ldd "$scratch/consumer/group_shared")
+[[ "$libraries" == *"libcmg290.so.2 => $prefix/"* ]] ||
   { echo "FAIL: group_shared does not load the installed libcmg290.so.2"; failures=$((failures + 1)); }
 
 # pkg-config --cflags --libs cmg290

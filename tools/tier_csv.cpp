@@ -196,12 +196,9 @@ std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<Ro
   std::vector<std::string> fields;
   bool headerSeen = false;
   int number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  std::string_view line;
+  while (next_line(text, line)) {
     ++number;
-    if (line.ends_with('\r')) line.remove_suffix(1);
     const auto fail = [&](std::string reason) { errors.push_back({number, std::move(reason)}); };
 
     if (!split_csv_line(line, fields)) {

@@ -148,12 +148,9 @@ bool read_def(std::string_view text, ListKind kind, std::vector<Entry>& entries,
   const bool pair = kind == ListKind::kPair;
   std::vector<std::string> texts;
   int number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  std::string_view line;
+  while (next_line(text, line)) {
     ++number;
-    if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty() || line.starts_with("//")) continue;
     if (!split_entry_line(line, pair ? "PAIR" : "ROW", texts) || texts.size() != (pair ? 4u : 3u)) {
       error = "line " + std::to_string(number) + ": not a " + (pair ? "PAIR" : "ROW") +

@@ -1,6 +1,5 @@
 #include "classify.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 

@@ -60,7 +60,7 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const int cmgRow = find_cmg_row(ric, motor, cognitive, age);
 
-  out.cmgResult[0] = tier_letter(version, ric, f.comorbid);
+  out.cmgResult[0] = tier_letter_from_slots(version, ric, f.comorbid);
   out.cmgResult[1] = '\0';
   // A CMG cell is four digits and its terminator: the whole cell follows the
   // letter.

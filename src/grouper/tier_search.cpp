@@ -87,9 +87,17 @@ struct ScannedCodes {
   int count = 0;
 };
 
-// A comorbid slot, as copied from the record or already trimmed, read as the
-// trimmed cell that trim_code would make of it: its packed code, and its
-// first character.
+void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out) {
+  const int cells = fullScan ? kComorbidSlots : 10;
+  for (int k = 0; k < cells; ++k) {
+    if (fullScan && codes.cell[k][0] == '^') break;
+    const std::uint64_t key = pack_cell(codes.cell[k]);
+    if (key != 0) out.key[out.count++] = key;
+  }
+}
+
+// A comorbid slot as copied from the record, read as the trimmed cell that
+// trim_code would make of it: its packed code, and its first character.
 struct SlotCode {
   std::uint64_t key;
   char first;
@@ -123,8 +131,8 @@ SlotCode read_slot(const char (&slot)[9]) {
   return {pack_cell(cell), cell[0]};
 }
 
-// Reads the codes a search looks at: cells 1 to 10 for the short scan,
-// cells 1 to 25 up to the first that begins with "^" for the full scan.
+// scan_codes over the untrimmed slots: the same codes, without writing the
+// trimmed cells first.
 void scan_slots(const ComorbidCodeList& slots, bool fullScan, ScannedCodes& out) {
   const int cells = fullScan ? kComorbidSlots : 10;
   for (int k = 0; k < cells; ++k) {
@@ -207,7 +215,14 @@ char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& code
 
 }  // namespace
 
-char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& slots) {
+char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& list) {
+  if (version == TableVersion::None) return 'A';
+  ScannedCodes codes;
+  scan_codes(list, full_scan(version), codes);
+  return tier_of_codes(version, ric_number(ric), codes);
+}
+
+char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots) {
   if (version == TableVersion::None) return 'A';
   ScannedCodes codes;
   scan_slots(slots, full_scan(version), codes);

@@ -8,9 +8,12 @@ namespace cmg290::detail {
 
 // The tier letter ('A', 'B', 'C' or 'D') for the record's RIC and comorbid
 // codes under the given table version; 'A' when nothing qualifies or no
-// version applies. The slots may be as extract_fields copies them or as
-// build_comorbid_list trims them: each is read as its trimmed text, so the
-// grouping pass need not write the trimmed list first.
-char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& slots);
+// version applies.
+char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& codes);
+
+// tier_letter of the slots as extract_fields copies them, before
+// build_comorbid_list: each slot is trimmed as it is read, which spares the
+// grouping pass writing the trimmed list first.
+char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots);
 
 }  // namespace cmg290::detail

@@ -2,7 +2,7 @@
 # built binary on files in a scratch folder.
 if(TARGET cmg290_cli)
   find_package(nlohmann_json 3 REQUIRED)
-  add_executable(cli_tests cli/cli_test.cpp cli/output_test.cpp)
+  add_executable(cli_tests cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp)
   target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(cli_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
                                           GTest::gtest_main)
@@ -33,6 +33,16 @@ if(TARGET cmg290_cli)
                                                            ${PROJECT_SOURCE_DIR}/tools)
   target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
+  # Reading regular files in place through mapped windows.
+  add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp
+                                         ${PROJECT_SOURCE_DIR}/tools/line_reader.cpp
+                                         ${PROJECT_SOURCE_DIR}/tools/mapped_cutter.cpp
+                                         ${PROJECT_SOURCE_DIR}/tools/mapped_window.cpp)
+  target_include_directories(cli_mapped_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                                                             ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(cli_mapped_reader_tests PRIVATE GTest::gtest_main)
+  gtest_discover_tests(cli_mapped_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # cmg290 explain and cmg290 build.
   add_executable(cli_explain_tests cli/explain_test.cpp)

@@ -2,8 +2,11 @@
 // thread.
 #include "chunk_pipeline.h"
 
+#include "mapped_cutter.h"
+
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +22,7 @@ namespace {
 
 // Chunk sizes: at most 1 MiB of input per chunk, smaller when many threads
 // share the budget, so that all chunk buffers together stay near 40 MiB.
-constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxChunkBytes = std::size_t{4} << 20;
 constexpr std::size_t kMinChunkBytes = std::size_t{256} << 10;
 constexpr std::size_t kChunkBudget = std::size_t{40} << 20;
 
@@ -38,10 +41,17 @@ Pipeline::Pipeline(const GroupOptions& options, const RowFormatter& formatter,
       std::max<std::size_t>(cmg290::kRecordLength, options.idStart + options.idLength);
   cutter_ = std::make_unique<ChunkCutter>(chunkBytes, keepBytes);
   outCapacity_ = chunkBytes + fmt_.max_row_size();
+  for (const auto& in : inputs) {
+    if (in->regular) {
+      arena_ = WindowArena::create(chunks, chunkBytes + WindowArena::page_size());
+      break;
+    }
+  }
   for (std::size_t i = 0; i < chunks; ++i) {
     auto c = std::make_unique<Chunk>();
     // One spare byte for the line end added to an unterminated last line.
-    c->data.reset(new char[chunkBytes + 1]);
+    c->buffer.reset(new char[chunkBytes + 1]);
+    c->slot = i;
     c->out.reset(new char[outCapacity_]);
     free_.push_back(c.get());
     chunks_.push_back(std::move(c));
@@ -156,6 +166,10 @@ Chunk* Pipeline::acquire() {
 }
 
 void Pipeline::release(Chunk* c) {
+  if (c->mapped) {
+    arena_->unmap(c->slot);
+    c->mapped = false;
+  }
   std::lock_guard lock(m_);
   free_.push_back(c);
   cvFree_.notify_one();
@@ -204,12 +218,15 @@ void Pipeline::read_all() {
 
 bool Pipeline::read_file(std::size_t file, std::uint64_t& bytes) {
   const Input& in = *inputs_[file];
+  bool first = true;
+  if (in.regular && arena_ != nullptr && !read_mapped(file, bytes, first)) return false;
   InputSource source(*this, in, bytes);
   cutter_->reset();
-  for (bool first = true;; first = false) {
+  for (;; first = false) {
     Chunk* c = acquire();
     if (c == nullptr) return false;
-    const ChunkFill fill = cutter_->next(c->data.get(), source);
+    c->data = c->buffer.get();
+    const ChunkFill fill = cutter_->next(c->buffer.get(), source);
     if (fill.error != 0) {
       if (fill.error == -1) fail("cannot read " + in.name + ": " + std::strerror(source.error()));
       release(c);
@@ -227,6 +244,53 @@ bool Pipeline::read_file(std::size_t file, std::uint64_t& bytes) {
     submit(c);
     if (fill.end) return true;
   }
+}
+
+bool Pipeline::read_mapped(std::size_t file, std::uint64_t& bytes, bool& first) {
+  const Input& in = *inputs_[file];
+  struct stat st;
+  const off_t start = lseek(in.fd, 0, SEEK_CUR);
+  // Files that report no size (those of /proc, say) are read with read().
+  if (start < 0 || fstat(in.fd, &st) != 0 || st.st_size <= start) return true;
+  MappedCutter cutter(*arena_, cutter_->chunk_bytes(), cutter_->keep_bytes());
+  cutter.reset(in.fd, static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(st.st_size));
+  for (;;) {
+    Chunk* c = acquire();
+    if (c == nullptr) return false;
+    const std::uint64_t before = cutter.position();
+    const MappedChunk m = cutter.next(c->slot, c->buffer.get());
+    if (m.error != 0 && first && before == static_cast<std::uint64_t>(start)) {
+      // A file system that cannot map its files: read this one instead.
+      release(c);
+      return true;
+    }
+    if (m.error != 0 || m.cutShort) {
+      fail("cannot read " + in.name + ": " +
+           (m.cutShort ? std::string(kCutShortMessage) : std::strerror(m.error)));
+      release(c);
+      return false;
+    }
+    if (m.size == 0) {
+      release(c);
+      break;
+    }
+    c->data = m.data;
+    c->size = m.size;
+    c->cut = m.cut;
+    c->mapped = m.mapped;
+    c->file = file;
+    c->firstOfFile = first;
+    first = false;
+    bytes += cutter.position() - before;
+    c->bytesEnd = bytes;
+    submit(c);
+  }
+  if (lseek(in.fd, static_cast<off_t>(cutter.position()), SEEK_SET) < 0) {
+    const int err = errno;
+    fail("cannot read " + in.name + ": " + std::strerror(err));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace cmg290::cli::batch

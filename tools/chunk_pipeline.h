@@ -17,6 +17,7 @@
 #include "group_pipeline.h"
 #include "group_tally.h"
 #include "line_reader.h"
+#include "mapped_window.h"
 #include "output_file.h"
 #include "progress.h"
 #include "result_format.h"
@@ -31,10 +32,17 @@ inline constexpr std::size_t kNotedLineEnds = 4096;
 // counted.
 inline constexpr int kMaxMessages = 20;
 
+// Why a run stops when a file it reads in place shrinks under it.
+inline constexpr const char* kCutShortMessage = "the file was cut short while it was being read";
+
 // A run of whole lines of one input, and the results for them.
 struct Chunk {
-  std::unique_ptr<char[]> data;  // the lines; the last one ends with '\n'
+  const char* data = nullptr;  // the lines, the last one ending with '\n': in `buffer`, or in
+                               // the chunk's window onto the file when `mapped`
   std::size_t size = 0;
+  std::unique_ptr<char[]> buffer;  // room for lines read with read()
+  bool mapped = false;
+  std::size_t slot = 0;         // the chunk's window in the arena
   bool cut = false;             // one line longer than a chunk, cut to its head
   std::unique_ptr<char[]> out;  // result rows
   std::size_t outSize = 0;
@@ -51,6 +59,9 @@ struct Chunk {
   std::int64_t firstLine = 0;
 
   LineIndex lines{kNotedLineEnds};
+  // Results of the lines whose ends `lines` notes, found as the lines are
+  // counted; a line past them is grouped when its row is written.
+  std::unique_ptr<cmg290::Result[]> results{new cmg290::Result[kNotedLineEnds]};
   bool done = false;
 
   Tally tally;
@@ -101,15 +112,28 @@ class Pipeline {
   // stops.
   bool read_file(std::size_t file, std::uint64_t& bytes);
 
+  // Cuts what a regular file holds when the run comes to it into chunks
+  // shown in place; `first` tells whether no chunk of the file has been
+  // made yet. Returns false when the run stops; otherwise the file's
+  // offset is where read() goes on.
+  bool read_mapped(std::size_t file, std::uint64_t& bytes, bool& first);
+
   // ---- worker threads (chunk_workers.cpp) ----
 
   void work();
 
-  // Groups the lines of c from resumeAt on, until its end or until its
-  // output buffer is full.
+  // The result of one line's text, which is not empty.
+  cmg290::Result result_of(std::string_view text) const;
+
+  // Writes the rows of c's lines from resumeAt on, grouping those not
+  // grouped yet, until its end or until its output buffer is full.
   void group_lines(Chunk& c) const;
 
   void note_short_line(Chunk& c, std::int64_t line, std::size_t len) const;
+
+  // Whether the file under a mapped chunk was cut short while it was read;
+  // its lines then hold bytes the file never had.
+  bool cut_short(const Chunk& c) const { return c.mapped && arena_->cut_short(c.slot); }
 
   // ---- writer, on the calling thread (chunk_workers.cpp) ----
 
@@ -123,6 +147,7 @@ class Pipeline {
   Progress& progress_;
 
   std::unique_ptr<ChunkCutter> cutter_;  // used by the reader thread alone
+  std::unique_ptr<WindowArena> arena_;   // a window per chunk; none when no input is regular
   std::size_t outCapacity_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   int wake_[2] = {-1, -1};

@@ -21,8 +21,13 @@ void Pipeline::work() {
       work_.pop_front();
     }
     // Line numbers: each chunk learns where it starts once the chunk
-    // before it has counted its lines; counting is quick next to grouping.
-    const std::size_t lines = c->lines.build(c->data.get(), c->size);
+    // before it has counted its lines. The lines are grouped as they are
+    // counted, while each is in cache; their rows wait for the numbers.
+    const std::size_t lines =
+        c->lines.build(c->data, c->size, [&](std::size_t i, const char* begin, const char* end) {
+          const std::string_view text = line_text(begin, end, c->cut);
+          if (!text.empty()) c->results[i] = result_of(text);
+        });
     {
       std::unique_lock lock(m_);
       cvLines_.wait(lock, [&] { return stop_ || lineTurn_ == c->seq; });
@@ -48,15 +53,15 @@ void Pipeline::work() {
 }
 
 void Pipeline::group_lines(Chunk& c) const {
-  const char* p = c.data.get() + c.resumeAt;
-  const char* const end = c.data.get() + c.size;
+  const char* p = c.data + c.resumeAt;
+  const char* const end = c.data + c.size;
   char* out = c.out.get() + c.outSize;
   const char* const outLimit = c.out.get() + outCapacity_ - fmt_.max_row_size();
   std::int64_t line = c.nextLine;
   Tally& t = c.tally;
   while (p < end && out <= outLimit) {
     const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
-    const char* nl = c.lines.line_end(c.data.get(), c.size, index, p);
+    const char* nl = c.lines.line_end(c.data, c.size, index, p);
     const std::string_view record = line_text(p, nl, c.cut);
     const std::size_t len = record.size();
     if (len == 0) {
@@ -65,13 +70,8 @@ void Pipeline::group_lines(Chunk& c) const {
       ++t.records;
       const bool isShort = len < cmg290::kRecordLength;
       if (isShort) ++t.shortLines;
-      cmg290::Result r;
-      if (isShort && options_.strict) {
-        r = ungrouped_result(kStatusShortLine);
-        note_short_line(c, line, len);
-      } else {
-        r = cmg290::group(record);
-      }
+      if (isShort && options_.strict) note_short_line(c, line, len);
+      const cmg290::Result r = index < c.lines.room() ? c.results[index] : result_of(record);
       ++t.byStatus[Tally::status_slot(r.status)];
       if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
       out = fmt_.write_row(out, c.file, line, record, r);
@@ -79,9 +79,16 @@ void Pipeline::group_lines(Chunk& c) const {
     p = nl + 1;
     ++line;
   }
-  c.resumeAt = static_cast<std::size_t>(p - c.data.get());
+  c.resumeAt = static_cast<std::size_t>(p - c.data);
   c.nextLine = line;
   c.outSize = static_cast<std::size_t>(out - c.out.get());
+}
+
+cmg290::Result Pipeline::result_of(std::string_view text) const {
+  if (options_.strict && text.size() < cmg290::kRecordLength) {
+    return ungrouped_result(kStatusShortLine);
+  }
+  return cmg290::group(text);
 }
 
 void Pipeline::note_short_line(Chunk& c, std::int64_t line, std::size_t len) const {
@@ -131,6 +138,10 @@ Outcome Pipeline::write_all() {
       slots_[slot] = nullptr;
     }
     for (;;) {
+      if (cut_short(*c)) {
+        fail("cannot read " + inputs_[c->file]->name + ": " + kCutShortMessage);
+        return Outcome::Failed;
+      }
       if (Outcome o = put(c->out.get(), c->outSize); o != Outcome::Done) return o;
       if (c->resumeAt >= c->size) break;
       c->outSize = 0;

@@ -79,19 +79,6 @@ ChunkFill ChunkCutter::next(char* data, ByteSource& source) {
 
 LineIndex::LineIndex(std::size_t room) : ends_(new std::uint32_t[room]), room_(room) {}
 
-std::size_t LineIndex::build(const char* data, std::size_t size) {
-  const char* const end = data + size;
-  std::size_t n = 0;
-  for (const char* p = data; p < end; ++n) {
-    const char* nl =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    if (n < room_) ends_[n] = static_cast<std::uint32_t>(nl - data);
-    p = nl + 1;
-  }
-  noted_ = std::min(n, room_);
-  return n;
-}
-
 const char* LineIndex::line_end(const char* data, std::size_t size, std::size_t index,
                                 const char* begin) const {
   if (index < noted_) return data + ends_[index];

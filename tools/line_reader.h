@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -83,7 +84,32 @@ class LineIndex {
 
   // Counts the lines of a chunk whose last byte is '\n' and notes where
   // the first ones end. Returns the number of lines.
-  std::size_t build(const char* data, std::size_t size);
+  std::size_t build(const char* data, std::size_t size) {
+    return build(data, size, [](std::size_t, const char*, const char*) {});
+  }
+
+  // build(), calling visit(index, begin, end) for each noted line as soon
+  // as its end (the '\n' at `end`) is found, while its bytes are fresh in
+  // cache.
+  template <typename Visit>
+  std::size_t build(const char* data, std::size_t size, Visit&& visit) {
+    const char* const end = data + size;
+    std::size_t n = 0;
+    for (const char* p = data; p < end; ++n) {
+      const char* nl =
+          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      if (n < room_) {
+        ends_[n] = static_cast<std::uint32_t>(nl - data);
+        visit(n, p, nl);
+      }
+      p = nl + 1;
+    }
+    noted_ = n < room_ ? n : room_;
+    return n;
+  }
+
+  // How many line ends build() notes at most.
+  std::size_t room() const { return room_; }
 
   // The '\n' ending line `index` (0-based) of the chunk the index was
   // built for, whose first byte is at `begin`.

@@ -38,9 +38,13 @@ input=$work/records.txt
 cat "$input" > /dev/null
 
 # Runs a command $runs times and prints the best wall time in nanoseconds.
+# The CSV file of the last run is removed before each run, untimed: the
+# file system's freeing of the old file, when a run replaces it, is not the
+# command's work.
 best_ns() {
   local best=0 start end rc
   for _ in $(seq "$runs"); do
+    rm -f "$work/out.csv"
     start=$(date +%s%N)
     rc=0
     "$@" || rc=$?

@@ -99,6 +99,7 @@ class LineIndex {
       const char* nl =
           static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       if (n < room_) {
+        prefetch_ahead(nl, end);
         ends_[n] = static_cast<std::uint32_t>(nl - data);
         visit(n, p, nl);
       }
@@ -106,6 +107,17 @@ class LineIndex {
     }
     noted_ = n < room_ ? n : room_;
     return n;
+  }
+
+  // Records are read straight from the file's pages, which the processor
+  // does not fetch ahead across page ends: while one line is visited, ask
+  // for the bytes of the one after the next (lines are mostly records of
+  // 1251 characters).
+  static void prefetch_ahead(const char* lineEnd, const char* end) {
+    constexpr std::ptrdiff_t kAhead = 2048;
+    constexpr std::ptrdiff_t kBytes = 1280;
+    if (end - lineEnd <= kAhead + kBytes) return;
+    for (std::ptrdiff_t k = 0; k < kBytes; k += 64) __builtin_prefetch(lineEnd + kAhead + k);
   }
 
   // How many line ends build() notes at most.

@@ -34,6 +34,12 @@ if(TARGET cmg290_cli)
   target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
+  # The writers of result rows' pieces.
+  add_executable(cli_row_text_tests cli/row_text_test.cpp)
+  target_include_directories(cli_row_text_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(cli_row_text_tests PRIVATE GTest::gtest_main)
+  gtest_discover_tests(cli_row_text_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
   # Reading regular files in place through mapped windows.
   add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp
                                          ${PROJECT_SOURCE_DIR}/tools/line_reader.cpp

@@ -1,10 +1,10 @@
 #include "result_format.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 #include "cmg290/result_json.h"
+#include "row_text.h"
 
 namespace cmg290::cli {
 
@@ -22,46 +22,6 @@ constexpr std::size_t kCmgWidth = 5;
 constexpr std::size_t kMotorWidth = 6;
 constexpr std::size_t kCognitiveWidth = 4;
 constexpr std::size_t kAgeWidth = 5;
-
-char* put(char* out, std::string_view s) {
-  std::memcpy(out, s.data(), s.size());
-  return out + s.size();
-}
-
-char* put_blanks(char* out, std::size_t n) {
-  std::memset(out, ' ', n);
-  return out + n;
-}
-
-// Up to 20 characters, written in place (two digits a step).
-char* put_int(char* out, std::int64_t v) {
-  return std::to_chars(out, out + 20, v).ptr;
-}
-
-char* put_right(char* out, std::string_view s, std::size_t width) {
-  if (s.size() < width) out = put_blanks(out, width - s.size());
-  return put(out, s);
-}
-
-char* put_int_right(char* out, std::int64_t v, std::size_t width) {
-  char buf[24];
-  const std::size_t n = static_cast<std::size_t>(put_int(buf, v) - buf);
-  return put_right(out, std::string_view(buf, n), width);
-}
-
-// A result text without its surrounding blanks (" 0.0" -> "0.0", "     " -> "").
-template <std::size_t N>
-std::string_view trimmed(const char (&text)[N]) {
-  std::string_view s(text, strnlen(text, N));
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-template <std::size_t N>
-std::string_view raw(const char (&text)[N]) {
-  return std::string_view(text, strnlen(text, N));
-}
 
 // Which results the grouping reached for a status: the CMG and the scores
 // only on success; the age from the age check on (status 7 and 9 report
@@ -164,7 +124,32 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
   }
   // Fixed parts (keys, numbers of at most 20 characters, result texts) fit
   // in 256 bytes; an escaped id takes at most six bytes per character.
-  maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + 256;
+  maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + 256 + kSpare;
+
+  // "status,description," of each known status, for CSV rows.
+  for (int s = kLowestStatus; s <= kHighestStatus; ++s) {
+    std::string cells = std::to_string(s) + "," + description(s) + ",";
+    const std::size_t size = cells.size();
+    cells.resize(std::max(size, kSpare), '\0');
+    csvStatusCells_.push_back(std::move(cells));
+    csvStatusSizes_.push_back(size);
+  }
+}
+
+char* RowFormatter::put_status_cells(char* out, int status) const {
+  const std::size_t slot = status < kLowestStatus || status > kHighestStatus
+                               ? kUnknownSlot
+                               : static_cast<std::size_t>(status - kLowestStatus);
+  if (slot == kUnknownSlot || csvStatusSizes_[slot] > kSpare) {
+    out = put_int(out, status);
+    *out++ = ',';
+    out = put(out, description(status));
+    *out++ = ',';
+    return out;
+  }
+  // Padded to take one copy of a fixed size.
+  std::memcpy(out, csvStatusCells_[slot].data(), kSpare);
+  return out + csvStatusSizes_[slot];
 }
 
 const std::string& RowFormatter::description(int status) const {
@@ -219,22 +204,19 @@ char* RowFormatter::write_csv(char* out, std::size_t file, std::int64_t line, st
     if (quote) *out++ = '"';
     *out++ = ',';
   }
-  out = put_int(out, r.status);
-  *out++ = ',';
-  out = put(out, description(r.status));
-  *out++ = ',';
+  out = put_status_cells(out, r.status);
   const Reached reached(r.status);
-  if (reached.scores) out = put(out, trimmed(r.cmg));
+  if (reached.scores) out = put_trimmed(out, r.cmg);
   *out++ = ',';
-  if (reached.scores) out = put(out, trimmed(r.motorScore));
+  if (reached.scores) out = put_trimmed(out, r.motorScore);
   *out++ = ',';
-  if (reached.scores) out = put_int(out, r.cognitiveScore);
+  if (reached.scores) out = put_small_int(out, r.cognitiveScore);
   *out++ = ',';
-  if (reached.age) out = put_int(out, r.age);
+  if (reached.age) out = put_small_int(out, r.age);
   *out++ = ',';
-  out = put(out, trimmed(r.tableVersion));
+  out = put_trimmed(out, r.tableVersion);
   *out++ = ',';
-  out = put(out, trimmed(r.grouperVersion));
+  out = put_trimmed(out, r.grouperVersion);
   *out++ = '\n';
   return out;
 }

@@ -60,10 +60,14 @@ class RowFormatter {
   char* write_fixed(char* out, std::size_t file, std::int64_t line, std::string_view id,
                     const cmg290::Result& r) const;
   const std::string& description(int status) const;
+  // Writes "status,description," of a CSV row.
+  char* put_status_cells(char* out, int status) const;
 
   RowLayout layout_;
-  std::vector<std::string> fileCells_;     // names, quoted or padded for the format
-  std::vector<std::string> descriptions_;  // per status -1 .. 9, then unknown
+  std::vector<std::string> fileCells_;       // names, quoted or padded for the format
+  std::vector<std::string> descriptions_;    // per status -1 .. 9, then unknown
+  std::vector<std::string> csvStatusCells_;  // per status -1 .. 9, zero-padded
+  std::vector<std::size_t> csvStatusSizes_;  // their lengths without the padding
   std::size_t maxRow_ = 0;
 };
 

@@ -1,0 +1,101 @@
+// Writers of the pieces of a result row: each writes at `out` and returns
+// the end of what it wrote. Some write with copies of a fixed size and may
+// write up to kSpare bytes past that end; row buffers have room for them.
+#pragma once
+
+#include <bit>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace cmg290::cli {
+
+inline char* put(char* out, std::string_view s) {
+  std::memcpy(out, s.data(), s.size());
+  return out + s.size();
+}
+
+inline char* put_blanks(char* out, std::size_t n) {
+  std::memset(out, ' ', n);
+  return out + n;
+}
+
+// Up to 20 characters, written in place (two digits a step).
+inline char* put_int(char* out, std::int64_t v) {
+  return std::to_chars(out, out + 20, v).ptr;
+}
+
+inline char* put_right(char* out, std::string_view s, std::size_t width) {
+  if (s.size() < width) out = put_blanks(out, width - s.size());
+  return put(out, s);
+}
+
+inline char* put_int_right(char* out, std::int64_t v, std::size_t width) {
+  char buf[24];
+  const std::size_t n = static_cast<std::size_t>(put_int(buf, v) - buf);
+  return put_right(out, std::string_view(buf, n), width);
+}
+
+// Rows are written with some copies of a fixed size, which may write up to
+// this many bytes past the end of what they put; row buffers have room for
+// them (max_row_size() counts them).
+constexpr std::size_t kSpare = 64;
+
+// A whole number of 0 to 999 (cognitive scores, ages), or any other through
+// put_int.
+inline char* put_small_int(char* out, std::int64_t v) {
+  if (v < 0 || v > 999) return put_int(out, v);
+  const int n = static_cast<int>(v);
+  if (n >= 100) *out++ = static_cast<char>('0' + n / 100);
+  if (n >= 10) *out++ = static_cast<char>('0' + n / 10 % 10);
+  *out++ = static_cast<char>('0' + n % 10);
+  return out;
+}
+
+// A result text without its surrounding blanks (" 0.0" -> "0.0", "     " -> "").
+template <std::size_t N>
+inline std::string_view trimmed(const char (&text)[N]) {
+  std::string_view s(text, strnlen(text, N));
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// Flags (the high bit of each byte) of the zero bytes of x.
+constexpr std::uint64_t zero_bytes(std::uint64_t x) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// A result text of up to seven characters without its surrounding blanks
+// (" 0.0" -> "0.0", "     " -> ""), found with word operations and written
+// with one eight-byte copy.
+template <std::size_t N>
+inline char* put_trimmed(char* out, const char (&text)[N]) {
+  static_assert(N <= 7, "the word must hold a zero byte after the text");
+  if constexpr (std::endian::native != std::endian::little) {
+    return put(out, trimmed(text));
+  } else {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text, N);
+    const std::uint64_t zeros = zero_bytes(word);
+    const std::uint64_t inText = (zeros & -zeros) - 1;  // bytes before the first zero
+    const std::uint64_t filled =
+        ~zero_bytes(word ^ 0x2020202020202020ULL) & inText & 0x8080808080808080ULL;
+    if (filled == 0) return out;
+    const int begin = std::countr_zero(filled) / 8;
+    const int end = (63 - std::countl_zero(filled)) / 8 + 1;
+    const std::uint64_t shown = word >> (8 * begin);
+    std::memcpy(out, &shown, 8);
+    return out + (end - begin);
+  }
+}
+
+template <std::size_t N>
+inline std::string_view raw(const char (&text)[N]) {
+  return std::string_view(text, strnlen(text, N));
+}
+
+}  // namespace cmg290::cli

@@ -78,8 +78,12 @@ inline char* put_trimmed(char* out, const char (&text)[N]) {
   if constexpr (std::endian::native != std::endian::little) {
     return put(out, trimmed(text));
   } else {
+    // Built in a register: a copy into a zeroed word on the stack would be
+    // read back before its pieces are stored, which stalls.
     std::uint64_t word = 0;
-    std::memcpy(&word, text, N);
+    for (std::size_t i = 0; i < N; ++i) {
+      word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
     const std::uint64_t zeros = zero_bytes(word);
     const std::uint64_t inText = (zeros & -zeros) - 1;  // bytes before the first zero
     const std::uint64_t filled =

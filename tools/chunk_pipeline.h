@@ -35,6 +35,8 @@ inline constexpr int kMaxMessages = 20;
 // Why a run stops when a file it reads in place shrinks under it.
 inline constexpr const char* kCutShortMessage = "the file was cut short while it was being read";
 
+enum class Outcome { Done, BrokenPipe, Failed };
+
 // A run of whole lines of one input, and the results for them.
 struct Chunk {
   const char* data = nullptr;  // the lines, the last one ending with '\n': in `buffer`, or in
@@ -58,6 +60,12 @@ struct Chunk {
   std::int64_t nextLine = 0;
   std::int64_t firstLine = 0;
 
+  // Written by the worker that grouped it, when its turn had come by then;
+  // `written` and `writeOutcome` tell when and how that went.
+  bool writtenByWorker = false;
+  bool written = false;
+  Outcome writeOutcome = Outcome::Done;
+
   LineIndex lines{kNotedLineEnds};
   // Results of the lines whose ends `lines` notes, found as the lines are
   // counted; a line past them is grouped when its row is written.
@@ -68,8 +76,6 @@ struct Chunk {
   std::string messages;
   int messageCount = 0;
 };
-
-enum class Outcome { Done, BrokenPipe, Failed };
 
 class Pipeline {
  public:
@@ -138,6 +144,10 @@ class Pipeline {
   // ---- writer, on the calling thread (chunk_workers.cpp) ----
 
   Outcome put(const char* data, std::size_t size);
+
+  // Puts out the rows of a chunk grouped to its end, unless its file was
+  // cut short under it.
+  Outcome put_chunk(const Chunk& c);
   Outcome write_all();
 
   const GroupOptions& options_;
@@ -161,6 +171,8 @@ class Pipeline {
   std::uint64_t totalSeq_ = 0;
   bool readerDone_ = false;
   std::uint64_t lineTurn_ = 0;
+  // The chunk to be written next; none before the header is out.
+  std::uint64_t writeTurn_ = UINT64_MAX;
   std::int64_t nextLine_ = 1;
   bool stop_ = false;
   bool outOfMemory_ = false;  // failed without room for a message

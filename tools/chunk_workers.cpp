@@ -1,5 +1,6 @@
 // The worker threads of the chunk pipeline, and the writer that puts their
-// results out in input order on the calling thread.
+// results out in input order on the calling thread (or has the worker of a
+// chunk whose turn has come put them out).
 #include <cstdio>
 #include <mutex>
 #include <string_view>
@@ -44,9 +45,23 @@ void Pipeline::work() {
     c->messages.clear();
     c->messageCount = 0;
     group_lines(*c);
+    // A chunk whose turn to be written has come is written here, while its
+    // rows are in this core's cache; the writer takes the others.
+    bool writeHere;
     {
       std::lock_guard lock(m_);
       c->done = true;
+      writeHere = writeTurn_ == c->seq && c->resumeAt >= c->size;
+      c->writtenByWorker = writeHere;
+      c->written = false;
+      cvDone_.notify_all();
+    }
+    if (writeHere) {
+      const Outcome outcome = put_chunk(*c);
+      std::lock_guard lock(m_);
+      c->writeOutcome = outcome;
+      c->written = true;
+      ++writeTurn_;
       cvDone_.notify_all();
     }
   }
@@ -117,10 +132,22 @@ Outcome Pipeline::put(const char* data, std::size_t size) {
   return Outcome::Failed;
 }
 
+Outcome Pipeline::put_chunk(const Chunk& c) {
+  if (cut_short(c)) {
+    fail("cannot read " + inputs_[c.file]->name + ": " + kCutShortMessage);
+    return Outcome::Failed;
+  }
+  return put(c.out.get(), c.outSize);
+}
+
 Outcome Pipeline::write_all() {
   const std::string header = fmt_.header();
   if (!header.empty()) {
     if (Outcome o = put(header.data(), header.size()); o != Outcome::Done) return o;
+  }
+  {
+    std::lock_guard lock(m_);
+    writeTurn_ = 0;
   }
   for (std::uint64_t seq = 0;; ++seq) {
     Chunk* c;
@@ -128,8 +155,9 @@ Outcome Pipeline::write_all() {
       std::unique_lock lock(m_);
       const std::size_t slot = seq % slots_.size();
       cvDone_.wait(lock, [&] {
+        const Chunk* s = slots_[slot];
         return stop_ ||
-               (slots_[slot] != nullptr && slots_[slot]->seq == seq && slots_[slot]->done) ||
+               (s != nullptr && s->seq == seq && s->done && (!s->writtenByWorker || s->written)) ||
                (readerDone_ && seq == totalSeq_);
       });
       if (stop_) return Outcome::Failed;
@@ -137,15 +165,17 @@ Outcome Pipeline::write_all() {
       c = slots_[slot];
       slots_[slot] = nullptr;
     }
-    for (;;) {
-      if (cut_short(*c)) {
-        fail("cannot read " + inputs_[c->file]->name + ": " + kCutShortMessage);
-        return Outcome::Failed;
+    if (c->writtenByWorker) {
+      if (c->writeOutcome != Outcome::Done) return c->writeOutcome;
+    } else {
+      for (;;) {
+        if (Outcome o = put_chunk(*c); o != Outcome::Done) return o;
+        if (c->resumeAt >= c->size) break;
+        c->outSize = 0;
+        group_lines(*c);
       }
-      if (Outcome o = put(c->out.get(), c->outSize); o != Outcome::Done) return o;
-      if (c->resumeAt >= c->size) break;
-      c->outSize = 0;
-      group_lines(*c);
+      std::lock_guard lock(m_);
+      ++writeTurn_;
     }
     total_.add(c->tally);
     if (!c->messages.empty() && shownMessages_ < kMaxMessages) {

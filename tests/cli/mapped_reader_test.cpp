@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/line_reading.h"
-#include "mapped_cutter.h"
+#include "cli/mapped_reading.h"
 
 namespace cmg290::test {
 namespace {
@@ -38,39 +37,12 @@ class TempFile {
   std::string path_;
 };
 
-// The lines of `text` from `start` on, read as the tool reads a regular
-// file: what is there through MappedCutter, the rest with ChunkCutter from
-// where it stopped.
 std::vector<ReadLine> read_in_place(WindowArena& arena, const std::string& text, std::size_t start,
                                     std::size_t chunk, std::size_t keep) {
   TempFile file(text);
-  cli::MappedCutter cutter(arena, chunk, keep);
-  cutter.reset(file.fd(), start, text.size());
-  std::vector<char> room(keep + 1);
-  std::vector<ReadLine> lines;
-  std::int64_t number = 1;
-  for (std::size_t slot = 0;; slot = 1 - slot) {
-    const cli::MappedChunk m = cutter.next(slot, room.data());
-    EXPECT_EQ(m.error, 0);
-    EXPECT_FALSE(m.cutShort);
-    if (m.size == 0) break;
-    EXPECT_LE(m.size, chunk);
-    EXPECT_EQ(m.data[m.size - 1], '\n');
-    for (const char* p = m.data; p < m.data + m.size;) {
-      const char* nl = static_cast<const char*>(std::memchr(p, '\n', m.data + m.size - p));
-      lines.push_back({number++, std::string(cli::line_text(p, nl, m.cut)), m.cut});
-      p = nl + 1;
-    }
-    if (m.mapped) arena.unmap(slot);
-  }
-  PieceSource rest(std::string_view(text).substr(cutter.position()), {});
-  const Reading r = read_lines(rest, chunk, keep, 4);
+  const InPlaceReading r = test::read_in_place(arena, file.fd(), text, start, chunk, keep);
   EXPECT_EQ(r.fault, "");
-  for (ReadLine line : r.lines) {
-    line.number = number++;
-    lines.push_back(line);
-  }
-  return lines;
+  return r.lines;
 }
 
 TEST(MappedReader, SameLinesAsReadingWithRead) {

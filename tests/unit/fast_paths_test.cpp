@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -64,6 +65,35 @@ TEST(ChooseVersion, EveryDateNearARangeBoundFallsWhereTheRangesSay) {
   for (std::int64_t d :
        {std::int64_t{0}, std::int64_t{-20161001}, INT64_MIN, INT64_MAX, std::int64_t{99999999}}) {
     EXPECT_EQ(choose_version(d), plain(d)) << d;
+  }
+}
+
+// Dates of eight digits take the age from their values' difference; the
+// plain rule compares years, then months, then days, for any two digits of
+// month and day, calendar-impossible ones included.
+TEST(ComputeAge, EightDigitDatesFollowTheYearMonthDayRule) {
+  const int parts[] = {0, 1, 2, 6, 9, 10, 12, 13, 15, 28, 31, 32, 59, 98, 99};
+  const int years[][2] = {{2020, 1950}, {2020, 2019}, {2020, 2020}, {2020, 2021}, {1, 0}};
+  auto date = [](int y, int m, int d) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+    return std::string(text);
+  };
+  Fields f{};
+  for (const auto& [atYear, birthYear] : years) {
+    for (int am : parts) {
+      for (int ad : parts) {
+        for (int bm : parts) {
+          for (int bd : parts) {
+            std::memcpy(f.ageDate, date(atYear, am, ad).c_str(), 9);
+            std::memcpy(f.birthDate, date(birthYear, bm, bd).c_str(), 9);
+            const bool beforeBirthday = am < bm || (am == bm && ad < bd);
+            ASSERT_EQ(compute_age(f), atYear - birthYear - (beforeBirthday ? 1 : 0))
+                << f.ageDate << ' ' << f.birthDate;
+          }
+        }
+      }
+    }
   }
 }
 

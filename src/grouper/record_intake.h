@@ -49,6 +49,23 @@ class FullRecord {
   char padded_[kRecordLength];
 };
 
+// Asks for every cache line of a record of kRecordLength characters at once,
+// so that a record that is not in the cache costs about one wait for memory
+// rather than one for each field read in turn. A hint only: it reads and
+// changes nothing, and compilers without the builtin leave it out. One
+// request per 64 bytes (the cache line of common processors), unrolled, and
+// one for the last character, whose line the others miss when the record
+// does not start on a line.
+inline void prefetch_record(const char* record) {
+#if defined(__GNUC__)
+#pragma GCC unroll 32
+  for (std::size_t at = 0; at < kRecordLength; at += 64) __builtin_prefetch(record + at);
+  __builtin_prefetch(record + kRecordLength - 1);
+#else
+  (void)record;
+#endif
+}
+
 // 25 cells of up to eight characters: the comorbid codes without blanks.
 struct ComorbidCodeList {
   char cell[kComorbidSlots][9];

@@ -75,11 +75,11 @@ void BM_CMG_290_25_codes(benchmark::State& state) {
 BENCHMARK(BM_CMG_290_25_codes);
 
 cmg290::detail::ComorbidCodeList list_25_codes() {
-  cmg290::detail::Fields f;
+  cmg290::detail::ComorbidCodeList list;
   const std::string r = record_25_codes();
-  cmg290::detail::extract_fields(r.data(), r.size(), f);
-  cmg290::detail::build_comorbid_list(f);
-  return f.comorbid;
+  cmg290::detail::extract_comorbid_slots(r.data(), r.size(), list);
+  cmg290::detail::build_comorbid_list(list);
+  return list;
 }
 
 void BM_Tier290_25_codes_indexed(benchmark::State& state) {

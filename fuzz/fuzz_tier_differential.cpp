@@ -1,6 +1,9 @@
-// The indexed tier search against the plain row scan: any difference stops
-// the fuzzer. The input picks the version, the RIC and 25 cells; a cell is
-// either a code taken from the tier lists (possibly altered) or raw bytes.
+// The indexed tier search against the plain row scan, and the search over a
+// record's untrimmed slots against the search over the trimmed list: any
+// difference stops the fuzzer. The input picks the version, the RIC and 25
+// cells; a cell is either a code taken from the tier lists (possibly
+// altered) or raw bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -76,5 +79,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char expected = cmg290::test::reference::tier(version, ric, list);
   const char actual = cmg290::detail::tier_letter(version, ric, list);
   if (expected != actual) std::abort();
+
+  // The same cells as the slots of a record, zero bytes included, or with
+  // each cell's text followed by blanks as records hold codes.
+  const bool blankPadded = in.next() % 2 == 0;
+  char record[cmg290::kRecordLength];
+  std::memset(record, ' ', sizeof record);
+  for (int k = 0; k < cmg290::detail::kComorbidSlots; ++k) {
+    const char* cell = list.cell[k];
+    const auto n = blankPadded ? std::find(cell, cell + 8, '\0') - cell : 8;
+    std::memcpy(record + cmg290::detail::kComorbidStart[k] - 1, list.cell[k], n);
+  }
+  ComorbidCodeList trimmed;
+  cmg290::detail::extract_comorbid_slots(record, sizeof record, trimmed);
+  cmg290::detail::build_comorbid_list(trimmed);
+  if (cmg290::detail::tier_letter_from_record(version, ric, record) !=
+      cmg290::detail::tier_letter(version, ric, trimmed)) {
+    std::abort();
+  }
   return 0;
 }

@@ -3,10 +3,10 @@
 // from record_layout.def, from which the record intake takes its positions,
 // so this list is exactly what the grouper reads.
 //
-// Fields are listed in the order the grouper copies them out: record_id,
-// record_kind, birth_date, age_date, impairment_group, comorbid_code_1 to
-// comorbid_code_25, motor_item_1 to motor_item_12, cognitive_item_1 to
-// cognitive_item_5, version_date. Positions that no field covers are never
+// Fields are listed in this order: record_id, record_kind, birth_date,
+// age_date, impairment_group, comorbid_code_1 to comorbid_code_25,
+// motor_item_1 to motor_item_12, cognitive_item_1 to cognitive_item_5,
+// version_date. Positions that no field covers are never
 // read.
 #pragma once
 

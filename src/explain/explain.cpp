@@ -15,10 +15,11 @@ namespace cmg290 {
 
 namespace {
 
+using detail::ComorbidCodeList;
 using detail::Fields;
 
 // The field's text in the copies the intake made, exactly its length.
-std::string_view field_text(const Fields& f, FieldId id) {
+std::string_view field_text(const Fields& f, const ComorbidCodeList& slots, FieldId id) {
   const int i = static_cast<int>(id);
   const auto length = static_cast<std::size_t>(kRecordLayout[i].length);
   const int comorbid = static_cast<int>(FieldId::comorbid_code_1);
@@ -26,7 +27,7 @@ std::string_view field_text(const Fields& f, FieldId id) {
   const int cognitive = static_cast<int>(FieldId::cognitive_item_1);
   const char* text = nullptr;
   if (i >= comorbid && i < comorbid + detail::kComorbidSlots) {
-    text = f.comorbid.cell[i - comorbid];
+    text = slots.cell[i - comorbid];
   } else if (i >= motor && i < motor + detail::kMotorItems) {
     text = f.motor[i - motor];
   } else if (i >= cognitive && i < cognitive + detail::kCognitiveItems) {
@@ -119,10 +120,12 @@ Explanation explain(std::string_view record) {
 
   Fields f;
   detail::extract_fields(record.data(), record.size(), f);
+  ComorbidCodeList slots;
+  detail::extract_comorbid_slots(record.data(), record.size(), slots);
   e.fields.reserve(kRecordFieldCount);
   for (const FieldLayout& layout : kRecordLayout) {
     const auto id = static_cast<FieldId>(&layout - kRecordLayout);
-    e.fields.push_back({&layout, std::string(field_text(f, id))});
+    e.fields.push_back({&layout, std::string(field_text(f, slots, id))});
   }
   e.checks = unmade_checks();
 
@@ -212,8 +215,8 @@ Explanation explain(std::string_view record) {
     bound(AgeLow[cmgRow], AgeHigh[cmgRow], row.ageLow, row.ageHigh);
   }
 
-  detail::build_comorbid_list(f);
-  e.tier = explain_detail::walk_tier_rows(version, ric, f.comorbid);
+  detail::build_comorbid_list(slots);
+  e.tier = explain_detail::walk_tier_rows(version, ric, slots);
   r.cmg[0] = e.tier->letter;
   r.cmg[1] = '\0';
   if (cmgRow != 0) std::strcat(r.cmg, CMG[cmgRow]);

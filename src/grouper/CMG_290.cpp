@@ -30,8 +30,11 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
   *out.age = 0;
   std::strcpy(out.tableVersion, "    ");
 
+  // Every stage reads the record in full; a short one is padded once here.
+  const FullRecord full(record, recordLength);
+  prefetch_record(full.data());
   Fields f;
-  extract_fields(record, recordLength, f);
+  extract_fields(full.data(), kRecordLength, f);
 
   const std::int64_t versionDate = date_value(f.versionDate);
   const TableVersion version = choose_version(versionDate);
@@ -60,7 +63,7 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
 
   const int cmgRow = find_cmg_row(ric, motor, cognitive, age);
 
-  out.cmgResult[0] = tier_letter_from_slots(version, ric, f.comorbid);
+  out.cmgResult[0] = tier_letter_from_record(version, ric, full.data());
   out.cmgResult[1] = '\0';
   // A CMG cell is four digits and its terminator: the whole cell follows the
   // letter.

@@ -58,6 +58,16 @@ DateParts date_parts(const char (&date)[9]) {
           static_cast<int>(to_long_n(date + 6, 2))};
 }
 
+// True when the record identifier is "IRF-PAI" once its blanks are removed.
+bool is_irf_pai(const char (&recordId)[11]) {
+  // The usual form, "IRF-PAI" and three blanks, needs no blank removal.
+  if (std::memcmp(recordId, "IRF-PAI   ", 10) == 0) return true;
+  char text[11];
+  remove_blanks(recordId, 10, text);
+  // The whole text, terminator included: "IRF-PAI" and nothing after it.
+  return std::memcmp(text, "IRF-PAI", 8) == 0;
+}
+
 }  // namespace
 
 TableVersion choose_version(std::int64_t versionDate) {
@@ -92,10 +102,7 @@ const char* version_label(TableVersion version) {
 }
 
 int check_record(Fields& f, std::int64_t versionDate) {
-  char recordId[11];
-  remove_blanks(f.recordId, 10, recordId);
-  // The whole text, terminator included: "IRF-PAI" and nothing after it.
-  if (std::memcmp(recordId, "IRF-PAI", 8) != 0) return 1;
+  if (!is_irf_pai(f.recordId)) return 1;
 
   if (f.recordKind[0] == '3') return 2;
 
@@ -115,6 +122,15 @@ int check_record(Fields& f, std::int64_t versionDate) {
 }
 
 int compute_age(const Fields& f) {
+  std::uint64_t atWord, birthWord;
+  std::memcpy(&atWord, f.ageDate, sizeof atWord);
+  std::memcpy(&birthWord, f.birthDate, sizeof birthWord);
+  if (eight_digits(atWord) && eight_digits(birthWord)) {
+    // As YYYYMMDD values, a year is 10000 and month and day together less:
+    // the whole years between the dates are their difference over 10000.
+    const std::int64_t at = date_value(f.ageDate), birth = date_value(f.birthDate);
+    if (at >= birth) return static_cast<int>((at - birth) / 10000);
+  }
   const DateParts at = date_parts(f.ageDate);
   const DateParts birth = date_parts(f.birthDate);
   const int years = at.year - birth.year;

@@ -85,37 +85,35 @@ constexpr int item_value(const char (&item)[3]) {
   return 0;
 }
 
-// item_value without a branch on the text, for the per-record path: each
-// character's kind and digit come from a table, then one multiply-add.
-struct ItemChar {
-  std::int8_t kind;   // 0 digit, 1 '-', 2 '+' or white space, 3 anything else
-  std::int8_t digit;  // its value for a digit, 0 otherwise
-};
+// item_value of every text of two characters, worked out by the compiler,
+// so that an item on the per-record path costs one lookup whatever its text.
+// Row a holds the texts that begin with the character a; a first character
+// other than a digit, a sign or white space gives 0 whatever follows, so
+// those rows stay zero.
+using ItemRow = std::array<std::int8_t, 256>;
 
-inline constexpr auto kItemChars = [] {
-  std::array<ItemChar, 256> chars{};
-  for (int c = 0; c < 256; ++c) {
-    const char ch = static_cast<char>(c);
-    chars[c] = is_digit(ch)                  ? ItemChar{0, static_cast<std::int8_t>(ch - '0')}
-               : ch == '-'                   ? ItemChar{1, 0}
-               : ch == '+' || is_c_space(ch) ? ItemChar{2, 0}
-                                             : ItemChar{3, 0};
+constexpr ItemRow item_row(char first) {
+  ItemRow row{};
+  for (int b = 0; b < 256; ++b) {
+    const char item[3] = {first, static_cast<char>(b), '\0'};
+    row[b] = static_cast<std::int8_t>(item_value(item));  // -9 to 99
   }
-  return chars;
+  return row;
+}
+
+inline constexpr auto kItemValues = [] {
+  std::array<ItemRow, 256> rows{};
+  for (int a = 0; a < 256; ++a) {
+    const char first = static_cast<char>(a);
+    if (is_digit(first) || first == '-' || first == '+' || is_c_space(first)) {
+      rows[a] = item_row(first);
+    }
+  }
+  return rows;
 }();
 
-// Factors of the first and of the second character's digit, by the first
-// character's kind and whether the second is a digit: "47" is 4 * 10 + 7,
-// "4x" is 4, "-7" is -7, " 7" and "+7" are 7, anything else 0.
-inline constexpr int kFirstDigitFactor[4][2] = {{1, 10}, {0, 0}, {0, 0}, {0, 0}};
-inline constexpr int kSecondDigitFactor[4][2] = {{0, 1}, {0, -1}, {0, 1}, {0, 0}};
-
 inline int item_value_fast(const char (&item)[3]) {
-  const ItemChar a = kItemChars[static_cast<unsigned char>(item[0])];
-  const ItemChar b = kItemChars[static_cast<unsigned char>(item[1])];
-  const int secondIsDigit = b.kind == 0;
-  return kFirstDigitFactor[a.kind][secondIsDigit] * a.digit +
-         kSecondDigitFactor[a.kind][secondIsDigit] * b.digit;
+  return kItemValues[static_cast<unsigned char>(item[0])][static_cast<unsigned char>(item[1])];
 }
 
 }  // namespace cmg290::detail

@@ -24,14 +24,6 @@ constexpr int length_of(FieldId id) {
   return field_layout(id).length;
 }
 
-// Start positions of a run of n fields that follow one another in the layout.
-template <int N>
-constexpr std::array<int, N> starts_from(FieldId first) {
-  std::array<int, N> starts{};
-  for (int k = 0; k < N; ++k) starts[k] = kRecordLayout[static_cast<int>(first) + k].start;
-  return starts;
-}
-
 template <int N>
 constexpr bool run_of(FieldId first, FieldId last, int length) {
   if (static_cast<int>(last) - static_cast<int>(first) + 1 != N) return false;
@@ -41,11 +33,11 @@ constexpr bool run_of(FieldId first, FieldId last, int length) {
   return true;
 }
 
-constexpr auto kComorbidStart = starts_from<kComorbidSlots>(FieldId::comorbid_code_1);
 constexpr auto kMotorStart = starts_from<kMotorItems>(FieldId::motor_item_1);
 constexpr auto kCognitiveStart = starts_from<kCognitiveItems>(FieldId::cognitive_item_1);
 
 constexpr Fields kRoom{};
+constexpr ComorbidCodeList kSlotRoom{};
 static_assert(length_of(FieldId::record_id) + 1 == sizeof kRoom.recordId);
 static_assert(length_of(FieldId::record_kind) + 1 == sizeof kRoom.recordKind);
 static_assert(length_of(FieldId::birth_date) + 1 == sizeof kRoom.birthDate);
@@ -53,7 +45,7 @@ static_assert(length_of(FieldId::age_date) + 1 == sizeof kRoom.ageDate);
 static_assert(length_of(FieldId::impairment_group) + 1 == sizeof kRoom.impairmentGroup);
 static_assert(length_of(FieldId::version_date) + 1 == sizeof kRoom.versionDate);
 static_assert(run_of<kComorbidSlots>(FieldId::comorbid_code_1, FieldId::comorbid_code_25,
-                                     sizeof kRoom.comorbid.cell[0] - 1));
+                                     sizeof kSlotRoom.cell[0] - 1));
 static_assert(run_of<kMotorItems>(FieldId::motor_item_1, FieldId::motor_item_12,
                                   sizeof kRoom.motor[0] - 1));
 static_assert(run_of<kCognitiveItems>(FieldId::cognitive_item_1, FieldId::cognitive_item_5,
@@ -97,38 +89,22 @@ void copy_whole(const char* record, char (&dst)[Room], int start) {
 }  // namespace
 
 void extract_fields(const char* record, std::size_t n, Fields& f) {
-  if (n >= kRecordLength) {
-    copy_whole(record, f.recordId, start_of(FieldId::record_id));
-    copy_whole(record, f.recordKind, start_of(FieldId::record_kind));
-    copy_whole(record, f.birthDate, start_of(FieldId::birth_date));
-    copy_whole(record, f.ageDate, start_of(FieldId::age_date));
-    copy_whole(record, f.impairmentGroup, start_of(FieldId::impairment_group));
-    for (int k = 0; k < kComorbidSlots; ++k) {
-      copy_whole(record, f.comorbid.cell[k], kComorbidStart[k]);
-    }
-    for (int k = 0; k < kMotorItems; ++k) copy_whole(record, f.motor[k], kMotorStart[k]);
-    for (int k = 0; k < kCognitiveItems; ++k) {
-      copy_whole(record, f.cognitive[k], kCognitiveStart[k]);
-    }
-    copy_whole(record, f.versionDate, start_of(FieldId::version_date));
-    return;
-  }
-  copy_field(record, n, f.recordId, start_of(FieldId::record_id), length_of(FieldId::record_id));
-  copy_field(record, n, f.recordKind, start_of(FieldId::record_kind),
-             length_of(FieldId::record_kind));
-  copy_field(record, n, f.birthDate, start_of(FieldId::birth_date), length_of(FieldId::birth_date));
-  copy_field(record, n, f.ageDate, start_of(FieldId::age_date), length_of(FieldId::age_date));
-  copy_field(record, n, f.impairmentGroup, start_of(FieldId::impairment_group),
-             length_of(FieldId::impairment_group));
-  for (int k = 0; k < kComorbidSlots; ++k) {
-    copy_field(record, n, f.comorbid.cell[k], kComorbidStart[k], 8);
-  }
-  for (int k = 0; k < kMotorItems; ++k) copy_field(record, n, f.motor[k], kMotorStart[k], 2);
-  for (int k = 0; k < kCognitiveItems; ++k) {
-    copy_field(record, n, f.cognitive[k], kCognitiveStart[k], 2);
-  }
-  copy_field(record, n, f.versionDate, start_of(FieldId::version_date),
-             length_of(FieldId::version_date));
+  const FullRecord full(record, n);
+  const char* r = full.data();
+  copy_whole(r, f.recordId, start_of(FieldId::record_id));
+  copy_whole(r, f.recordKind, start_of(FieldId::record_kind));
+  copy_whole(r, f.birthDate, start_of(FieldId::birth_date));
+  copy_whole(r, f.ageDate, start_of(FieldId::age_date));
+  copy_whole(r, f.impairmentGroup, start_of(FieldId::impairment_group));
+  for (int k = 0; k < kMotorItems; ++k) copy_whole(r, f.motor[k], kMotorStart[k]);
+  for (int k = 0; k < kCognitiveItems; ++k) copy_whole(r, f.cognitive[k], kCognitiveStart[k]);
+  copy_whole(r, f.versionDate, start_of(FieldId::version_date));
+}
+
+void extract_comorbid_slots(const char* record, std::size_t n, ComorbidCodeList& slots) {
+  const FullRecord full(record, n);
+  for (int k = 0; k < kComorbidSlots; ++k)
+    copy_whole(full.data(), slots.cell[k], kComorbidStart[k]);
 }
 
 void trim_code(char* code) {
@@ -160,8 +136,8 @@ void trim_code(char* code) {
   std::strcpy(code, work);
 }
 
-void build_comorbid_list(Fields& f) {
-  for (auto& cell : f.comorbid.cell) trim_code(cell);
+void build_comorbid_list(ComorbidCodeList& slots) {
+  for (auto& cell : slots.cell) trim_code(cell);
 }
 
 }  // namespace cmg290::detail

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "classify.h"
 #include "packed_code.h"
@@ -96,14 +97,14 @@ void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out)
   }
 }
 
-// A comorbid slot as copied from the record, read as the trimmed cell that
-// trim_code would make of it: its packed code, and its first character.
+// A comorbid slot, its eight characters read in place, as the trimmed cell
+// that trim_code would make of it: its packed code, and its first character.
 struct SlotCode {
   std::uint64_t key;
   char first;
 };
 
-SlotCode read_slot(const char (&slot)[9]) {
+SlotCode read_slot(const char* slot) {
   if constexpr (std::endian::native == std::endian::little) {
     std::uint64_t word;
     std::memcpy(&word, slot, sizeof word);
@@ -126,17 +127,34 @@ SlotCode read_slot(const char (&slot)[9]) {
     }
   }
   char cell[9];
-  std::memcpy(cell, slot, sizeof cell);
+  std::memcpy(cell, slot, 8);
+  cell[8] = '\0';
   trim_code(cell);
   return {pack_cell(cell), cell[0]};
 }
 
-// scan_codes over the untrimmed slots: the same codes, without writing the
-// trimmed cells first.
-void scan_slots(const ComorbidCodeList& slots, bool fullScan, ScannedCodes& out) {
-  const int cells = fullScan ? kComorbidSlots : 10;
-  for (int k = 0; k < cells; ++k) {
-    const SlotCode c = read_slot(slots.cell[k]);
+// Bit k set: comorbid slot k (0-based) of the record is not eight blanks.
+// One compare per slot, unrolled and without a branch.
+template <std::size_t... K>
+std::uint32_t filled_slots(const char* record, std::index_sequence<K...>) {
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+  auto filled = [&](int k) {
+    std::uint64_t word;
+    std::memcpy(&word, record + kComorbidStart[k] - 1, sizeof word);
+    return std::uint32_t{word != kBlanks} << k;
+  };
+  return (filled(K) | ...);
+}
+
+// scan_codes over the record's slots in place. A blank slot trims to an
+// empty cell, which neither begins with "^" nor gives a code: only the
+// filled slots need reading.
+void scan_record(const char* record, bool fullScan, ScannedCodes& out) {
+  const std::uint32_t scanned = fullScan ? (1U << kComorbidSlots) - 1 : (1U << 10) - 1;
+  std::uint32_t filled = filled_slots(record, std::make_index_sequence<kComorbidSlots>{}) & scanned;
+  for (; filled != 0; filled &= filled - 1) {
+    const int k = std::countr_zero(filled);
+    const SlotCode c = read_slot(record + kComorbidStart[k] - 1);
     if (fullScan && c.first == '^') break;
     out.key[out.count] = c.key;
     out.count += c.key != 0;
@@ -222,10 +240,10 @@ char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& 
   return tier_of_codes(version, ric_number(ric), codes);
 }
 
-char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots) {
+char tier_letter_from_record(TableVersion version, const char* ric, const char* record) {
   if (version == TableVersion::None) return 'A';
   ScannedCodes codes;
-  scan_slots(slots, full_scan(version), codes);
+  scan_record(record, full_scan(version), codes);
   return tier_of_codes(version, ric_number(ric), codes);
 }
 

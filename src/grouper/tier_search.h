@@ -11,9 +11,9 @@ namespace cmg290::detail {
 // version applies.
 char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& codes);
 
-// tier_letter of the slots as extract_fields copies them, before
-// build_comorbid_list: each slot is trimmed as it is read, which spares the
-// grouping pass writing the trimmed list first.
-char tier_letter_from_slots(TableVersion version, const char* ric, const ComorbidCodeList& slots);
+// tier_letter of the comorbid slots of a record that holds every position
+// (see FullRecord), read in place: blank slots are skipped and each other
+// slot is trimmed as it is read, so the grouping pass copies no slot.
+char tier_letter_from_record(TableVersion version, const char* ric, const char* record);
 
 }  // namespace cmg290::detail

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -67,11 +68,40 @@ TEST(ChooseVersion, EveryDateNearARangeBoundFallsWhereTheRangesSay) {
   }
 }
 
-// The pass reads the comorbid slots untrimmed, trimming each as it goes;
-// the tier must be the one of the trimmed list. Slots are drawn from table
-// codes (whole, with blanks after, before or inside them), "^" fillers,
-// blanks, zero bytes and arbitrary characters.
-TEST(TierFromSlots, EqualsTheTierOfTheTrimmedList) {
+// Dates of eight digits take the age from their values' difference; the
+// plain rule compares years, then months, then days, for any two digits of
+// month and day, calendar-impossible ones included.
+TEST(ComputeAge, EightDigitDatesFollowTheYearMonthDayRule) {
+  const int parts[] = {0, 1, 2, 6, 9, 10, 12, 13, 15, 28, 31, 32, 59, 98, 99};
+  const int years[][2] = {{2020, 1950}, {2020, 2019}, {2020, 2020}, {2020, 2021}, {1, 0}};
+  auto date = [](int y, int m, int d) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", y, m, d);
+    return std::string(text);
+  };
+  Fields f{};
+  for (const auto& [atYear, birthYear] : years) {
+    for (int am : parts) {
+      for (int ad : parts) {
+        for (int bm : parts) {
+          for (int bd : parts) {
+            std::memcpy(f.ageDate, date(atYear, am, ad).c_str(), 9);
+            std::memcpy(f.birthDate, date(birthYear, bm, bd).c_str(), 9);
+            const bool beforeBirthday = am < bm || (am == bm && ad < bd);
+            ASSERT_EQ(compute_age(f), atYear - birthYear - (beforeBirthday ? 1 : 0))
+                << f.ageDate << ' ' << f.birthDate;
+          }
+        }
+      }
+    }
+  }
+}
+
+// The pass reads the comorbid slots in place, untrimmed, skipping blank
+// ones; the tier must be the one of the trimmed list. Slots are drawn from
+// table codes (whole, with blanks after, before or inside them), "^"
+// fillers, blanks, zero bytes and arbitrary characters.
+TEST(TierFromRecord, EqualsTheTierOfTheTrimmedList) {
   std::mt19937 rnd(290);
   auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
   auto table_code = [&]() -> std::string {
@@ -90,7 +120,7 @@ TEST(TierFromSlots, EqualsTheTierOfTheTrimmedList) {
   };
   auto slot_text = [&]() -> std::string {
     std::string code = table_code();
-    switch (pick(9)) {
+    switch (pick(10)) {
       case 0:
         return "";
       case 1:
@@ -106,6 +136,8 @@ TEST(TierFromSlots, EqualsTheTierOfTheTrimmedList) {
         for (char& c : any) c = static_cast<char>(pick(256));
         return any;
       }
+      case 6:  // blanks but one character: a filled slot
+        return std::string(pick(8), ' ') + static_cast<char>(pick(256));
       default:
         return code;
     }
@@ -114,25 +146,23 @@ TEST(TierFromSlots, EqualsTheTierOfTheTrimmedList) {
                                    TableVersion::V270, TableVersion::V282, TableVersion::V290,
                                    TableVersion::None};
   const char* rics[] = {"01", "03", "05", "14", "15", "20"};
+  std::string record(kRecordLength, ' ');
   for (int n = 0; n < 200000; ++n) {
-    ComorbidCodeList slots;
-    for (auto& cell : slots.cell) {
+    for (int k = 0; k < kComorbidSlots; ++k) {
       std::string text = slot_text();
       text.resize(8, ' ');
-      std::memcpy(cell, text.data(), 8);
-      cell[8] = '\0';
+      record.replace(kComorbidStart[k] - 1, 8, text);
     }
     // Most records hold a few codes and blank slots after them.
     for (int k = 1 + pick(25); k < kComorbidSlots && pick(4) != 0; ++k) {
-      std::memset(slots.cell[k], ' ', 8);
+      record.replace(kComorbidStart[k] - 1, 8, 8, ' ');
     }
-    ComorbidCodeList trimmed = slots;
-    Fields f;
-    f.comorbid = trimmed;
-    build_comorbid_list(f);
+    ComorbidCodeList list;
+    extract_comorbid_slots(record.data(), record.size(), list);
+    build_comorbid_list(list);
     const TableVersion v = versions[pick(7)];
     const char* ric = rics[pick(6)];
-    ASSERT_EQ(tier_letter_from_slots(v, ric, slots), tier_letter(v, ric, f.comorbid)) << n;
+    ASSERT_EQ(tier_letter_from_record(v, ric, record.data()), tier_letter(v, ric, list)) << n;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace cmg290::cli {
 
@@ -69,6 +70,14 @@ constexpr std::uint64_t zero_bytes(std::uint64_t x) {
   return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
+// The N bytes of a text as one word (first byte lowest), built in a register
+// with shifts known to the compiler: a copy into a zeroed word on the stack
+// would be read back before its pieces are stored, which stalls.
+template <std::size_t N, std::size_t... I>
+inline std::uint64_t text_word(const char (&text)[N], std::index_sequence<I...>) {
+  return ((std::uint64_t{static_cast<unsigned char>(text[I])} << (8 * I)) | ...);
+}
+
 // A result text of up to seven characters without its surrounding blanks
 // (" 0.0" -> "0.0", "     " -> ""), found with word operations and written
 // with one eight-byte copy.
@@ -78,12 +87,7 @@ inline char* put_trimmed(char* out, const char (&text)[N]) {
   if constexpr (std::endian::native != std::endian::little) {
     return put(out, trimmed(text));
   } else {
-    // Built in a register: a copy into a zeroed word on the stack would be
-    // read back before its pieces are stored, which stalls.
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < N; ++i) {
-      word |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
-    }
+    const std::uint64_t word = text_word(text, std::make_index_sequence<N>());
     const std::uint64_t zeros = zero_bytes(word);
     const std::uint64_t inText = (zeros & -zeros) - 1;  // bytes before the first zero
     const std::uint64_t filled =

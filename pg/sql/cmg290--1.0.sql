@@ -3,7 +3,7 @@
 -- Groups one fixed-position assessment record. Outputs the grouping did not
 -- reach are NULL: cmg and both scores unless status is 0, the age while the
 -- status is 1, 2, 3, 5 or 6, table_version when the version date selects
--- no table version. One call takes a fraction of a microsecond (0.2 to 0.4
+-- no table version. One call takes a fraction of a microsecond (0.1 to 0.3
 -- microseconds), some hundred times a simple operator: COST tells the planner so.
 CREATE FUNCTION cmg290_group(
     record text,

@@ -20,7 +20,7 @@ namespace cmg290::cli::batch {
 
 namespace {
 
-// Chunk sizes: at most 1 MiB of input per chunk, smaller when many threads
+// Chunk sizes: at most 4 MiB of input per chunk, smaller when many threads
 // share the budget, so that all chunk buffers together stay near 40 MiB.
 constexpr std::size_t kMaxChunkBytes = std::size_t{4} << 20;
 constexpr std::size_t kMinChunkBytes = std::size_t{256} << 10;

@@ -22,6 +22,7 @@ std::atomic<std::atomic<bool>*> gCutShort{nullptr};
 struct sigaction gPreviousAction;
 
 void on_bus_error(int, siginfo_t* info, void*) {
+  const int savedErrno = errno;  // the interrupted code's
   char* const base = gBase.load();
   char* const addr = static_cast<char*>(info->si_addr);
   // BUS_ADRERR: a read of a mapped page that its file no longer holds.
@@ -38,6 +39,7 @@ void on_bus_error(int, siginfo_t* info, void*) {
       std::memset(pageStart, '\n', page);
       mprotect(pageStart, page, PROT_READ);
       gCutShort.load()[offset / gWindowBytes.load()].store(true);
+      errno = savedErrno;
       return;
     }
   }
@@ -46,6 +48,7 @@ void on_bus_error(int, siginfo_t* info, void*) {
   // sent by a program is sent again.
   sigaction(SIGBUS, &gPreviousAction, nullptr);
   if (info->si_code <= 0) raise(SIGBUS);
+  errno = savedErrno;
 }
 
 // Turns the addresses of a window back into reserved, unreadable ones.

@@ -3,8 +3,8 @@
 // a cut line, how many line ends are noted per chunk, the sizes of the
 // reads and whether a read fails; the rest is the text. A text read without
 // failure is also read in place, from a file in memory through mapped
-// windows (chunks of 64 bytes and more there, so that a text does not take
-// thousands of mappings).
+// windows (chunks of 256 bytes and more there, so that a text does not take
+// many mappings).
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -23,7 +23,8 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-constexpr std::size_t kLargestMappedChunk = 64 + 255 * 16;
+constexpr std::size_t kSmallestMappedChunk = 256;
+constexpr std::size_t kLargestMappedChunk = kSmallestMappedChunk + 255 * 16;
 
 void check_in_place(std::string_view text, std::size_t chunkBytes, std::size_t keepBytes) {
   static cmg290::cli::WindowArena* const arena =
@@ -31,12 +32,12 @@ void check_in_place(std::string_view text, std::size_t chunkBytes, std::size_t k
                                        kLargestMappedChunk + cmg290::cli::WindowArena::page_size())
           .release();
   check(arena != nullptr);
-  const int fd = memfd_create("lines", MFD_CLOEXEC);
+  static const int fd = memfd_create("lines", MFD_CLOEXEC);
   check(fd >= 0);
-  check(write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+  check(ftruncate(fd, 0) == 0);
+  check(pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()));
   const cmg290::test::InPlaceReading r =
       cmg290::test::read_in_place(*arena, fd, text, 0, chunkBytes, keepBytes);
-  close(fd);
   check(r.fault.empty());
   check(r.lines == cmg290::test::split_lines(text, chunkBytes, keepBytes));
 }
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(r.error == 0 && r.ended && r.lines.size() == expected.size());
     check(source.handed_out() == text.size());
     check(r.chunkEnds.empty() ? text.empty() : r.chunkEnds.back().second == text.size());
-    const std::size_t mappedChunk = 64 + std::size_t{data[0]} * 16;
+    const std::size_t mappedChunk = kSmallestMappedChunk + std::size_t{data[0]} * 16;
     check_in_place(text, mappedChunk, std::min<std::size_t>(1 + data[1] * 3, mappedChunk - 1));
   }
   return 0;

@@ -1,12 +1,12 @@
 #include "result_values.h"
 
+#include "record_memo.h"
+
 extern "C" {
 #include "utils/builtins.h"
 #include "utils/numeric.h"
 }
 
-#include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace cmg290::pg {
@@ -43,35 +43,14 @@ bool parse_tenths(const char* text, int* tenths) {
 }  // namespace
 
 void group_text(text* record, cmg290::Result* out) {
-  // The last record grouped in this backend and its result. A query that
-  // asks for several outputs of one record through the one-value functions
-  // (or through (cmg290_group(record)).*, which the server expands into one
-  // call per column) groups it once: the calls after the first find the
-  // same positions 1 to 1251 and take the result. Records that differ
-  // usually do so within their first bytes, so a miss costs little.
-  static char lastRecord[cmg290::kRecordLength];
-  static std::size_t lastLength = 0;  // of the record, up to 1251
-  static bool lastComplete = false;   // the record reached position 1251
-  static bool lastValid = false;
-  static cmg290::Result last;
-
+  static RecordMemo last;
   const char* data = VARDATA_ANY(record);
   const std::size_t size = VARSIZE_ANY_EXHDR(record);
-  const std::size_t length = std::min(size, cmg290::kRecordLength);
-  const bool complete = size >= cmg290::kRecordLength;
-  if (lastValid && length == lastLength && complete == lastComplete &&
-      std::memcmp(data, lastRecord, length) == 0) {
-    *out = last;
-    return;
-  }
-  lastValid = false;
+  if (last.find(data, size, out)) return;
+  last.forget();
   if (!group_bytes(data, size, out))
     ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR), errmsg("cmg290: grouping failed")));
-  std::memcpy(lastRecord, data, length);
-  lastLength = length;
-  lastComplete = complete;
-  last = *out;
-  lastValid = true;
+  last.keep(data, size, *out);
 }
 
 ValueCache* value_cache(FunctionCallInfo fcinfo) {

@@ -23,6 +23,8 @@ extern "C" {
 namespace cmg290::pg {
 
 // Groups the bytes of a text value (positions past its end read as blanks).
+// The same record as the backend's last one takes that one's result without
+// grouping again (see record_memo.h).
 void group_text(text* record, cmg290::Result* out);
 
 inline bool has_cmg(const cmg290::Result& r) {

@@ -6,7 +6,7 @@
 #
 # Writes RECORDS synthetic records of 1251 characters with `cmg290 sample`,
 # reads the file once so that it sits in the page cache, then takes the best
-# of RUNS runs (default 5) of:
+# of RUNS rounds (default 5), each timing once:
 #   cat FILE > /dev/null
 #   cmg290 group FILE -o FILE.csv          (CSV into a file, the main case)
 #   cmg290 group FILE -o /dev/null         (CSV, no disk writes)
@@ -16,7 +16,7 @@
 # /usr/bin/time). The floor is what the grouping alone would take on every
 # core: the records divided by (the grouping call's rate on one core over the
 # same records held in memory, from grouper_bench's BM_group_streamed, times
-# the number of cores).
+# the number of cores), measured once a round as well.
 # THREADS=N passes --threads N; by default the tool uses every core.
 set -euo pipefail
 
@@ -37,44 +37,51 @@ input=$work/records.txt
 "$tool" sample --count "$records" --seed 1 -o "$input"
 cat "$input" > /dev/null
 
-# Runs a command $runs times and prints the best wall time in nanoseconds.
-# The CSV file of the last run is removed before each run, untimed: the
-# file system's freeing of the old file, when a run replaces it, is not the
-# command's work.
-best_ns() {
-  local best=0 start end rc
-  for _ in $(seq "$runs"); do
-    rm -f "$work/out.csv"
-    start=$(date +%s%N)
-    rc=0
-    "$@" || rc=$?
-    end=$(date +%s%N)
-    if [ "$rc" -ne 0 ]; then
-      echo "cli_bench.sh: '$*' failed with exit code $rc" >&2
-      exit 2
-    fi
-    if [ "$best" -eq 0 ] || [ $((end - start)) -lt "$best" ]; then best=$((end - start)); fi
-  done
-  echo "$best"
+# The runs go in rounds: each round times every command once and measures
+# the floor once, so that a quiet or a busy spell of the machine falls on all
+# of them alike rather than on one; the best of each is reported.
+
+# Prints the wall time of one run of a command in nanoseconds. The CSV file
+# of the last run is removed first, untimed: the file system's freeing of
+# the old file, when a run replaces it, is not the command's work.
+time_ns() {
+  local start end rc=0
+  rm -f "$work/out.csv"
+  start=$(date +%s%N)
+  "$@" || rc=$?
+  end=$(date +%s%N)
+  if [ "$rc" -ne 0 ]; then
+    echo "cli_bench.sh: '$*' failed with exit code $rc" >&2
+    exit 2
+  fi
+  echo $((end - start))
 }
 
 cat_to_null() { cat "$input" > /dev/null; }
 
-cat_ns=$(best_ns cat_to_null)
-csv_ns=$(best_ns "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv")
-null_ns=$(best_ns "$tool" group -q "${threads[@]}" "$input" -o /dev/null)
-jsonl_ns=$(best_ns "$tool" group -q "${threads[@]}" -f jsonl "$input" -o /dev/null)
+# The grouping call's own time per record on one core, over the same records
+# (nanoseconds, fractional).
+floor_per_record() {
+  CMG290_BENCH_RECORDS=$input "$build/bench/grouper_bench" \
+    --benchmark_filter=BM_group_streamed --benchmark_format=csv 2>/dev/null |
+    awk -F, '/BM_group_streamed/ { print $4 }'
+}
 
-# The grouping call's own time per record on one core, over the same records.
+min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == 0 || b < a) ? b : a }'; }
+
+cat_ns=0 csv_ns=0 null_ns=0 jsonl_ns=0 per_record=0
+for _ in $(seq "$runs"); do
+  cat_ns=$(min "$cat_ns" "$(time_ns cat_to_null)")
+  csv_ns=$(min "$csv_ns" "$(time_ns "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv")")
+  null_ns=$(min "$null_ns" "$(time_ns "$tool" group -q "${threads[@]}" "$input" -o /dev/null)")
+  jsonl_ns=$(min "$jsonl_ns" \
+    "$(time_ns "$tool" group -q "${threads[@]}" -f jsonl "$input" -o /dev/null)")
+  if [ -x "$build/bench/grouper_bench" ]; then
+    per_record=$(min "$per_record" "$(floor_per_record)")
+  fi
+done
 cores=$(nproc)
-floor_ns=0
-if [ -x "$build/bench/grouper_bench" ]; then
-  per_record=$(CMG290_BENCH_RECORDS=$input "$build/bench/grouper_bench" \
-    --benchmark_filter=BM_group_streamed --benchmark_repetitions=3 \
-    --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
-    awk -F, '/_min"?,|_mean"?,/ { if (!m || $4 < m) m = $4 } END { print m }')
-  floor_ns=$(awk -v t="$per_record" -v n="$records" -v c="$cores" 'BEGIN { printf "%d", t * n / c }')
-fi
+floor_ns=$(awk -v t="$per_record" -v n="$records" -v c="$cores" 'BEGIN { printf "%d", t * n / c }')
 
 report() {  # label, nanoseconds
   awk -v label="$1" -v ns="$2" -v cat="$cat_ns" -v n="$records" -v floor="$floor_ns" 'BEGIN {
@@ -85,7 +92,7 @@ report() {  # label, nanoseconds
 }
 
 bytes=$(stat -c %s "$input")
-echo "input: $records records, $((bytes / 1000000)) MB; $(nproc) cores; best of $runs runs"
+echo "input: $records records, $((bytes / 1000000)) MB; $(nproc) cores; best of $runs rounds"
 awk -v ns="$cat_ns" 'BEGIN { printf "%-30s %7.3f s\n", "cat > /dev/null", ns / 1e9 }'
 if [ "$floor_ns" -gt 0 ]; then
   awk -v ns="$floor_ns" -v t="$per_record" -v c="$cores" 'BEGIN {

@@ -73,6 +73,7 @@ void Pipeline::group_lines(Chunk& c) const {
   char* out = c.out.get() + c.outSize;
   const char* const outLimit = c.out.get() + outCapacity_ - fmt_.max_row_size();
   std::int64_t line = c.nextLine;
+  LineNumber lineText(line);
   Tally& t = c.tally;
   while (p < end && out <= outLimit) {
     const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
@@ -86,13 +87,17 @@ void Pipeline::group_lines(Chunk& c) const {
       const bool isShort = len < cmg290::kRecordLength;
       if (isShort) ++t.shortLines;
       if (isShort && options_.strict) note_short_line(c, line, len);
-      const cmg290::Result r = index < c.lines.room() ? c.results[index] : result_of(record);
+      // The result kept when the line was found, read where it lies.
+      cmg290::Result late;
+      const cmg290::Result& r =
+          index < c.lines.room() ? c.results[index] : (late = result_of(record));
       ++t.byStatus[Tally::status_slot(r.status)];
       if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
-      out = fmt_.write_row(out, c.file, line, record, r);
+      out = fmt_.write_row(out, c.file, lineText, record, r);
     }
     p = nl + 1;
     ++line;
+    lineText.next();
   }
   c.resumeAt = static_cast<std::size_t>(p - c.data);
   c.nextLine = line;

@@ -167,7 +167,7 @@ std::string RowFormatter::header() const {
   return h;
 }
 
-char* RowFormatter::write_row(char* out, std::size_t file, std::int64_t line,
+char* RowFormatter::write_row(char* out, std::size_t file, const LineNumber& line,
                               std::string_view record, const cmg290::Result& result) const {
   std::string_view id;
   if (layout_.withId) {
@@ -188,13 +188,13 @@ char* RowFormatter::write_row(char* out, std::size_t file, std::int64_t line,
   return out;
 }
 
-char* RowFormatter::write_csv(char* out, std::size_t file, std::int64_t line, std::string_view id,
-                              const cmg290::Result& r) const {
+char* RowFormatter::write_csv(char* out, std::size_t file, const LineNumber& line,
+                              std::string_view id, const cmg290::Result& r) const {
   if (!fileCells_.empty()) {
     out = put(out, fileCells_[file]);
     *out++ = ',';
   }
-  out = put_int(out, line);
+  out = line.put(out);
   *out++ = ',';
   if (layout_.withId) {
     const bool quote = csv_needs_quotes(id);
@@ -221,8 +221,8 @@ char* RowFormatter::write_csv(char* out, std::size_t file, std::int64_t line, st
   return out;
 }
 
-char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, std::string_view id,
-                                const cmg290::Result& r) const {
+char* RowFormatter::write_jsonl(char* out, std::size_t file, const LineNumber& line,
+                                std::string_view id, const cmg290::Result& r) const {
   *out++ = '{';
   if (!fileCells_.empty()) {
     out = put(out, "\"file\":");
@@ -230,7 +230,7 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, 
     *out++ = ',';
   }
   out = put(out, "\"line\":");
-  out = put_int(out, line);
+  out = line.put(out);
   if (layout_.withId) {
     out = put(out, ",\"id\":\"");
     out = cmg290::write_json_escaped(out, id);
@@ -243,13 +243,13 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, std::int64_t line, 
   return out;
 }
 
-char* RowFormatter::write_fixed(char* out, std::size_t file, std::int64_t line, std::string_view id,
-                                const cmg290::Result& r) const {
+char* RowFormatter::write_fixed(char* out, std::size_t file, const LineNumber& line,
+                                std::string_view id, const cmg290::Result& r) const {
   if (!fileCells_.empty()) {
     out = put(out, fileCells_[file]);
     *out++ = ' ';
   }
-  out = put_int_right(out, line, kLineWidth);
+  out = put_right(out, line.text(), kLineWidth);
   *out++ = ' ';
   if (layout_.withId) {
     out = put(out, id);

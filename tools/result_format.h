@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "row_text.h"
 
 namespace cmg290::cli {
 
@@ -49,15 +50,15 @@ class RowFormatter {
   // Writes the line for record `record` (the line without its end) of input
   // `file`, line number `line`, and returns the end of what was written.
   // `out` must have room for max_row_size() bytes.
-  char* write_row(char* out, std::size_t file, std::int64_t line, std::string_view record,
+  char* write_row(char* out, std::size_t file, const LineNumber& line, std::string_view record,
                   const cmg290::Result& result) const;
 
  private:
-  char* write_csv(char* out, std::size_t file, std::int64_t line, std::string_view id,
+  char* write_csv(char* out, std::size_t file, const LineNumber& line, std::string_view id,
                   const cmg290::Result& r) const;
-  char* write_jsonl(char* out, std::size_t file, std::int64_t line, std::string_view id,
+  char* write_jsonl(char* out, std::size_t file, const LineNumber& line, std::string_view id,
                     const cmg290::Result& r) const;
-  char* write_fixed(char* out, std::size_t file, std::int64_t line, std::string_view id,
+  char* write_fixed(char* out, std::size_t file, const LineNumber& line, std::string_view id,
                     const cmg290::Result& r) const;
   const std::string& description(int status) const;
   // Writes "status,description," of a CSV row.

@@ -101,6 +101,45 @@ inline char* put_trimmed(char* out, const char (&text)[N]) {
   }
 }
 
+// A line number held as decimal text and counted up in place: going to the
+// next number usually changes only the last digit.
+class LineNumber {
+ public:
+  explicit LineNumber(std::int64_t n) {  // n >= 0
+    std::memset(digits_, '0', sizeof digits_);
+    const std::to_chars_result r = std::to_chars(digits_ + kEnd, digits_ + sizeof digits_, n);
+    const auto length = r.ptr - (digits_ + kEnd);
+    std::memmove(digits_ + kEnd - length, digits_ + kEnd, static_cast<std::size_t>(length));
+    std::memset(digits_ + kEnd, '0', sizeof digits_ - kEnd);
+    begin_ = kEnd - static_cast<int>(length);
+  }
+
+  void next() {
+    // The places before the number hold '0', so the carry stops there.
+    char* d = digits_ + kEnd - 1;
+    while (*d == '9') *d-- = '0';
+    ++*d;
+    if (d < digits_ + begin_) begin_ = static_cast<int>(d - digits_);
+  }
+
+  std::string_view text() const {
+    return {digits_ + begin_, static_cast<std::size_t>(kEnd - begin_)};
+  }
+
+  // Writes the digits with one copy of a fixed size (see kSpare).
+  char* put(char* out) const {
+    std::memcpy(out, digits_ + begin_, kCopy);
+    return out + (kEnd - begin_);
+  }
+
+ private:
+  static constexpr int kEnd = 24;  // room for 19 digits and a carry
+  static constexpr std::size_t kCopy = 24;
+  static_assert(kCopy <= kSpare);
+  char digits_[kEnd + kCopy];
+  int begin_ = kEnd;
+};
+
 template <std::size_t N>
 inline std::string_view raw(const char (&text)[N]) {
   return std::string_view(text, strnlen(text, N));

@@ -41,5 +41,20 @@ TEST(RowText, SmallIntegersAsToString) {
   }
 }
 
+// Counting up in place, across every carry into a new digit, and from
+// starts of any length.
+TEST(RowText, LineNumbersCountAsToString) {
+  for (std::int64_t start : {std::int64_t{0}, std::int64_t{1}, std::int64_t{95},
+                             std::int64_t{999'990}, std::int64_t{999'999'999'999'999'000}}) {
+    LineNumber line(start);
+    for (std::int64_t n = start; n < start + 2000; ++n, line.next()) {
+      ASSERT_EQ(line.text(), std::to_string(n));
+      char out[32 + kSpare];
+      const char* end = line.put(out);
+      ASSERT_EQ(std::string(out, static_cast<std::size_t>(end - out)), std::to_string(n));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cmg290::cli

@@ -4,22 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "cmg290/explain.h"
 #include "cmg290/record_builder.h"
+#include "sample_records.h"
 
 namespace cmg290::test {
 namespace {
-
-std::vector<std::string> sample_records() {
-  std::ifstream in(std::string(CMG290_SOURCE_DIR) + "/examples/assessments.txt", std::ios::binary);
-  std::vector<std::string> records;
-  for (std::string line; std::getline(in, line);) records.push_back(line);
-  return records;
-}
 
 std::string field_of(const std::string& record, const FieldLayout& f) {
   std::string padded = record;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -12,16 +11,10 @@
 
 #include "cmg290/record_layout.h"
 #include "grouping.h"
+#include "sample_records.h"
 
 namespace cmg290::test {
 namespace {
-
-std::vector<std::string> sample_records() {
-  std::ifstream in(std::string(CMG290_SOURCE_DIR) + "/examples/assessments.txt", std::ios::binary);
-  std::vector<std::string> records;
-  for (std::string line; std::getline(in, line);) records.push_back(line);
-  return records;
-}
 
 std::vector<bool> read_positions() {
   std::vector<bool> read(kRecordLength, false);

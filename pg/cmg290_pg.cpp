@@ -9,7 +9,6 @@ extern "C" {
 #include "fmgr.h"
 #include "funcapi.h"
 #include "utils/builtins.h"
-#include "utils/datum.h"
 }
 
 #include "result_values.h"
@@ -113,7 +112,7 @@ extern "C" PGDLLEXPORT Datum cmg290_motor_score(PG_FUNCTION_ARGS) {
   if (!cmg290::pg::has_scores(r)) PG_RETURN_NULL();
   // A copy: the caller owns what a function returns.
   const Datum cached = cmg290::pg::motor_score_datum(*cache, fcinfo->flinfo->fn_mcxt, r);
-  PG_RETURN_DATUM(datumCopy(cached, false, -1));
+  PG_RETURN_DATUM(cmg290::pg::copy_varlena(cached));
 }
 
 extern "C" PGDLLEXPORT Datum cmg290_cognitive_score(PG_FUNCTION_ARGS) {
@@ -131,7 +130,7 @@ extern "C" PGDLLEXPORT Datum cmg290_age(PG_FUNCTION_ARGS) {
 extern "C" PGDLLEXPORT Datum cmg290_table_version(PG_FUNCTION_ARGS) {
   const cmg290::Result r = group_argument(fcinfo);
   if (!cmg290::pg::has_table_version(r)) PG_RETURN_NULL();
-  PG_RETURN_TEXT_P(cstring_to_text(r.tableVersion));
+  PG_RETURN_DATUM(cmg290::pg::table_version_text(r));
 }
 
 extern "C" PGDLLEXPORT Datum cmg290_status_text(PG_FUNCTION_ARGS) {

@@ -7,6 +7,7 @@ extern "C" {
 #include "utils/numeric.h"
 }
 
+#include <cstring>
 #include <string_view>
 
 namespace cmg290::pg {
@@ -42,6 +43,14 @@ bool parse_tenths(const char* text, int* tenths) {
 
 }  // namespace
 
+Datum copy_varlena(Datum value) {
+  const void* from = DatumGetPointer(value);
+  const std::size_t n = VARSIZE_ANY(from);
+  void* to = palloc(n);
+  std::memcpy(to, from, n);
+  return PointerGetDatum(to);
+}
+
 void group_text(text* record, cmg290::Result* out) {
   static RecordMemo last;
   const char* data = VARDATA_ANY(record);
@@ -70,7 +79,11 @@ Datum table_version_datum(const ValueCache& cache, const cmg290::Result& r) {
   const char c = r.tableVersion[2];
   if (c >= '4' && c <= '9' && cache.tableVersion[c - '0'] != 0 && r.tableVersion[4] == '\0')
     return cache.tableVersion[c - '0'];
-  return PointerGetDatum(cstring_to_text(r.tableVersion));
+  return table_version_text(r);
+}
+
+Datum table_version_text(const cmg290::Result& r) {
+  return text_datum(r.tableVersion);
 }
 
 Datum motor_score_datum(ValueCache& cache, MemoryContext cacheContext, const cmg290::Result& r) {
@@ -90,7 +103,7 @@ Datum motor_score_datum(ValueCache& cache, MemoryContext cacheContext, const cmg
 }
 
 Datum cmg_datum(const cmg290::Result& r) {
-  return PointerGetDatum(cstring_to_text(r.cmg));
+  return text_datum(r.cmg);
 }
 
 }  // namespace cmg290::pg

@@ -18,6 +18,9 @@ extern "C" {
 #include "fmgr.h"
 }
 
+#include <cstddef>
+#include <cstring>
+
 #include "cmg290/cmg290.h"
 
 namespace cmg290::pg {
@@ -55,8 +58,25 @@ struct ValueCache {
 // The call site's cache, made on its first call.
 ValueCache* value_cache(FunctionCallInfo fcinfo);
 
-// The values of a result; the caller checks what the result reached.
+// A text value of a result's text field, up to its NUL. The field is copied
+// whole, a copy of fixed size, and the value's length set after.
+template <std::size_t N>
+Datum text_datum(const char (&field)[N]) {
+  std::size_t n = 0;
+  while (n < N - 1 && field[n] != '\0') ++n;
+  text* t = static_cast<text*>(palloc(VARHDRSZ + N - 1));
+  std::memcpy(VARDATA(t), field, N - 1);
+  SET_VARSIZE(t, VARHDRSZ + n);
+  return PointerGetDatum(t);
+}
+// A copy of a varlena value in the current memory context.
+Datum copy_varlena(Datum value);
+
+// The values of a result; the caller checks what the result reached. The
+// table version comes from the cache (to be copied, or put in a row) or
+// newly made.
 Datum table_version_datum(const ValueCache& cache, const cmg290::Result& r);
+Datum table_version_text(const cmg290::Result& r);
 Datum motor_score_datum(ValueCache& cache, MemoryContext cacheContext, const cmg290::Result& r);
 Datum cmg_datum(const cmg290::Result& r);
 

@@ -173,6 +173,8 @@ class Pipeline {
   std::uint64_t lineTurn_ = 0;
   // The chunk to be written next; none before the header is out.
   std::uint64_t writeTurn_ = UINT64_MAX;
+  // The chunk the writer waits for; workers wake it for that one only.
+  std::uint64_t writerAwaits_ = UINT64_MAX;
   std::int64_t nextLine_ = 1;
   bool stop_ = false;
   bool outOfMemory_ = false;  // failed without room for a message

@@ -54,7 +54,9 @@ void Pipeline::work() {
       writeHere = writeTurn_ == c->seq && c->resumeAt >= c->size;
       c->writtenByWorker = writeHere;
       c->written = false;
-      cvDone_.notify_all();
+      // The writer waits for one chunk at a time; it need only be woken
+      // when that chunk is done and left for it to write.
+      if (!writeHere && writerAwaits_ == c->seq) cvDone_.notify_one();
     }
     if (writeHere) {
       const Outcome outcome = put_chunk(*c);
@@ -62,7 +64,7 @@ void Pipeline::work() {
       c->writeOutcome = outcome;
       c->written = true;
       ++writeTurn_;
-      cvDone_.notify_all();
+      if (writerAwaits_ == c->seq) cvDone_.notify_one();
     }
   }
 }
@@ -159,6 +161,7 @@ Outcome Pipeline::write_all() {
     {
       std::unique_lock lock(m_);
       const std::size_t slot = seq % slots_.size();
+      writerAwaits_ = seq;
       cvDone_.wait(lock, [&] {
         const Chunk* s = slots_[slot];
         return stop_ ||

@@ -23,8 +23,8 @@
 #              server expands into one call per output column (seven per
 #              record)
 #
-# Each query runs once to warm up, then REPEAT times (default 5); the best
-# run is reported. The cluster and the records file are removed at the end.
+# Each query runs once to warm up; then REPEAT rounds (default 5) each run
+# every query once, and the best run of each is reported. The cluster and the records file are removed at the end.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -94,17 +94,20 @@ VACUUM (ANALYZE) bench_records;
 SQL
   echo "$encoding: $ROWS records loaded in $(($(date +%s) - start)) s ($("${psql[@]}" -At -c \
     "SELECT pg_size_pretty(pg_table_size('bench_records'))"))"
-  declare -A ms=()
-  for name in "${forms[@]}"; do
-    time_query "${query[$name]}" >/dev/null
-    ms[$name]=$(for ((k = 0; k < REPEAT; k++)); do time_query "${query[$name]}"; done | best)
+  # Rounds: each times every form once, so that a busy spell of the machine
+  # falls on all of them alike rather than on one.
+  declare -A ms=() runs=()
+  for name in "${forms[@]}"; do time_query "${query[$name]}" >/dev/null; done
+  for ((k = 0; k < REPEAT; k++)); do
+    for name in "${forms[@]}"; do runs[$name]+="$(time_query "${query[$name]}")"$'\n'; done
   done
+  for name in "${forms[@]}"; do ms[$name]=$(printf '%s' "${runs[$name]}" | best); done
   for name in "${forms[@]}"; do
     awk -v n="$name" -v t="${ms[$name]}" -v c="${ms[count]}" -v rows="$ROWS" \
       'BEGIN { printf "  %-8s %9.1f ms  %5.2f x count(*)  %12.0f records/s\n", n, t, t / c,
                rows / (t / 1000) }'
   done
-  unset ms
+  unset ms runs
 done
 echo "plan of lateral:"
 "${psql[@]}" -At -c "EXPLAIN (COSTS OFF) ${query[lateral]}" | sed 's/^/  /'

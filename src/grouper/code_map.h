@@ -1,6 +1,7 @@
 // A compile-time hash map from a packed code to the lowest of the rows
 // that hold it, with the further rows of the same code chained: one lookup
-// instead of a scan of the rows.
+// instead of a scan of the rows. A bit array in front of it turns most codes
+// that no row holds away without touching the slots.
 #pragma once
 
 #include <array>

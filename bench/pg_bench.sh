@@ -24,7 +24,8 @@
 #              record)
 #
 # Each query runs once to warm up; then REPEAT rounds (default 5) each run
-# every query once, and the best run of each is reported. The cluster and the records file are removed at the end.
+# every query once, and the best run of each is reported. The cluster and
+# the records file are removed at the end.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -15,8 +15,8 @@ template <int Rows>
 struct CodeMap {
   static constexpr int kSlots = static_cast<int>(std::bit_ceil(unsigned{4 * Rows}));
   // A bit per hash of every code held: a code whose bit is clear is not
-  // held. Most codes looked up are in no list, and this array, a sixteenth
-  // of the slots' size, stays in the cache where the slots do not.
+  // held. Most codes looked up are in no list, and this array (2 bytes a
+  // row, against the slots' 40) stays in the cache where the slots do not.
   static constexpr int kFilterBits = static_cast<int>(std::bit_ceil(unsigned{16 * Rows}));
   std::array<std::uint64_t, (kFilterBits + 63) / 64> filter{};
   std::array<std::uint64_t, kSlots> key{};

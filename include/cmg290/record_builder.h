@@ -2,10 +2,13 @@
 // callers that do not hold records in that form.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
-#include <span>
 #include <string>
 #include <string_view>
+#if __cplusplus >= 202002L && __has_include(<span>)
+#include <span>
+#endif
 
 #include "cmg290/export.h"
 
@@ -29,7 +32,11 @@ struct BuiltRecord {
 // value may hold any bytes. Refused, with a message naming the field: an
 // unknown field name, a field given twice, and a value longer than its
 // field (nothing is ever cut off).
-CMG290_API BuiltRecord build_record(std::span<const FieldValue> values);
+CMG290_API BuiltRecord build_record(const FieldValue* values, std::size_t count);
 CMG290_API BuiltRecord build_record(std::initializer_list<FieldValue> values);
+#if defined(__cpp_lib_span)
+// The same for C++20 callers that hold their values in a span.
+CMG290_API BuiltRecord build_record(std::span<const FieldValue> values);
+#endif
 
 }  // namespace cmg290

@@ -1,17 +1,18 @@
 #include "cmg290/record_builder.h"
 
 #include <bitset>
+#include <span>
 
 #include "cmg290/cmg290.h"
 #include "cmg290/record_layout.h"
 
 namespace cmg290 {
 
-BuiltRecord build_record(std::span<const FieldValue> values) {
+BuiltRecord build_record(const FieldValue* values, std::size_t count) {
   BuiltRecord built;
   std::string record(kRecordLength, ' ');
   std::bitset<kRecordFieldCount> given;
-  for (const FieldValue& v : values) {
+  for (const FieldValue& v : std::span<const FieldValue>(values, count)) {
     const FieldLayout* field = find_field(v.name);
     if (field == nullptr) {
       built.error = "unknown field \"" + std::string(v.name) + "\"";
@@ -35,7 +36,11 @@ BuiltRecord build_record(std::span<const FieldValue> values) {
 }
 
 BuiltRecord build_record(std::initializer_list<FieldValue> values) {
-  return build_record(std::span<const FieldValue>(values.begin(), values.size()));
+  return build_record(values.begin(), values.size());
+}
+
+BuiltRecord build_record(std::span<const FieldValue> values) {
+  return build_record(values.data(), values.size());
 }
 
 }  // namespace cmg290

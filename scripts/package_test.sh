@@ -63,8 +63,18 @@ cmg290 group -q "$root/examples/assessments.txt" >"$scratch/results.csv"
 cmp "$scratch/results.csv" "$root/tests/cli/golden/assessments.csv"
 echo "cmg290 group: the golden results"
 [ -f /usr/share/man/man1/cmg290.1.gz ]
+# Where the README's database deployment looks for them.
+[ -f /usr/lib/libcmg290.so.2 ] && [ -f /usr/share/cmg290/cmg290.sql ]
+# Every document the manual page sends its readers to is installed.
+named=$(zcat /usr/share/man/man1/cmg290.1.gz | sed 's/\\-/-/g' |
+  grep -o '/usr/share/doc/cmg290/[A-Za-z0-9._-]*' | sort -u)
+[ "$(wc -l <<<"$named")" -ge 4 ] || { echo "the manual page names too few documents: $named"; exit 1; }
+for doc in $named; do
+  [ -e "$doc" ] || { echo "the manual page names $doc, which no package installs"; exit 1; }
+done
+echo "the manual page's documents: $(tr '\n' ' ' <<<"$named")"
 # shellcheck disable=SC2046
-g++ -std=c++20 -o "$scratch/group_records" "$root/tests/consumer/group_records.cpp" \
+g++ -std=c++17 -o "$scratch/group_records" "$root/tests/consumer/group_records.cpp" \
   $(pkg-config --cflags --libs cmg290)
 "$scratch/group_records" "$root/examples/assessments.txt" | cmp - "$scratch/results.csv"
 echo "pkg-config $(pkg-config --modversion cmg290): a program linked with -lcmg290 gives the same"

@@ -2,6 +2,7 @@
 // statuses and comorbid codes.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -106,17 +107,39 @@ BENCHMARK(BM_Tier290_25_codes_row_scan);
 // other in one buffer, each seen once per pass, so that neither the caches
 // nor the branch predictor have seen it before. The records come from the
 // file named by CMG290_BENCH_RECORDS (one per line, as `cmg290 sample`
-// writes them; bench/cli_bench.sh sets it).
-void BM_group_streamed(benchmark::State& state) {
-  const char* path = std::getenv("CMG290_BENCH_RECORDS");
-  if (path == nullptr) {
-    state.SkipWithError("set CMG290_BENCH_RECORDS to a file of records");
-    return;
+// writes them; bench/cli_bench.sh sets it), else from the built command's
+// `sample` (kOwnRecords of them, seed 1), when the benchmarks are built
+// with it.
+constexpr int kOwnRecords = 200000;
+
+// Every byte a command writes to its standard output; empty if it fails.
+std::string command_output(const std::string& command) {
+  std::string out;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[1 << 16];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  return pclose(pipe) == 0 ? out : std::string();
+}
+
+// The records, read or made once for all runs of the benchmark.
+std::string streamed_records() {
+  if (const char* path = std::getenv("CMG290_BENCH_RECORDS")) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string data = text.str();
+#ifdef CMG290_SAMPLE_COMMAND
+  return command_output("'" CMG290_SAMPLE_COMMAND "' sample --seed 1 --count " +
+                        std::to_string(kOwnRecords));
+#else
+  return {};
+#endif
+}
+
+void BM_group_streamed(benchmark::State& state) {
+  static const std::string data = streamed_records();
   std::vector<std::string_view> records;
   for (std::size_t at = 0; at < data.size();) {
     std::size_t nl = data.find('\n', at);
@@ -125,7 +148,9 @@ void BM_group_streamed(benchmark::State& state) {
     at = nl + 1;
   }
   if (records.empty()) {
-    state.SkipWithError("no records");
+    state.SkipWithError(
+        "no records: set CMG290_BENCH_RECORDS to a file of records, one per line (cmg290 sample "
+        "writes one)");
     return;
   }
   std::size_t i = 0;

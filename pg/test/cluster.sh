@@ -66,6 +66,16 @@ cluster_start() {
   run=$CLUSTER_TMP/run
 
   DESTDIR=$stage "$CMAKE" --install "$BUILD_DIR" --component cmg290_pg >/dev/null
+  # The component writes the server's folders and its own documents' folder,
+  # as the README says, and nothing else.
+  local stray
+  stray=$(cd "$stage" && find . -type f | sed 's/^\.//' |
+    grep -v -e "^$pkglibdir/" -e "^$sharedir/extension/" -e "/share/doc/postgresql-15-cmg290/" ||
+    true)
+  if [ -n "$stray" ]; then
+    echo "cluster: the cmg290_pg component also installs: $stray" >&2
+    return 1
+  fi
   mkdir -p "$stage$bindir" "$stage$sharedir" "$stage$pkglibdir"
   for program in postgres initdb pg_ctl pg_config; do
     cp "$bindir/$program" "$stage$bindir/"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "checks_age.h"
+#include "record_checks.h"
 #include "cmg290/tier_tables.h"
 #include "record_intake.h"
 

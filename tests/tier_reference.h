@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "checks_age.h"
+#include "record_checks.h"
 #include "cmg290/tier_tables.h"
 #include "record_intake.h"
 

@@ -264,7 +264,7 @@ char* RowFormatter::write_fixed(char* out, std::size_t file, const LineNumber& l
     out = put(out, cmg);
     if (cmg.size() < kCmgWidth) out = put_blanks(out, kCmgWidth - cmg.size());
     *out++ = ' ';
-    out = put_right(out, trimmed(r.motorScore), kMotorWidth);
+    out = put_right(out, without_end_blanks(r.motorScore), kMotorWidth);
     *out++ = ' ';
     out = put_int_right(out, r.cognitiveScore, kCognitiveWidth);
   } else {

@@ -57,7 +57,7 @@ inline char* put_small_int(char* out, std::int64_t v) {
 
 // A result text without its surrounding blanks (" 0.0" -> "0.0", "     " -> "").
 template <std::size_t N>
-inline std::string_view trimmed(const char (&text)[N]) {
+inline std::string_view without_end_blanks(const char (&text)[N]) {
   std::string_view s(text, strnlen(text, N));
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -85,7 +85,7 @@ template <std::size_t N>
 inline char* put_trimmed(char* out, const char (&text)[N]) {
   static_assert(N <= 7, "the word must hold a zero byte after the text");
   if constexpr (std::endian::native != std::endian::little) {
-    return put(out, trimmed(text));
+    return put(out, without_end_blanks(text));
   } else {
     const std::uint64_t word = text_word(text, std::make_index_sequence<N>());
     const std::uint64_t zeros = zero_bytes(word);

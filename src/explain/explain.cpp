@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cmg290/tables.h"
-#include "grouper/checks_age.h"
+#include "grouper/record_checks.h"
 #include "grouper/classify.h"
 #include "grouper/decimal.h"
 #include "grouper/record_intake.h"

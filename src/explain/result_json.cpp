@@ -26,7 +26,7 @@ char* put_int(char* out, std::int64_t v) {
 
 // A result text without its surrounding blanks (" 0.0" -> "0.0", "     " -> "").
 template <std::size_t N>
-std::string_view trimmed(const char (&text)[N]) {
+std::string_view without_end_blanks(const char (&text)[N]) {
   std::string_view s(text, strnlen(text, N));
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -89,9 +89,9 @@ char* write_result_json(char* out, const Result& r, std::string_view description
   out = put_string(out, description);
   if (scores) {
     out = put(out, ",\"cmg\":");
-    out = put_string(out, trimmed(r.cmg));
+    out = put_string(out, without_end_blanks(r.cmg));
     out = put(out, ",\"motor_score\":");
-    out = put_json_number(out, trimmed(r.motorScore));
+    out = put_json_number(out, without_end_blanks(r.motorScore));
     out = put(out, ",\"cognitive_score\":");
     out = put_int(out, r.cognitiveScore);
   } else {
@@ -99,11 +99,11 @@ char* write_result_json(char* out, const Result& r, std::string_view description
   }
   out = put(out, ",\"age\":");
   out = age ? put_int(out, r.age) : put(out, "null");
-  const std::string_view tableVersion = trimmed(r.tableVersion);
+  const std::string_view tableVersion = without_end_blanks(r.tableVersion);
   out = put(out, ",\"table_version\":");
   out = tableVersion.empty() ? put(out, "null") : put_string(out, tableVersion);
   out = put(out, ",\"grouper_version\":");
-  return put_string(out, trimmed(r.grouperVersion));
+  return put_string(out, without_end_blanks(r.grouperVersion));
 }
 
 }  // namespace cmg290

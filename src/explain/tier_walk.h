@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cmg290/explain.h"
-#include "grouper/checks_age.h"
+#include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
 
 namespace cmg290::explain_detail {

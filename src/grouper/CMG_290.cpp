@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "checks_age.h"
+#include "record_checks.h"
 #include "classify.h"
 #include "cmg290/tables.h"
 #include "decimal.h"

@@ -1,7 +1,7 @@
 // Comorbidity tier search: the tier letter that precedes the CMG code.
 #pragma once
 
-#include "checks_age.h"
+#include "record_checks.h"
 #include "record_intake.h"
 
 namespace cmg290::detail {

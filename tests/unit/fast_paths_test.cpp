@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "checks_age.h"
+#include "record_checks.h"
 #include "cmg290/tier_tables.h"
 #include "record_intake.h"
 #include "tier_search.h"

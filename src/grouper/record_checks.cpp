@@ -1,4 +1,4 @@
-#include "checks_age.h"
+#include "record_checks.h"
 
 #include <cstring>
 #include <iterator>

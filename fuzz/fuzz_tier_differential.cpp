@@ -1,16 +1,16 @@
-// The indexed tier search against the plain row scan, and the search over a
-// record's untrimmed slots against the search over the trimmed list: any
+// The pass's indexed search over a record's untrimmed slots against the
+// explanation's row-by-row walk over the list the pass reads from them: any
 // difference stops the fuzzer. The input picks the version, the RIC and 25
 // cells; a cell is either a code taken from the tier lists (possibly
-// altered) or raw bytes.
+// altered) or raw bytes, written into its slot filled out with blanks or as
+// all eight bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "cmg290/tier_tables.h"
-#include "tier_reference.h"
-#include "tier_search.h"
+#include "tier_record.h"
 
 namespace {
 
@@ -76,25 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int i = 0; i < 8; ++i) cell[i] = static_cast<char>(in.next());
     }
   }
-  const char expected = cmg290::test::reference::tier(version, ric, list);
-  const char actual = cmg290::detail::tier_letter(version, ric, list);
-  if (expected != actual) std::abort();
-
-  // The same cells as the slots of a record, zero bytes included, or with
-  // each cell's text followed by blanks as records hold codes.
-  const bool blankPadded = in.next() % 2 == 0;
-  char record[cmg290::kRecordLength];
-  std::memset(record, ' ', sizeof record);
-  for (int k = 0; k < cmg290::detail::kComorbidSlots; ++k) {
-    const char* cell = list.cell[k];
-    const auto n = blankPadded ? std::find(cell, cell + 8, '\0') - cell : 8;
-    std::memcpy(record + cmg290::detail::kComorbidStart[k] - 1, list.cell[k], n);
-  }
-  ComorbidCodeList trimmed;
-  cmg290::detail::extract_comorbid_slots(record, sizeof record, trimmed);
-  cmg290::detail::build_comorbid_list(trimmed);
-  if (cmg290::detail::tier_letter_from_record(version, ric, record) !=
-      cmg290::detail::tier_letter(version, ric, trimmed)) {
+  const std::string record = cmg290::test::record_of_cells(list, in.next() % 2 == 0);
+  if (cmg290::test::searched_letter(version, ric, record) !=
+      cmg290::test::walked_letter(version, ric, record)) {
     std::abort();
   }
   return 0;

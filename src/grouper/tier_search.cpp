@@ -88,15 +88,6 @@ struct ScannedCodes {
   int count = 0;
 };
 
-void scan_codes(const ComorbidCodeList& codes, bool fullScan, ScannedCodes& out) {
-  const int cells = fullScan ? kComorbidSlots : 10;
-  for (int k = 0; k < cells; ++k) {
-    if (fullScan && codes.cell[k][0] == '^') break;
-    const std::uint64_t key = pack_cell(codes.cell[k]);
-    if (key != 0) out.key[out.count++] = key;
-  }
-}
-
 // A comorbid slot, its eight characters read in place, as the trimmed cell
 // that trim_code would make of it: its packed code, and its first character.
 struct SlotCode {
@@ -146,9 +137,10 @@ std::uint32_t filled_slots(const char* record, std::index_sequence<K...>) {
   return (filled(K) | ...);
 }
 
-// scan_codes over the record's slots in place. A blank slot trims to an
-// empty cell, which neither begins with "^" nor gives a code: only the
-// filled slots need reading.
+// The codes of the record's slots, read in place, as the trimmed comorbid
+// code list would give them. A blank slot trims to an empty cell, which
+// neither begins with "^" nor gives a code: only the filled slots need
+// reading.
 void scan_record(const char* record, bool fullScan, ScannedCodes& out) {
   const std::uint32_t scanned = fullScan ? (1U << kComorbidSlots) - 1 : (1U << 10) - 1;
   std::uint32_t filled = filled_slots(record, std::make_index_sequence<kComorbidSlots>{}) & scanned;
@@ -232,13 +224,6 @@ char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& code
 }
 
 }  // namespace
-
-char tier_letter(TableVersion version, const char* ric, const ComorbidCodeList& list) {
-  if (version == TableVersion::None) return 'A';
-  ScannedCodes codes;
-  scan_codes(list, full_scan(version), codes);
-  return tier_of_codes(version, ric_number(ric), codes);
-}
 
 char tier_letter_from_record(TableVersion version, const char* ric, const char* record) {
   if (version == TableVersion::None) return 'A';

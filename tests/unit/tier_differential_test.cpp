@@ -1,11 +1,11 @@
-// The indexed tier search against the plain row scan, on generated code
-// lists: codes from every list, near misses, "^" markers, every RIC.
+// The pass's indexed tier search against the explanation's row-by-row walk,
+// on generated code lists written into records: codes from every list, near
+// misses, "^" markers, every RIC.
 #include <gtest/gtest.h>
 
 #include "cmg290/tier_tables.h"
 #include "tier_generator.h"
-#include "tier_reference.h"
-#include "tier_search.h"
+#include "tier_record.h"
 
 namespace cmg290::test {
 namespace {
@@ -22,13 +22,14 @@ void compare_version(TableVersion version, unsigned seed) {
     gen.fill(list);
     const int ricNumber = 1 + gen.pick(21);
     const char ric[3] = {char('0' + ricNumber / 10), char('0' + ricNumber % 10), '\0'};
-    const char expected = reference::tier(version, ric, list);
-    const char actual = detail::tier_letter(version, ric, list);
+    const std::string record = record_of_cells(list);
+    const char expected = walked_letter(version, ric, record);
+    const char actual = searched_letter(version, ric, record);
     tiered += expected != 'A';
     if (expected != actual && ++differences <= 5) {
       std::string cells;
       for (const auto& c : list.cell) cells += std::string("[") + c + "]";
-      ADD_FAILURE() << "RIC " << ric << " reference " << expected << " indexed " << actual << ' '
+      ADD_FAILURE() << "RIC " << ric << " walked " << expected << " searched " << actual << ' '
                     << cells;
     }
   }

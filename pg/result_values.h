@@ -1,10 +1,9 @@
 // What the extension's functions share: grouping one text value, and the
-// SQL values of a result. Outputs that the pass did not reach are NULL
-// instead of their placeholders (five blanks, " 0.0", 0), so that counts and
-// averages over a table skip ungrouped records by themselves:
-//   cmg, motor and cognitive score  only when grouped (status 0);
-//   age                             from the age check on (status 0, 7, 9);
-//   table version                   when the version date selects one.
+// SQL values of a result. Outputs that the pass did not reach (which, for
+// each status, cmg290/status.def says) are NULL instead of their reset
+// values (five blanks, " 0.0", 0), so that counts and averages over a table
+// skip ungrouped records by themselves; the table version is NULL when the
+// version date selects none.
 //
 // The server is C and reports errors with longjmp: nothing here keeps a C++
 // object with a destructor alive across a call that may raise a server
@@ -22,6 +21,7 @@ extern "C" {
 #include <cstring>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/status.h"
 
 namespace cmg290::pg {
 
@@ -31,13 +31,13 @@ namespace cmg290::pg {
 void group_text(text* record, cmg290::Result* out);
 
 inline bool has_cmg(const cmg290::Result& r) {
-  return r.status == 0;
+  return cmg290::reaches_cmg_and_scores(r.status);
 }
 inline bool has_scores(const cmg290::Result& r) {
-  return r.status == 0;
+  return cmg290::reaches_cmg_and_scores(r.status);
 }
 inline bool has_age(const cmg290::Result& r) {
-  return r.status == 0 || r.status == 7 || r.status == 9;
+  return cmg290::reaches_age(r.status);
 }
 inline bool has_table_version(const cmg290::Result& r) {
   return r.tableVersion[0] != ' ';

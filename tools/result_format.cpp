@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmg290/result_json.h"
+#include "cmg290/status.h"
 #include "row_text.h"
 
 namespace cmg290::cli {
@@ -11,7 +12,7 @@ namespace cmg290::cli {
 namespace {
 
 constexpr int kLowestStatus = kStatusShortLine;
-constexpr int kHighestStatus = 9;
+constexpr int kHighestStatus = cmg290::highest_status_code();
 constexpr std::size_t kUnknownSlot = kHighestStatus - kLowestStatus + 1;
 
 // Field widths of the fixed-width format; a wider value pushes the rest of
@@ -23,13 +24,12 @@ constexpr std::size_t kMotorWidth = 6;
 constexpr std::size_t kCognitiveWidth = 4;
 constexpr std::size_t kAgeWidth = 5;
 
-// Which results the grouping reached for a status: the CMG and the scores
-// only on success; the age from the age check on (status 7 and 9 report
-// it). Results not reached are left empty (null in JSON) instead of showing
-// the grouper's reset values, which could pass for real ones (age 0).
+// Which results the grouping reached for a status. Results not reached are
+// left empty (null in JSON) instead of showing the grouper's reset values,
+// which could pass for real ones (age 0).
 struct Reached {
   explicit Reached(int status)
-      : scores(status == 0), age(status == 0 || status == 7 || status == 9) {}
+      : scores(cmg290::reaches_cmg_and_scores(status)), age(cmg290::reaches_age(status)) {}
   bool scores;
   bool age;
 };
@@ -71,13 +71,8 @@ std::string json_string(std::string_view s) {
 }  // namespace
 
 cmg290::Result ungrouped_result(int status) {
-  cmg290::Result r{};
+  cmg290::Result r = cmg290::kResetResult;
   r.status = status;
-  std::memcpy(r.cmg, "     ", 6);
-  std::memcpy(r.motorScore, " 0.0", 5);
-  std::memcpy(r.tableVersion, "    ", 5);
-  std::memcpy(r.grouperVersion, cmg290::kGrouperVersion.data(), cmg290::kGrouperVersion.size());
-  r.grouperVersion[cmg290::kGrouperVersion.size()] = '\0';
   return r;
 }
 

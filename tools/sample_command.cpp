@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 #include "cmg290/tables.h"
 #include "commands.h"
 #include "output_file.h"
+#include "table_versions.h"
 
 namespace cmg290::cli {
 
@@ -74,18 +76,14 @@ Date civil_from_days(std::int64_t z) {
   return {static_cast<int>(yoe + era * 400) + (m <= 2), m, d};
 }
 
-struct VersionRange {
-  Date from, to;
-  bool icd10;
-};
+// The samples' version dates stop here; the last version's range is
+// open-ended.
+constexpr std::int64_t kLastSampleDate = 20240930;
 
-// The table versions' date ranges; the last one is open-ended, the samples
-// stop at 2024.
-constexpr VersionRange kVersions[] = {
-    {{2010, 7, 1}, {2010, 9, 30}, false},  {{2010, 10, 1}, {2011, 9, 30}, false},
-    {{2011, 10, 1}, {2014, 9, 30}, false}, {{2014, 10, 1}, {2015, 9, 30}, false},
-    {{2015, 10, 1}, {2016, 9, 30}, true},  {{2016, 10, 1}, {2024, 9, 30}, true},
-};
+Date date_of(std::int64_t yyyymmdd) {
+  return {static_cast<int>(yyyymmdd / 10000), static_cast<int>(yyyymmdd / 100 % 100),
+          static_cast<int>(yyyymmdd % 100)};
+}
 
 // Comorbid codes: some on the tier lists of their versions (including the
 // pairs of 2.82 and 2.90), most not.
@@ -150,10 +148,13 @@ std::size_t make_record(char* rec, std::uint64_t number, Random& rnd) {
   std::memset(rec, ' ', kLength);
   const Flaw flaw = rnd.chance(4) ? static_cast<Flaw>(rnd.between(kBadId, kFlaws - 1)) : kNone;
 
-  const int v = rnd.below(6);
-  const VersionRange& range = kVersions[v];
-  const std::int64_t first = days_from_civil(range.from.y, range.from.m, range.from.d);
-  const std::int64_t last = days_from_civil(range.to.y, range.to.m, range.to.d);
+  const auto& range =
+      detail::kTableVersions[rnd.below(static_cast<int>(std::size(detail::kTableVersions)))];
+  const Date from = date_of(range.from);
+  const Date to = date_of(std::min(range.to, kLastSampleDate));
+  const std::int64_t first = days_from_civil(from.y, from.m, from.d);
+  const std::int64_t last = days_from_civil(to.y, to.m, to.d);
+  const bool icd10 = range.family == detail::CodeFamily::Icd10;
   const std::int64_t versionDay = first + rnd.below(static_cast<int>(last - first + 1));
   const std::int64_t ageDay = versionDay - rnd.between(0, 40);
   const int age = rnd.chance(10) ? rnd.between(18, 64) : rnd.between(65, 99);
@@ -199,15 +200,15 @@ std::size_t make_record(char* rec, std::uint64_t number, Random& rnd) {
   // Comorbid codes: none to ten, now and then more in the second run of
   // slots; versions from 2.70 on sometimes end the list with "^".
   int codes = rnd.chance(20) ? 0 : rnd.between(1, 10);
-  if (range.icd10 && rnd.chance(10)) codes += rnd.between(1, 15);
+  if (icd10 && rnd.chance(10)) codes += rnd.between(1, 15);
   for (int slot = 0; slot < codes && slot < kComorbidSlots; ++slot) {
     const bool tier = rnd.chance(8);
-    const char* code = range.icd10
-                           ? (tier ? pick(kIcd10TierCodes, rnd) : pick(kIcd10OtherCodes, rnd))
-                           : (tier ? pick(kIcd9TierCodes, rnd) : pick(kIcd9OtherCodes, rnd));
+    const char* code = icd10 ? (tier ? pick(kIcd10TierCodes, rnd) : pick(kIcd10OtherCodes, rnd))
+                             : (tier ? pick(kIcd9TierCodes, rnd) : pick(kIcd9OtherCodes, rnd));
     put(rec, comorbid_start(slot), code);
   }
-  if (v >= 3 && codes < kComorbidSlots && rnd.chance(30)) {
+  // A "^" ends the codes only where the tier search looks for one.
+  if (detail::full_scan(range.id) && codes < kComorbidSlots && rnd.chance(30)) {
     put(rec, comorbid_start(codes), "^^^^^^^^");
   }
 

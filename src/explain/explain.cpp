@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "cmg290/tables.h"
-#include "grouper/record_checks.h"
 #include "grouper/classify.h"
 #include "grouper/decimal.h"
+#include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
 #include "tier_walk.h"
 
@@ -140,7 +140,7 @@ Explanation explain(std::string_view record) {
   e.dates.ageDate.assign(f.ageDate, 8);
 
   const Fields before = f;
-  const int failed = detail::check_record(f, versionDate);
+  const int failed = static_cast<int>(detail::check_record(f, versionDate));
   note_record_checks(e.checks, failed, before, f, versionDate);
   if (failed == 0 || failed == 6) e.dates.birthDateUsed.emplace(f.birthDate, 8);
   if (failed != 0) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cmg290/status.h"
+
 namespace cmg290 {
 
 namespace {
@@ -81,8 +83,8 @@ char* write_json_escaped(char* out, std::string_view s) noexcept {
 char* write_result_json(char* out, const Result& r, std::string_view description) noexcept {
   // Results the grouping did not reach are null instead of the grouper's
   // reset values, which could pass for real ones (age 0).
-  const bool scores = r.status == 0;
-  const bool age = r.status == 0 || r.status == 7 || r.status == 9;
+  const bool scores = reaches_cmg_and_scores(r.status);
+  const bool age = reaches_age(r.status);
   out = put(out, "\"status\":");
   out = put_int(out, r.status);
   out = put(out, ",\"description\":");

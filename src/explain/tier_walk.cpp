@@ -130,11 +130,10 @@ TierStep walk_tier_rows(TableVersion version, const char* ric, const ComorbidCod
   if (version == TableVersion::None) return step;
   step.tableVersion = detail::version_label(version);
 
-  step.fullScan = version != TableVersion::V240 && version != TableVersion::V250 &&
-                  version != TableVersion::V260;
-  int cells = step.fullScan ? 25 : 10;
+  step.fullScan = detail::full_scan(version);
+  int cells = detail::table_version_info(version).cells;
   if (step.fullScan) {
-    for (int k = 0; k < 25; ++k) {
+    for (int k = 0; k < cells; ++k) {
       if (codes.cell[k][0] == '^') {
         cells = k;
         step.caretCell = k + 1;

@@ -1,13 +1,14 @@
 // The grouping pass: one straight pass from record to tier letter and CMG.
 #include "cmg290/cmg290.h"
+#include "cmg290/status.h"
 
 #include <cstring>
 
-#include "record_checks.h"
 #include "classify.h"
 #include "cmg290/tables.h"
 #include "decimal.h"
 #include "pass.h"
+#include "record_checks.h"
 #include "record_intake.h"
 #include "tier_search.h"
 
@@ -15,20 +16,20 @@ namespace cmg290::detail {
 
 namespace {
 
-int finish(const Outputs& out, int status) {
-  *out.status = status;
-  return status;
+int finish(const Outputs& out, Status status) {
+  *out.status = static_cast<int>(status);
+  return *out.status;
 }
 
 }  // namespace
 
 int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
-  std::strcpy(out.cmgResult, "     ");
-  *out.status = 0;
-  *out.cognitiveScore = 0;
-  std::strcpy(out.motorScore, " 0.0");
-  *out.age = 0;
-  std::strcpy(out.tableVersion, "    ");
+  std::memcpy(out.cmgResult, kResetResult.cmg, sizeof kResetResult.cmg);
+  *out.status = kResetResult.status;
+  *out.cognitiveScore = kResetResult.cognitiveScore;
+  std::memcpy(out.motorScore, kResetResult.motorScore, sizeof kResetResult.motorScore);
+  *out.age = kResetResult.age;
+  std::memcpy(out.tableVersion, kResetResult.tableVersion, sizeof kResetResult.tableVersion);
 
   // Every stage reads the record in full; a short one is padded once here.
   const FullRecord full(record, recordLength);
@@ -42,16 +43,18 @@ int run_pass(const char* record, std::size_t recordLength, const Outputs& out) {
   if (version != TableVersion::None) std::memcpy(out.tableVersion, version_label(version), 5);
   std::memcpy(out.grouperVersion, kGrouperVersion.data(), kGrouperVersion.size() + 1);
 
-  if (const int status = check_record(f, versionDate); status != 0) return finish(out, status);
+  if (const Status status = check_record(f, versionDate); status != Status::Grouped) {
+    return finish(out, status);
+  }
 
   const int age = compute_age(f);
   *out.age = age;
-  if (age > kMaxAge) return finish(out, 7);
+  if (age > kMaxAge) return finish(out, Status::AgeTooHigh);
 
   char impairmentKey[8] = {};  // read as one word: no byte left unset
   remove_blanks(f.impairmentGroup + 2, 7, impairmentKey);
   const int impRow = find_impairment_row(impairmentKey);
-  if (impRow == 0) return finish(out, 9);
+  if (impRow == 0) return finish(out, Status::ImpairmentUnknown);
   const char* ric = Ric240[impRow];
 
   const int motor = motor_sum(f);
@@ -92,26 +95,9 @@ Result group(std::string_view record) noexcept {
 }
 
 const char* status_text(int status) noexcept {
-  switch (status) {
-    case 0:
-      return "grouped";
-    case 1:
-      return "record identifier is not IRF-PAI";
-    case 2:
-      return "record kind 3 is not grouped";
-    case 3:
-      return "version date before 20100701";
-    case 5:
-      return "birth date incomplete in the age date's year";
-    case 6:
-      return "age date before birth date";
-    case 7:
-      return "age of 141 or more";
-    case 9:
-      return "impairment group not in table";
-    default:
-      return "unknown status";
-  }
+  const StatusCode* s = find_status_code(status);
+  // Every description is a literal, so its view ends at a terminator.
+  return s != nullptr ? s->description.data() : kUnknownStatusText.data();
 }
 
 }  // namespace cmg290

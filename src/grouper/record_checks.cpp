@@ -9,29 +9,7 @@ namespace cmg290::detail {
 
 namespace {
 
-struct VersionRange {
-  std::int64_t from;
-  std::int64_t to;
-  TableVersion version;
-};
-
-constexpr std::int64_t kNoUpperBound = INT64_MAX;
-
-constexpr VersionRange kVersionRanges[] = {
-    {20100701, 20100930, TableVersion::V240}, {20101001, 20110930, TableVersion::V250},
-    {20111001, 20140930, TableVersion::V260}, {20141001, 20150930, TableVersion::V270},
-    {20151001, 20160930, TableVersion::V282}, {20161001, kNoUpperBound, TableVersion::V290},
-};
-
-constexpr bool ranges_ascending() {
-  for (std::size_t i = 1; i < std::size(kVersionRanges); ++i) {
-    if (kVersionRanges[i].from <= kVersionRanges[i - 1].to) return false;
-  }
-  return true;
-}
-static_assert(ranges_ascending(), "version ranges ascend without overlap");
-
-constexpr std::int64_t kEarliestVersionDate = 20100701;
+constexpr std::int64_t kEarliestVersionDate = kTableVersions[0].from;
 
 // True when one of the eight characters of a date field is a blank.
 bool has_blank(const char (&date)[9]) {
@@ -75,50 +53,36 @@ TableVersion choose_version(std::int64_t versionDate) {
   // can hold the date is the last one starting on or before it. Counting the
   // starts passed takes no branch on the date.
   int started = 0;
-  for (const VersionRange& r : kVersionRanges) started += versionDate >= r.from;
+  for (const TableVersionInfo& v : kTableVersions) started += versionDate >= v.from;
   if (started == 0) return TableVersion::None;
-  const VersionRange& r = kVersionRanges[started - 1];
-  return versionDate <= r.to ? r.version : TableVersion::None;
+  const TableVersionInfo& v = kTableVersions[started - 1];
+  return versionDate <= v.to ? v.id : TableVersion::None;
 }
 
 const char* version_label(TableVersion version) {
-  switch (version) {
-    case TableVersion::V240:
-      return "2.40";
-    case TableVersion::V250:
-      return "2.50";
-    case TableVersion::V260:
-      return "2.60";
-    case TableVersion::V270:
-      return "2.70";
-    case TableVersion::V282:
-      return "2.82";
-    case TableVersion::V290:
-      return "2.90";
-    case TableVersion::None:
-      break;
-  }
-  return "    ";
+  return version == TableVersion::None ? "    " : table_version_info(version).label;
 }
 
-int check_record(Fields& f, std::int64_t versionDate) {
-  if (!is_irf_pai(f.recordId)) return 1;
+Status check_record(Fields& f, std::int64_t versionDate) {
+  if (!is_irf_pai(f.recordId)) return Status::NotIrfPai;
 
-  if (f.recordKind[0] == '3') return 2;
+  if (f.recordKind[0] == '3') return Status::RecordKind3;
 
-  if (versionDate < kEarliestVersionDate) return 3;
+  if (versionDate < kEarliestVersionDate) return Status::VersionDateTooEarly;
 
   // A blank in the birth date with the same year text as the age date: the
   // birth date is too incomplete to give an age.
-  if (has_blank(f.birthDate) && std::memcmp(f.birthDate, f.ageDate, 4) == 0) return 5;
+  if (has_blank(f.birthDate) && std::memcmp(f.birthDate, f.ageDate, 4) == 0) {
+    return Status::BirthDateIncomplete;
+  }
 
   // Unknown month defaults to June, unknown day to the 15th.
   char* birth = f.birthDate;
   if (birth[4] == ' ' && birth[5] == ' ') birth[4] = '0', birth[5] = '6';
   if (birth[6] == ' ' && birth[7] == ' ') birth[6] = '1', birth[7] = '5';
 
-  if (date_value(f.ageDate) < date_value(f.birthDate)) return 6;
-  return 0;
+  if (date_value(f.ageDate) < date_value(f.birthDate)) return Status::AgeDateBeforeBirth;
+  return Status::Grouped;
 }
 
 int compute_age(const Fields& f) {

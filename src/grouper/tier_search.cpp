@@ -199,11 +199,6 @@ char three_stage_tier(const ListIndex<Rows>& single, const ScannedCodes& codes, 
 
 namespace {
 
-bool full_scan(TableVersion version) {
-  return version != TableVersion::V240 && version != TableVersion::V250 &&
-         version != TableVersion::V260;
-}
-
 char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& codes) {
   switch (version) {
     case TableVersion::V240:

@@ -13,7 +13,7 @@ The output is deterministic (a fixed-seed splitmix64 generator, no use of
 Python's own random module), so running the script again reproduces the
 committed files byte for byte.
 
-Usage:
+Usage (`--help` prints the options):
   tools/gen_tier_tables.py [OUTDIR]        write the .def files (default:
                                            src/tables/tier beside this script);
                                            files that no longer carry the
@@ -25,6 +25,7 @@ Usage:
                                            official lists) are skipped
 """
 
+import argparse
 import os
 import sys
 from collections import Counter
@@ -441,12 +442,28 @@ def replaced_by_hand(path):
         return False
 
 
+def parse_args(argv, default_dir):
+    """Reads the command line; argparse exits 0 after --help and 2 on an
+    unknown option or a second folder, before anything is written."""
+    parser = argparse.ArgumentParser(
+        prog="gen_tier_tables.py",
+        description="Write the comorbidity tier tables (*.def) or check that the "
+                    "committed ones are this script's output. Files whose first "
+                    "line no longer names the generator are left alone.")
+    parser.add_argument("--check", action="store_true",
+                        help="write nothing; exit 1 if a generated file in DIR differs "
+                             "from what would be written")
+    parser.add_argument("dir", nargs="?", default=default_dir, metavar="DIR",
+                        help="folder of the .def files (default: src/tables/tier)")
+    return parser.parse_args(argv)
+
+
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     default_dir = os.path.join(here, "..", "src", "tables", "tier")
-    check = "--check" in argv
-    args = [a for a in argv if a != "--check"]
-    outdir = args[0] if args else default_dir
+    options = parse_args(argv, default_dir)
+    check = options.check
+    outdir = options.dir
     files = all_files()
     if not check:
         os.makedirs(outdir, exist_ok=True)

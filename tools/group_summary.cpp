@@ -15,10 +15,10 @@ void print_summary(const Tally& t, std::size_t files, double seconds) {
   char line[200];
   const double rate = seconds > 0 ? static_cast<double>(t.records) / seconds : 0.0;
   std::snprintf(line, sizeof line,
-                "cmg290 group: %s records from %zu input%s in %.*f %s (%s records/s)\n",
-                with_commas(t.records).c_str(), files, files == 1 ? "" : "s", seconds < 1 ? 1 : 3,
-                seconds < 1 ? seconds * 1000 : seconds, seconds < 1 ? "ms" : "s",
-                with_commas(static_cast<std::uint64_t>(rate)).c_str());
+                "cmg290 group: %s record%s from %zu input%s in %.*f %s (%s records/s)\n",
+                with_commas(t.records).c_str(), t.records == 1 ? "" : "s", files,
+                files == 1 ? "" : "s", seconds < 1 ? 1 : 3, seconds < 1 ? seconds * 1000 : seconds,
+                seconds < 1 ? "ms" : "s", with_commas(static_cast<std::uint64_t>(rate)).c_str());
   s += line;
   // One line per count: a label, the count, and a note.
   auto add = [&](const std::string& label, std::uint64_t count, const char* note) {

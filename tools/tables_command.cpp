@@ -33,13 +33,13 @@ int check_tables() {
 
 Command add_tables_command(CLI::App& app) {
   CLI::App* tables = app.add_subcommand(
-      "tables", "Check, export and import the comorbidity tier tables of the grouper");
+      "tables", "Check, export and import the comorbidity tier tables of the grouper.");
   tables->require_subcommand(1);
   CLI::App* check = tables->add_subcommand(
       "check",
       "Check the comorbidity tier tables (shapes, code and excluded-RIC formats, order, fixed "
       "rows, excluded-RIC counts, the differences between table versions) and print each "
-      "violation; exit 0 when sound, 1 otherwise");
+      "violation; exit 0 when sound, 1 otherwise.");
   auto exportRun = add_tables_export(*tables);
   auto importRun = add_tables_import(*tables);
   return Command{tables, [tables, check, exportRun, importRun] {

@@ -52,7 +52,7 @@ std::vector<std::string> comment_lines(const tier::ListFile& file, const std::st
       "Imported by `cmg290 tables import` from " + source + "; import the list again to change it.",
       "Comorbidity tier " + std::string(what) + " of table version" +
           (std::string(file.versions).find("and") != std::string::npos ? "s " : " ") +
-          file.versions + ", " + std::to_string(count) + " entries.",
+          file.versions + ", " + std::to_string(count) + (count == 1 ? " entry." : " entries."),
   };
   if (file.kind == tier::ListKind::kPair) {
     lines.push_back("One entry per line, in row order from row 1:");
@@ -130,7 +130,8 @@ int run_import(const ImportOptions& o) {
     std::fprintf(stderr, "cmg290: %s\n", out.error().c_str());
     return kTablesFatal;
   }
-  std::fprintf(stderr, "cmg290: wrote %s (%zu entries)\n", target.c_str(), entries.size());
+  std::fprintf(stderr, "cmg290: wrote %s (%zu entr%s)\n", target.c_str(), entries.size(),
+               entries.size() == 1 ? "y" : "ies");
 
   std::vector<std::unique_ptr<tier::OwnedList>> owned;
   std::vector<std::string> notes;

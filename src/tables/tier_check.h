@@ -28,6 +28,21 @@ std::string entry_text(std::string_view code, std::string_view tier, std::string
 // The text of a cell up to its terminator; the whole cell when it has none.
 std::string_view text(const Column& c, int row);
 
+// An excluded-RIC list written the one way the checks compare it: its RICs
+// in ascending order, separated by "," in the lists of 2.40 to 2.60 and by
+// ", " in the others, whose trailing blank is dropped; " " stays " ". The
+// searches see only which RICs a list names, so "01, 02, 03 " and
+// "03, 02, 01" both give "01, 02, 03". A text that is not such a list (a
+// format fault, reported on its own) is returned as it is.
+std::string ric_set(std::string_view rics, bool late);
+
+// Both lists name the same RICs.
+bool same_rics(std::string_view a, std::string_view b, bool late);
+
+inline bool is_late(const TierList& l) {
+  return l.kind != ListKind::kEarlySingle;
+}
+
 inline int entries(const TierList& l) {
   return l.code.rows - 1;
 }
@@ -117,8 +132,8 @@ struct Change {
 std::vector<Change> changes(std::span<const ex::Entry> entries);
 
 // `to` is `from` without `drops` and with `adds`; every shared code keeps its
-// tier, its excluded-RIC list (except the entries whose list gains a trailing
-// blank in 2.90) and its order relative to the other shared codes.
+// tier, the RICs its excluded-RIC list names and its order relative to the
+// other shared codes.
 void check_versions(Report& rep, const TierList& from, const TierList& to,
                     const std::vector<Change>& drops, const std::vector<Change>& adds);
 

@@ -1,6 +1,8 @@
 // Texts of cells and entries in the messages of the tier table checks.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "tier_check.h"
 
@@ -30,6 +32,35 @@ std::string_view text(const Column& c, int row) {
   const void* end = std::memchr(p, '\0', static_cast<std::size_t>(c.width));
   const auto length = end ? static_cast<const char*>(end) - p : c.width;
   return {p, static_cast<std::size_t>(length)};
+}
+
+std::string ric_set(std::string_view rics, bool late) {
+  if (rics == " ") return std::string(rics);
+  std::vector<std::string_view> names;
+  std::string_view rest = rics;
+  if (late && rest.ends_with(' ')) rest.remove_suffix(1);
+  const std::string_view separator = late ? ", " : ",";
+  for (;;) {
+    const std::size_t end = std::min(rest.find(separator), rest.size());
+    const std::string_view name = rest.substr(0, end);
+    if (name.size() != 2 || std::ranges::find(names, name) != names.end()) {
+      return std::string(rics);
+    }
+    names.push_back(name);
+    if (end == rest.size()) break;
+    rest.remove_prefix(end + separator.size());
+  }
+  std::ranges::sort(names);
+  std::string out;
+  for (const std::string_view n : names) {
+    if (!out.empty()) out += separator;
+    out += n;
+  }
+  return out;
+}
+
+bool same_rics(std::string_view a, std::string_view b, bool late) {
+  return ric_set(a, late) == ric_set(b, late);
 }
 
 }  // namespace cmg290::tables::tier_check

@@ -13,8 +13,8 @@ std::map<std::string_view, int> rows_by_code(const TierList& l) {
   return rows;
 }
 
-bool has_trailing_blank_change(std::string_view code) {
-  for (const std::string_view c : ex::kTrailingBlankCodes) {
+bool is_i60_entry(std::string_view code) {
+  for (const std::string_view c : ex::kI60Codes) {
     if (c == code) return true;
   }
   return false;
@@ -61,7 +61,7 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
     }
   }
 
-  const bool late = from.kind == ListKind::kLateSingle;
+  const bool late = is_late(from);
   int lastToRow = 0;
   for (int r = 1; r <= entries(from); ++r) {
     const std::string_view code = text(from.code, r);
@@ -79,14 +79,14 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
               "code " + quoted(code) + " has tier " + quoted(text(to.tier, t)) + " here but " +
                   quoted(text(from.tier, r)) + " in list " + from.name);
     }
-    if (late && has_trailing_blank_change(code)) {
-      if (text(from.rics, r) != ex::kRics282) {
-        rep.row(from, r, "code " + quoted(code) + " must carry " + quoted(ex::kRics282));
+    if (late && is_i60_entry(code)) {
+      if (!same_rics(text(from.rics, r), ex::kI60Rics, late)) {
+        rep.row(from, r, "code " + quoted(code) + " must carry " + quoted(ex::kI60Rics));
       }
-      if (text(to.rics, t) != ex::kRics290) {
-        rep.row(to, t, "code " + quoted(code) + " must carry " + quoted(ex::kRics290));
+      if (!same_rics(text(to.rics, t), ex::kI60Rics, late)) {
+        rep.row(to, t, "code " + quoted(code) + " must carry " + quoted(ex::kI60Rics));
       }
-    } else if (text(to.rics, t) != text(from.rics, r)) {
+    } else if (!same_rics(text(to.rics, t), text(from.rics, r), late)) {
       rep.row(to, t,
               "code " + quoted(code) + " excludes " + quoted(text(to.rics, t)) + " here but " +
                   quoted(text(from.rics, r)) + " in list " + from.name);

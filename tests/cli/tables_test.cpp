@@ -1,11 +1,15 @@
 // cmg290 tables export and import, run end to end in a scratch folder.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +151,130 @@ TEST_F(TablesCommand, ImportChecksTheTablesOfItsFolder) {
   const Outcome full = tool("tables import list.csv --version 2.82 --list single --into tier");
   EXPECT_EQ(full.code, 0) << full.out << full.err;
   EXPECT_NE(full.err.find("icd290s1.def line 1: not a ROW line"), std::string::npos) << full.err;
+}
+
+// How many times `part` occurs in `text`; each one replaced by `by`.
+int replace_all(std::string& text, const std::string& part, const std::string& by) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) {
+    text.replace(at, part.size(), by);
+    at += by.size();
+    ++n;
+  }
+  return n;
+}
+
+// The checks compare the RICs an excluded-RIC list names: a 2.90 list whose
+// I60 entries are written "1;2;3" (no trailing blank, unlike the compiled
+// list) and a last entry whose RICs come in another order passes them.
+TEST_F(TablesCommand, ImportedRicListsNamingTheSameRicsPassTheChecks) {
+  ASSERT_EQ(tool("tables export --version 2.90 --list single -o list.csv").code, 0);
+  std::string csv = slurp(dir_ / "list.csv");
+  EXPECT_EQ(replace_all(csv, ",\"01, 02, 03 \"\n", ",1;2;3\n"), 10);
+  EXPECT_EQ(replace_all(csv, "T87.44^^,D,\"09, 10, 11\"\n", "T87.44^^,D,11; 10;9\n"), 1);
+  write("lenient.csv", csv);
+  fs::create_directory(dir_ / "tier");
+  const Outcome run = tool("tables import lenient.csv --version 2.90 --list single --into tier");
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("tier tables with the imported list: all checks passed"),
+            std::string::npos)
+      << run.err;
+  const std::string written = slurp(dir_ / "tier/icd290s1.def");
+  EXPECT_NE(written.find("ROW(\"I60.4^^^\", \"D\", \"01, 02, 03\")\n"), std::string::npos);
+  EXPECT_NE(written.find("ROW(\"T87.44^^\", \"D\", \"11, 10, 09\")\n"), std::string::npos);
+
+  // Other RICs still fail: an I60 entry that no longer excludes RIC 03.
+  replace_all(csv, "I60.4^^^,D,1;2;3\n", "I60.4^^^,D,1;2\n");
+  write("fewer.csv", csv);
+  const Outcome fewer = tool("tables import fewer.csv --version 2.90 --list single --into tier");
+  EXPECT_EQ(fewer.code, 1);
+  EXPECT_NE(fewer.out.find("code \"I60.4^^^\" must carry \"01, 02, 03\""), std::string::npos)
+      << fewer.out;
+}
+
+// The pair and the secondary list are one data file each, compiled into the
+// columns of both 2.82 and 2.90: an import must put the new list in for both
+// versions before the checks run, so that each version's checks see it.
+TEST_F(TablesCommand, PairAndSecondaryImportsStandForBothVersions) {
+  struct Case {
+    const char* list;
+    const char* row1;     // row 1 as exported
+    const char* changed;  // with its tier changed
+    const char* names[2];
+  } cases[] = {
+      {"secondary", "B39.4^^^,D,15\n", "B39.4^^^,C,15\n", {"list 281s2 row 1", "list 290s2 row 1"}},
+      {"pair",
+       "B39.4^^^,G02.^^^^,D,\"03, 05\"\n",
+       "B39.4^^^,G02.^^^^,C,\"03, 05\"\n",
+       {"list 281c row 1", "list 290c row 1"}},
+  };
+  for (const Case& c : cases) {
+    const std::string args = std::string("--version 2.90 --list ") + c.list;
+    ASSERT_EQ(tool("tables export " + args + " -o list.csv").code, 0) << c.list;
+    std::string csv = slurp(dir_ / "list.csv");
+    ASSERT_EQ(replace_all(csv, c.row1, c.changed), 1) << c.list;
+    write("changed.csv", csv);
+    for (const char* version : {"2.82", "2.90"}) {
+      fs::create_directory(dir_ / "tier");
+      const Outcome run = tool(std::string("tables import changed.csv --version ") + version +
+                               " --list " + c.list + " --into tier");
+      EXPECT_EQ(run.code, 1) << c.list << " " << version << run.err;
+      for (const char* name : c.names) {
+        const std::string expected = std::string(name) + ": holds \"B39.4^^^\"";
+        EXPECT_NE(run.out.find(expected), std::string::npos)
+            << c.list << " " << version << ": " << expected << " in\n"
+            << run.out;
+      }
+      // Both versions' columns hold the same list, so they still agree.
+      EXPECT_EQ(run.out.find("differs from"), std::string::npos) << run.out;
+      fs::remove_all(dir_ / "tier");
+    }
+  }
+}
+
+// A reader that has gone away is no failure of the export: exit 0, nothing on
+// standard error. The pipe's read end is closed before the tool starts, so
+// its first write fails with EPIPE.
+TEST_F(TablesCommand, ExportIntoAClosedPipeEndsQuietly) {
+  for (const char* list : {"single", "pair"}) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const std::string errPath = (dir_ / "err.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> args = {CMG290_CLI, "tables", "export", "--version",
+                                     "2.90",     "--list", list};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, CMG290_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    ASSERT_EQ(spawned, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << list << ": ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << list;
+    EXPECT_EQ(slurp(errPath), "") << list;
+  }
+}
+
+TEST_F(TablesCommand, CountsOfOneAreSingular) {
+  write("one.csv", "code,tier,excluded_rics\nB39.4^^^,D,15\n");
+  const Outcome run = tool("tables import one.csv --version 2.90 --list secondary");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("cmg290: wrote ./secondary.def (1 entry)\n"), std::string::npos)
+      << run.err;
+  EXPECT_NE(slurp(dir_ / "secondary.def").find(", 1 entry.\n"), std::string::npos);
+  // The import is checked: the list is 47 entries short.
+  EXPECT_NE(run.out.find("list 290s2"), std::string::npos);
 }
 
 TEST_F(TablesCommand, BadChoicesAreFatal) {

@@ -1,4 +1,4 @@
-"""The tier-table generator never overwrites a list that was replaced by hand."""
+"""The tier-table generator: its command line, and lists replaced by hand."""
 
 import os
 import subprocess
@@ -11,9 +11,38 @@ GENERATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
 OFFICIAL = "// Official 2.40 list, received 2026-10-01\nROW(\"042.\", \"C\", \"\")\n"
 
 
-def run(*args):
+def run(*args, cwd=None):
     return subprocess.run([sys.executable, GENERATOR, *args], capture_output=True, text=True,
-                          check=False)
+                          check=False, cwd=cwd)
+
+
+class CommandLine(unittest.TestCase):
+    """Options are read before anything is written: neither --help nor a
+    mistyped option may become the name of an output folder."""
+
+    def test_help_prints_usage_and_writes_nothing(self):
+        for option in ("--help", "-h"):
+            with self.subTest(option=option), tempfile.TemporaryDirectory() as cwd:
+                result = run(option, cwd=cwd)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertIn("usage:", result.stdout)
+                self.assertIn("--check", result.stdout)
+                self.assertEqual(os.listdir(cwd), [])
+
+    def test_unknown_option_exits_2_and_writes_nothing(self):
+        for args in (("--chek",), ("--bogus", "out"), ("--check", "-x"), ("a", "b")):
+            with self.subTest(args=args), tempfile.TemporaryDirectory() as cwd:
+                result = run(*args, cwd=cwd)
+                self.assertEqual(result.returncode, 2, result.stdout)
+                self.assertIn("usage:", result.stderr)
+                self.assertEqual(result.stdout, "")
+                self.assertEqual(os.listdir(cwd), [])
+
+    def test_check_may_follow_the_folder(self):
+        with tempfile.TemporaryDirectory() as out:
+            self.assertEqual(run(out).returncode, 0)
+            check = run(out, "--check")
+            self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
 
 
 class ReplacedFiles(unittest.TestCase):

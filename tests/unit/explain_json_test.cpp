@@ -84,6 +84,50 @@ TEST(ExplainJson, AnyBytesGiveValidJson) {
       << raw.substr(0, 400);
 }
 
+TEST(ExplainJson, AnExcludedPairBarsTheSecondaryRowsOfBothItsCodes) {
+  // RIC 15 ("  10.1"): pair row 54 ("T80.0XXA", "I26.90^^") is present and
+  // excluded; it bars secondary row 48 ("T80.0XXA") and row 32 ("I26.90^^").
+  RecordBuilder r = RecordBuilder::valid().impairment("  10.1");
+  r.comorbid(1, "T80.0XXA").comorbid(2, "I26.90^^");
+  const json j = explain_parsed(r.str());
+  EXPECT_EQ(j["result"]["status"], 0);
+  EXPECT_EQ(j["impairment"]["ric"], "15");
+  EXPECT_EQ(j["tier"]["barred"], json::parse("[32, 48]"));
+  EXPECT_EQ(j["tier"]["excluded_pairs"], json::parse(R"([{"row":54,
+      "codes":["T80.0XXA","I26.90^^"],"cells":[1,2],"barred":[48,32]}])"));
+  EXPECT_EQ(j["tier"]["skipped"], json::parse(R"([
+      {"list":"secondary","row":32,"code":"I26.90^^","cell":2,"reason":"ric excluded"},
+      {"list":"secondary","row":48,"code":"T80.0XXA","cell":1,"reason":"barred"}])"));
+  EXPECT_EQ(j["tier"]["letter"], "A");
+}
+
+// A skipped row is named by its row in the list, and the record's cell that
+// holds its code is given apart: row 12 of the 2.40 list, cell 3.
+TEST(ExplainJson, SkippedRowsCarryTheirRowAndTheirCell) {
+  RecordBuilder r = RecordBuilder::valid().versionDate("20100801").impairment("  01.1");
+  r.comorbid(3, "438.82");
+  const Explanation e = explain(r.str());
+  EXPECT_EQ(json::parse(explain_json(e))["tier"]["skipped"], json::parse(R"([
+      {"list":"single","row":12,"code":"438.82","cell":3,"reason":"ric excluded"}])"));
+  const std::string text = explain_text(e);
+  EXPECT_NE(text.find("\n      row 12 holds \"438.82\" (cell 3): skipped, its excluded RICs "
+                      "hold the record's RIC\n"),
+            std::string::npos)
+      << text;
+}
+
+// Status 6 is decided on the birth date as defaulted ("2021    " is taken
+// as 15 June 2021, after the age date): the explanation shows that date.
+TEST(ExplainJson, BirthDateUsedIsShownWhenTheAgeDateIsBeforeIt) {
+  const Explanation e = explain(RecordBuilder::valid().birthDate("2021    ").str());
+  ASSERT_EQ(e.result.status, 6);
+  EXPECT_EQ(e.dates.birthDateUsed, "20210615");
+  EXPECT_EQ(json::parse(explain_json(e))["dates"], json::parse(R"({"birth_date":"2021    ",
+      "birth_date_used":"20210615","age_date":"20200310","age":null})"));
+  const std::string text = explain_text(e);
+  EXPECT_NE(text.find("birth date \"2021    \", used as \"20210615\""), std::string::npos) << text;
+}
+
 TEST(ExplainText, PlainWordsForAnExcludedPair) {
   RecordBuilder r = RecordBuilder::valid().impairment("  02.1");
   r.comorbid(1, "B39.4^^^").comorbid(2, "G02.^^^^");

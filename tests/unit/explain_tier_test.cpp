@@ -77,6 +77,22 @@ TEST(ExplainTier, PairDecides) {
   EXPECT_TRUE(t.barred.empty());
 }
 
+TEST(ExplainTier, TheLastQualifyingPairDecides) {
+  // RIC 01: pair rows 2 ("B39.4^^^", "H32.^^^^", no RIC excluded) and 3
+  // ("B39.4^^^", "I32.^^^^", "14") both qualify; the search runs through
+  // every pair row, so row 3 stands.
+  RecordBuilder r = RecordBuilder::valid().versionDate(k290).impairment("  01.1");
+  r.comorbid(1, "B39.4^^^").comorbid(2, "H32.^^^^").comorbid(3, "I32.^^^^");
+  const TierStep t = tier_of(k290, "  01.1", {{1, "B39.4^^^"}, {2, "H32.^^^^"}, {3, "I32.^^^^"}});
+  expect_decision(t, 'D', TierList::Pair, 3, {"B39.4^^^", "I32.^^^^"}, {1, 3});
+  EXPECT_TRUE(t.excludedPairs.empty());
+  const std::string text = explain_text(explain(r.str()));
+  EXPECT_NE(text.find("\n    tier D from pair list row 3: the record holds \"B39.4^^^\" "
+                      "(cell 1) and \"I32.^^^^\" (cell 3)\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(ExplainTier, ExcludedPairBarsTheSecondaryRowThatWouldDecide) {
   // Alone, "B39.4^^^" is secondary row 1, not excluded for RIC 03: tier D.
   const TierStep alone = tier_of(k290, "  02.1", {{1, "B39.4^^^"}});

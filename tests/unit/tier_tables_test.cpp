@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmg290/tier_tables.h"
+#include "tier_check.h"
 #include "tier_validate.h"
 
 namespace cmg290::tables {
@@ -276,7 +277,7 @@ TEST(TierTableChecks, ExcludedRicCounts) {
 
 TEST(TierTableChecks, VersionDifferences) {
   // 2.50 keeps a code that it drops; 2.60 loses one that it shares; one of
-  // the ten 2.90 lists loses its trailing blank.
+  // the ten I60 entries of 2.90 no longer excludes RIC 03.
   EXPECT_TRUE(
       Reports(check_mutated(&TierTables::list250, &TierList::code,
                             [](MutableColumn& c) { c.set(500, "488.0"); }),
@@ -293,9 +294,61 @@ TEST(TierTableChecks, VersionDifferences) {
   for (int r = 1; r < kCmd290s1Rows; ++r)
     i60 = std::string_view(CmdICD290s1[r]) == "I60.4^^^" ? r : i60;
   ASSERT_NE(i60, 0);
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s1, &TierList::rics,
-                                    [&](MutableColumn& c) { c.set(i60, "01, 02, 03"); }),
-                      "code \"I60.4^^^\" must carry \"01, 02, 03 \""));
+  EXPECT_TRUE(Reports(
+      check_mutated(&TierTables::list290s1, &TierList::rics,
+                    [&](MutableColumn& c) { c.set(i60, "01, 02"); }),
+      "list 290s1 row " + std::to_string(i60) + ": code \"I60.4^^^\" must carry \"01, 02, 03\""));
+}
+
+// The checks compare the RICs a list names, as the searches see them, not
+// its text: the trailing blank of the ten I60 entries of 2.90, and the order
+// of the RICs, change nothing. A list that names other RICs still fails.
+TEST(TierTableChecks, ExcludedRicListsCompareByTheRicsNamed) {
+  EXPECT_EQ(tier_check::ric_set("01, 02, 03 ", true), "01, 02, 03");
+  EXPECT_EQ(tier_check::ric_set("03, 01, 02", true), "01, 02, 03");
+  EXPECT_EQ(tier_check::ric_set("05,03", false), "03,05");
+  EXPECT_EQ(tier_check::ric_set(" ", true), " ");
+  // Not a list of RICs: kept as it is, so that it matches nothing else.
+  EXPECT_EQ(tier_check::ric_set("01,02", true), "01,02");
+  EXPECT_EQ(tier_check::ric_set("01, 01", true), "01, 01");
+  EXPECT_EQ(tier_check::ric_set("03 ", false), "03 ");
+  EXPECT_FALSE(tier_check::same_rics("01, 02", "01, 02, 03", true));
+
+  std::vector<int> i60Rows;
+  for (int r = 1; r < kCmd290s1Rows; ++r) {
+    if (std::string_view(CmdICD290s1[r]).starts_with("I60.") &&
+        std::string_view(CmdRIC290s1[r]) == "01, 02, 03 ")
+      i60Rows.push_back(r);
+  }
+  ASSERT_EQ(i60Rows.size(), 10u);
+  for (const char* form : {"01, 02, 03", "03, 02, 01 ", "02, 01, 03"}) {
+    const auto violations =
+        check_mutated(&TierTables::list290s1, &TierList::rics, [&](MutableColumn& c) {
+          for (const int r : i60Rows) c.set(r, form);
+        });
+    for (const std::string& v : violations) ADD_FAILURE() << form << ": " << v;
+  }
+  // A fixed row and a pair row written in another order; a 2.82 entry with a
+  // trailing blank.
+  EXPECT_TRUE(check_mutated(&TierTables::list290s1, &TierList::rics, [](MutableColumn& c) {
+                c.set(1156, "11, 10, 09");
+              }).empty());
+  // The pair lists of both versions come from one file and must still agree
+  // byte for byte.
+  EXPECT_EQ(check_mutated(&TierTables::list281c, &TierList::rics,
+                          [](MutableColumn& c) { c.set(1, "05, 03"); }),
+            std::vector<std::string>{"list 290c row 1: CmdRIC290c differs from CmdRIC281c"});
+  EXPECT_TRUE(check_mutated(&TierTables::list281s1, &TierList::rics, [](MutableColumn& c) {
+                c.set(1, "15 ");
+              }).empty());
+  // Other RICs are still counted and compared: one I60 entry of 2.90 that
+  // names 01 and 02 only.
+  const auto fewer = check_mutated(&TierTables::list290s1, &TierList::rics,
+                                   [&](MutableColumn& c) { c.set(i60Rows[0], "01, 02"); });
+  EXPECT_TRUE(Reports(
+      fewer, "list 290s1: excluded-RIC list \"01, 02, 03\" is carried by 31 entries, expected 32"));
+  EXPECT_TRUE(Reports(
+      fewer, "list 290s1: excluded-RIC list \"01, 02\" is carried by 1 entry, expected none"));
 }
 
 TEST(TierTableChecks, PairAndSecondaryLists) {

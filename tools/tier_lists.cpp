@@ -62,16 +62,16 @@ const std::vector<ListFile>& all_list_files() {
       {"icd240.def", ListKind::kEarlySingle, "2.40", {&TierTables::list240}},
       {"icd250.def", ListKind::kEarlySingle, "2.50", {&TierTables::list250}},
       {"icd260.def", ListKind::kEarlySingle, "2.60 and 2.70", {&TierTables::list260}},
-      {"icd281s1.def", ListKind::kLateSingle, "2.82", {&TierTables::list281s1}},
+      {"icd281s1.def", ListKind::kLateSingle, "2.82", {&TierTables::list282s1}},
       {"icd290s1.def", ListKind::kLateSingle, "2.90", {&TierTables::list290s1}},
       {"pairs.def",
        ListKind::kPair,
        "2.82 and 2.90",
-       {&TierTables::list281c, &TierTables::list290c}},
+       {&TierTables::list282c, &TierTables::list290c}},
       {"secondary.def",
        ListKind::kSecondary,
        "2.82 and 2.90",
-       {&TierTables::list281s2, &TierTables::list290s2}},
+       {&TierTables::list282s2, &TierTables::list290s2}},
   };
   return files;
 }

@@ -30,7 +30,7 @@ constexpr TierRow kRows260[] = {
     {"", "", " "},
 #include "tier/icd260.def"
 };
-constexpr TierRow kRows281s1[] = {
+constexpr TierRow kRows282s1[] = {
     {"", "", " "},
 #include "tier/icd281s1.def"
 };
@@ -75,7 +75,7 @@ constexpr PairRow kRowsPairs[] = {
 constexpr auto kIndex240 = build_list_index(kRows240, RicVariant::Plain);
 constexpr auto kIndex250 = build_list_index(kRows250, RicVariant::Plain);
 constexpr auto kIndex260 = build_list_index(kRows260, RicVariant::Plain);
-constexpr auto kIndex281s1 = build_list_index(kRows281s1, RicVariant::BlankFree);
+constexpr auto kIndex282s1 = build_list_index(kRows282s1, RicVariant::BlankFree);
 constexpr auto kIndex290s1 = build_list_index(kRows290s1, RicVariant::BlankFree);
 constexpr auto kIndexSecondary = build_list_index(kRowsSecondary, RicVariant::BlankFree);
 constexpr auto kIndexPairs = build_pair_index(kRowsPairs, kRowsSecondary);
@@ -209,7 +209,7 @@ char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& code
     case TableVersion::V270:
       return single_list_tier(kIndex260, codes, ricNumber);
     case TableVersion::V282:
-      return three_stage_tier(kIndex281s1, codes, ricNumber);
+      return three_stage_tier(kIndex282s1, codes, ricNumber);
     case TableVersion::V290:
       return three_stage_tier(kIndex290s1, codes, ricNumber);
     case TableVersion::None:

@@ -153,7 +153,7 @@ inline constexpr std::string_view kI60Rics = "01, 02, 03";
 // RICs they name (the ten "01, 02, 03 " entries of 2.90 among "01, 02, 03").
 struct LateRicCount {
   std::string_view rics;
-  int in281;
+  int in282;
   int in290;
 };
 inline constexpr LateRicCount kLateRicCounts[] = {

@@ -21,7 +21,7 @@ TierTables compiled_tier_tables() {
   t.list260 = {"260", ListKind::kEarlySingle,           column("CmdICD260", CmdICD260),
                {},    column("CmdTier260", CmdTier260), column("CmdRIC260", CmdRIC260),
                {}};
-  t.list281s1 = {"281s1",
+  t.list282s1 = {"281s1",
                  ListKind::kLateSingle,
                  column("CmdICD281s1", CmdICD281s1),
                  {},
@@ -35,7 +35,7 @@ TierTables compiled_tier_tables() {
                  column("CmdTier290s1", CmdTier290s1),
                  column("CmdRIC290s1", CmdRIC290s1),
                  {}};
-  t.list281c = {"281c",
+  t.list282c = {"281c",
                 ListKind::kPair,
                 column("CmdICD281c1", CmdICD281c1),
                 column("CmdICD281c2", CmdICD281c2),
@@ -49,7 +49,7 @@ TierTables compiled_tier_tables() {
                 column("CmdTier290c", CmdTier290c),
                 column("CmdRIC290c", CmdRIC290c),
                 {}};
-  t.list281s2 = {"281s2",
+  t.list282s2 = {"281s2",
                  ListKind::kSecondary,
                  column("CmdICD281s2", CmdICD281s2),
                  {},
@@ -74,7 +74,7 @@ constexpr std::string_view kEightBlanks = "        ";
 constexpr Shape kShape240 = {946, 8, 8, 20, " ", " "};
 constexpr Shape kShape250 = {951, 8, 2, 20, " ", " "};
 constexpr Shape kShape260 = {967, 8, 2, 20, " ", " "};
-constexpr Shape kShape281s1 = {1002, 9, 3, 21, kEightBlanks, " "};
+constexpr Shape kShape282s1 = {1002, 9, 3, 21, kEightBlanks, " "};
 constexpr Shape kShape290s1 = {1156, 9, 3, 21, kEightBlanks, "  "};
 constexpr Shape kShapePair = {63, 9, 3, 21, kEightBlanks, " "};
 constexpr Shape kShapeSecondary = {48, 9, 3, 21, kEightBlanks, " "};
@@ -123,27 +123,27 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
     check_ric_counts(rep, l, counts_of(late, counts));
     return true;
   };
-  const bool ok281 = check_late(t.list281s1, kShape281s1, &ex::LateRicCount::in281);
+  const bool ok282 = check_late(t.list282s1, kShape282s1, &ex::LateRicCount::in282);
   const bool ok290 = check_late(t.list290s1, kShape290s1, &ex::LateRicCount::in290);
-  if (ok281 && ok290) {
+  if (ok282 && ok290) {
     std::vector<Change> drops = diabetes_codes(false);
     std::vector<Change> adds = diabetes_codes(true);
     for (const Change& c : changes(ex::kDrop290)) drops.push_back(c);
     for (const Change& c : changes(ex::kAdd290)) adds.push_back(c);
-    check_versions(rep, t.list281s1, t.list290s1, drops, adds);
+    check_versions(rep, t.list282s1, t.list290s1, drops, adds);
   }
 
-  const bool ok281c = check_list(rep, t.list281c, kShapePair);
+  const bool ok282c = check_list(rep, t.list282c, kShapePair);
   const bool ok290c = check_list(rep, t.list290c, kShapePair);
-  const bool ok281s2 = check_list(rep, t.list281s2, kShapeSecondary);
+  const bool ok282s2 = check_list(rep, t.list282s2, kShapeSecondary);
   const bool ok290s2 = check_list(rep, t.list290s2, kShapeSecondary);
-  if (ok281c) check_pairs(rep, t.list281c);
+  if (ok282c) check_pairs(rep, t.list282c);
   if (ok290c) check_pairs(rep, t.list290c);
-  if (ok281s2) check_secondary(rep, t.list281s2);
+  if (ok282s2) check_secondary(rep, t.list282s2);
   if (ok290s2) check_secondary(rep, t.list290s2);
-  if (ok281c && ok290c) check_identical(rep, t.list281c, t.list290c);
-  if (ok281s2 && ok290s2) check_identical(rep, t.list281s2, t.list290s2);
-  if (ok281 && ok281c && ok281s2) check_relations(rep, t.list281s1, t.list281c, t.list281s2);
+  if (ok282c && ok290c) check_identical(rep, t.list282c, t.list290c);
+  if (ok282s2 && ok290s2) check_identical(rep, t.list282s2, t.list290s2);
+  if (ok282 && ok282c && ok282s2) check_relations(rep, t.list282s1, t.list282c, t.list282s2);
   if (ok290 && ok290c && ok290s2) check_relations(rep, t.list290s1, t.list290c, t.list290s2);
   return out;
 }

@@ -50,9 +50,9 @@ struct TierList {
 
 struct TierTables {
   TierList list240, list250, list260;
-  TierList list281s1, list290s1;
-  TierList list281c, list290c;
-  TierList list281s2, list290s2;
+  TierList list282s1, list290s1;
+  TierList list282c, list290c;
+  TierList list282s2, list290s2;
 };
 
 // Views of the tables compiled into the grouper.

@@ -52,8 +52,8 @@ TEST(TierTables, ColumnsHaveExactRowsAndWidths) {
 
 TEST(TierTables, EveryCellIsTerminatedAndZeroPadded) {
   const TierTables t = compiled_tier_tables();
-  for (const TierList* l : {&t.list240, &t.list250, &t.list260, &t.list281s1, &t.list290s1,
-                            &t.list281c, &t.list290c, &t.list281s2, &t.list290s2}) {
+  for (const TierList* l : {&t.list240, &t.list250, &t.list260, &t.list282s1, &t.list290s1,
+                            &t.list282c, &t.list290c, &t.list282s2, &t.list290s2}) {
     for (const Column* c : {&l->code, &l->code2, &l->tier, &l->rics, &l->eflag}) {
       if (!c->present()) continue;
       for (int r = 0; r < c->rows; ++r) {
@@ -171,7 +171,7 @@ TEST(TierTableChecks, CellBytes) {
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list240, &TierList::code,
                                     [](MutableColumn& c) { c.cell(500)[7] = 'x'; }),
                       "list 240 row 500: CmdICD240 byte 7 after the terminator is not zero"));
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list281s2, &TierList::tier,
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list282s2, &TierList::tier,
                                     [](MutableColumn& c) { std::memset(c.cell(3), 'D', 3); }),
                       "list 281s2 row 3: CmdTier281s2 has no terminating zero"));
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s1, &TierList::rics,
@@ -185,7 +185,7 @@ TEST(TierTableChecks, ShapeOfAColumn) {
   EXPECT_TRUE(Reports(check_tier_tables(t),
                       "list 250: CmdTier250 has 951 rows of 2 bytes, expected 952 rows of 2"));
   t = compiled_tier_tables();
-  t.list281s2.eflag = {};
+  t.list282s2.eflag = {};
   EXPECT_TRUE(Reports(check_tier_tables(t), "list 281s2: has no Eflag column"));
 }
 
@@ -196,7 +196,7 @@ TEST(TierTableChecks, Formats) {
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list260, &TierList::code,
                                     [](MutableColumn& c) { c.set(400, "E888.1"); }),
                       "list 260 row 400: CmdICD260 \"E888.1\" is not an ICD-9-CM code"));
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list281s1, &TierList::code,
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list282s1, &TierList::code,
                                     [](MutableColumn& c) { c.set(3, "J38.4"); }),
                       "list 281s1 row 3: CmdICD281s1 \"J38.4\" is not an ICD-10-CM code"));
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list240, &TierList::tier,
@@ -227,7 +227,7 @@ TEST(TierTableChecks, OrderAndDuplicates) {
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s1, &TierList::code,
                                     [](MutableColumn& c) { c.set(601, std::string(c.cell(600))); }),
                       "list 290s1 row 601: code"));
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list281s1, &TierList::tier,
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list282s1, &TierList::tier,
                                     [](MutableColumn& c) { c.set(500, "B"); }),
                       "list 281s1 row 500: tier \"B\" follows tier \"D\""));
 }
@@ -335,10 +335,10 @@ TEST(TierTableChecks, ExcludedRicListsCompareByTheRicsNamed) {
               }).empty());
   // The pair lists of both versions come from one file and must still agree
   // byte for byte.
-  EXPECT_EQ(check_mutated(&TierTables::list281c, &TierList::rics,
+  EXPECT_EQ(check_mutated(&TierTables::list282c, &TierList::rics,
                           [](MutableColumn& c) { c.set(1, "05, 03"); }),
             std::vector<std::string>{"list 290c row 1: CmdRIC290c differs from CmdRIC281c"});
-  EXPECT_TRUE(check_mutated(&TierTables::list281s1, &TierList::rics, [](MutableColumn& c) {
+  EXPECT_TRUE(check_mutated(&TierTables::list282s1, &TierList::rics, [](MutableColumn& c) {
                 c.set(1, "15 ");
               }).empty());
   // Other RICs are still counted and compared: one I60 entry of 2.90 that
@@ -358,10 +358,10 @@ TEST(TierTableChecks, PairAndSecondaryLists) {
                                    [](MutableColumn& c) { c.set(5, "G03.9^^^"); });
   EXPECT_TRUE(Reports(drift, "list 290c row 5: CmdICD290c2 differs from CmdICD281c2"));
   EXPECT_TRUE(Reports(drift, "list 290c row 5: holds \"B39.5^^^\" \"G03.9^^^\""));
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list281s1, &TierList::code,
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list282s1, &TierList::code,
                                     [](MutableColumn& c) { c.set(300, "K56.60^^"); }),
                       "list 281s1 row 300: code \"K56.60^^\" also occurs in list 281c"));
-  EXPECT_TRUE(Reports(check_mutated(&TierTables::list281s2, &TierList::code,
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list282s2, &TierList::code,
                                     [](MutableColumn& c) { c.set(48, "T80.1XXA"); }),
                       "list 281s2 row 48: code \"T80.1XXA\" occurs in no entry of list 281c"));
 }

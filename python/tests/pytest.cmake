@@ -1,10 +1,12 @@
 # The Python package's pytest suite, run with Debian's interpreter against
 # the package in build/python. Three tests, so that CTest can run them side
 # by side: the API itself, agreement with `cmg290 group`, and a real Dask
-# cluster of two worker processes.
+# cluster of two worker processes. Hypothesis keeps its files in the build
+# folder, not in the source tree the tests run in.
 set(CMG290_PYTEST_ENV
   PYTHONPATH=${PROJECT_BINARY_DIR}/python
   PYTHONDONTWRITEBYTECODE=1
+  HYPOTHESIS_STORAGE_DIRECTORY=${PROJECT_BINARY_DIR}/python/.hypothesis
   CMG290_EXAMPLES=${PROJECT_SOURCE_DIR}/examples/assessments.txt)
 if(TARGET cmg290_cli)
   list(APPEND CMG290_PYTEST_ENV CMG290_CLI=$<TARGET_FILE:cmg290_cli>)

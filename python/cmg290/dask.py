@@ -31,7 +31,7 @@ def group_frame(series, workers=1):
     ``series.loc[1700] is NoneType, expected str or bytes``.
     """
     workers = cmg290._native.check_workers(workers)
-    meta = cmg290.group_frame(series._meta, workers=1)
+    meta = cmg290._frame(series._meta, 1, "series")
     return series.map_partitions(_group_partition, workers, meta=meta)
 
 

@@ -87,6 +87,11 @@ def test_a_bad_record_is_named_by_its_index_label():
     with dask.config.set(scheduler="synchronous"):
         with pytest.raises(TypeError, match=r"^series\.loc\[2700\] is NoneType, expected str or bytes$"):
             frame.compute()
+    # Long labels are cut.
+    frame = cmg290.dask.group_frame(dd.from_pandas(pd.Series([5], index=["L" * 500], dtype=object), npartitions=1))
+    with dask.config.set(scheduler="synchronous"):
+        with pytest.raises(TypeError, match=r"^series\.loc\['L{199}\.\.\.\] is int, expected str"):
+            frame.compute()
     texts = pd.Series(["IRF-PAI", "abc\u0101"], index=pd.Index(["id1", "id2"], name="id"))
     frame = cmg290.dask.group_frame(dd.from_pandas(texts, npartitions=1))
     with dask.config.set(scheduler="synchronous"):
@@ -104,3 +109,8 @@ def test_bad_workers_are_refused_when_the_frame_is_built(workers, error, message
     series = dd.from_pandas(pd.Series([b"IRF-PAI"] * 10), npartitions=2)
     with pytest.raises(error, match=message):
         cmg290.dask.group_frame(series, workers=workers)
+
+
+def test_a_series_of_another_dtype_is_refused_when_the_frame_is_built():
+    with pytest.raises(TypeError, match=r"^series: NumPy array of dtype int64, expected fixed-width"):
+        cmg290.dask.group_frame(dd.from_pandas(pd.Series([1, 2]), npartitions=1))

@@ -5,6 +5,7 @@
 #   libcmg290-dev         dev        headers, static library, CMake package, cmg290.pc
 #   cmg290                cli        the command and its manual page
 #   postgresql-15-cmg290  cmg290_pg  the extension, in pg_config's directories
+#   python3-cmg290        python3    the Python package, for Debian's python3
 #
 # Each carries its copyright file and changelog; the shared-library
 # dependencies are computed by dpkg-shlibdeps.
@@ -40,18 +41,22 @@ set(CMG290_DEB_PACKAGE_lib libcmg290-2)
 set(CMG290_DEB_PACKAGE_dev libcmg290-dev)
 set(CMG290_DEB_PACKAGE_cli cmg290)
 set(CMG290_DEB_PACKAGE_cmg290_pg postgresql-15-cmg290)
+set(CMG290_DEB_PACKAGE_python3 python3-cmg290)
 if(CMG290_BUILD_TOOLS)
   list(APPEND CMG290_DEB_COMPONENTS cli)
 endif()
 if(CMG290_BUILD_PG)
   list(APPEND CMG290_DEB_COMPONENTS cmg290_pg)
 endif()
+if(TARGET cmg290_python)
+  list(APPEND CMG290_DEB_COMPONENTS python3)
+endif()
 # The copyright file and changelog go into every package's own folder in
-# /usr/share/doc; the extension's component is installed only when asked for
-# by name, like the rest of that component.
+# /usr/share/doc; the extension's and the Python package's components are
+# installed only when asked for by name, like the rest of those components.
 foreach(component IN LISTS CMG290_DEB_COMPONENTS)
   set(optional)
-  if(component STREQUAL "cmg290_pg")
+  if(component MATCHES "^(cmg290_pg|python3)$")
     set(optional EXCLUDE_FROM_ALL)
   endif()
   install(FILES ${CMG290_DEB_DOC}/copyright ${CMG290_DEB_BUILD}/changelog.gz
@@ -116,5 +121,28 @@ set(CPACK_COMPONENT_CMG290_PG_DESCRIPTION
 The cmg290 extension for PostgreSQL 15 groups assessment records in SQL:
 cmg290_group(record) returns the case-mix group, the scores, the age and
 the table version of one record. Enable it with CREATE EXTENSION cmg290.")
+
+# Built for the interpreter it was compiled against (python/CMakeLists.txt
+# names its version), in /usr/lib/python3/dist-packages.
+if(TARGET cmg290_python)
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_NAME python3-cmg290)
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_SECTION python)
+  string(REPLACE "." ";" CMG290_PY ${CMG290_PYTHON_VERSION})
+  list(GET CMG290_PY 0 CMG290_PY_MAJOR)
+  list(GET CMG290_PY 1 CMG290_PY_MINOR)
+  math(EXPR CMG290_PY_NEXT "${CMG290_PY_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_DEPENDS
+      "python3 (>= ${CMG290_PYTHON_VERSION}~), python3 (<< ${CMG290_PY_MAJOR}.${CMG290_PY_NEXT}), python3-numpy, python3-pandas")
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_SUGGESTS "python3-dask, python3-distributed")
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_CONTROL_EXTRA
+      ${CMG290_DEB_DOC}/python3-cmg290/postinst ${CMG290_DEB_DOC}/python3-cmg290/prerm)
+  set(CPACK_DEBIAN_PYTHON3_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  set(CPACK_COMPONENT_PYTHON3_DESCRIPTION
+      "case-mix grouper for inpatient rehabilitation assessments - Python 3
+The cmg290 Python package groups assessment records in pandas and Dask:
+one record into a result, many on several threads into a pandas
+DataFrame, a Dask Series partition by partition; it also reads files of
+records into NumPy arrays and explains a record's grouping step by step.")
+endif()
 
 include(CPack)

@@ -5,7 +5,8 @@
 #     records into the golden results, a program compiled with pkg-config
 #     links the installed library, and a throwaway cluster of the system's
 #     PostgreSQL 15 runs CREATE EXTENSION cmg290 and a grouping query with
-#     the installed extension;
+#     the installed extension, and Debian's python3 imports the installed
+#     Python package, knows its version and groups the sample records;
 #  3. apt-get purges them; none of their files may be left.
 # Installs into the system: run it on a CI machine or one of your own (as
 # root, or with sudo).
@@ -17,7 +18,7 @@ root=$PWD
 build=$(cd "${1:-build}" && pwd)
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-packages=(libcmg290-2 libcmg290-dev cmg290 postgresql-15-cmg290)
+packages=(libcmg290-2 libcmg290-dev cmg290 postgresql-15-cmg290 python3-cmg290)
 scratch=$(mktemp -d /tmp/cmg290-package-test.XXXXXX)
 chmod 755 "$scratch"
 pgbin=/usr/lib/postgresql/15/bin
@@ -99,6 +100,23 @@ echo "CREATE EXTENSION cmg290; cmg290_group: $actual"
 as_server "$pgbin/pg_ctl" -D "$scratch/data" -w stop >/dev/null
 server_pid=""
 
+echo "== Python: the installed package"
+version=$(cd / && /usr/bin/python3 -c 'import importlib.metadata, cmg290
+assert cmg290.__file__ == "/usr/lib/python3/dist-packages/cmg290/__init__.py", cmg290.__file__
+assert importlib.metadata.version("cmg290") == cmg290.__version__
+print(cmg290.__version__)')
+[ "$version" = "$(dpkg-query -W -f '${Version}' python3-cmg290)" ]
+(cd / && /usr/bin/python3 - "$root/examples/assessments.txt" "$scratch/results.csv") <<'PY'
+import sys
+import pandas as pd
+import cmg290
+frame = cmg290.group_frame(cmg290.read_records(sys.argv[1]))
+csv = pd.read_csv(sys.argv[2], dtype=str, keep_default_na=False)
+assert list(frame.status) == [int(s) for s in csv.status]
+assert [None if pd.isna(c) else c for c in frame.cmg] == [c or None for c in csv.cmg]
+print(f"import cmg290 {cmg290.__version__}: group_frame gives the golden statuses and CMGs")
+PY
+
 echo "== purge"
 $SUDO apt-get purge -y -q "${packages[@]}" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
 left=0
@@ -109,7 +127,9 @@ while read -r f; do
   fi
 done <"$scratch/files"
 for d in /usr/include/cmg290 /usr/share/cmg290 /usr/lib/cmake/cmg290 /usr/share/doc/cmg290 \
-  /usr/share/doc/libcmg290-2 /usr/share/doc/libcmg290-dev /usr/share/doc/postgresql-15-cmg290; do
+  /usr/share/doc/libcmg290-2 /usr/share/doc/libcmg290-dev /usr/share/doc/postgresql-15-cmg290 \
+  /usr/lib/python3/dist-packages/cmg290 /usr/lib/python3/dist-packages/cmg290-*.dist-info \
+  /usr/share/doc/python3-cmg290; do
   if [ -e "$d" ]; then
     echo "left behind: $d"
     left=1

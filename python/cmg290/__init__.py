@@ -25,6 +25,9 @@ import types as _types
 from . import _native
 from ._native import Result, status_text
 
+#: The package's version, that of the project it is built from.
+__version__ = _native.__version__
+
 __all__ = [
     "COLUMNS",
     "GROUPER_VERSION",
@@ -83,14 +86,18 @@ def group_frame(records, workers=-1):
     """Group many records into a pandas DataFrame, one row per record.
 
     ``records``: a list or tuple of str or bytes, a pandas Series of them
-    (its index is kept), or a one-dimensional NumPy array of dtype
+    (its index is kept), or a one-dimensional NumPy array: of dtype
     ``S1251``, read in place without a copy (zero bytes at the end of an
-    element are not part of it, as NumPy reads such arrays). ``read_records``
-    gives such an array.
+    element are not part of it, as NumPy reads such arrays; ``read_records``
+    gives such an array), of dtype ``U`` (what ``numpy.array`` makes of a
+    list of str; taken as that list of str would be) or of objects. A
+    ``numpy.ma`` masked array is read as its data when nothing in it is
+    masked; a masked element is refused as ``None`` in a list is, since no
+    row could stand for it.
 
-    ``workers``: grouping threads; -1 (the default) uses every core this
-    process may run on. The GIL is released while grouping; rows keep the
-    input's order whatever the number of threads.
+    ``workers``: grouping threads, an integer; -1 (the default) uses every
+    core this process may run on. The GIL is released while grouping; rows
+    keep the input's order whatever the number of threads.
 
     Columns: ``status`` (int64), ``description``, ``cmg`` (str; missing
     unless status is 0), ``motor_score`` (float64, NaN unless status is 0),
@@ -98,16 +105,25 @@ def group_frame(records, workers=-1):
     (Int64, missing unless status is 0, 7 or 9), ``table_version`` (str;
     missing when the version date selects none) and ``grouper_version``.
 
-    Raises TypeError naming the position of the first element that is not
-    str or bytes, and ValueError for a str with a character above U+00FF,
-    before anything is grouped; ValueError for ``workers`` of 0 or below -1.
+    Raises, before anything is grouped: TypeError for ``workers`` that is
+    not an integer and ValueError for 0 or below -1; TypeError naming the
+    position of the first element that is not str or bytes, or is masked;
+    ValueError for a str with a character above U+00FF.
     """
+    return _frame(records, workers)
+
+
+def _frame(records, workers, name=None):
+    # With a name, a bad element of a Series is named by its index label,
+    # name.loc[label], as the Dask path needs: there the position would be
+    # the one within a partition.
     import pandas as pd
 
     index = None
     if isinstance(records, pd.Series):
         index = records.index
         records = records.to_numpy()
+    labels = index if name is not None else None
     (
         status,
         description,
@@ -119,7 +135,7 @@ def group_frame(records, workers=-1):
         age_missing,
         table_version,
         grouper_version,
-    ) = _native.group_columns(records, workers)
+    ) = _native.group_columns(records, workers, labels, name or "records")
 
     # Object columns are wrapped as such, so that pandas does not scan them
     # for dates, and nothing is copied or consolidated.
@@ -155,7 +171,8 @@ def read_records(path):
     os.PathLike.
 
     Raises OSError (FileNotFoundError, PermissionError, IsADirectoryError,
-    ...) naming the file when it cannot be opened or read.
+    ...) naming the file when it cannot be opened or read, and ValueError
+    for a path holding a zero character, as ``open`` does.
     """
     return _native.read_records(path)
 

@@ -9,8 +9,11 @@ import pandas as pd
 from . import dask as dask
 
 Record = Union[str, bytes]
-Records = Union[Sequence[Record], "pd.Series[str]", "pd.Series[bytes]", npt.NDArray[np.bytes_]]
+Records = Union[
+    Sequence[Record], "pd.Series[str]", "pd.Series[bytes]", npt.NDArray[np.bytes_], npt.NDArray[np.str_]
+]
 
+__version__: Final[str]
 GROUPER_VERSION: Final[str]
 RECORD_LENGTH: Final[int]
 COLUMNS: Final[tuple[str, ...]]
@@ -32,8 +35,8 @@ class Result:
     def motor_score(self) -> float | None:
         """Weighted motor score, one decimal; None unless status is 0."""
     @property
-    def motor_text(self) -> str:
-        """The motor score as the grouper writes it (".7"); " 0.0" when not reached."""
+    def motor_text(self) -> str | None:
+        """The motor score as the grouper writes it (".7"); None unless status is 0."""
     @property
     def cognitive_score(self) -> int | None:
         """Cognitive score; None unless status is 0."""
@@ -54,10 +57,15 @@ def group(record: Record) -> Result:
     """Group one record. Raises TypeError (not str or bytes) or ValueError (a character above U+00FF)."""
 
 def group_frame(records: Records, workers: int = -1) -> pd.DataFrame:
-    """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record."""
+    """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record.
+
+    Raises TypeError (workers not an integer, an element neither str nor bytes, or masked) or
+    ValueError (workers 0 or below -1, a character above U+00FF)."""
 
 def read_records(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) -> npt.NDArray[np.bytes_]:
-    """Read a file of records, one per line, into an array of dtype S1251. Raises OSError naming the file."""
+    """Read a file of records, one per line, into an array of dtype S1251.
+
+    Raises OSError naming the file, ValueError for a path holding a zero character."""
 
 def status_text(status: int) -> str:
     """Short English description of a status code."""

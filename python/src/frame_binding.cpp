@@ -9,7 +9,7 @@
 
 #include "bindings.h"
 #include "group_columns.h"
-#include "record_text.h"
+#include "record_input.h"
 #include "vocabulary.h"
 
 namespace py = pybind11;
@@ -17,56 +17,6 @@ namespace py = pybind11;
 namespace cmg290::python {
 
 namespace {
-
-// The records of `records` and what keeps them alive while the GIL is
-// released: the NumPy array itself, or a sequence of objects that only
-// this call holds (a list could be changed by another thread meanwhile).
-struct Input {
-  py::object keep;
-  RecordSource source;
-};
-
-Input input_of(const py::handle& records) {
-  Input in;
-  if (py::isinstance<py::array>(records)) {
-    py::array a = py::reinterpret_borrow<py::array>(records);
-    if (a.ndim() != 1) {
-      throw py::value_error("records must be a one-dimensional array, not " +
-                            std::to_string(a.ndim()) + "-dimensional");
-    }
-    const char kind = a.dtype().kind();
-    if (kind == 'O') {
-      in.keep = a.attr("tolist")();
-    } else if (kind == 'S') {
-      in.keep = a;
-      in.source.count = static_cast<std::size_t>(a.shape(0));
-      in.source.base = static_cast<const char*>(a.data());
-      in.source.stride = a.strides(0);
-      in.source.itemSize = static_cast<std::size_t>(a.itemsize());
-      return in;
-    } else {
-      throw py::type_error("records: NumPy array of dtype " + std::string(py::str(a.dtype())) +
-                           ", expected fixed-width bytes (S1251) or objects");
-    }
-  } else if (PyTuple_Check(records.ptr())) {
-    in.keep = py::reinterpret_borrow<py::object>(records);
-  } else if (PyList_Check(records.ptr())) {
-    in.keep = py::reinterpret_steal<py::object>(
-        PyList_GetSlice(records.ptr(), 0, PyList_GET_SIZE(records.ptr())));
-    if (!in.keep) throw py::error_already_set();
-  } else {
-    throw py::type_error(
-        std::string("records must be a list, tuple, pandas Series or NumPy array, not ") +
-        Py_TYPE(records.ptr())->tp_name);
-  }
-  PyObject* seq = in.keep.ptr();
-  const Py_ssize_t n = PySequence_Fast_GET_SIZE(seq);
-  PyObject** items = PySequence_Fast_ITEMS(seq);
-  for (Py_ssize_t i = 0; i < n; ++i) check_record_object(items[i], "records", i);
-  in.source.count = static_cast<std::size_t>(n);
-  in.source.objects = items;
-  return in;
-}
 
 py::array object_column(std::size_t n) {
   // NumPy fills a new object array with null pointers, which every row
@@ -85,7 +35,8 @@ void fill_unknown_texts(const RecordSource& source, const Columns& c) {
   PyObject** textColumns[] = {c.description, c.cmg, c.tableVersion, c.grouperVersion};
   for (std::size_t i = 0; i < source.count; ++i) {
     if (c.description[i] && c.cmg[i] && c.tableVersion[i] && c.grouperVersion[i]) continue;
-    const cmg290::Result r = cmg290::group(source.at(i));
+    char record[cmg290::kRecordLength];
+    const cmg290::Result r = cmg290::group({record, source.copy(i, record)});
     const char* texts[] = {cmg290::status_text(r.status), r.cmg, r.tableVersion, r.grouperVersion};
     for (std::size_t k = 0; k < 4; ++k) {
       if (textColumns[k][i] != nullptr) continue;
@@ -96,11 +47,17 @@ void fill_unknown_texts(const RecordSource& source, const Columns& c) {
   }
 }
 
-py::tuple group_columns_binding(const py::handle& records, int workers) {
+py::tuple group_columns_binding(const py::handle& records, const py::handle& workers,
+                                const py::handle& labels, const std::string& name) {
+  // workers first: a wrong one is reported before the records are looked at.
+  const int asked = workers_argument(workers.ptr());
   const Vocabulary& vocabulary = python::vocabulary();
-  const Input in = input_of(records);
+  ElementNames names;
+  names.name = name.c_str();
+  if (!labels.is_none()) names.labels = labels;
+  const RecordInput in = record_input(records, names);
   const std::size_t n = in.source.count;
-  const int threads = thread_count(workers, n);
+  const int threads = thread_count(asked, n);
 
   py::array_t<std::int64_t> status(n), cognitive(n), age(n);
   py::array_t<double> motor(n);
@@ -133,9 +90,16 @@ py::tuple group_columns_binding(const py::handle& records, int workers) {
 
 void bind_frame(py::module_& m) {
   m.def("group_columns", &group_columns_binding, py::arg("records"), py::arg("workers") = -1,
+        py::arg("labels") = py::none(), py::arg("name") = "records",
         "The result columns of many records, in input order: status, description, cmg,\n"
         "motor_score, cognitive_score and its missing mask, age and its missing mask,\n"
-        "table_version, grouper_version. Used by cmg290.group_frame.");
+        "table_version, grouper_version. Used by cmg290.group_frame. A bad element is\n"
+        "named name[position], or name.loc[label] when labels (an Index) are given.");
+  m.def(
+      "check_workers", [](const py::handle& workers) { return workers_argument(workers.ptr()); },
+      py::arg("workers"),
+      "A workers argument as an int: TypeError unless an integer, ValueError for 0 and\n"
+      "below -1.");
 }
 
 }  // namespace cmg290::python

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -29,12 +30,14 @@ constexpr std::size_t kStageRows = 32;
 void stage(const RecordSource& source, std::size_t first, std::size_t rows, char* buffer,
            std::string_view* staged) {
   for (std::size_t k = 0; k < rows; ++k) {
-    const std::string_view r = source.at(first + k);
-    const std::size_t n = std::min(r.size(), cmg290::kRecordLength);
     char* to = buffer + k * cmg290::kRecordLength;
-    std::memcpy(to, r.data(), n);
-    staged[k] = {to, n};
+    staged[k] = {to, source.copy(first + k, to)};
   }
+}
+
+[[noreturn]] void refuse_workers(const std::string& got) {
+  throw pybind11::value_error(
+      "workers must be a positive number of threads, or -1 for all cores; got " + got);
 }
 
 bool reaches_age(int status) {
@@ -135,13 +138,27 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
   return total;
 }
 
-int thread_count(int workers, std::size_t records) {
-  if (workers == 0 || workers < -1) {
-    throw pybind11::value_error(
-        "workers must be a positive number of threads, or -1 for all "
-        "cores; got " +
-        std::to_string(workers));
+int workers_argument(PyObject* workers) {
+  PyObject* index = PyNumber_Index(workers);
+  if (index == nullptr) {
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw pybind11::error_already_set();
+    PyErr_Clear();
+    throw pybind11::type_error(std::string("workers must be an integer, not ") +
+                               Py_TYPE(workers)->tp_name);
   }
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(index, &overflow);
+  Py_DECREF(index);
+  if (overflow > 0 || value > std::numeric_limits<int>::max()) {
+    return std::numeric_limits<int>::max();
+  }
+  if (overflow < 0) refuse_workers("a number below -1");
+  if (value == 0 || value < -1) refuse_workers(std::to_string(value));
+  return static_cast<int>(value);
+}
+
+int thread_count(int workers, std::size_t records) {
+  if (workers == 0 || workers < -1) refuse_workers(std::to_string(workers));
   int threads = workers;
   if (workers == -1) {
     cpu_set_t set;

@@ -9,8 +9,10 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -23,20 +25,45 @@ namespace cmg290::python {
 // Where record i is.
 struct RecordSource {
   std::size_t count = 0;
-  // A block of fixed-width items, `stride` bytes apart. As NumPy reads
-  // them, zero bytes at an item's end are not part of its value.
+  // A block of fixed-width items, `stride` bytes apart: bytes, or with
+  // `wide` code points of 4 bytes each (NumPy's U arrays, in the machine's
+  // byte order, every one checked to be U+00FF or below). As NumPy reads
+  // them, zero units at an item's end are not part of its value.
   const char* base = nullptr;
   std::ptrdiff_t stride = 0;
   std::size_t itemSize = 0;
+  bool wide = false;
   // Or: checked str and bytes objects.
   PyObject* const* objects = nullptr;
 
-  std::string_view at(std::size_t i) const noexcept {
-    if (objects != nullptr) return record_bytes(objects[i]);
+  // Copies record i, up to kRecordLength bytes of it, to `to`; returns how
+  // many bytes it wrote. Needs no GIL.
+  std::size_t copy(std::size_t i, char* to) const noexcept {
+    if (objects != nullptr) return copy_bytes(record_bytes(objects[i]), to);
     const char* item = base + static_cast<std::ptrdiff_t>(i) * stride;
-    std::size_t n = itemSize;
-    while (n > 0 && item[n - 1] == '\0') --n;
-    return {item, n};
+    if (!wide) {
+      std::size_t n = itemSize;
+      while (n > 0 && item[n - 1] == '\0') --n;
+      return copy_bytes({item, n}, to);
+    }
+    std::size_t n = itemSize / 4;
+    while (n > 0 && code_point(item, n - 1) == 0) --n;
+    n = std::min(n, cmg290::kRecordLength);
+    for (std::size_t k = 0; k < n; ++k) to[k] = static_cast<char>(code_point(item, k));
+    return n;
+  }
+
+  static std::uint32_t code_point(const char* item, std::size_t k) noexcept {
+    std::uint32_t c;
+    std::memcpy(&c, item + 4 * k, 4);  // items need not be aligned
+    return c;
+  }
+
+ private:
+  static std::size_t copy_bytes(std::string_view r, char* to) noexcept {
+    const std::size_t n = std::min(r.size(), cmg290::kRecordLength);
+    std::memcpy(to, r.data(), n);
+    return n;
   }
 };
 
@@ -76,5 +103,10 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
 // The number of threads for a `workers` argument: -1 means every core this
 // process may run on. Throws ValueError for 0 and below -1.
 int thread_count(int workers, std::size_t records);
+
+// A `workers` argument as an int, checked before anything else is looked
+// at: TypeError for anything that is not an integer (operator.index),
+// ValueError for 0 and below -1; numbers past INT_MAX are INT_MAX.
+int workers_argument(PyObject* workers);
 
 }  // namespace cmg290::python

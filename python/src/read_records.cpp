@@ -122,8 +122,11 @@ int read_lines(int fd, RecordBlock& block) {
 }
 
 py::array read_records(const py::object& path) {
-  const py::object fspath = py::module_::import("os").attr("fsencode")(path);
-  const std::string name = fspath.cast<std::string>();
+  // As open() takes it: str, bytes or os.PathLike; a zero byte is a
+  // ValueError, not the end of the name.
+  PyObject* encoded = nullptr;
+  if (PyUnicode_FSConverter(path.ptr(), &encoded) == 0) throw py::error_already_set();
+  const std::string name = py::reinterpret_steal<py::bytes>(encoded);
   Mapping mapping{nullptr, 0};
   std::size_t count = 0;
   int error = 0;

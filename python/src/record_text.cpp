@@ -34,22 +34,26 @@ void check_record_object(PyObject* object, const char* name, std::ptrdiff_t inde
   const Py_ssize_t length = PyUnicode_GET_LENGTH(object);
   for (Py_ssize_t i = 0; i < length; ++i) {
     const Py_UCS4 c = PyUnicode_READ(kind, data, i);
-    if (c <= 0xFF) continue;
-    char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    std::string text;
-    if (c < 0xD800 || c > 0xDFFF) {  // a lone surrogate has no UTF-8 form
-      PyObject* one = PyUnicode_FromOrdinal(static_cast<int>(c));
-      if (one != nullptr) {
-        if (const char* utf8 = PyUnicode_AsUTF8(one)) text = std::string("'") + utf8 + "' ";
-        Py_DECREF(one);
-      }
-      PyErr_Clear();
-    }
-    throw pybind11::value_error(element_name(name, index) + ": character " + text + "(" + code +
-                                ") at position " + std::to_string(i + 1) +
-                                " is above U+00FF; a record holds one byte per position");
+    if (c > 0xFF) throw_above_latin1(name, index, c, static_cast<std::size_t>(i));
   }
+}
+
+void throw_above_latin1(const char* name, std::ptrdiff_t index, Py_UCS4 c, std::size_t position) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  std::string text;
+  // A lone surrogate has no UTF-8 form, nor has a code past U+10FFFF.
+  if ((c < 0xD800 || c > 0xDFFF) && c <= 0x10FFFF) {
+    PyObject* one = PyUnicode_FromOrdinal(static_cast<int>(c));
+    if (one != nullptr) {
+      if (const char* utf8 = PyUnicode_AsUTF8(one)) text = std::string("'") + utf8 + "' ";
+      Py_DECREF(one);
+    }
+    PyErr_Clear();
+  }
+  throw pybind11::value_error(element_name(name, index) + ": character " + text + "(" + code +
+                              ") at position " + std::to_string(position + 1) +
+                              " is above U+00FF; a record holds one byte per position");
 }
 
 }  // namespace cmg290::python

@@ -16,6 +16,11 @@ namespace cmg290::python {
 // "name[index]".
 void check_record_object(PyObject* object, const char* name, std::ptrdiff_t index = -1);
 
+// Throws the ValueError of check_record_object for character `c` at
+// `position` (0-based) of the record named by `name` and `index`.
+[[noreturn]] void throw_above_latin1(const char* name, std::ptrdiff_t index, Py_UCS4 c,
+                                     std::size_t position);
+
 // The record's bytes, for an object that passed check_record_object. Reads
 // only immutable fields of the object, so it needs no GIL as long as a
 // reference to the object is held.

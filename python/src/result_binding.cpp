@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "bindings.h"
@@ -33,6 +34,9 @@ struct PyResult {
     return grouped() ? py::object(py::int_(r.cognitiveScore)) : py::none();
   }
   py::object age() const { return aged() ? py::object(py::int_(r.age)) : py::none(); }
+  py::object motor_text() const {
+    return grouped() ? py::object(py::str(r.motorScore)) : py::none();
+  }
   py::object table_version() const {
     return std::strcmp(r.tableVersion, "    ") == 0 ? py::none()
                                                     : py::object(py::str(r.tableVersion));
@@ -51,12 +55,34 @@ struct PyResult {
     return "Result(status=" + std::to_string(r.status) +
            ", description=" + text(py::str(cmg290::status_text(r.status))) +
            ", cmg=" + text(cmg()) + ", motor_score=" + text(motor_score()) +
-           ", motor_text=" + text(py::str(r.motorScore)) +
-           ", cognitive_score=" + text(cognitive_score()) + ", age=" + text(age()) +
-           ", table_version=" + text(table_version()) +
+           ", motor_text=" + text(motor_text()) + ", cognitive_score=" + text(cognitive_score()) +
+           ", age=" + text(age()) + ", table_version=" + text(table_version()) +
            ", grouper_version=" + text(py::str(r.grouperVersion)) + ")";
   }
 };
+
+// The result an instance holds. Result.__new__ (which pickling calls before
+// __setstate__) leaves an instance whose C++ value is not constructed, and
+// reading that would show whatever the memory held: such an instance is
+// refused until __setstate__ has filled it.
+const PyResult& result_of(const py::handle& self) {
+  if (!py::isinstance<PyResult>(self)) {
+    throw py::type_error(std::string("expected a cmg290.Result, not ") +
+                         Py_TYPE(self.ptr())->tp_name);
+  }
+  auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+  const py::detail::value_and_holder v = instance->get_value_and_holder();
+  if (!v.holder_constructed()) {
+    throw py::type_error("this Result holds no result: results come from cmg290.group");
+  }
+  return *v.value_ptr<PyResult>();
+}
+
+// A getter or method of Result that reads the result of its first argument.
+template <class F>
+auto reading(F f) {
+  return [f](const py::handle& self) { return f(result_of(self)); };
+}
 
 // Copies a pickled text back into its fixed-size field, cut to fit.
 template <std::size_t N>
@@ -83,46 +109,48 @@ void bind_result(py::module_& m) {
                            "The result of grouping one record (see cmg290.group). Outputs the\n"
                            "grouping did not reach are None.");
   cls.def_property_readonly(
-         "status", [](const PyResult& p) { return p.r.status; },
+         "status", reading([](const PyResult& p) { return p.r.status; }),
          "Status code: 0 grouped; 1 record identifier is not IRF-PAI; 2 record kind 3;\n"
          "3 version date before 20100701; 5 birth date incomplete in the age date's year;\n"
          "6 age date before birth date; 7 age of 141 or more; 9 impairment group not in\n"
          "the table.")
       .def_property_readonly(
-          "description", [](const PyResult& p) { return cmg290::status_text(p.r.status); },
+          "description", reading([](const PyResult& p) { return cmg290::status_text(p.r.status); }),
           "Short English description of the status.")
-      .def_property_readonly("cmg", &PyResult::cmg,
+      .def_property_readonly("cmg", reading(std::mem_fn(&PyResult::cmg)),
                              "Tier letter and CMG code, e.g. 'C0102'; the tier letter alone\n"
                              "when no CMG row fits; None unless status is 0.")
-      .def_property_readonly("motor_score", &PyResult::motor_score,
+      .def_property_readonly("motor_score", reading(std::mem_fn(&PyResult::motor_score)),
                              "Weighted motor score (float, one decimal); None unless status "
                              "is 0.")
       .def_property_readonly(
-          "motor_text", [](const PyResult& p) { return std::string(p.r.motorScore); },
-          "The motor score as the grouper writes it ('48.0', '.7', '-.7'); its reset\n"
-          "text ' 0.0' when the grouping did not reach it.")
-      .def_property_readonly("cognitive_score", &PyResult::cognitive_score,
+          "motor_text", reading(std::mem_fn(&PyResult::motor_text)),
+          "The motor score as the grouper writes it ('48.0', '.7', '-.7'); None unless\n"
+          "status is 0.")
+      .def_property_readonly("cognitive_score", reading(std::mem_fn(&PyResult::cognitive_score)),
                              "Cognitive score (int); None unless status is 0.")
-      .def_property_readonly("age", &PyResult::age,
+      .def_property_readonly("age", reading(std::mem_fn(&PyResult::age)),
                              "Age in whole years (int); None unless status is 0, 7 or 9.")
-      .def_property_readonly("table_version", &PyResult::table_version,
+      .def_property_readonly("table_version", reading(std::mem_fn(&PyResult::table_version)),
                              "Table version that the record's version date selects, '2.40'\n"
                              "to '2.90'; None when it selects none.")
-      .def_property_readonly(
-          "grouper_version", [](const PyResult& p) { return std::string(p.r.grouperVersion); },
-          "The grouper's version, '2.90'.")
+      .def_property_readonly("grouper_version", reading([](const PyResult& p) {
+                               return std::string(p.r.grouperVersion);
+                             }),
+                             "The grouper's version, '2.90'.")
       .def("__eq__",
-           [](const PyResult& a, const py::object& b) -> py::object {
+           [](const py::handle& a, const py::object& b) -> py::object {
              if (!py::isinstance<PyResult>(b)) {
                return py::reinterpret_borrow<py::object>(Py_NotImplemented);
              }
-             return py::bool_(a == b.cast<const PyResult&>());
+             return py::bool_(result_of(a) == result_of(b));
            })
-      .def("__repr__", &PyResult::repr)
+      .def("__repr__", reading(std::mem_fn(&PyResult::repr)))
       // Pickled as the grouper's raw outputs, so that results can travel
       // between processes (multiprocessing, Dask).
       .def(py::pickle(
-          [](const PyResult& p) {
+          [](const py::handle& self) {
+            const PyResult& p = result_of(self);
             return py::make_tuple(p.r.status, p.r.cmg, p.r.motorScore, p.r.cognitiveScore, p.r.age,
                                   p.r.tableVersion, p.r.grouperVersion);
           },

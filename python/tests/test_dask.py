@@ -75,3 +75,42 @@ def test_the_local_scheduler_runs_the_same_graph(example_records):
     with dask.config.set(scheduler="synchronous"):
         result = cmg290.dask.group_frame(series).compute()
     assert result.equals(cmg290.group_frame(pd.Series(example_records * 10)))
+
+
+def test_a_bad_record_is_named_by_its_index_label():
+    # The position within its partition (records[200] for row 1,700) named
+    # no row of the series; its label does.
+    records = [b"IRF-PAI"] * 3000
+    records[1700] = None
+    series = dd.from_pandas(pd.Series(records, index=range(1000, 4000)), npartitions=4)
+    frame = cmg290.dask.group_frame(series)
+    with dask.config.set(scheduler="synchronous"):
+        with pytest.raises(TypeError, match=r"^series\.loc\[2700\] is NoneType, expected str or bytes$"):
+            frame.compute()
+    # Long labels are cut.
+    frame = cmg290.dask.group_frame(dd.from_pandas(pd.Series([5], index=["L" * 500], dtype=object), npartitions=1))
+    with dask.config.set(scheduler="synchronous"):
+        with pytest.raises(TypeError, match=r"^series\.loc\['L{199}\.\.\.\] is int, expected str"):
+            frame.compute()
+    texts = pd.Series(["IRF-PAI", "abc\u0101"], index=pd.Index(["id1", "id2"], name="id"))
+    frame = cmg290.dask.group_frame(dd.from_pandas(texts, npartitions=1))
+    with dask.config.set(scheduler="synchronous"):
+        with pytest.raises(ValueError, match=r"^series\.loc\['id2'\]: character 'ā' \(U\+0101\) at position 4 "):
+            frame.compute()
+
+
+@pytest.mark.parametrize("workers, error, message", [
+    (0, ValueError, "^workers must be a positive number of threads, or -1 for all cores; got 0$"),
+    (-3, ValueError, "got -3$"),
+    ("2", TypeError, "^workers must be an integer, not str$"),
+    (None, TypeError, "^workers must be an integer, not NoneType$"),
+])
+def test_bad_workers_are_refused_when_the_frame_is_built(workers, error, message):
+    series = dd.from_pandas(pd.Series([b"IRF-PAI"] * 10), npartitions=2)
+    with pytest.raises(error, match=message):
+        cmg290.dask.group_frame(series, workers=workers)
+
+
+def test_a_series_of_another_dtype_is_refused_when_the_frame_is_built():
+    with pytest.raises(TypeError, match=r"^series: NumPy array of dtype int64, expected fixed-width"):
+        cmg290.dask.group_frame(dd.from_pandas(pd.Series([1, 2]), npartitions=1))

@@ -1,12 +1,13 @@
 """cmg290.group: one record, one Result."""
 
+import os
 import pickle
 import re
 
 import pytest
 
 import cmg290
-from conftest import GOLDEN_CSV, read_cli_csv
+from conftest import GOLDEN_CSV, SOURCE, read_cli_csv
 
 
 @pytest.fixture(scope="module")
@@ -30,6 +31,7 @@ def test_sample_records_give_the_command_results(example_records, golden):
 
 
 def test_outputs_not_reached_are_none_and_motor_text_is_the_grouper_text(example_records):
+    # motor_text too is None when not reached, not the grouper's reset text " 0.0".
     by_status = {}
     for record in example_records:
         r = cmg290.group(record)
@@ -42,7 +44,7 @@ def test_outputs_not_reached_are_none_and_motor_text_is_the_grouper_text(example
     for status, r in by_status.items():
         if status != 0:
             assert (r.cmg, r.motor_score, r.cognitive_score) == (None, None, None)
-            assert r.motor_text == " 0.0"
+            assert r.motor_text is None
         assert (r.age is None) == (status not in (0, 7, 9))
     assert by_status[7].age == 141
     assert by_status[3].table_version is None
@@ -70,6 +72,7 @@ def test_repr_names_every_field(example_records):
                  "table_version='2.40'", "grouper_version='2.90'"):
         assert name in text
     assert "cmg=None" in repr(cmg290.group(b"x"))
+    assert "motor_text=None" in repr(cmg290.group(b"x"))
 
 
 @pytest.mark.parametrize("bad, kind", [(None, "NoneType"), (5, "int"), (1.5, "float"),
@@ -98,3 +101,27 @@ def test_results_survive_pickling(example_records):
     assert copies == results
     assert [repr(c) for c in copies] == [repr(r) for r in results]
     assert results[0] != results[1]
+
+
+def test_a_result_made_by_new_alone_is_refused_not_read():
+    # Result.__new__ leaves the C++ value unconstructed: reading it showed
+    # whatever the memory held (status=1023824370).
+    empty = cmg290.Result.__new__(cmg290.Result)
+    for read in (lambda r: r.status, lambda r: r.cmg, lambda r: r.motor_text, lambda r: r.age,
+                 lambda r: r.table_version, lambda r: r.grouper_version, repr,
+                 lambda r: r.__getstate__(), lambda r: r == cmg290.group(b"x"),
+                 lambda r: cmg290.group(b"x") == r):
+        with pytest.raises(TypeError, match="^this Result holds no result"):
+            read(empty)
+    # Unpickling goes through __new__ and then fills the value.
+    grouped = cmg290.group(b"x")
+    empty.__setstate__(grouped.__getstate__())
+    assert empty == grouped and empty.status == 1
+    with pytest.raises(TypeError, match="^expected a cmg290.Result, not int$"):
+        cmg290.Result.status.fget(5)
+
+
+def test_the_version_is_the_project_version():
+    with open(os.path.join(SOURCE, "CMakeLists.txt"), encoding="utf-8") as f:
+        version = re.search(r"project\(cmg290 VERSION ([0-9.]+)", f.read()).group(1)
+    assert cmg290.__version__ == version

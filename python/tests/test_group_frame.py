@@ -135,8 +135,8 @@ def test_records_of_another_type_are_a_type_error(bad):
 
 
 def test_numpy_arrays_of_other_dtypes_or_shapes_are_refused():
-    with pytest.raises(TypeError, match=r"dtype <U3, expected fixed-width bytes \(S1251\)"):
-        cmg290.group_frame(np.array(["abc"]))
+    with pytest.raises(TypeError, match=r"dtype int64, expected fixed-width bytes \(S1251\), str"):
+        cmg290.group_frame(np.array([1, 2]))
     with pytest.raises(TypeError, match="dtype float64"):
         cmg290.group_frame(np.zeros(3))
     with pytest.raises(ValueError, match="one-dimensional array, not 2-dimensional"):
@@ -147,6 +147,85 @@ def test_numpy_arrays_of_other_dtypes_or_shapes_are_refused():
 def test_workers_must_be_positive_or_minus_one(workers):
     with pytest.raises(ValueError, match=rf"workers must be a positive number.*got {workers}$"):
         cmg290.group_frame([b"x"], workers=workers)
+
+
+@pytest.mark.parametrize("workers, kind", [("4", "str"), (None, "NoneType"), (1.5, "float"),
+                                           (b"4", "bytes"), ([4], "list")])
+def test_workers_that_are_no_integer_are_a_short_type_error(many_records, workers, kind):
+    # Checked before the records: the error once held the repr of them all.
+    with pytest.raises(TypeError) as e:
+        cmg290.group_frame(many_records, workers=workers)
+    assert str(e.value) == f"workers must be an integer, not {kind}"
+    with pytest.raises(TypeError, match="^workers must be an integer"):
+        cmg290._native.group_columns(None, workers)
+
+
+def test_workers_take_any_integer():
+    # operator.index: NumPy integers and bool are integers; a huge number is
+    # as many threads as useful, a huge negative one is refused.
+    class Index:
+        def __init__(self, value):
+            self.value = value
+
+        def __index__(self):
+            if isinstance(self.value, Exception):
+                raise self.value
+            return self.value
+
+    expected = cmg290.group_frame([b"x", b"IRF-PAI"], workers=1)
+    for workers in (np.int64(2), True, 2**31, 2**100, Index(3)):
+        assert_same(cmg290.group_frame([b"x", b"IRF-PAI"], workers=workers), expected)
+    with pytest.raises(ValueError, match="workers must be a positive number.*got a number below -1$"):
+        cmg290.group_frame([b"x"], workers=-2**100)
+    with pytest.raises(ValueError, match="workers must be a positive number.*got -2147483649$"):
+        cmg290.group_frame([b"x"], workers=-2**31 - 1)
+    with pytest.raises(ValueError, match="got 0$"):
+        cmg290.group_frame([b"x"], workers=Index(0))
+    # What __index__ raises, other than TypeError, is not hidden.
+    with pytest.raises(ZeroDivisionError):
+        cmg290.group_frame([b"x"], workers=Index(ZeroDivisionError()))
+
+
+def test_str_arrays_group_as_their_list_of_str(many_records):
+    # 5,000 records: a U1251 array takes 5 kB a record.
+    as_str = [r.decode("latin-1") for r in many_records[:5000]]
+    expected = cmg290.group_frame(as_str, workers=1)
+    array = np.array(as_str)
+    assert array.dtype.kind == "U"
+    for records in (array, array.astype(array.dtype.newbyteorder(">")), array.astype("U1300")):
+        assert_same(cmg290.group_frame(records, workers=2), expected)
+    # Strided, and short elements: NumPy drops zero characters at the end.
+    assert_same(cmg290.group_frame(array[1::7]), cmg290.group_frame(as_str[1::7]))
+    short = [r.rstrip(" ") for r in as_str[:300]]
+    assert_same(cmg290.group_frame(np.array(short)), cmg290.group_frame(as_str[:300]))
+
+
+def test_str_arrays_are_refused_as_the_list_of_str_is():
+    records = ["IRF", "PAI", "abcā", "€"]
+    with pytest.raises(ValueError) as listed:
+        cmg290.group_frame(records)
+    with pytest.raises(ValueError) as array:
+        cmg290.group_frame(np.array(records))
+    assert str(array.value) == str(listed.value)
+    assert str(array.value).startswith("records[2]: character 'ā' (U+0101) at position 4 ")
+    # Past position 1251, where nothing is read, as for str.
+    with pytest.raises(ValueError, match=r"^records\[0\]: .*U\+20AC\) at position 1300 "):
+        cmg290.group_frame(np.array(["x" * 1299 + "€"]))
+
+
+def test_masked_arrays_are_read_as_their_data_unless_something_is_masked(example_records):
+    data = np.array(example_records, dtype="S1251")
+    expected = cmg290.group_frame(example_records)
+    for unmasked in (np.ma.array(data), np.ma.array(data, mask=np.zeros(len(data), bool)),
+                     np.ma.array(data.astype(object)), np.ma.array(data.astype("U1251"))):
+        assert_same(cmg290.group_frame(unmasked), expected)
+    # A masked element has no record, as None in a list has none.
+    for masked, position in ((np.ma.masked_all(3, dtype="S1251"), 0),
+                             (np.ma.array(data, mask=[i in (5, 9) for i in range(len(data))]), 5),
+                             (np.ma.array(data.astype(object), mask=[0, 1] + [0] * 28), 1),
+                             (np.ma.array(data.astype("U1251"), mask=[0] * 29 + [1]), 29)):
+        with pytest.raises(TypeError, match=rf"^records\[{position}\] is masked, expected str or bytes$"):
+            cmg290.group_frame(masked)
 
 
 @settings(max_examples=300, deadline=None, database=None)

@@ -72,3 +72,14 @@ def test_files_that_cannot_be_read_raise_oserror_naming_them(tmp_path):
     assert e.value.filename == str(tmp_path)
     with pytest.raises(TypeError):
         cmg290.read_records(17)
+
+
+def test_a_path_with_a_zero_character_is_a_value_error_as_for_open(tmp_path):
+    # The name once ended at the zero byte, reading "file" for "file\0junk".
+    written(tmp_path, b"IRF-PAI\n", "file")
+    base = str(tmp_path / "file")
+    for path in (base + "\0junk", os.fsencode(base) + b"\0junk", pathlib.PurePath(base + "\0junk")):
+        with pytest.raises(ValueError, match="embedded null byte"):
+            open(path, "rb")
+        with pytest.raises(ValueError, match="embedded null byte"):
+            cmg290.read_records(path)

@@ -4,13 +4,16 @@
 
 #include <cstdint>
 
+#include "cmg290/status.h"
 #include "result_format.h"
 
 namespace cmg290::cli::batch {
 
 struct Tally {
-  static constexpr int kStatusSlots = 12;  // -1 .. 9, then any other code
-  static constexpr int kTierSlots = 5;     // A, B, C, D, then anything else
+  // -1 (a short line) to the grouper's highest code, then any other code.
+  static constexpr int kHighestStatus = cmg290::highest_status_code();
+  static constexpr int kStatusSlots = kHighestStatus + 3;
+  static constexpr int kTierSlots = 5;  // A, B, C, D, then anything else
 
   std::uint64_t records = 0;
   std::uint64_t empty = 0;
@@ -19,7 +22,7 @@ struct Tally {
   std::uint64_t byTier[kTierSlots] = {};
 
   static int status_slot(int status) {
-    return status < kStatusShortLine || status > 9 ? kStatusSlots - 1 : status + 1;
+    return status < kStatusShortLine || status > kHighestStatus ? kStatusSlots - 1 : status + 1;
   }
   static int tier_slot(char letter) {
     return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;

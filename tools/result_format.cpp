@@ -98,7 +98,7 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
     }
   }
   for (int s = kLowestStatus; s <= kHighestStatus + 1; ++s) {
-    const char* text = s <= kHighestStatus ? describe_status(s) : "unknown status";
+    const char* text = s <= kHighestStatus ? describe_status(s) : cmg290::kUnknownStatusText.data();
     switch (layout_.format) {
       case Format::Csv:
         descriptions_.push_back(csv_cell(text));

@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+#include "cmg290/status.h"
+
 namespace cmg290::python {
 
 namespace {
@@ -38,10 +40,6 @@ void stage(const RecordSource& source, std::size_t first, std::size_t rows, char
 [[noreturn]] void refuse_workers(const std::string& got) {
   throw pybind11::value_error(
       "workers must be a positive number of threads, or -1 for all cores; got " + got);
-}
-
-bool reaches_age(int status) {
-  return status == 0 || status == 7 || status == 9;
 }
 
 PyObject* text_cell(int slot, const Vocabulary& vocabulary, std::uint64_t* uses) {
@@ -74,7 +72,7 @@ double motor_value(const char* text) noexcept {
 
 bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Columns& c,
               std::size_t row, std::uint64_t* uses) noexcept {
-  const bool grouped = r.status == 0;
+  const bool grouped = cmg290::reaches_cmg_and_scores(r.status);
   c.status[row] = r.status;
   c.description[row] = text_cell(vocabulary.description(r.status), vocabulary, uses);
   c.cmg[row] = text_cell(grouped ? vocabulary.cmg(r.cmg) : Vocabulary::kNone, vocabulary, uses);
@@ -82,7 +80,7 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
       grouped ? motor_value(r.motorScore) : std::numeric_limits<double>::quiet_NaN();
   c.cognitiveScore[row] = grouped ? r.cognitiveScore : 0;
   c.cognitiveMissing[row] = !grouped;
-  const bool aged = reaches_age(r.status);
+  const bool aged = cmg290::reaches_age(r.status);
   c.age[row] = aged ? r.age : 0;
   c.ageMissing[row] = !aged;
   c.tableVersion[row] = text_cell(vocabulary.table_version(r.tableVersion), vocabulary, uses);

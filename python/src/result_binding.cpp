@@ -8,6 +8,7 @@
 
 #include "bindings.h"
 #include "cmg290/cmg290.h"
+#include "cmg290/status.h"
 #include "group_columns.h"
 #include "record_text.h"
 
@@ -23,8 +24,8 @@ namespace {
 struct PyResult {
   cmg290::Result r;
 
-  bool grouped() const { return r.status == 0; }
-  bool aged() const { return r.status == 0 || r.status == 7 || r.status == 9; }
+  bool grouped() const { return cmg290::reaches_cmg_and_scores(r.status); }
+  bool aged() const { return cmg290::reaches_age(r.status); }
 
   py::object cmg() const { return grouped() ? py::object(py::str(r.cmg)) : py::none(); }
   py::object motor_score() const {

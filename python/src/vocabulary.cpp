@@ -6,14 +6,16 @@
 #include <string>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/status.h"
 #include "cmg290/tables.h"
+#include "table_versions.h"
 
 namespace cmg290::python {
 
 namespace {
 
-constexpr int kHighestStatus = 9;
-constexpr const char* kTableVersions[] = {"2.40", "2.50", "2.60", "2.70", "2.82", "2.90"};
+constexpr int kHighestStatus = cmg290::highest_status_code();
+using cmg290::detail::kTableVersions;
 constexpr char kTierLetters[] = "ABCD";
 constexpr int kTierCount = 4;
 
@@ -34,7 +36,7 @@ Vocabulary::Vocabulary() : codeIndex_(10000, -1) {
   for (int s = 0; s <= kHighestStatus; ++s) add(cmg290::status_text(s));
   unknownStatus_ = add(cmg290::status_text(-1));
   firstTableVersion_ = static_cast<int>(strings_.size());
-  for (const char* v : kTableVersions) add(v);
+  for (const auto& v : kTableVersions) add(v.label);
   grouperVersion_ = add(std::string(cmg290::kGrouperVersion).c_str());
   firstTierLetter_ = static_cast<int>(strings_.size());
   for (int t = 0; t < kTierCount; ++t) add(std::string(1, kTierLetters[t]).c_str());
@@ -86,9 +88,9 @@ int Vocabulary::cmg(const char* text) const {
 }
 
 int Vocabulary::table_version(const char* text) const {
-  if (std::strcmp(text, "    ") == 0) return kNone;
+  if (std::strcmp(text, cmg290::kResetResult.tableVersion) == 0) return kNone;
   for (int v = 0; v < static_cast<int>(std::size(kTableVersions)); ++v) {
-    if (std::strcmp(text, kTableVersions[v]) == 0) return firstTableVersion_ + v;
+    if (std::strcmp(text, kTableVersions[v].label) == 0) return firstTableVersion_ + v;
   }
   return -1;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cmg290/explain.h"
+#include "cmg290/status.h"
 
 namespace cmg290 {
 
@@ -125,7 +126,7 @@ std::string explain_text(const Explanation& e, const ExplainFormat& format) {
   if (!format.file.empty()) head = std::string(format.file) + " ";
   if (format.line > 0) head += "line " + std::to_string(format.line);
   if (head.empty()) head = "record";
-  if (r.status == 0) {
+  if (reaches_cmg_and_scores(r.status)) {
     line(out, 0,
          head + ": grouped, CMG " + trim(r.cmg) + ", motor score " + trim(r.motorScore) +
              ", cognitive score " + std::to_string(r.cognitiveScore) + ", age " +

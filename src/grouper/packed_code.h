@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "word_bytes.h"
+
 namespace cmg290::detail {
 
 inline constexpr int kPackedCodeChars = 8;
@@ -30,11 +32,7 @@ inline std::uint64_t pack_word(const char* eightBytes) {
   }
   std::uint64_t word;
   std::memcpy(&word, eightBytes, sizeof word);
-  constexpr std::uint64_t kLow = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  // The lowest flagged byte is the first zero byte (flags above it may be
-  // spurious, flags below it never are).
-  const std::uint64_t zeros = (word - kLow) & ~word & kHigh;
+  const std::uint64_t zeros = first_zero_flags(word);
   if (zeros == 0) return word;
   const int firstZero = std::countr_zero(zeros) / 8;
   return firstZero == 0 ? 0 : word & (~std::uint64_t{0} >> (64 - 8 * firstZero));

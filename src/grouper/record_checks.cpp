@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "decimal.h"
+#include "word_bytes.h"
 
 namespace cmg290::detail {
 
@@ -15,8 +16,7 @@ constexpr std::int64_t kEarliestVersionDate = kTableVersions[0].from;
 bool has_blank(const char (&date)[9]) {
   std::uint64_t word;
   std::memcpy(&word, date, sizeof word);
-  const std::uint64_t x = word ^ 0x2020202020202020ULL;  // a zero byte where a blank is
-  return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
+  return first_blank_flags(word) != 0;
 }
 
 struct DateParts {

@@ -9,6 +9,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/record_layout.h"
+#include "word_bytes.h"
 
 namespace cmg290::detail {
 
@@ -110,17 +111,12 @@ void extract_comorbid_slots(const char* record, std::size_t n, ComorbidCodeList&
 void trim_code(char* code) {
   std::uint64_t word;
   std::memcpy(&word, code, sizeof word);
-  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
-  constexpr std::uint64_t kLow = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  if (word == kBlanks) {  // an empty slot, by far the most common
+  if (word == kBlankWord) {  // an empty slot, by far the most common
     code[0] = '\0';
     return;
   }
-  const std::uint64_t x = word ^ kBlanks;  // a zero byte where a blank was
-  // The lowest flagged byte is the first blank (flags above it may be
-  // spurious, flags below it never are).
-  const std::uint64_t blanks = (x - kLow) & ~x & kHigh;
+  const std::uint64_t x = word ^ kBlankWord;  // a zero byte where a blank was
+  const std::uint64_t blanks = first_blank_flags(word);
   if constexpr (std::endian::native == std::endian::little) {
     // No blank, or blanks only at the end, the usual cases for a code: the
     // text ends at the first blank.

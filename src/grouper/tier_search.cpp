@@ -9,6 +9,7 @@
 #include "classify.h"
 #include "packed_code.h"
 #include "tier_index.h"
+#include "word_bytes.h"
 
 namespace cmg290::detail {
 
@@ -99,13 +100,10 @@ SlotCode read_slot(const char* slot) {
   if constexpr (std::endian::native == std::endian::little) {
     std::uint64_t word;
     std::memcpy(&word, slot, sizeof word);
-    constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
-    constexpr std::uint64_t kLow = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
     // First blank and first zero byte (the lowest flag of each is exact).
-    const std::uint64_t x = word ^ kBlanks;
-    const std::uint64_t blanks = (x - kLow) & ~x & kHigh;
-    const std::uint64_t zeros = (word - kLow) & ~word & kHigh;
+    const std::uint64_t x = word ^ kBlankWord;
+    const std::uint64_t blanks = first_blank_flags(word);
+    const std::uint64_t zeros = first_zero_flags(word);
     const int firstBlank = blanks == 0 ? 8 : std::countr_zero(blanks) / 8;
     const int firstZero = zeros == 0 ? 8 : std::countr_zero(zeros) / 8;
     const std::uint64_t afterBlank = firstBlank == 8 ? 0 : x >> (8 * firstBlank);
@@ -128,11 +126,10 @@ SlotCode read_slot(const char* slot) {
 // One compare per slot, unrolled and without a branch.
 template <std::size_t... K>
 std::uint32_t filled_slots(const char* record, std::index_sequence<K...>) {
-  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
   auto filled = [&](int k) {
     std::uint64_t word;
     std::memcpy(&word, record + kComorbidStart[k] - 1, sizeof word);
-    return std::uint32_t{word != kBlanks} << k;
+    return std::uint32_t{word != kBlankWord} << k;
   };
   return (filled(K) | ...);
 }

@@ -138,8 +138,9 @@ std::uint32_t filled_slots(const char* record, std::index_sequence<K...>) {
 // code list would give them. A blank slot trims to an empty cell, which
 // neither begins with "^" nor gives a code: only the filled slots need
 // reading.
-void scan_record(const char* record, bool fullScan, ScannedCodes& out) {
-  const std::uint32_t scanned = fullScan ? (1U << kComorbidSlots) - 1 : (1U << 10) - 1;
+void scan_record(const char* record, TableVersion version, ScannedCodes& out) {
+  const bool fullScan = full_scan(version);
+  const std::uint32_t scanned = (1U << table_version_info(version).cells) - 1;
   std::uint32_t filled = filled_slots(record, std::make_index_sequence<kComorbidSlots>{}) & scanned;
   for (; filled != 0; filled &= filled - 1) {
     const int k = std::countr_zero(filled);
@@ -220,7 +221,7 @@ char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& code
 char tier_letter_from_record(TableVersion version, const char* ric, const char* record) {
   if (version == TableVersion::None) return 'A';
   ScannedCodes codes;
-  scan_record(record, full_scan(version), codes);
+  scan_record(record, version, codes);
   return tier_of_codes(version, ric_number(ric), codes);
 }
 

@@ -96,6 +96,9 @@ awaitable<bool> Connection<Stream>::serve_request() {
   tcp().expires_at(req.start + shared_.timeout);
   beast::error_code ec;
   co_await http::async_read_header(stream_, buffer_, *parser_, redirect_error(use_awaitable, ec));
+  // Until the headers are known good, the body's end is not known.
+  chunked_ = false;
+  bodyLeft_ = std::numeric_limits<std::uint64_t>::max();
   if (ec) {
     if (client_gone(ec)) co_return false;
     req.method = "-";
@@ -235,7 +238,9 @@ awaitable<bool> Connection<Stream>::send_answer(const Request& req, const Answer
   const std::string head = answer_head(answer, body.size(), false);
   const bool sent = co_await write(head, req.head ? std::string_view() : body);
   finish_request(context(), req, answer.status, sent && !req.head ? body.size() : 0);
-  if (answer.close) linger_ = true;
+  // Bytes of the request may still be on their way when its body was not
+  // read to its end.
+  if (answer.close && !(chunked_ ? parser_->is_done() : bodyLeft_ == 0)) linger_ = true;
   co_return sent;
 }
 

@@ -13,6 +13,7 @@ from rawhttp import exchange, read_until_closed, status_of
 RECORD = SAMPLES[0]
 GROUP_HEAD = (b"POST /v1/group HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n"
               b"Content-Length: %d\r\n\r\n")
+BATCH_HEAD = GROUP_HEAD.replace(b"/v1/group", b"/v1/group/batch")
 
 
 def raise_open_file_limit(wanted):
@@ -39,11 +40,14 @@ def test_a_thousand_slow_clients_do_not_hold_off_others(start_server):
     try:
         for i in range(1000):
             s = socket.create_connection(("127.0.0.1", server.port))
-            if i % 3 == 0:
+            if i % 4 == 0:
                 s.sendall(b"GET /healthz HTTP/1.1\r\nHo")
                 trickling.append(s)
-            elif i % 3 == 1:
+            elif i % 4 == 1:
                 s.sendall(GROUP_HEAD % 100_000 + b"IRF")
+                trickling.append(s)
+            elif i % 4 == 2:
+                s.sendall(BATCH_HEAD % 100_000_000 + b"IRF")
                 trickling.append(s)
             else:
                 s.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
@@ -73,6 +77,9 @@ def test_a_thousand_slow_clients_do_not_hold_off_others(start_server):
         slowest = max(t for t, _ in times)
         print(f"slowest of {len(times)} answers beside 1,000 slow clients: {slowest * 1000:.1f} ms")
         assert slowest < 0.1
+        peak = peak_memory_kib(server.proc.pid)
+        print(f"peak resident memory with them: {peak} KiB")
+        assert peak < 128 * 1024
     finally:
         for s in trickling + idle:
             s.close()

@@ -21,7 +21,10 @@ using asio::use_awaitable;
 
 namespace {
 
-// Bytes of the body grouped at a time.
+// Bytes of the body grouped at a time: from the first, doubled each time a
+// read fills the block, up to the largest. A client sending slowly keeps
+// small blocks.
+constexpr std::size_t kFirstBlock = 16 * 1024;
 constexpr std::size_t kBatchBlock = 128 * 1024;
 
 // A block being grouped on a worker thread, and its results.
@@ -63,6 +66,7 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
     return true;
   });
   Job jobs[2];
+  std::size_t blockSize = kFirstBlock;
   int current = 0;
   bool running = false;
   bool headSent = false;
@@ -94,10 +98,11 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
 
   for (;;) {
     Job& job = jobs[current];
-    job.block.resize(kBatchBlock);
+    job.block.resize(blockSize);
     tcp().expires_after(shared_.timeout);
     beast::error_code ec;
     const std::size_t n = co_await read_body(job.block.data(), job.block.size(), ec);
+    if (n == blockSize && blockSize < kBatchBlock) blockSize *= 2;
     if (running) {
       Job& last = jobs[1 - current];
       beast::error_code woken;

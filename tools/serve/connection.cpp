@@ -169,8 +169,13 @@ awaitable<bool> Connection<Stream>::serve_single(Request& req, const Plan& plan)
   } else if (got > limit) {
     answer = error_answer(413, too_large(limit), true);
   } else {
-    answer =
-        answer_single(context(), std::string_view(scratch_.data(), got), plan.type, plan.explain);
+    try {
+      answer =
+          answer_single(context(), std::string_view(scratch_.data(), got), plan.type, plan.explain);
+    } catch (const std::exception&) {
+      // The exception's text is not passed on: it might quote the body.
+      answer = error_answer(500, {"internal_error", "the request could not be served", {}}, true);
+    }
   }
   if (scratch_.capacity() > kKeptBody) std::string().swap(scratch_);
   if (shared_.stopping || !req.keepAlive) answer.close = true;
@@ -271,7 +276,11 @@ awaitable<void> serve_plain(asio::ip::tcp::socket socket, Shared& shared, Links&
   link.close = [&stream] { stream.close(); };
   Registered registered(shared, links, link);
   Connection<beast::tcp_stream> connection(stream, shared, link, std::move(remote));
-  co_await connection.run();
+  try {
+    co_await connection.run();
+  } catch (const std::exception&) {
+    // Out of memory, most likely: this connection ends, the server goes on.
+  }
 }
 
 awaitable<void> serve_tls(asio::ip::tcp::socket socket, asio::ssl::context& tls, Shared& shared,
@@ -290,7 +299,11 @@ awaitable<void> serve_tls(asio::ip::tcp::socket socket, asio::ssl::context& tls,
     co_return;
   }
   Connection<TlsStream> connection(stream, shared, link, std::move(remote));
-  co_await connection.run();
+  try {
+    co_await connection.run();
+  } catch (const std::exception&) {
+    // As for plain connections.
+  }
 }
 
 template class Connection<beast::tcp_stream>;

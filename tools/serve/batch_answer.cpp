@@ -9,6 +9,7 @@
 #include <boost/beast/ssl/ssl_stream.hpp>
 
 #include <cstdio>
+#include <memory>
 
 #include "batch.h"
 #include "connection.h"
@@ -29,7 +30,10 @@ constexpr std::size_t kBatchBlock = 128 * 1024;
 
 // A block being grouped on a worker thread, and its results.
 struct Job {
-  std::string block;
+  // Room for the block (not a string: resizing one fills it with zeros).
+  std::unique_ptr<char[]> block;
+  std::size_t room = 0;
+  std::size_t size = 0;
   std::string out;
   bool ok = true;       // no line refused
   bool failed = false;  // could not be grouped (out of memory)
@@ -98,10 +102,13 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
 
   for (;;) {
     Job& job = jobs[current];
-    job.block.resize(blockSize);
+    if (job.room < blockSize) {
+      job.block.reset(new char[blockSize]);
+      job.room = blockSize;
+    }
     tcp().expires_after(shared_.timeout);
     beast::error_code ec;
-    const std::size_t n = co_await read_body(job.block.data(), job.block.size(), ec);
+    const std::size_t n = co_await read_body(job.block.get(), blockSize, ec);
     if (n == blockSize && blockSize < kBatchBlock) blockSize *= 2;
     if (running) {
       Job& last = jobs[1 - current];
@@ -146,14 +153,14 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
       complete = complete && ok;
       break;
     }
-    job.block.resize(n);
+    job.size = n;
     job.out.clear();
     job.done = false;
     target = &job.out;
     running = true;
     asio::post(*shared_.workers, [&job, &grouper, &signal, executor] {
       try {
-        job.ok = grouper.feed(job.block.data(), job.block.size()) && grouper.flush();
+        job.ok = grouper.feed(job.block.get(), job.size) && grouper.flush();
       } catch (const std::exception&) {
         job.failed = true;
       }

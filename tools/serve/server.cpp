@@ -210,7 +210,9 @@ int run_server(const ServeOptions& o) {
   signal(SIGPIPE, SIG_IGN);
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  std::deque<IoThread> threads(std::min(cores, 4u));
+  // More event loops than cores: a loop that the system leaves waiting
+  // behind other processes then holds up fewer connections.
+  std::deque<IoThread> threads(std::clamp(cores, 4u, 16u));
   auto acceptor = std::make_unique<tcp::acceptor>(threads.front().context);
   beast::error_code ec;
   bool found = false;

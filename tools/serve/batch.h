@@ -20,8 +20,8 @@ class BatchGrouper {
   using Sink = std::function<bool(const char* data, std::size_t size)>;
 
   // `type` is Text (a record per line) or Json (a JSON object per line, as
-  // the single calls take). A JSON line longer than `maxLine` bytes is
-  // refused; a text line may be of any length, only its first 1251 bytes
+  // the single calls take). A JSON line longer than `maxLine` bytes (without
+  // its line end) is refused; a text line may be of any length, only its first 1251 bytes
   // are read.
   BatchGrouper(BodyType type, std::size_t maxLine, Sink sink);
 
@@ -34,13 +34,19 @@ class BatchGrouper {
   // delivers what is left. Returns false as feed() does.
   bool finish();
 
+  // Delivers the results grouped so far. Returns false as feed() does.
+  bool flush() { return !ended_ && deliver(); }
+
   std::uint64_t records() const { return records_; }
   bool refused() const { return refused_; }
+  // The code of the refused line's error, when one was refused.
+  const std::string& refused_code() const { return refusedCode_; }
   std::uint64_t bytes_written() const { return written_; }
 
  private:
   bool take_line(std::string_view line);
   bool refuse(const BodyError& error);
+  BodyError too_long_line() const;
   bool deliver();
 
   BodyType type_;
@@ -54,6 +60,7 @@ class BatchGrouper {
   std::uint64_t records_ = 0;
   std::uint64_t written_ = 0;
   bool refused_ = false;
+  std::string refusedCode_;
   bool ended_ = false;
 };
 

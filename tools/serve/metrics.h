@@ -39,8 +39,10 @@ class Metrics {
   std::string text() const;
 
  private:
-  // Codes the server answers with; any other one is counted as "other".
-  static constexpr std::array<int, 10> kStatuses = {200, 400, 401, 404, 405, 413, 415, 500, 503, 0};
+  // Codes the server answers with, and those a cut batch is counted with
+  // (408, 499, 503); any other one is counted as "other".
+  static constexpr std::array<int, 15> kStatuses = {200, 400, 401, 404, 405, 408, 411, 413,
+                                                    415, 417, 431, 499, 500, 503, 0};
   // Upper bounds of the latency buckets, in microseconds.
   static constexpr std::array<std::uint64_t, 14> kBuckets = {
       100,   250,   500,    1000,   2500,    5000,    10000,

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <unordered_set>
 #include <vector>
 
 #include "cmg290/record_builder.h"
@@ -117,14 +118,32 @@ std::string_view record_from_text(std::string_view body) {
 }
 
 bool record_from_json(std::string_view body, std::string& record, BodyError& error) {
+  // The member names of each object being read, to find one given twice:
+  // which of the two was meant cannot be told.
+  std::vector<std::unordered_set<std::string>> open;
+  bool duplicate = false;
+  const auto check = [&open, &duplicate](int, Json::parse_event_t event, Json& parsed) {
+    if (event == Json::parse_event_t::object_start) {
+      open.emplace_back();
+    } else if (event == Json::parse_event_t::object_end && !open.empty()) {
+      open.pop_back();
+    } else if (event == Json::parse_event_t::key && !open.empty()) {
+      if (!open.back().insert(parsed.get_ref<const std::string&>()).second) duplicate = true;
+    }
+    return true;
+  };
   Json json;
   try {
-    json = Json::parse(body);
+    json = Json::parse(body, check);
   } catch (const Json::parse_error& e) {
     // The library's own text quotes the bytes it stopped at; only the
     // offset is given back.
     return fail(error, "bad_json", "not valid JSON (at byte " + std::to_string(e.byte) + ")");
+  } catch (const Json::exception&) {
+    // A number beyond the range of a double, such as 1e999.
+    return fail(error, "bad_json", "not valid JSON (a number out of range)");
   }
+  if (duplicate) return fail(error, "bad_json", "a member name is given twice in one object");
   if (!json.is_object()) {
     return fail(error, "bad_type",
                 "the body must be a JSON object with a \"record\" or a \"fields\" member");

@@ -1,13 +1,13 @@
 // The routes of the HTTP server and what every request goes through first:
-// route lookup, the access token, the method.
+// route lookup, the method, the access token, the body's type and size.
 #pragma once
-
-#include <httplib.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "access_token.h"
+#include "http_message.h"
 #include "metrics.h"
 
 namespace cmg290::serve {
@@ -17,12 +17,30 @@ struct RouteContext {
   const AccessToken* token;
   Metrics* metrics;
   bool log;
-  bool tls;       // the connections are TLS
-  int timeoutMs;  // how long a read may wait
 };
 
-// Registers every route, the checks before them, the request log and the
-// answers for unknown paths and wrong methods.
-void add_routes(httplib::Server& server, RouteContext& context);
+Route route_of(std::string_view path);
+
+// What to do with a request once its headers are in.
+struct Plan {
+  enum Kind {
+    Answer,  // answer at once (after reading and dropping a body, if any)
+    Single,  // read the body, up to --max-body, then answer_single()
+    Batch,   // stream the batch
+  } kind = Answer;
+  serve::Answer answer;  // for Answer
+  BodyType type = BodyType::Text;
+  bool explain = false;
+};
+Plan plan_request(const RouteContext& context, const Request& req);
+
+// The answer to a single call or an explanation, from its whole body.
+Answer answer_single(const RouteContext& context, std::string_view body, BodyType type,
+                     bool explain);
+
+// Writes the request's log line and counts it: its status and the bytes of
+// its answer's body that were sent.
+void finish_request(const RouteContext& context, const Request& req, int status,
+                    std::uint64_t bytes);
 
 }  // namespace cmg290::serve

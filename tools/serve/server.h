@@ -10,19 +10,28 @@ namespace cmg290::serve {
 
 struct ServeOptions {
   ListenAddress listen{"127.0.0.1", 8290};
-  int threads = 16;                 // connections served at once
+  int threads = 16;                 // worker threads grouping batches
+  int maxConnections = 4096;        // connections held at once
   std::size_t maxBody = 64 * 1024;  // bytes of a single call's body, or of a batch's JSON line
   std::string tlsCert, tlsKey;      // PEM files; both or neither
   std::string tokenFile;            // bearer token; empty: none asked for
   bool insecure = false;            // listen beyond loopback without TLS and token
-  double timeout = 10;              // seconds a read or write may wait
+  double timeout = 10;              // seconds for a request's headers, for a single call, and
+                                    // for each read or write of a batch
   int idleTimeout = 5;              // seconds a kept-alive connection may idle
+  double grace = 5;                 // seconds in-flight requests get when stopping
   bool log = true;                  // one line per request on standard error
 };
 
-// Runs the server until SIGINT or SIGTERM; requests in flight are answered
-// before it returns. Returns the exit code: 0 after a clean stop, 2 when it
-// cannot start (a message on standard error says why).
+// Exit codes of run_server().
+inline constexpr int kStoppedCleanly = 0;  // every request in flight was answered
+inline constexpr int kCannotStart = 2;
+inline constexpr int kCutAfterGrace = 3;  // requests still going after the grace period were cut
+inline constexpr int kStoppedAtOnce = 4;  // a second signal came during the grace period
+
+// Runs the server until SIGINT or SIGTERM, then gives the requests in flight
+// the grace period; a second signal ends it at once. Returns the exit code
+// (a message on standard error says why it could not start).
 int run_server(const ServeOptions& options);
 
 }  // namespace cmg290::serve

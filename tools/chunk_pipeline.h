@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "chunk_cutter.h"
 #include "group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
-#include "line_reader.h"
 #include "mapped_window.h"
 #include "output_file.h"
 #include "progress.h"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "line_reader.h"
+#include "chunk_cutter.h"
 
 namespace cmg290::cli {
 

@@ -230,6 +230,11 @@ bool Pipeline::read_file(std::size_t file, std::uint64_t& bytes) {
       release(c);
       return false;
     }
+    if (fill.end && shrunk(in)) {
+      fail("cannot read " + in.name + ": " + kCutShortMessage);
+      release(c);
+      return false;
+    }
     if (fill.size == 0) {
       release(c);
       return true;

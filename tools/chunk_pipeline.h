@@ -32,9 +32,6 @@ inline constexpr std::size_t kNotedLineEnds = 4096;
 // counted.
 inline constexpr int kMaxMessages = 20;
 
-// Why a run stops when a file it reads in place shrinks under it.
-inline constexpr const char* kCutShortMessage = "the file was cut short while it was being read";
-
 // A run of whole lines of one input, and the results for them.
 struct Chunk {
   const char* data = nullptr;  // the lines, the last one ending with '\n': in `buffer`, or in

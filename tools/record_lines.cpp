@@ -52,6 +52,10 @@ bool for_each_line(const batch::Input& input,
       error = "cannot read " + input.name + ": " + std::strerror(source.error());
       return false;
     }
+    if (fill.end && shrunk(input)) {
+      error = "cannot read " + input.name + ": " + batch::kCutShortMessage;
+      return false;
+    }
     const char* p = data.get();
     const char* end = p + fill.size;
     while (p < end) {

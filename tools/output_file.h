@@ -8,7 +8,7 @@
 //
 // A regular file (or a name that does not exist yet) is written to a
 // temporary file in the same folder, flushed to disk and renamed over the
-// target by commit(); abandon() or an interrupting signal removes the
+// target by finish(); a failed run or an interrupting signal removes the
 // temporary file, so a failed run never leaves a partial output behind and
 // never clobbers an earlier complete one. Devices, pipes and sockets
 // (/dev/null, /dev/full, a FIFO) cannot be renamed over and are written
@@ -56,9 +56,6 @@ class OutputFile {
   // Whether finish() made the output final.
   bool committed() const { return committed_; }
 
-  // Removes the temporary file, if any. Safe to call more than once.
-  void abandon();
-
   // The descriptor written in place (standard output, a descriptor named by
   // the path, a device or pipe), or -1 while a temporary file is written.
   int direct_descriptor() const { return temporary_ ? -1 : fd_; }
@@ -71,6 +68,8 @@ class OutputFile {
   // Makes the output final: flushes it and renames the temporary file over
   // the target.
   WriteStatus commit();
+  // Removes the temporary file, if any. Safe to call more than once.
+  void abandon();
   WriteStatus fail(const char* what, int err);
 
   int fd_ = -1;

@@ -29,7 +29,7 @@ if(TARGET cmg290_cli)
 
   # The line reader of `cmg290 group` on its own, compiled in from tools/.
   add_executable(cli_line_reader_tests cli/line_reader_test.cpp
-                                       ${PROJECT_SOURCE_DIR}/tools/line_reader.cpp)
+                                       ${PROJECT_SOURCE_DIR}/tools/chunk_cutter.cpp)
   target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
                                                            ${PROJECT_SOURCE_DIR}/tools)
   target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
@@ -43,7 +43,7 @@ if(TARGET cmg290_cli)
 
   # Reading regular files in place through mapped windows.
   add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp
-                                         ${PROJECT_SOURCE_DIR}/tools/line_reader.cpp
+                                         ${PROJECT_SOURCE_DIR}/tools/chunk_cutter.cpp
                                          ${PROJECT_SOURCE_DIR}/tools/mapped_cutter.cpp
                                          ${PROJECT_SOURCE_DIR}/tools/mapped_window.cpp)
   target_include_directories(cli_mapped_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}

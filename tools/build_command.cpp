@@ -12,15 +12,13 @@
 #include "cmg290/record_builder.h"
 #include "cmg290/record_layout.h"
 #include "commands.h"
+#include "exit_codes.h"
 #include "field_rows.h"
 #include "output_file.h"
 
 namespace cmg290::cli {
 
 namespace {
-
-constexpr int kExitClean = 0;
-constexpr int kExitFatal = 2;
 
 struct BuildOptions {
   std::string input;
@@ -66,11 +64,6 @@ class LineSource {
   long long number_ = 0;
 };
 
-int fatal(const std::string& message) {
-  std::fprintf(stderr, "cmg290: %s\n", message.c_str());
-  return kExitFatal;
-}
-
 int run_build(const BuildOptions& options) {
   if (options.listFields) return list_fields();
   std::FILE* file = stdin;
@@ -99,28 +92,13 @@ int run_build(const BuildOptions& options) {
     const BuiltRecord built = build_record(values);
     if (!built.ok())
       return fatal(inputName + " line " + std::to_string(rowLine) + ": " + built.error);
-    std::string out = built.record + "\n";
-    switch (output.write(out.data(), out.size())) {
-      case WriteStatus::Ok:
-        break;
-      case WriteStatus::BrokenPipe:
-        return kExitClean;
-      case WriteStatus::Failed:
-        return fatal(output.error());
-    }
+    if (output.write(built.record + "\n") != WriteStatus::Ok) return output.finish(kExitClean);
   }
   if (lines.failed()) return fatal("cannot read " + inputName + ": " + std::strerror(errno));
   if (!reader.finish(rowLine, error)) {
     return fatal(inputName + " line " + std::to_string(rowLine) + ": " + error);
   }
-  switch (output.commit()) {
-    case WriteStatus::Ok:
-    case WriteStatus::BrokenPipe:
-      return kExitClean;
-    case WriteStatus::Failed:
-      break;
-  }
-  return fatal(output.error());
+  return output.finish(kExitClean);
 }
 
 }  // namespace

@@ -72,11 +72,11 @@ void Pipeline::guarded(Body&& body) noexcept {
   }
 }
 
-Outcome Pipeline::run() {
+void Pipeline::run() {
   if (pipe2(wake_, O_CLOEXEC) != 0) {
     const int err = errno;
     error_ = std::string("cannot start: ") + std::strerror(err);
-    return Outcome::Failed;
+    return;
   }
   std::thread reader;
   std::vector<std::thread> workers;
@@ -97,12 +97,10 @@ Outcome Pipeline::run() {
     throw;
   }
 
-  Outcome outcome = Outcome::Failed;
-  guarded([&] { outcome = write_all(); });
-  if (outcome != Outcome::Done) stop();
+  bool complete = false;
+  guarded([&] { complete = write_all(); });
+  if (!complete) stop();
   finish();
-  if (outcome == Outcome::Done && (!error_.empty() || outOfMemory_)) outcome = Outcome::Failed;
-  return outcome;
 }
 
 void Pipeline::stop() {
@@ -229,6 +227,11 @@ bool Pipeline::read_file(std::size_t file, std::uint64_t& bytes) {
     const ChunkFill fill = cutter_->next(c->buffer.get(), source);
     if (fill.error != 0) {
       if (fill.error == -1) fail("cannot read " + in.name + ": " + std::strerror(source.error()));
+      release(c);
+      return false;
+    }
+    if (fill.end && shrunk(in)) {
+      fail("cannot read " + in.name + ": " + kCutShortMessage);
       release(c);
       return false;
     }

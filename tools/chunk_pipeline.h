@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "chunk_cutter.h"
 #include "group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
-#include "line_reader.h"
 #include "mapped_window.h"
 #include "output_file.h"
 #include "progress.h"
@@ -31,11 +31,6 @@ inline constexpr std::size_t kNotedLineEnds = 4096;
 // Per-line messages (--strict) shown on standard error; the rest are only
 // counted.
 inline constexpr int kMaxMessages = 20;
-
-// Why a run stops when a file it reads in place shrinks under it.
-inline constexpr const char* kCutShortMessage = "the file was cut short while it was being read";
-
-enum class Outcome { Done, BrokenPipe, Failed };
 
 // A run of whole lines of one input, and the results for them.
 struct Chunk {
@@ -61,10 +56,10 @@ struct Chunk {
   std::int64_t firstLine = 0;
 
   // Written by the worker that grouped it, when its turn had come by then;
-  // `written` and `writeOutcome` tell when and how that went.
+  // `written` and `writeOk` tell when and how that went.
   bool writtenByWorker = false;
   bool written = false;
-  Outcome writeOutcome = Outcome::Done;
+  bool writeOk = true;
 
   LineIndex lines{kNotedLineEnds};
   // Results of the lines whose ends `lines` notes, found as the lines are
@@ -82,7 +77,9 @@ class Pipeline {
   Pipeline(const GroupOptions& options, const RowFormatter& formatter,
            std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress);
 
-  Outcome run();
+  // Runs until every input is read and every row written, or until a
+  // fault (error()) or the output (its status()) stops the run.
+  void run();
 
   const Tally& tally() const { return total_; }
   std::string error() const { return outOfMemory_ && error_.empty() ? "out of memory" : error_; }
@@ -142,13 +139,14 @@ class Pipeline {
   bool cut_short(const Chunk& c) const { return c.mapped && arena_->cut_short(c.slot); }
 
   // ---- writer, on the calling thread (chunk_workers.cpp) ----
+  // Each returns whether the run goes on.
 
-  Outcome put(const char* data, std::size_t size);
+  bool put(const char* data, std::size_t size);
 
   // Puts out the rows of a chunk grouped to its end, unless its file was
   // cut short under it.
-  Outcome put_chunk(const Chunk& c);
-  Outcome write_all();
+  bool put_chunk(const Chunk& c);
+  bool write_all();
 
   const GroupOptions& options_;
   const RowFormatter& fmt_;

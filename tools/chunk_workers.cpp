@@ -59,9 +59,9 @@ void Pipeline::work() {
       if (!writeHere && writerAwaits_ == c->seq) cvDone_.notify_one();
     }
     if (writeHere) {
-      const Outcome outcome = put_chunk(*c);
+      const bool ok = put_chunk(*c);
       std::lock_guard lock(m_);
-      c->writeOutcome = outcome;
+      c->writeOk = ok;
       c->written = true;
       ++writeTurn_;
       if (writerAwaits_ == c->seq) cvDone_.notify_one();
@@ -126,32 +126,22 @@ void Pipeline::note_short_line(Chunk& c, std::int64_t line, std::size_t len) con
 
 // ---- writer, on the calling thread ----
 
-Outcome Pipeline::put(const char* data, std::size_t size) {
-  switch (output_.write(data, size)) {
-    case WriteStatus::Ok:
-      return Outcome::Done;
-    case WriteStatus::BrokenPipe:
-      return Outcome::BrokenPipe;
-    case WriteStatus::Failed:
-      break;
-  }
-  fail(output_.error());
-  return Outcome::Failed;
+bool Pipeline::put(const char* data, std::size_t size) {
+  // A closed pipe or a failed write stays with the output, which reports it.
+  return output_.write(data, size) == WriteStatus::Ok;
 }
 
-Outcome Pipeline::put_chunk(const Chunk& c) {
+bool Pipeline::put_chunk(const Chunk& c) {
   if (cut_short(c)) {
     fail("cannot read " + inputs_[c.file]->name + ": " + kCutShortMessage);
-    return Outcome::Failed;
+    return false;
   }
   return put(c.out.get(), c.outSize);
 }
 
-Outcome Pipeline::write_all() {
+bool Pipeline::write_all() {
   const std::string header = fmt_.header();
-  if (!header.empty()) {
-    if (Outcome o = put(header.data(), header.size()); o != Outcome::Done) return o;
-  }
+  if (!header.empty() && !put(header.data(), header.size())) return false;
   {
     std::lock_guard lock(m_);
     writeTurn_ = 0;
@@ -168,16 +158,16 @@ Outcome Pipeline::write_all() {
                (s != nullptr && s->seq == seq && s->done && (!s->writtenByWorker || s->written)) ||
                (readerDone_ && seq == totalSeq_);
       });
-      if (stop_) return Outcome::Failed;
-      if (readerDone_ && seq == totalSeq_) return Outcome::Done;
+      if (stop_) return false;
+      if (readerDone_ && seq == totalSeq_) return true;
       c = slots_[slot];
       slots_[slot] = nullptr;
     }
     if (c->writtenByWorker) {
-      if (c->writeOutcome != Outcome::Done) return c->writeOutcome;
+      if (!c->writeOk) return false;
     } else {
       for (;;) {
-        if (Outcome o = put_chunk(*c); o != Outcome::Done) return o;
+        if (!put_chunk(*c)) return false;
         if (c->resumeAt >= c->size) break;
         c->outSize = 0;
         group_lines(*c);

@@ -8,6 +8,7 @@
 
 #include "cmg290/cmg290.h"
 #include "commands.h"
+#include "exit_codes.h"
 #include "output_file.h"
 
 #ifndef CMG290_PROJECT_VERSION
@@ -16,7 +17,6 @@
 
 int main(int argc, char** argv) {
   using namespace cmg290::cli;
-  constexpr int kExitFatal = 2;
 
   CLI::App app("cmg290: case-mix grouper for inpatient rehabilitation assessments.", "cmg290");
   app.set_version_flag("--version", std::string("cmg290 ") + CMG290_PROJECT_VERSION + " (grouper " +
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : kExitFatal;
+    return app.exit(e) == 0 ? kExitClean : kExitFatal;
   }
 
   install_signal_handlers();
@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     // Out of memory or no thread to be had: the stack is unwound on the
     // way here, which removes a pending temporary output file.
-    std::fprintf(stderr, "cmg290: %s\n", e.what());
-    return kExitFatal;
+    return fatal(e.what());
   }
   return kExitFatal;
 }

@@ -8,16 +8,13 @@
 
 #include "cmg290/explain.h"
 #include "commands.h"
+#include "exit_codes.h"
 #include "output_file.h"
 #include "record_lines.h"
 
 namespace cmg290::cli {
 
 namespace {
-
-constexpr int kExitClean = 0;
-constexpr int kExitUngrouped = 1;
-constexpr int kExitFatal = 2;
 
 struct ExplainOptions {
   std::vector<std::string> inputs;
@@ -32,24 +29,16 @@ int run_explain(const ExplainOptions& options) {
   if (names.empty()) names.push_back("-");
   std::vector<std::unique_ptr<batch::Input>> inputs;
   std::string error;
-  if (!batch::open_inputs(names, inputs, error)) {
-    std::fprintf(stderr, "cmg290: %s\n", error.c_str());
-    return kExitFatal;
-  }
+  if (!batch::open_inputs(names, inputs, error)) return fatal(error);
   OutputFile output;
-  if (!output.open(options.output)) {
-    std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-    return kExitFatal;
-  }
+  if (!output.open(options.output)) return fatal(output.error());
   if (const std::string refused = batch::output_is_input(inputs, output); !refused.empty()) {
-    std::fprintf(stderr, "cmg290: %s\n", refused.c_str());
-    return kExitFatal;
+    return fatal(refused);
   }
 
   const bool json = options.format == "json";
   bool ungrouped = false;
   bool firstBlock = true;
-  WriteStatus written = WriteStatus::Ok;
   for (const auto& in : inputs) {
     ExplainFormat format;
     if (inputs.size() > 1) format.file = in->name;
@@ -71,35 +60,16 @@ int run_explain(const ExplainOptions& options) {
             block += explain_text(e, format);
           }
           firstBlock = false;
-          written = output.write(block.data(), block.size());
-          return written == WriteStatus::Ok && options.line == 0;
+          return output.write(block) == WriteStatus::Ok && options.line == 0;
         },
         error);
-    if (!read) {
-      std::fprintf(stderr, "cmg290: %s\n", error.c_str());
-      return kExitFatal;  // the output file is abandoned on the way out
-    }
-    if (written == WriteStatus::BrokenPipe) return kExitClean;
-    if (written == WriteStatus::Failed) {
-      std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-      return kExitFatal;
-    }
+    if (!read) return fatal(error);  // the output file is abandoned on the way out
+    if (output.status() != WriteStatus::Ok) return output.finish(kExitClean);
     if (options.line != 0 && !found) {
-      std::fprintf(stderr, "cmg290: %s has no record on line %lld\n", in->name.c_str(),
-                   static_cast<long long>(options.line));
-      return kExitFatal;
+      return fatal(in->name + " has no record on line " + std::to_string(options.line));
     }
   }
-  switch (output.commit()) {
-    case WriteStatus::Ok:
-      break;
-    case WriteStatus::BrokenPipe:
-      return kExitClean;
-    case WriteStatus::Failed:
-      std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-      return kExitFatal;
-  }
-  return options.failOnUngrouped && ungrouped ? kExitUngrouped : kExitClean;
+  return output.finish(options.failOnUngrouped && ungrouped ? kExitFlagged : kExitClean);
 }
 
 }  // namespace

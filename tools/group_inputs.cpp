@@ -47,6 +47,11 @@ bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_
   return true;
 }
 
+bool shrunk(const Input& in) {
+  struct stat st;
+  return in.regular && fstat(in.fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < in.size;
+}
+
 std::string output_is_input(const std::vector<std::unique_ptr<Input>>& inputs,
                             const OutputFile& output) {
   struct stat st;

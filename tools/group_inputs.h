@@ -28,6 +28,14 @@ struct Input {
   }
 };
 
+// Why a run stops when a file shrinks under it while it is read.
+inline constexpr const char* kCutShortMessage = "the file was cut short while it was being read";
+
+// Whether a regular input is now shorter than it was when opened: once
+// read to its end, it was cut short while it was being read, and what was
+// read of it is not the file.
+bool shrunk(const Input& in);
+
 // Opens every name ("-" is standard input) into inputs. False with a message
 // in error when one cannot be opened or read, or is a directory.
 bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_ptr<Input>>& inputs,

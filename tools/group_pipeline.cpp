@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "chunk_pipeline.h"
+#include "exit_codes.h"
 #include "group_inputs.h"
 #include "group_summary.h"
 #include "group_tally.h"
@@ -20,7 +21,6 @@ namespace cmg290::cli {
 using batch::Clock;
 using batch::Input;
 using batch::open_inputs;
-using batch::Outcome;
 using batch::Pipeline;
 using batch::print_summary;
 using batch::Progress;
@@ -33,10 +33,7 @@ int run_group(const GroupOptions& options) {
 
   std::vector<std::unique_ptr<Input>> inputs;
   std::string error;
-  if (!open_inputs(names, inputs, error)) {
-    std::fprintf(stderr, "cmg290: %s\n", error.c_str());
-    return kExitFatal;
-  }
+  if (!open_inputs(names, inputs, error)) return fatal(error);
 
   RowLayout layout;
   layout.format = options.format;
@@ -47,13 +44,9 @@ int run_group(const GroupOptions& options) {
   const RowFormatter formatter(std::move(layout));
 
   OutputFile output;
-  if (!output.open(options.output)) {
-    std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-    return kExitFatal;
-  }
+  if (!output.open(options.output)) return fatal(output.error());
   if (const std::string refused = output_is_input(inputs, output); !refused.empty()) {
-    std::fprintf(stderr, "cmg290: %s\n", refused.c_str());
-    return kExitFatal;
+    return fatal(refused);
   }
 
   std::uint64_t totalBytes = 0;
@@ -67,38 +60,19 @@ int run_group(const GroupOptions& options) {
   Progress progress(!options.quiet && isatty(STDERR_FILENO), totalBytes, start);
 
   Pipeline pipeline(options, formatter, inputs, output, progress);
-  Outcome outcome = pipeline.run();
-  if (outcome == Outcome::Done) {
-    switch (output.commit()) {
-      case WriteStatus::Ok:
-        break;
-      case WriteStatus::BrokenPipe:
-        outcome = Outcome::BrokenPipe;
-        break;
-      case WriteStatus::Failed:
-        outcome = Outcome::Failed;
-        break;
-    }
-  }
+  pipeline.run();
   progress.clear();
-  if (outcome == Outcome::BrokenPipe) {
-    // Whoever read our output has all they wanted (`| head`).
-    output.abandon();
-    return kExitClean;
-  }
-  if (outcome == Outcome::Failed) {
-    output.abandon();
-    const std::string message = pipeline.error().empty() ? output.error() : pipeline.error();
-    std::fprintf(stderr, "cmg290: %s\n", message.c_str());
-    return kExitFatal;
-  }
-
+  // A fault of the run itself (reading, memory) comes first; the output's
+  // own is reported by finish().
+  if (!pipeline.error().empty()) return fatal(pipeline.error());
   const Tally& t = pipeline.tally();
-  if (!options.quiet) {
+  const int code = output.finish(options.failOnUngrouped && t.grouped() != t.records ? kExitFlagged
+                                                                                     : kExitClean);
+  if (output.committed() && !options.quiet) {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     print_summary(t, inputs.size(), seconds);
   }
-  return options.failOnUngrouped && t.grouped() != t.records ? kExitRejected : kExitClean;
+  return code;
 }
 
 }  // namespace cmg290::cli

@@ -15,14 +15,6 @@
 
 namespace cmg290::cli {
 
-// Exit codes of `cmg290 group`.
-// A record that cannot be grouped is a result like any other: a run that read
-// all its input and wrote all its results is clean unless the caller asked
-// for failOnUngrouped.
-inline constexpr int kExitClean = 0;     // all input read, all results written
-inline constexpr int kExitRejected = 1;  // failOnUngrouped, and some record not grouped
-inline constexpr int kExitFatal = 2;     // bad usage, unreadable input or unwritable output
-
 struct GroupOptions {
   std::vector<std::string> inputs;  // "-" is standard input; empty means standard input
   std::string output;               // empty or "-" is standard output
@@ -33,11 +25,12 @@ struct GroupOptions {
   std::size_t idLength = 0;
   bool strict = false;
   bool quiet = false;
-  bool failOnUngrouped = false;  // exit kExitRejected when some record was not grouped
+  bool failOnUngrouped = false;  // exit kExitFlagged when some record was not grouped
 };
 
 // Groups the inputs into the output, prints the summary unless quiet, and
-// returns the exit code.
+// returns the exit code (exit_codes.h). A record that cannot be grouped is
+// a result like any other: the run is clean unless failOnUngrouped.
 int run_group(const GroupOptions& options);
 
 }  // namespace cmg290::cli

@@ -3,7 +3,7 @@
 // WindowArena, with no copy.
 //
 // The chunks are the ones a ChunkCutter of the same sizes makes (see
-// line_reader.h for what a line is): a chunk holds at most chunkBytes bytes
+// chunk_cutter.h for what a line is): a chunk holds at most chunkBytes bytes
 // and ends at its last line end; a line of chunkBytes bytes or more before
 // its line end is cut to its first keepBytes bytes, which are copied out.
 // The file's last line, when it has no line end, is left to a ChunkCutter

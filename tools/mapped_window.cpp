@@ -2,10 +2,12 @@
 
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace cmg290::cli {
 
@@ -19,7 +21,23 @@ std::atomic<std::size_t> gLength{0};
 std::atomic<std::size_t> gWindowBytes{0};
 std::atomic<std::size_t> gPageSize{0};
 std::atomic<std::atomic<bool>*> gCutShort{nullptr};
+std::atomic<int> gLineEnds{-1};  // a file of one page of '\n'
 struct sigaction gPreviousAction;
+
+static_assert(std::atomic<char*>::is_always_lock_free &&
+                  std::atomic<std::size_t>::is_always_lock_free &&
+                  std::atomic<std::atomic<bool>*>::is_always_lock_free &&
+                  std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the fault handler reads these, so they must not take a lock");
+
+// mmap() as one system call, without the C library's wrapper.
+long map_page(void* at, std::size_t length, int fd) {
+#ifdef SYS_mmap2
+  return syscall(SYS_mmap2, at, length, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0);
+#else
+  return syscall(SYS_mmap, at, length, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0);
+#endif
+}
 
 void on_bus_error(int, siginfo_t* info, void*) {
   const int savedErrno = errno;  // the interrupted code's
@@ -32,12 +50,7 @@ void on_bus_error(int, siginfo_t* info, void*) {
     // there instead, so that the read goes on and every line search ends.
     const std::size_t page = gPageSize.load();
     const std::size_t offset = static_cast<std::size_t>(addr - base);
-    char* const pageStart = base + offset / page * page;
-    void* const fresh = mmap(pageStart, page, PROT_READ | PROT_WRITE,
-                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-    if (fresh != MAP_FAILED) {
-      std::memset(pageStart, '\n', page);
-      mprotect(pageStart, page, PROT_READ);
+    if (map_page(base + offset / page * page, page, gLineEnds.load()) != -1) {
       gCutShort.load()[offset / gWindowBytes.load()].store(true);
       errno = savedErrno;
       return;
@@ -70,12 +83,21 @@ std::unique_ptr<WindowArena> WindowArena::create(std::size_t slots, std::size_t 
   const std::size_t page = page_size();
   windowBytes = (windowBytes + page - 1) / page * page;
   if (slots == 0 || windowBytes == 0 || gArenaTaken.exchange(true)) return nullptr;
-  void* const base = mmap(nullptr, slots * windowBytes, PROT_NONE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  // The page of line ends the fault handler maps, made now: the handler
+  // itself only maps it.
+  const int lineEnds = memfd_create("line ends", MFD_CLOEXEC);
+  const std::string lines(page, '\n');
+  void* base = MAP_FAILED;
+  if (lineEnds >= 0 && pwrite(lineEnds, lines.data(), page, 0) == static_cast<ssize_t>(page)) {
+    base = mmap(nullptr, slots * windowBytes, PROT_NONE,
+                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  }
   if (base == MAP_FAILED) {
+    if (lineEnds >= 0) close(lineEnds);
     gArenaTaken = false;
     return nullptr;
   }
+  gLineEnds = lineEnds;
   std::unique_ptr<WindowArena> arena(new WindowArena(static_cast<char*>(base), slots, windowBytes));
   gPageSize = page;
   gWindowBytes = windowBytes;
@@ -87,7 +109,11 @@ std::unique_ptr<WindowArena> WindowArena::create(std::size_t slots, std::size_t 
   action.sa_sigaction = on_bus_error;
   action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
-  if (sigaction(SIGBUS, &action, &gPreviousAction) != 0) return nullptr;  // the destructor undoes
+  // The previous handler is known before ours can run.
+  if (sigaction(SIGBUS, nullptr, &gPreviousAction) != 0 ||
+      sigaction(SIGBUS, &action, nullptr) != 0) {
+    return nullptr;  // the destructor undoes the rest
+  }
   return arena;
 }
 
@@ -111,6 +137,7 @@ WindowArena::~WindowArena() {
   gLength = 0;
   gCutShort = nullptr;
   munmap(base_, slots_ * windowBytes_);
+  close(gLineEnds.exchange(-1));
   gArenaTaken = false;
 }
 

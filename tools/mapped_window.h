@@ -9,6 +9,21 @@
 // line ends in place of the missing one and marking the window: the read
 // goes on over harmless bytes, and the run sees the mark and stops with an
 // error. A fault anywhere else is left to kill the process as before.
+//
+// Why the fault handler is safe to run. A handler must not call what the
+// code it interrupts may be in the middle of. The handler acts only on
+// SIGBUS with BUS_ADRERR at an address inside the arena: a fault the
+// kernel raises (no other process can send that code) in the thread that
+// read past the end of a window's file, at that very read. The code it
+// interrupts is therefore our own reading of a chunk's bytes (a line
+// search, the grouper, the row writer), never a call that maps memory or a
+// lock that the handler takes. The handler touches nothing but lock-free
+// atomics and errno, which it restores, and makes one direct system call:
+// it maps, read-only, a page of line ends prepared when the arena was
+// made. A direct system call keeps no state in the process, and no library
+// or sanitizer wrapping mmap() comes between. Faults on several threads at
+// once each map their own page. Anything else goes to the previous
+// handler through sigaction() and raise(), which are async-signal-safe.
 #pragma once
 
 #include <atomic>

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "exit_codes.h"
+
 namespace cmg290::cli {
 
 namespace {
@@ -212,12 +214,13 @@ bool OutputFile::open(const std::string& path) {
 }
 
 WriteStatus OutputFile::fail(const char* what, int err) {
-  if (err == EPIPE) return WriteStatus::BrokenPipe;
+  if (err == EPIPE) return status_ = WriteStatus::BrokenPipe;
   error_ = std::string("cannot ") + what + " " + name_ + ": " + std::strerror(err);
-  return WriteStatus::Failed;
+  return status_ = WriteStatus::Failed;
 }
 
 WriteStatus OutputFile::write(const char* data, std::size_t size) {
+  if (status_ != WriteStatus::Ok) return status_;
   while (size > 0) {
     const ssize_t n = ::write(fd_, data, size);
     if (n < 0) {
@@ -236,6 +239,23 @@ WriteStatus OutputFile::write(const char* data, std::size_t size) {
     flushStarted_ = written_;
   }
   return WriteStatus::Ok;
+}
+
+int OutputFile::finish(int done) {
+  if (status_ == WriteStatus::Ok) commit();
+  switch (status_) {
+    case WriteStatus::Ok:
+      committed_ = true;
+      return done;
+    case WriteStatus::BrokenPipe:
+      // Whoever read our output has all they wanted (`| head`).
+      abandon();
+      return kExitClean;
+    case WriteStatus::Failed:
+      break;
+  }
+  abandon();
+  return fatal(error_);
 }
 
 WriteStatus OutputFile::commit() {

@@ -8,7 +8,7 @@
 //
 // A regular file (or a name that does not exist yet) is written to a
 // temporary file in the same folder, flushed to disk and renamed over the
-// target by commit(); abandon() or an interrupting signal removes the
+// target by finish(); a failed run or an interrupting signal removes the
 // temporary file, so a failed run never leaves a partial output behind and
 // never clobbers an earlier complete one. Devices, pipes and sockets
 // (/dev/null, /dev/full, a FIFO) cannot be renamed over and are written
@@ -20,7 +20,7 @@
 
 namespace cmg290::cli {
 
-// Outcome of a write or commit.
+// How the output has gone so far.
 enum class WriteStatus {
   Ok,
   BrokenPipe,  // the reader of a pipe went away; the caller stops quietly
@@ -38,14 +38,23 @@ class OutputFile {
   // Returns false with error() set when the output cannot be created.
   bool open(const std::string& path);
 
+  // Writes all of `data`. Once a write has failed or found the pipe
+  // closed, later writes do nothing and return the same status.
   WriteStatus write(const char* data, std::size_t size);
+  WriteStatus write(const std::string& data) { return write(data.data(), data.size()); }
 
-  // Makes the output final: flushes it and renames the temporary file over
-  // the target. Must be called once, after the last write.
-  WriteStatus commit();
+  // Ends a subcommand's output, in the same way for every subcommand: when
+  // every write went well, commits the output and returns `done`; when the
+  // reader of a pipe went away, removes the temporary file and returns
+  // kExitClean without a word; when a write or the commit failed, removes
+  // the temporary file, reports error() as "cmg290: ..." on standard error
+  // and returns kExitFatal.
+  int finish(int done);
 
-  // Removes the temporary file, if any. Safe to call more than once.
-  void abandon();
+  WriteStatus status() const { return status_; }
+
+  // Whether finish() made the output final.
+  bool committed() const { return committed_; }
 
   // The descriptor written in place (standard output, a descriptor named by
   // the path, a device or pipe), or -1 while a temporary file is written.
@@ -56,9 +65,16 @@ class OutputFile {
   const std::string& error() const { return error_; }
 
  private:
+  // Makes the output final: flushes it and renames the temporary file over
+  // the target.
+  WriteStatus commit();
+  // Removes the temporary file, if any. Safe to call more than once.
+  void abandon();
   WriteStatus fail(const char* what, int err);
 
   int fd_ = -1;
+  WriteStatus status_ = WriteStatus::Ok;
+  bool committed_ = false;
   bool ownsFd_ = false;
   bool temporary_ = false;
   std::string name_;

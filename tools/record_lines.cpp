@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "line_reader.h"
+#include "chunk_cutter.h"
 
 namespace cmg290::cli {
 
@@ -50,6 +50,10 @@ bool for_each_line(const batch::Input& input,
     const ChunkFill fill = cutter.next(data.get(), source);
     if (fill.error != 0) {
       error = "cannot read " + input.name + ": " + std::strerror(source.error());
+      return false;
+    }
+    if (fill.end && shrunk(input)) {
+      error = "cannot read " + input.name + ": " + batch::kCutShortMessage;
       return false;
     }
     const char* p = data.get();

@@ -22,6 +22,7 @@
 #include "cmg290/cmg290.h"
 #include "cmg290/tables.h"
 #include "commands.h"
+#include "exit_codes.h"
 #include "output_file.h"
 #include "table_versions.h"
 
@@ -221,10 +222,7 @@ std::size_t make_record(char* rec, std::uint64_t number, Random& rnd) {
 
 int run_sample(std::uint64_t count, std::uint64_t seed, const std::string& path) {
   OutputFile output;
-  if (!output.open(path)) {
-    std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-    return 2;
-  }
+  if (!output.open(path)) return fatal(output.error());
   constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
   const auto buffer = std::make_unique<char[]>(kBufferBytes);
   std::size_t used = 0;
@@ -238,15 +236,8 @@ int run_sample(std::uint64_t count, std::uint64_t seed, const std::string& path)
     used += make_record(buffer.get() + used, i, rnd);
     buffer[used++] = '\n';
   }
-  if (status == WriteStatus::Ok) status = output.write(buffer.get(), used);
-  if (status == WriteStatus::Ok) status = output.commit();
-  if (status == WriteStatus::BrokenPipe) return 0;
-  if (status == WriteStatus::Failed) {
-    std::fprintf(stderr, "cmg290: %s\n", output.error().c_str());
-    output.abandon();
-    return 2;
-  }
-  return 0;
+  output.write(buffer.get(), used);
+  return output.finish(kExitClean);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "exit_codes.h"
 #include "serve/server.h"
 
 namespace cmg290::cli {
@@ -53,7 +54,7 @@ Command add_serve_command(CLI::App& app) {
             std::string error;
             if (!serve::parse_listen_address(*listen, o->listen, error)) {
               std::fprintf(stderr, "cmg290 serve: %s\n", error.c_str());
-              return 2;
+              return kExitFatal;
             }
             o->log = !*quiet;
             return serve::run_server(*o);

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "exit_codes.h"
 #include "tables_subcommands.h"
 #include "tier_validate.h"
 
@@ -22,11 +23,11 @@ int check_tables() {
   for (const auto& v : violations) std::printf("%s\n", v.c_str());
   if (violations.empty()) {
     std::fprintf(stderr, "tier tables: all checks passed\n");
-    return kTablesSound;
+    return kExitClean;
   }
   std::fprintf(stderr, "tier tables: %zu violation%s\n", violations.size(),
                violations.size() == 1 ? "" : "s");
-  return kTablesViolations;
+  return kExitFlagged;
 }
 
 }  // namespace

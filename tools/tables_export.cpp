@@ -2,10 +2,10 @@
 // grouper as CSV.
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "exit_codes.h"
 #include "output_file.h"
 #include "tables_subcommands.h"
 #include "tier_csv.h"
@@ -23,27 +23,15 @@ struct ExportOptions {
 int run_export(const ExportOptions& o) {
   std::string error;
   const tier::ListFile* file = tier::find_list(o.version, o.list, error);
-  if (file == nullptr) {
-    std::fprintf(stderr, "cmg290: %s\n", error.c_str());
-    return kTablesFatal;
-  }
+  if (file == nullptr) return fatal(error);
   const tables::TierTables compiled = tables::compiled_tier_tables();
   const std::string csv =
       tier::write_csv(tier::entries_of(compiled.*(file->lists.front())), file->kind);
 
   OutputFile out;
-  if (!out.open(o.output)) {
-    std::fprintf(stderr, "cmg290: %s\n", out.error().c_str());
-    return kTablesFatal;
-  }
-  WriteStatus status = out.write(csv.data(), csv.size());
-  if (status == WriteStatus::Ok) status = out.commit();
-  if (status == WriteStatus::Failed) {
-    out.abandon();
-    std::fprintf(stderr, "cmg290: %s\n", out.error().c_str());
-    return kTablesFatal;
-  }
-  return kTablesSound;
+  if (!out.open(o.output)) return fatal(out.error());
+  out.write(csv);
+  return out.finish(kExitClean);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 
+#include "exit_codes.h"
 #include "output_file.h"
 #include "tables_subcommands.h"
 #include "tier_csv.h"
@@ -97,24 +98,17 @@ tables::TierTables tables_of_folder(const fs::path& dir,
 int run_import(const ImportOptions& o) {
   std::string error;
   const tier::ListFile* file = tier::find_list(o.version, o.list, error);
-  if (file == nullptr) {
-    std::fprintf(stderr, "cmg290: %s\n", error.c_str());
-    return kTablesFatal;
-  }
+  if (file == nullptr) return fatal(error);
   const auto text = slurp(o.input);
-  if (!text) {
-    std::fprintf(stderr, "cmg290: cannot read %s\n", o.input.c_str());
-    return kTablesFatal;
-  }
+  if (!text) return fatal("cannot read " + o.input);
   std::vector<tier::RowError> errors;
   const std::vector<tier::Entry> entries = tier::read_csv(*text, file->kind, errors);
   if (!errors.empty()) {
     for (const tier::RowError& e : errors) {
       std::fprintf(stderr, "%s:%d: %s\n", o.input.c_str(), e.line, e.reason.c_str());
     }
-    std::fprintf(stderr, "cmg290: %zu faulty line%s in %s; nothing written\n", errors.size(),
-                 errors.size() == 1 ? "" : "s", o.input.c_str());
-    return kTablesFatal;
+    return fatal(std::to_string(errors.size()) + " faulty line" + (errors.size() == 1 ? "" : "s") +
+                 " in " + o.input + "; nothing written");
   }
 
   const fs::path target = fs::path(o.into) / file->fileName;
@@ -122,14 +116,9 @@ int run_import(const ImportOptions& o) {
       tier::render_def(entries, file->kind,
                        comment_lines(*file, fs::path(o.input).filename().string(), entries.size()));
   OutputFile out;
-  WriteStatus status =
-      out.open(target.string()) ? out.write(def.data(), def.size()) : WriteStatus::Failed;
-  if (status == WriteStatus::Ok) status = out.commit();
-  if (status != WriteStatus::Ok) {
-    out.abandon();
-    std::fprintf(stderr, "cmg290: %s\n", out.error().c_str());
-    return kTablesFatal;
-  }
+  if (!out.open(target.string())) return fatal(out.error());
+  out.write(def);
+  if (const int code = out.finish(kExitClean); !out.committed()) return code;
   std::fprintf(stderr, "cmg290: wrote %s (%zu entr%s)\n", target.c_str(), entries.size(),
                entries.size() == 1 ? "y" : "ies");
 
@@ -141,11 +130,11 @@ int run_import(const ImportOptions& o) {
   for (const auto& v : violations) std::printf("%s\n", v.c_str());
   if (violations.empty()) {
     std::fprintf(stderr, "tier tables with the imported list: all checks passed\n");
-    return kTablesSound;
+    return kExitClean;
   }
   std::fprintf(stderr, "tier tables with the imported list: %zu violation%s\n", violations.size(),
                violations.size() == 1 ? "" : "s");
-  return kTablesViolations;
+  return kExitFlagged;
 }
 
 }  // namespace

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "bindings.h"
+#include "chunk_cutter.h"
 #include "cmg290/cmg290.h"
-#include "line_reader.h"
 
 namespace py = pybind11;
 

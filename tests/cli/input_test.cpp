@@ -29,5 +29,28 @@ TEST_F(CliTest, FilesReadInPlaceGiveTheSameRowsAsPipes) {
   EXPECT_EQ(skipped.out, rest.out);
 }
 
+// A file that another program cuts short while a run reads it is a fault
+// of the run, not input to group or explain: the run stops on it, whether
+// it reads the file in place (group) or with read() (explain). The output
+// is a FIFO that the script reads a little of, which holds the run back
+// while the file is cut to nothing; most of the file is then still unread.
+TEST_F(CliTest, AFileCutShortWhileItIsReadStopsTheRun) {
+  ASSERT_EQ(tool("sample -n 40000 -s 3 -o records.txt").code, 0);
+  for (const char* command : {"group -q -j 1", "explain"}) {
+    const Outcome run =
+        sh(std::string("cp records.txt big.txt && rm -f out.fifo && mkfifo out.fifo\n") +
+           "\"$T\" " + command +
+           " big.txt -o out.fifo 2> err.txt & pid=$!\n"
+           "exec 3< out.fifo\n"
+           "head -c 20000 <&3 > /dev/null\n"
+           ": > big.txt\n"
+           "cat <&3 > /dev/null\n"
+           "wait $pid; echo $?\n");
+    EXPECT_EQ(run.out, "2\n") << command << ": " << run.err;
+    EXPECT_EQ(read("err.txt"),
+              "cmg290: cannot read big.txt: the file was cut short while it was being read\n")
+        << command;
+  }
+}
 }  // namespace
 }  // namespace cmg290::cli_test

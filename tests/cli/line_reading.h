@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "line_reader.h"
+#include "chunk_cutter.h"
 
 namespace cmg290::test {
 

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/mapped_reading.h"
@@ -122,6 +125,56 @@ TEST(MappedReader, FileCutShortUnderItsWindowStopsTheReadNotTheProcess) {
   const cli::MappedChunk m = cutter.next(1, room);
   EXPECT_TRUE(m.cutShort);
   EXPECT_EQ(m.size, 0u);
+}
+
+// The handler runs on whichever threads fault, at the same time, while
+// other threads map windows and allocate: each faulting thread gets its
+// pages of line ends, and only its own window is marked.
+TEST(MappedReader, FaultsOnManyThreadsAtOnceWhileOthersMapAndAllocate) {
+  const std::size_t page = WindowArena::page_size();
+  constexpr std::size_t kFaulting = 4;
+  const auto arena = WindowArena::create(kFaulting + 1, 4 * page);
+  ASSERT_NE(arena, nullptr);
+  TempFile intact(std::string(4 * page, 'y'));
+  for (int round = 0; round < 20; ++round) {
+    TempFile file(std::string(4 * page, 'x'));
+    std::vector<const char*> windows;
+    for (std::size_t slot = 0; slot < kFaulting; ++slot) {
+      windows.push_back(arena->map(slot, file.fd(), 0, 4 * page));
+      ASSERT_NE(windows.back(), nullptr);
+    }
+    ASSERT_EQ(ftruncate(file.fd(), static_cast<off_t>(page)), 0);
+
+    std::atomic<bool> go{false};
+    std::vector<std::string> seen(kFaulting);
+    std::vector<std::thread> threads;
+    for (std::size_t slot = 0; slot < kFaulting; ++slot) {
+      threads.emplace_back([&, slot] {
+        while (!go) {
+        }
+        seen[slot].assign(windows[slot], 4 * page);
+      });
+    }
+    threads.emplace_back([&] {
+      while (!go) {
+      }
+      for (int i = 0; i < 50; ++i) {
+        const std::unique_ptr<char[]> block(new char[1 + i * 4096]);
+        block[0] = 'z';
+        ASSERT_NE(arena->map(kFaulting, intact.fd(), 0, 4 * page), nullptr);
+        ASSERT_EQ(*arena->map(kFaulting, intact.fd(), page, page), 'y');
+      }
+    });
+    go = true;
+    for (std::thread& t : threads) t.join();
+    for (std::size_t slot = 0; slot < kFaulting; ++slot) {
+      EXPECT_EQ(seen[slot], std::string(page, 'x') + std::string(3 * page, '\n'))
+          << "round " << round << ", window " << slot;
+      EXPECT_TRUE(arena->cut_short(slot)) << "round " << round << ", window " << slot;
+      arena->unmap(slot);
+    }
+    EXPECT_FALSE(arena->cut_short(kFaulting));
+  }
 }
 
 TEST(MappedReader, FaultsOutsideTheWindowsStillKill) {

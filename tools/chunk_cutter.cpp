@@ -1,4 +1,4 @@
-#include "line_reader.h"
+#include "chunk_cutter.h"
 
 #include <algorithm>
 #include <cassert>

@@ -27,28 +27,23 @@ if(TARGET cmg290_cli)
   target_compile_definitions(cli_tests PRIVATE
     CMG290_FAIL_ALLOC_LIBRARY="$<TARGET_FILE:cli_fail_alloc>")
 
-  # The line reader of `cmg290 group` on its own, compiled in from tools/.
-  add_executable(cli_line_reader_tests cli/line_reader_test.cpp
-                                       ${PROJECT_SOURCE_DIR}/tools/chunk_cutter.cpp)
-  target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
-                                                           ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_line_reader_tests PRIVATE GTest::gtest_main)
+  # The line reader of `cmg290 group` on its own.
+  add_executable(cli_line_reader_tests cli/line_reader_test.cpp)
+  target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(cli_line_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
-  # The writers of result rows' pieces.
-  add_executable(cli_row_text_tests cli/row_text_test.cpp)
+  # The writers of result rows' pieces, and the CSV records and cells the
+  # subcommands share.
+  add_executable(cli_row_text_tests cli/row_text_test.cpp cli/csv_records_test.cpp)
   target_include_directories(cli_row_text_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_row_text_tests PRIVATE GTest::gtest_main)
+  target_link_libraries(cli_row_text_tests PRIVATE cmg290_frontend GTest::gtest_main)
   gtest_discover_tests(cli_row_text_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # Reading regular files in place through mapped windows.
-  add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp
-                                         ${PROJECT_SOURCE_DIR}/tools/chunk_cutter.cpp
-                                         ${PROJECT_SOURCE_DIR}/tools/mapped_cutter.cpp
-                                         ${PROJECT_SOURCE_DIR}/tools/mapped_window.cpp)
-  target_include_directories(cli_mapped_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
-                                                             ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_mapped_reader_tests PRIVATE GTest::gtest_main)
+  add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp)
+  target_include_directories(cli_mapped_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(cli_mapped_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
   gtest_discover_tests(cli_mapped_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # cmg290 explain and cmg290 build.
@@ -63,14 +58,11 @@ if(TARGET cmg290_cli)
   gtest_discover_tests(cli_explain_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 endif()
 
-# The CSV form of the tier lists (tables export and import), compiled in from
-# tools/, and the two subcommands run end to end.
+# The CSV form of the tier lists (tables export and import), and the two
+# subcommands run end to end.
 if(TARGET cmg290_cli)
-  add_executable(cli_tables_tests cli/tier_csv_test.cpp cli/tables_test.cpp
-                                  ${PROJECT_SOURCE_DIR}/tools/tier_csv.cpp
-                                  ${PROJECT_SOURCE_DIR}/tools/tier_lists.cpp)
-  target_include_directories(cli_tables_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_tables_tests PRIVATE cmg290_tables_check GTest::gtest_main)
+  add_executable(cli_tables_tests cli/tier_csv_test.cpp cli/tables_test.cpp)
+  target_link_libraries(cli_tables_tests PRIVATE cmg290_tier_csv GTest::gtest_main)
   target_compile_definitions(cli_tables_tests PRIVATE
     CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
     CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

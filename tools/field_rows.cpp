@@ -34,7 +34,7 @@ FieldRowReader::FieldRowReader(std::string format) : format_(std::move(format)) 
 FieldRowReader::Step FieldRowReader::add_line(const std::string& line, long long number,
                                               std::vector<FieldValue>& values, long long& rowLine,
                                               std::string& error) {
-  if (!inQuotes_) {
+  if (!csv_.in_quotes()) {
     rowLine = number;
     if (line.empty() || line == "\r") return Step::More;
   }
@@ -46,7 +46,7 @@ FieldRowReader::Step FieldRowReader::add_line(const std::string& line, long long
 }
 
 bool FieldRowReader::finish(long long& rowLine, std::string& error) const {
-  if (!inQuotes_) return true;
+  if (!csv_.in_quotes()) return true;
   rowLine = startLine_;
   error = "a quoted value is not closed";
   return false;
@@ -55,46 +55,22 @@ bool FieldRowReader::finish(long long& rowLine, std::string& error) const {
 FieldRowReader::Step FieldRowReader::add_csv(std::string_view line, long long number,
                                              std::vector<FieldValue>& values, long long& rowLine,
                                              std::string& error) {
-  if (inQuotes_) {
-    field_ += '\n';  // the line end inside a quoted value
-  } else {
-    startLine_ = number;
-    fields_.clear();
-    field_.clear();
-    fieldQuoted_ = false;
-  }
+  if (!csv_.in_quotes()) startLine_ = number;
   rowLine = startLine_;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (inQuotes_) {
-      if (c != '"') {
-        field_ += c;
-      } else if (i + 1 < line.size() && line[i + 1] == '"') {
-        field_ += '"';
-        ++i;
-      } else {
-        inQuotes_ = false;
-      }
-    } else if (c == '"' && field_.empty() && !fieldQuoted_) {
-      inQuotes_ = fieldQuoted_ = true;
-    } else if (c == ',') {
-      fields_.push_back(std::move(field_));
-      field_.clear();
-      fieldQuoted_ = false;
-    } else if (fieldQuoted_) {
-      error = "characters after the closing quote of value " + std::to_string(fields_.size() + 1);
+  switch (csv_.add_line(line)) {
+    case frontend::CsvRecords::Step::More:
+      return Step::More;
+    case frontend::CsvRecords::Step::Error:
+      error = "characters after the closing quote of value " + std::to_string(csv_.error_field());
       return Step::Error;
-    } else {
-      field_ += c;
-    }
+    case frontend::CsvRecords::Step::Record:
+      break;
   }
-  if (inQuotes_) return Step::More;
-  fields_.push_back(std::move(field_));
-  field_.clear();
+  const std::vector<std::string>& fields = csv_.fields();
 
   if (!haveHeader_) {
     haveHeader_ = true;
-    header_ = fields_;
+    header_ = fields;
     if (!header_.empty() && header_[0].rfind("\xef\xbb\xbf", 0) == 0) header_[0].erase(0, 3);
     std::set<std::string> seen;
     for (const std::string& name : header_) {
@@ -109,12 +85,12 @@ FieldRowReader::Step FieldRowReader::add_csv(std::string_view line, long long nu
     }
     return Step::More;
   }
-  if (fields_.size() != header_.size()) {
-    error = std::to_string(fields_.size()) + " values, the header names " +
+  if (fields.size() != header_.size()) {
+    error = std::to_string(fields.size()) + " values, the header names " +
             std::to_string(header_.size()) + " fields";
     return Step::Error;
   }
-  storage_ = fields_;
+  storage_ = fields;
   values.clear();
   for (std::size_t i = 0; i < header_.size(); ++i) values.push_back({header_[i], storage_[i]});
   return checked(values, error);

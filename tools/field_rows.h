@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmg290/record_builder.h"
+#include "csv_records.h"
 
 namespace cmg290::cli {
 
@@ -40,12 +41,8 @@ class FieldRowReader {
   std::string format_;
   std::vector<std::string> header_;
   bool haveHeader_ = false;
-  // A CSV row under way: its fields, whether a quoted value is open, and the
-  // line it began on.
-  std::vector<std::string> fields_;
-  std::string field_;
-  bool inQuotes_ = false;
-  bool fieldQuoted_ = false;
+  // A CSV row under way, and the line it began on.
+  frontend::CsvRecords csv_;
   long long startLine_ = 0;
   std::vector<std::string> storage_;  // the texts the values point into
 };

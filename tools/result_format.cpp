@@ -6,8 +6,14 @@
 #include "cmg290/result_json.h"
 #include "cmg290/status.h"
 #include "row_text.h"
+#include "text_cells.h"
 
 namespace cmg290::cli {
+
+using frontend::csv_cell;
+using frontend::csv_needs_quotes;
+using frontend::json_string;
+using frontend::put_csv_escaped;
 
 namespace {
 
@@ -33,40 +39,6 @@ struct Reached {
   bool scores;
   bool age;
 };
-
-bool csv_needs_quotes(std::string_view s) {
-  return s.find_first_of(",\"\r\n") != std::string_view::npos;
-}
-
-// Writes the characters of s with every double quote doubled.
-char* put_csv_escaped(char* out, std::string_view s) {
-  for (char c : s) {
-    if (c == '"') *out++ = '"';
-    *out++ = c;
-  }
-  return out;
-}
-
-std::string csv_cell(std::string_view s) {
-  if (!csv_needs_quotes(s)) return std::string(s);
-  std::string cell(2 * s.size() + 2, '\0');
-  char* p = cell.data();
-  *p++ = '"';
-  p = put_csv_escaped(p, s);
-  *p++ = '"';
-  cell.resize(static_cast<std::size_t>(p - cell.data()));
-  return cell;
-}
-
-std::string json_string(std::string_view s) {
-  std::string text(6 * s.size() + 2, '\0');
-  char* p = text.data();
-  *p++ = '"';
-  p = cmg290::write_json_escaped(p, s);
-  *p++ = '"';
-  text.resize(static_cast<std::size_t>(p - text.data()));
-  return text;
-}
 
 }  // namespace
 

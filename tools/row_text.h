@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "word_bytes.h"
+
 namespace cmg290::cli {
 
 inline char* put(char* out, std::string_view s) {
@@ -64,12 +66,6 @@ inline std::string_view without_end_blanks(const char (&text)[N]) {
   return s;
 }
 
-// Flags (the high bit of each byte) of the zero bytes of x.
-constexpr std::uint64_t zero_bytes(std::uint64_t x) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
 // The N bytes of a text as one word (first byte lowest), built in a register
 // with shifts known to the compiler: a copy into a zeroed word on the stack
 // would be read back before its pieces are stored, which stalls.
@@ -88,10 +84,10 @@ inline char* put_trimmed(char* out, const char (&text)[N]) {
     return put(out, without_end_blanks(text));
   } else {
     const std::uint64_t word = text_word(text, std::make_index_sequence<N>());
-    const std::uint64_t zeros = zero_bytes(word);
+    const std::uint64_t zeros = detail::zero_flags(word);
     const std::uint64_t inText = (zeros & -zeros) - 1;  // bytes before the first zero
     const std::uint64_t filled =
-        ~zero_bytes(word ^ 0x2020202020202020ULL) & inText & 0x8080808080808080ULL;
+        ~detail::zero_flags(word ^ detail::kBlankWord) & inText & 0x8080808080808080ULL;
     if (filled == 0) return out;
     const int begin = std::countr_zero(filled) / 8;
     const int end = (63 - std::countl_zero(filled)) / 8 + 1;

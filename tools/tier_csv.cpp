@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 
+#include "csv_records.h"
+#include "text_cells.h"
 #include "tier_expected.h"
 
 namespace cmg290::cli::tier {
@@ -26,50 +28,6 @@ std::string_view trim(std::string_view s) {
 
 std::string quoted(std::string_view s) {
   return "\"" + std::string(s) + "\"";
-}
-
-std::string csv_field(std::string_view s) {
-  if (s.find_first_of(",\"\r\n") == std::string_view::npos && trim(s) == s) return std::string(s);
-  std::string out = "\"";
-  for (const char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// Splits one CSV line into its fields. Returns false when a quoted field is
-// not closed or is followed by anything but a comma.
-bool split_csv_line(std::string_view line, std::vector<std::string>& fields) {
-  fields.clear();
-  std::size_t i = 0;
-  for (;;) {
-    std::string field;
-    if (i < line.size() && line[i] == '"') {
-      ++i;
-      for (;;) {
-        if (i >= line.size()) return false;
-        if (line[i] == '"') {
-          if (i + 1 < line.size() && line[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        field += line[i++];
-      }
-      if (i < line.size() && line[i] != ',') return false;
-    } else {
-      const std::size_t comma = std::min(line.find(',', i), line.size());
-      field = line.substr(i, comma - i);
-      i = comma;
-    }
-    fields.push_back(std::move(field));
-    if (i >= line.size()) return true;
-    ++i;  // the comma
-  }
 }
 
 // "478.31", "V44.0", "042.": three digits or "V" and two digits, a dot, up
@@ -128,9 +86,10 @@ std::string write_csv(const std::vector<Entry>& entries, ListKind kind) {
   std::string out(csv_header(kind));
   out += '\n';
   for (const Entry& e : entries) {
-    out += csv_field(e.code) + ",";
-    if (kind == ListKind::kPair) out += csv_field(e.code2) + ",";
-    out += csv_field(e.tier) + "," + (e.rics == " " ? "" : csv_field(e.rics)) + "\n";
+    out += frontend::csv_cell(e.code, true) + ",";
+    if (kind == ListKind::kPair) out += frontend::csv_cell(e.code2, true) + ",";
+    out += frontend::csv_cell(e.tier, true) + "," +
+           (e.rics == " " ? "" : frontend::csv_cell(e.rics, true)) + "\n";
   }
   return out;
 }
@@ -193,7 +152,6 @@ std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<Ro
 
   std::vector<Entry> entries;
   std::map<std::string, int> seen;  // code (or "code_1 code_2") -> line
-  std::vector<std::string> fields;
   bool headerSeen = false;
   int number = 0;
   std::string_view line;
@@ -201,10 +159,12 @@ std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<Ro
     ++number;
     const auto fail = [&](std::string reason) { errors.push_back({number, std::move(reason)}); };
 
-    if (!split_csv_line(line, fields)) {
+    frontend::CsvRecords csv;
+    if (csv.add_line(line) != frontend::CsvRecords::Step::Record) {
       fail("a quoted field is not closed, or is followed by more than a comma");
       continue;
     }
+    const std::vector<std::string>& fields = csv.fields();
     if (std::ranges::all_of(fields, [](const std::string& f) { return trim(f).empty(); })) {
       continue;
     }

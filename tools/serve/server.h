@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "exit_codes.h"
 #include "listen_address.h"
 
 namespace cmg290::serve {
@@ -24,10 +25,10 @@ struct ServeOptions {
 };
 
 // Exit codes of run_server().
-inline constexpr int kStoppedCleanly = 0;  // every request in flight was answered
-inline constexpr int kCannotStart = 2;
-inline constexpr int kCutAfterGrace = 3;  // requests still going after the grace period were cut
-inline constexpr int kStoppedAtOnce = 4;  // a second signal came during the grace period
+inline constexpr int kStoppedCleanly = cli::kExitClean;  // every request in flight was answered
+inline constexpr int kCannotStart = cli::kExitFatal;
+inline constexpr int kCutAfterGrace = cli::kExitServeCut;
+inline constexpr int kStoppedAtOnce = cli::kExitServeStoppedAtOnce;
 
 // Runs the server until SIGINT or SIGTERM, then gives the requests in flight
 // the grace period; a second signal ends it at once. Returns the exit code

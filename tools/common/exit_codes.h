@@ -16,6 +16,10 @@ inline constexpr int kExitFlagged = 1;
 // Bad arguments, input that cannot be read, output that cannot be written:
 // one line on standard error, and no output file left behind.
 inline constexpr int kExitFatal = 2;
+// cmg290 serve, stopped by a signal: requests still going after the grace
+// period were cut; a second signal came during the grace period.
+inline constexpr int kExitServeCut = 3;
+inline constexpr int kExitServeStoppedAtOnce = 4;
 
 // Reports a fatal error as "cmg290: MESSAGE" on standard error and returns
 // kExitFatal.

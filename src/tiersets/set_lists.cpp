@@ -51,8 +51,8 @@ RuntimeListIndex list_index(const SetList& l, bool blankFree) {
   for (int r = 1; r < rows; ++r) {
     const CsvEntry& e = l.entries[r - 1];
     index.codes.add(detail::pack_code(e.code.c_str()), r);
-    index.excluded[r] = detail::ric_exclusion_mask(e.rics.c_str(), blankFree);
-    index.tier[r] = e.tier[0];
+    index.excludedStore[r] = detail::ric_exclusion_mask(e.rics.c_str(), blankFree);
+    index.tierStore[r] = e.tier[0];
   }
   return index;
 }
@@ -128,6 +128,11 @@ bool build_index(SetData& data, std::string& reason) {
   }
   const SetList& secondary = data.lists[6];
   x.secondary = list_index(secondary, true);
+  std::size_t words = x.secondary.words();
+  for (const RuntimeListIndex& l : x.single) words += l.words();
+  x.arena.reserve(words);
+  for (RuntimeListIndex& l : x.single) l.settle(x.arena);
+  x.secondary.settle(x.arena);
 
   const SetList& pairs = data.lists[5];
   const std::size_t rows = pairs.entries.size() + 1;

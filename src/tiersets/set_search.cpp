@@ -15,7 +15,7 @@ using detail::ScannedCodes;
 using detail::TableVersion;
 
 char single_list_tier(const RuntimeListIndex& list, const ScannedCodes& codes, int ric) {
-  const int row = list.first_match(codes.key, codes.count, ric, nullptr);
+  const int row = list.first_match<false>(codes.key, codes.count, ric, nullptr);
   return row == 0 ? 'A' : list.tier[row];
 }
 
@@ -24,7 +24,7 @@ char single_list_tier(const RuntimeListIndex& list, const ScannedCodes& codes, i
 // for the RIC bars its codes' secondary rows), then the secondary list.
 char three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
                       const ScannedCodes& codes, int ric) {
-  if (const int row = single.first_match(codes.key, codes.count, ric, nullptr); row != 0) {
+  if (const int row = single.first_match<false>(codes.key, codes.count, ric, nullptr); row != 0) {
     return single.tier[row];
   }
   const RuntimePairIndex& pairs = index.pairs;
@@ -53,7 +53,7 @@ char three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
   }
   if (tier != 'A') return tier;
 
-  const int row = index.secondary.first_match(codes.key, codes.count, ric, barred);
+  const int row = index.secondary.first_match<true>(codes.key, codes.count, ric, barred);
   return row == 0 ? 'A' : index.secondary.tier[row];
 }
 

@@ -46,8 +46,7 @@ Column view_of(const Column& shape, const char* name, const std::vector<char>& c
 
 RuntimeListIndex list_index(const SetList& l, bool blankFree) {
   const int rows = l.rows() + 1;
-  RuntimeListIndex index{RuntimeCodeMap(rows), std::vector<std::uint64_t>(rows),
-                         std::vector<char>(rows)};
+  RuntimeListIndex index(rows);
   for (int r = 1; r < rows; ++r) {
     const CsvEntry& e = l.entries[r - 1];
     index.codes.add(detail::pack_code(e.code.c_str()), r);

@@ -4,13 +4,18 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
+
 #include "cmg290/cmg290.h"
+#include "cmg290/tier_set.h"
 #include "record_builder.h"
 #include "record_intake.h"
 #include "tier_record.h"
@@ -133,15 +138,71 @@ std::string streamed_records() {
 #endif
 }
 
-void BM_group_streamed(benchmark::State& state) {
-  static const std::string data = streamed_records();
-  std::vector<std::string_view> records;
-  for (std::size_t at = 0; at < data.size();) {
-    std::size_t nl = data.find('\n', at);
-    if (nl == std::string::npos) nl = data.size();
-    records.emplace_back(data.data() + at, nl - at);
-    at = nl + 1;
+// The compiled-in lists written out as a tier-table set and loaded back,
+// once for all runs: grouping with it searches the set's run-time indexes.
+const cmg290::TierSet& loaded_set() {
+  static const std::shared_ptr<const cmg290::TierSet> set = [] {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("cmg290-bench-set-" + std::to_string(getpid()));
+    std::string error;
+    std::vector<cmg290::TierSetProblem> problems;
+    std::shared_ptr<const cmg290::TierSet> loaded;
+    if (cmg290::TierSet::compiled()->write(dir.string(), error)) {
+      loaded = cmg290::TierSet::load(dir.string(), problems);
+    }
+    std::filesystem::remove_all(dir);
+    if (loaded == nullptr) {
+      std::fprintf(stderr, "cannot write and load the compiled-in set: %s\n", error.c_str());
+      std::abort();
+    }
+    return loaded;
+  }();
+  return *set;
+}
+
+void BM_set_group_mix(benchmark::State& state) {
+  std::vector<std::string> mix = record_mix();
+  const cmg290::TierSet& set = loaded_set();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cmg290::group(mix[i++ % mix.size()], set));
+    benchmark::ClobberMemory();
   }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_set_group_mix);
+
+void BM_group_mix(benchmark::State& state) {
+  std::vector<std::string> mix = record_mix();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cmg290::group(mix[i++ % mix.size()]));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_group_mix);
+
+// The streamed records, split into lines once.
+const std::vector<std::string_view>& streamed_lines() {
+  static const std::string data = streamed_records();
+  static const std::vector<std::string_view> records = [] {
+    std::vector<std::string_view> out;
+    for (std::size_t at = 0; at < data.size();) {
+      std::size_t nl = data.find('\n', at);
+      if (nl == std::string::npos) nl = data.size();
+      out.emplace_back(data.data() + at, nl - at);
+      at = nl + 1;
+    }
+    return out;
+  }();
+  return records;
+}
+
+// Groups every streamed record in turn, with the compiled-in lists or with
+// a set.
+void group_streamed(benchmark::State& state, const cmg290::TierSet* set) {
+  const std::vector<std::string_view>& records = streamed_lines();
   if (records.empty()) {
     state.SkipWithError(
         "no records: set CMG290_BENCH_RECORDS to a file of records, one per line (cmg290 sample "
@@ -149,13 +210,31 @@ void BM_group_streamed(benchmark::State& state) {
     return;
   }
   std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(cmg290::group(records[i]));
-    if (++i == records.size()) i = 0;
+  if (set != nullptr) {
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(cmg290::group(records[i], *set));
+      if (++i == records.size()) i = 0;
+    }
+  } else {
+    for (auto _ : state) {
+      benchmark::DoNotOptimize(cmg290::group(records[i]));
+      if (++i == records.size()) i = 0;
+    }
   }
   state.SetItemsProcessed(state.iterations());
   state.counters["records"] = static_cast<double>(records.size());
 }
+
+void BM_group_streamed(benchmark::State& state) {
+  group_streamed(state, nullptr);
+}
 BENCHMARK(BM_group_streamed)->MinTime(2.0);
+
+// The same records with the compiled-in lists written out and loaded back as
+// a set (named apart, so that a filter "BM_group_streamed" leaves it out).
+void BM_set_group_streamed(benchmark::State& state) {
+  group_streamed(state, &loaded_set());
+}
+BENCHMARK(BM_set_group_streamed)->MinTime(2.0);
 
 }  // namespace

@@ -166,6 +166,14 @@ struct Explanation {
 // blanks, as in cmg290::group.
 CMG290_API Explanation explain(std::string_view record);
 
+class TierSet;
+
+// The same with the tier lists of a tier-table set (cmg290/tier_set.h): its
+// result equals cmg290::group(record, set)'s. The lists searched are named
+// by their files ("single-2.90.csv"); TierSet::is_placeholder tells whether
+// the deciding row is a placeholder.
+CMG290_API Explanation explain(std::string_view record, const TierSet& set);
+
 // Where an explained record came from, and how to write it.
 struct ExplainFormat {
   std::string_view file;      // input name, shown when not empty

@@ -5,11 +5,13 @@
 #include <cstring>
 
 #include "cmg290/tables.h"
+#include "cmg290/tier_set.h"
 #include "grouper/classify.h"
 #include "grouper/decimal.h"
 #include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
 #include "tier_walk.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290 {
 
@@ -108,9 +110,32 @@ void finish(Explanation& e, int status) {
   e.result.status = status;
 }
 
-}  // namespace
+// The lists of a loaded set under the version, named by their files.
+explain_detail::WalkLists set_walk_lists(const tiersets::SetData& set,
+                                         detail::TableVersion version) {
+  using detail::TableVersion;
+  const auto& l = set.lists;
+  switch (version) {
+    case TableVersion::V240:
+      return {"single-2.40.csv", l[0].view, nullptr, {}, nullptr, {}};
+    case TableVersion::V250:
+      return {"single-2.50.csv", l[1].view, nullptr, {}, nullptr, {}};
+    case TableVersion::V260:
+    case TableVersion::V270:
+      return {"single-2.60.csv", l[2].view, nullptr, {}, nullptr, {}};
+    case TableVersion::V282:
+      return {"single-2.82.csv", l[3].view, "pair.csv", l[5].view, "secondary.csv", l[6].view};
+    case TableVersion::V290:
+      return {"single-2.90.csv", l[4].view, "pair.csv", l[5].view, "secondary.csv", l[6].view};
+    case TableVersion::None:
+      break;
+  }
+  return {};
+}
 
-Explanation explain(std::string_view record) {
+// The explanation, with the tier search over the compiled-in lists (set
+// null) or over the set's.
+Explanation explain_with(std::string_view record, const tiersets::SetData* set) {
   Explanation e{};
   Result& r = e.result;
   std::strcpy(r.cmg, "     ");
@@ -216,12 +241,24 @@ Explanation explain(std::string_view record) {
   }
 
   detail::build_comorbid_list(slots);
-  e.tier = explain_detail::walk_tier_rows(version, ric, slots);
+  e.tier = set == nullptr
+               ? explain_detail::walk_tier_rows(version, ric, slots)
+               : explain_detail::walk_tier_rows(version, ric, slots, set_walk_lists(*set, version));
   r.cmg[0] = e.tier->letter;
   r.cmg[1] = '\0';
   if (cmgRow != 0) std::strcat(r.cmg, CMG[cmgRow]);
   finish(e, 0);
   return e;
+}
+
+}  // namespace
+
+Explanation explain(std::string_view record) {
+  return explain_with(record, nullptr);
+}
+
+Explanation explain(std::string_view record, const TierSet& set) {
+  return explain_with(record, &set.data());
 }
 
 const char* tier_list_name(TierList list) noexcept {

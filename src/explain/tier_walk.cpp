@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "cmg290/tier_tables.h"
 #include "grouper/ric_exclusion.h"
+#include "tier_validate.h"
 
 namespace cmg290::explain_detail {
 
@@ -17,23 +19,17 @@ using detail::TableVersion;
 struct Columns {
   TierList list;
   const char* name;
-  const char* code;
-  std::size_t codeWidth;
-  const char* tier;
-  std::size_t tierWidth;
-  const char* rics;
-  std::size_t ricsWidth;
+  tables::Column code, code2, tier, rics;
   int rows;  // entries, rows 1 to rows
 
-  const char* code_at(int r) const { return code + codeWidth * static_cast<std::size_t>(r); }
-  char tier_at(int r) const { return tier[tierWidth * static_cast<std::size_t>(r)]; }
-  const char* rics_at(int r) const { return rics + ricsWidth * static_cast<std::size_t>(r); }
+  const char* code_at(int r) const { return code.cell(r); }
+  const char* code2_at(int r) const { return code2.cell(r); }
+  char tier_at(int r) const { return tier.cell(r)[0]; }
+  const char* rics_at(int r) const { return rics.cell(r); }
 };
 
-template <std::size_t R, std::size_t WC, std::size_t WT, std::size_t WR>
-Columns columns(TierList list, const char* name, const char (&code)[R][WC],
-                const char (&tier)[R][WT], const char (&rics)[R][WR]) {
-  return {list, name, code[0], WC, tier[0], WT, rics[0], WR, static_cast<int>(R) - 1};
+Columns columns(TierList list, const char* name, const tables::TierList& l) {
+  return {list, name, l.code, l.code2, l.tier, l.rics, l.code.rows - 1};
 }
 
 // The cells a search compares: cells 1-10 (short scan) or cells 1-25 up to
@@ -56,14 +52,14 @@ struct Window {
 // excluded for the RIC (nor barred) decides. Rows holding a code but passed
 // over are noted.
 bool walk_list(const Columns& c, const Window& w, const char* ric, bool blankFree,
-               const char (*flags)[3], TierStep& step) {
+               const char* barred, TierStep& step) {
   step.lists.push_back({c.list, c.name, c.rows});
   for (int r = 1; r <= c.rows; ++r) {
     const int cell = w.find(c.code_at(r));
     if (cell == 0) continue;
     if (detail::ric_excluded(c.rics_at(r), ric, blankFree)) {
       step.skipped.push_back({c.list, r, c.code_at(r), cell, SkipReason::RicExcluded});
-    } else if (flags != nullptr && flags[r][0] == '1') {
+    } else if (barred != nullptr && barred[r] != 0) {
       step.skipped.push_back({c.list, r, c.code_at(r), cell, SkipReason::Barred});
     } else {
       step.letter = c.tier_at(r);
@@ -74,34 +70,25 @@ bool walk_list(const Columns& c, const Window& w, const char* ric, bool blankFre
   return false;
 }
 
-struct PairColumns {
-  const char (*code1)[9];
-  const char (*code2)[9];
-  const char (*tier)[3];
-  const char (*rics)[21];
-  const char* name;
-};
-
 // 2.82 and 2.90: the single-code list, then every pair row (the last
 // qualifying one stands; a present pair excluded for the RIC bars its codes'
 // secondary rows), then the secondary list.
-void walk_three_stages(const Columns& single, const PairColumns& pairs, const Columns& secondary,
+void walk_three_stages(const Columns& single, const Columns& pairs, const Columns& secondary,
                        const Window& w, const char* ric, TierStep& step) {
   if (walk_list(single, w, ric, true, nullptr, step)) return;
 
-  step.lists.push_back({TierList::Pair, pairs.name, kCmdPairRows - 1});
-  char flags[kCmdSecondaryRows][3] = {};
-  for (int k = 1; k < kCmdSecondaryRows; ++k) flags[k][0] = '0';
-  for (int r = 1; r < kCmdPairRows; ++r) {
-    const int cell1 = w.find(pairs.code1[r]);
-    const int cell2 = w.find(pairs.code2[r]);
+  step.lists.push_back({TierList::Pair, pairs.name, pairs.rows});
+  std::vector<char> barredRows(static_cast<std::size_t>(secondary.rows) + 1, 0);
+  for (int r = 1; r <= pairs.rows; ++r) {
+    const int cell1 = w.find(pairs.code_at(r));
+    const int cell2 = w.find(pairs.code2_at(r));
     if (cell1 == 0 || cell2 == 0) continue;
-    if (detail::ric_excluded_blank_free(pairs.rics[r], ric)) {
-      ExcludedPair excluded{r, pairs.code1[r], pairs.code2[r], cell1, cell2, {}};
-      for (const char* code : {pairs.code1[r], pairs.code2[r]}) {
+    if (detail::ric_excluded_blank_free(pairs.rics_at(r), ric)) {
+      ExcludedPair excluded{r, pairs.code_at(r), pairs.code2_at(r), cell1, cell2, {}};
+      for (const char* code : {pairs.code_at(r), pairs.code2_at(r)}) {
         for (int k = 1; k <= secondary.rows; ++k) {
           if (std::strcmp(secondary.code_at(k), code) == 0) {
-            flags[k][0] = '1';
+            barredRows[k] = 1;
             excluded.barred.push_back(k);
             break;
           }
@@ -109,22 +96,49 @@ void walk_three_stages(const Columns& single, const PairColumns& pairs, const Co
       }
       step.excludedPairs.push_back(std::move(excluded));
     } else {
-      step.letter = pairs.tier[r][0];
+      step.letter = pairs.tier_at(r);
       step.decision =
-          TierDecision{TierList::Pair, r, {pairs.code1[r], pairs.code2[r]}, {cell1, cell2}};
+          TierDecision{TierList::Pair, r, {pairs.code_at(r), pairs.code2_at(r)}, {cell1, cell2}};
     }
   }
-  for (int k = 1; k < kCmdSecondaryRows; ++k) {
-    if (flags[k][0] == '1') step.barred.push_back(k);
+  for (int k = 1; k <= secondary.rows; ++k) {
+    if (barredRows[k]) step.barred.push_back(k);
   }
   if (step.decision) return;
 
-  walk_list(secondary, w, ric, true, flags, step);
+  walk_list(secondary, w, ric, true, barredRows.data(), step);
 }
 
 }  // namespace
 
+WalkLists compiled_walk_lists(TableVersion version) {
+  const tables::TierTables t = tables::compiled_tier_tables();
+  switch (version) {
+    case TableVersion::V240:
+      return {"CmdICD240", t.list240, nullptr, {}, nullptr, {}};
+    case TableVersion::V250:
+      return {"CmdICD250", t.list250, nullptr, {}, nullptr, {}};
+    case TableVersion::V260:
+    case TableVersion::V270:
+      return {"CmdICD260", t.list260, nullptr, {}, nullptr, {}};
+    case TableVersion::V282:
+      return {"CmdICD281s1", t.list282s1,   "CmdICD281c1, CmdICD281c2",
+              t.list282c,    "CmdICD281s2", t.list282s2};
+    case TableVersion::V290:
+      return {"CmdICD290s1", t.list290s1,   "CmdICD290c1, CmdICD290c2",
+              t.list290c,    "CmdICD290s2", t.list290s2};
+    case TableVersion::None:
+      break;
+  }
+  return {};
+}
+
 TierStep walk_tier_rows(TableVersion version, const char* ric, const ComorbidCodeList& codes) {
+  return walk_tier_rows(version, ric, codes, compiled_walk_lists(version));
+}
+
+TierStep walk_tier_rows(TableVersion version, const char* ric, const ComorbidCodeList& codes,
+                        const WalkLists& lists) {
   TierStep step{};
   step.letter = 'A';
   if (version == TableVersion::None) return step;
@@ -144,36 +158,13 @@ TierStep walk_tier_rows(TableVersion version, const char* ric, const ComorbidCod
   step.cellsScanned = cells;
   const Window w{codes, cells};
 
-  switch (version) {
-    case TableVersion::V240:
-      walk_list(columns(TierList::Single, "CmdICD240", CmdICD240, CmdTier240, CmdRIC240), w, ric,
-                false, nullptr, step);
-      break;
-    case TableVersion::V250:
-      walk_list(columns(TierList::Single, "CmdICD250", CmdICD250, CmdTier250, CmdRIC250), w, ric,
-                false, nullptr, step);
-      break;
-    case TableVersion::V260:
-    case TableVersion::V270:
-      walk_list(columns(TierList::Single, "CmdICD260", CmdICD260, CmdTier260, CmdRIC260), w, ric,
-                false, nullptr, step);
-      break;
-    case TableVersion::V282:
-      walk_three_stages(
-          columns(TierList::Single, "CmdICD281s1", CmdICD281s1, CmdTier281s1, CmdRIC281s1),
-          {CmdICD281c1, CmdICD281c2, CmdTier281c, CmdRIC281c, "CmdICD281c1, CmdICD281c2"},
-          columns(TierList::Secondary, "CmdICD281s2", CmdICD281s2, CmdTier281s2, CmdRIC281s2), w,
-          ric, step);
-      break;
-    case TableVersion::V290:
-      walk_three_stages(
-          columns(TierList::Single, "CmdICD290s1", CmdICD290s1, CmdTier290s1, CmdRIC290s1),
-          {CmdICD290c1, CmdICD290c2, CmdTier290c, CmdRIC290c, "CmdICD290c1, CmdICD290c2"},
-          columns(TierList::Secondary, "CmdICD290s2", CmdICD290s2, CmdTier290s2, CmdRIC290s2), w,
-          ric, step);
-      break;
-    case TableVersion::None:
-      break;
+  const Columns single = columns(TierList::Single, lists.singleName, lists.single);
+  if (lists.pairsName == nullptr) {
+    walk_list(single, w, ric, lists.single.kind != tables::ListKind::kEarlySingle, nullptr, step);
+  } else {
+    walk_three_stages(single, columns(TierList::Pair, lists.pairsName, lists.pairs),
+                      columns(TierList::Secondary, lists.secondaryName, lists.secondary), w, ric,
+                      step);
   }
   return step;
 }

@@ -47,19 +47,24 @@ inline int entries(const TierList& l) {
   return l.code.rows - 1;
 }
 
+// Collects the findings; each is of the kind set last (structure at first).
 class Report {
  public:
-  explicit Report(std::vector<std::string>& out) : out_(out) {}
+  explicit Report(std::vector<TierFinding>& out) : out_(out) {}
+
+  void kind(TierFault fault) { fault_ = fault; }
 
   void list(const TierList& l, const std::string& what) {
-    out_.push_back("list " + std::string(l.name) + ": " + what);
+    out_.push_back({fault_, l.name, -1, what, "list " + std::string(l.name) + ": " + what});
   }
   void row(const TierList& l, int row, const std::string& what) {
-    out_.push_back("list " + std::string(l.name) + " row " + std::to_string(row) + ": " + what);
+    out_.push_back({fault_, l.name, row, what,
+                    "list " + std::string(l.name) + " row " + std::to_string(row) + ": " + what});
   }
 
  private:
-  std::vector<std::string>& out_;
+  std::vector<TierFinding>& out_;
+  TierFault fault_ = TierFault::kStructure;
 };
 
 // ---------------------------------------------------------------------------
@@ -75,8 +80,10 @@ struct Shape {
 };
 
 // Rows and widths, terminators, zero padding and row 0 of every column.
-// False when a column is missing or misshapen, so that nothing else of the
-// list can be checked safely.
+// False when a column is missing or misshapen (its rows differ from the code
+// column's, or its width from the compiled one), so that nothing else of the
+// list can be checked safely. An entry count other than the documented one
+// is a fault of the contents, reported on its own: the rest can be checked.
 bool check_cells(Report& rep, const TierList& l, const Shape& s);
 
 // ---------------------------------------------------------------------------
@@ -91,6 +98,7 @@ void check_formats(Report& rep, const TierList& l);
 // group, no code twice.
 void check_order(Report& rep, const TierList& l);
 
+// Row `row` holds the entry; a row past the list's end is reported missing.
 void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e);
 
 // Rows 1 to the end of the C group, the first three D rows after them, and

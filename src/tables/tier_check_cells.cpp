@@ -36,10 +36,11 @@ bool check_cells(Report& rep, const TierList& l, const Shape& s) {
       shaped = false;
       continue;
     }
-    if (c.rows != s.entries + 1 || c.width != rule.width) {
+    const int rows = l.code.present() ? l.code.rows : c.rows;
+    if (c.rows != rows || c.rows < 1 || c.width != rule.width) {
       rep.list(l, std::string(c.name) + " has " + std::to_string(c.rows) + " rows of " +
-                      std::to_string(c.width) + " bytes, expected " +
-                      std::to_string(s.entries + 1) + " rows of " + std::to_string(rule.width));
+                      std::to_string(c.width) + " bytes, expected " + std::to_string(rows) +
+                      " rows of " + std::to_string(rule.width));
       shaped = false;
       continue;
     }
@@ -63,6 +64,12 @@ bool check_cells(Report& rep, const TierList& l, const Shape& s) {
           l, 0,
           std::string(c.name) + " holds " + quoted(text(c, 0)) + ", expected " + quoted(rule.row0));
     }
+  }
+  if (shaped && l.code.rows != s.entries + 1) {
+    rep.kind(TierFault::kContents);
+    rep.list(l, "holds " + std::to_string(l.code.rows - 1) + " entries, expected " +
+                    std::to_string(s.entries));
+    rep.kind(TierFault::kStructure);
   }
   return shaped;
 }

@@ -11,6 +11,12 @@ namespace cmg290::tables::tier_check {
 void check_pairs(Report& rep, const TierList& l) {
   int r = 1;
   for (const ex::Pair& e : ex::kPairs) {
+    if (r > entries(l)) {
+      rep.list(l, "has no row " + std::to_string(r) + ", expected " + quoted(e.code1) + " " +
+                      entry_text(e.code2, e.tier, e.rics) + " there");
+      ++r;
+      continue;
+    }
     const std::string_view c1 = text(l.code, r);
     const std::string_view c2 = text(l.code2, r);
     const std::string_view tier = text(l.tier, r);
@@ -37,6 +43,11 @@ void check_identical(Report& rep, const TierList& a, const TierList& b) {
                                                            {&a.eflag, &b.eflag}};
   for (const auto& [ca, cb] : pairs) {
     if (!ca->present() || !cb->present()) continue;
+    if (ca->rows != cb->rows) {
+      rep.list(b, std::string(cb->name) + " has " + std::to_string(cb->rows) + " rows, " +
+                      ca->name + " " + std::to_string(ca->rows));
+      continue;
+    }
     for (int r = 0; r < ca->rows; ++r) {
       if (std::memcmp(ca->cell(r), cb->cell(r), static_cast<std::size_t>(ca->width)) != 0) {
         rep.row(b, r, std::string(cb->name) + " differs from " + ca->name);

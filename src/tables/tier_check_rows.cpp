@@ -32,6 +32,11 @@ void check_order(Report& rep, const TierList& l) {
 }
 
 void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e) {
+  if (row < 1 || row > entries(l)) {
+    rep.list(l, "has no row " + std::to_string(row) + ", expected " +
+                    entry_text(e.code, e.tier, e.rics) + " there");
+    return;
+  }
   const std::string_view code = text(l.code, row);
   const std::string_view tier = text(l.tier, row);
   const std::string_view rics = text(l.rics, row);
@@ -47,6 +52,8 @@ void check_fixed_rows(Report& rep, const TierList& l, std::span<const ex::Entry>
   int row = 1;
   for (const ex::Entry& e : leading) expect_row(rep, l, row++, e);
   for (const ex::Entry& e : firstD) expect_row(rep, l, row++, e);
+  // A list too short for its fixed rows has them reported missing once.
+  if (entries(l) < row - 1 + static_cast<int>(lastD.size())) return;
   row = entries(l) - static_cast<int>(lastD.size()) + 1;
   for (const ex::Entry& e : lastD) expect_row(rep, l, row++, e);
 }

@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "cmg290/tier_tables.h"
 #include "tier_check.h"
@@ -88,8 +89,8 @@ bool check_list(Report& rep, const TierList& l, const Shape& shape) {
 
 }  // namespace
 
-std::vector<std::string> check_tier_tables(const TierTables& t) {
-  std::vector<std::string> out;
+std::vector<TierFinding> find_tier_faults(const TierTables& t) {
+  std::vector<TierFinding> out;
   Report rep(out);
 
   // The checks of one single-code list, given its shape passed.
@@ -97,9 +98,11 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
   auto check_early = [&](const TierList& l, const Shape& shape, std::span<const ex::Entry> lastD,
                          int ex::EarlyRicCount::*counts) {
     if (!check_list(rep, l, shape)) return false;
+    rep.kind(TierFault::kContents);
     check_fixed_rows(rep, l, ex::kEarlyRows, ex::kEarlyFirstD, lastD);
     check_three_char_early(rep, l);
     check_ric_counts(rep, l, counts_of(early, counts));
+    rep.kind(TierFault::kStructure);
     return true;
   };
   const bool ok240 =
@@ -108,6 +111,7 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
       check_early(t.list250, kShape250, ex::kEarlyLastD240, &ex::EarlyRicCount::in250);
   const bool ok260 =
       check_early(t.list260, kShape260, ex::kEarlyLastD260, &ex::EarlyRicCount::in260);
+  rep.kind(TierFault::kContents);
   if (ok240 && ok250) {
     check_versions(rep, t.list240, t.list250, changes(ex::kDrop250), changes(ex::kAdd250));
   }
@@ -115,16 +119,20 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
     check_versions(rep, t.list250, t.list260, changes(ex::kDrop260), changes(ex::kAdd260));
   }
 
+  rep.kind(TierFault::kStructure);
   const std::span<const ex::LateRicCount> late = ex::kLateRicCounts;
   auto check_late = [&](const TierList& l, const Shape& shape, int ex::LateRicCount::*counts) {
     if (!check_list(rep, l, shape)) return false;
+    rep.kind(TierFault::kContents);
     check_fixed_rows(rep, l, ex::kLateRows, ex::kLateFirstD, ex::kLateLastD);
     check_three_char_late(rep, l);
     check_ric_counts(rep, l, counts_of(late, counts));
+    rep.kind(TierFault::kStructure);
     return true;
   };
   const bool ok282 = check_late(t.list282s1, kShape282s1, &ex::LateRicCount::in282);
   const bool ok290 = check_late(t.list290s1, kShape290s1, &ex::LateRicCount::in290);
+  rep.kind(TierFault::kContents);
   if (ok282 && ok290) {
     std::vector<Change> drops = diabetes_codes(false);
     std::vector<Change> adds = diabetes_codes(true);
@@ -133,18 +141,27 @@ std::vector<std::string> check_tier_tables(const TierTables& t) {
     check_versions(rep, t.list282s1, t.list290s1, drops, adds);
   }
 
+  rep.kind(TierFault::kStructure);
   const bool ok282c = check_list(rep, t.list282c, kShapePair);
   const bool ok290c = check_list(rep, t.list290c, kShapePair);
   const bool ok282s2 = check_list(rep, t.list282s2, kShapeSecondary);
   const bool ok290s2 = check_list(rep, t.list290s2, kShapeSecondary);
+  rep.kind(TierFault::kContents);
   if (ok282c) check_pairs(rep, t.list282c);
   if (ok290c) check_pairs(rep, t.list290c);
   if (ok282s2) check_secondary(rep, t.list282s2);
   if (ok290s2) check_secondary(rep, t.list290s2);
   if (ok282c && ok290c) check_identical(rep, t.list282c, t.list290c);
   if (ok282s2 && ok290s2) check_identical(rep, t.list282s2, t.list290s2);
+  rep.kind(TierFault::kStructure);
   if (ok282 && ok282c && ok282s2) check_relations(rep, t.list282s1, t.list282c, t.list282s2);
   if (ok290 && ok290c && ok290s2) check_relations(rep, t.list290s1, t.list290c, t.list290s2);
+  return out;
+}
+
+std::vector<std::string> check_tier_tables(const TierTables& t) {
+  std::vector<std::string> out;
+  for (TierFinding& f : find_tier_faults(t)) out.push_back(std::move(f.text));
   return out;
 }
 

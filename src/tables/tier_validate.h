@@ -58,6 +58,25 @@ struct TierTables {
 // Views of the tables compiled into the grouper.
 TierTables compiled_tier_tables();
 
+// What a violation breaks: the structure that the tier searches rely on
+// (shapes, cell formats, B/C/D grouping and order, duplicates, the relations
+// between the single-code, pair and secondary lists), or the documented
+// contents of the lists (entry counts, the fixed rows, the differences
+// between versions, the excluded-RIC list counts, the pair and secondary
+// entries).
+enum class TierFault { kStructure, kContents };
+
+struct TierFinding {
+  TierFault fault = TierFault::kStructure;
+  std::string list;  // "240", "281c", ...
+  int row = -1;      // -1 for a fault of the whole list
+  std::string what;
+  std::string text;  // "list NAME row N: what" or "list NAME: what"
+};
+
+// Every violation found, in the order check_tier_tables reports them.
+std::vector<TierFinding> find_tier_faults(const TierTables& tables);
+
 // Every violation found, one text each: "list NAME row N: what" for a fault
 // of one row, "list NAME: what" for a fault of a whole list. Empty when the
 // tables are sound.

@@ -1,0 +1,148 @@
+// Comorbidity tier-table sets: the tier lists of every table version as
+// data, loaded at run time from a directory, beside the lists compiled into
+// the library (TierSet::compiled()).
+//
+// A set on disk is a directory holding exactly these files:
+//
+//   single-2.40.csv  single-2.50.csv  single-2.60.csv (also serves 2.70)
+//   single-2.82.csv  single-2.90.csv  pair.csv  secondary.csv
+//   manifest.txt     (optional)
+//
+// Each list is CSV with the header "code,tier,excluded_rics" (pair.csv:
+// "code_1,code_2,tier,excluded_rics"), one entry per line, in the order of
+// the list: B entries, then C, then D, each group in ascending byte order of
+// the code (pair.csv keeps its own order within a group: its last matching
+// row counts). Codes may be written with or without their dot and "^"
+// filler ("J3801", "J38.01", "J38.01^^"), excluded RICs as "01, 02" or
+// "1;2". The pair and secondary lists serve 2.82 and 2.90.
+//
+// manifest.txt holds "key = value" lines ("#" starts a comment line):
+//   name = official 2025      the set's name (else the directory's name)
+//   placeholders = none       the lists hold no rows generated as
+//                             placeholders (default "marked": rows equal to
+//                             a placeholder row of the compiled-in lists
+//                             are marked as such)
+//
+// A loaded set is immutable: any number of threads may group with it at
+// once. Grouping with it allocates nothing and takes no lock.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cmg290/cmg290.h"
+#include "cmg290/export.h"
+
+namespace cmg290 {
+
+namespace tiersets {
+struct SetData;
+}
+
+enum class TierSetList {
+  Single240,
+  Single250,
+  Single260,  // 2.60 and 2.70
+  Single282,
+  Single290,
+  Pair,       // 2.82 and 2.90
+  Secondary,  // 2.82 and 2.90
+};
+
+// The file of a list in a set's directory: "single-2.40.csv", "pair.csv", ...
+CMG290_API const char* tier_set_file(TierSetList list) noexcept;
+
+// One fault found while loading: the file (a path under the directory, or
+// the directory itself), the line (0 when it concerns the whole file) and
+// what is wrong.
+struct TierSetProblem {
+  std::string file;
+  int line = 0;
+  std::string reason;
+};
+
+// "FILE:LINE: reason", or "FILE: reason" for a whole file.
+CMG290_API std::string problem_text(const TierSetProblem& problem);
+
+struct TierSetOptions {
+  // Load a set that deviates from the documented contents of the lists
+  // (entry counts, the rows every version holds, the differences between
+  // versions, the excluded-RIC counts, the pair and secondary entries). The
+  // deviations are then part of the set's identity (deviations()). A set
+  // that breaks what the searches rely on is refused all the same.
+  bool allowDeviations = false;
+};
+
+// One row of a list as the set holds it; codes as records hold them, " "
+// for an excluded-RIC list naming no RIC; code2 is empty but in pair.csv.
+struct TierSetRow {
+  std::string_view code;
+  std::string_view code2;
+  char tier;
+  std::string_view excludedRics;
+};
+
+class CMG290_API TierSet {
+ public:
+  // The lists compiled into the library, as a set.
+  static std::shared_ptr<const TierSet> compiled();
+
+  // Loads the set in `directory`. On any fault returns null, with every
+  // fault found (each faulty row of each file) in `problems`; a set is
+  // returned only when `problems` stays empty.
+  static std::shared_ptr<const TierSet> load(const std::string& directory,
+                                             std::vector<TierSetProblem>& problems,
+                                             const TierSetOptions& options = {});
+
+  // The set's name, from its manifest; "compiled-in" for the compiled-in set.
+  const std::string& name() const noexcept;
+
+  // SHA-256 of the set's canonical contents, 64 lower-case hex digits: equal
+  // for two sets exactly when their lists hold the same entries in the same
+  // order (codes as records hold them, excluded RICs by the RICs they name).
+  const std::string& digest() const noexcept;
+
+  // "NAME sha256:DIGEST", followed by ", deviating in N points" when
+  // deviations were allowed and found.
+  std::string identity() const;
+
+  bool is_compiled() const noexcept;
+
+  // Some row of some list is a placeholder, not taken from an official list
+  // (the compiled-in set says so: most of its D entries are generated).
+  bool holds_placeholders() const noexcept;
+
+  // Row `row` (1 to entries(list)) of the list is a placeholder.
+  bool is_placeholder(TierSetList list, int row) const noexcept;
+
+  // The deviations from the documented contents that loading allowed, as
+  // "FILE:LINE: reason" texts; empty for a set that fits them.
+  const std::vector<std::string>& deviations() const noexcept;
+
+  int entries(TierSetList list) const noexcept;
+  // Row 1 to entries(list); the views live as long as the set.
+  TierSetRow row(TierSetList list, int row) const;
+
+  // Writes the set into `directory` (created if missing) in the form load
+  // reads: the seven lists and a manifest naming the set. Existing files of
+  // those names are replaced. False with the reason on a failure.
+  bool write(const std::string& directory, std::string& error) const;
+
+  const tiersets::SetData& data() const noexcept { return *data_; }
+
+  explicit TierSet(std::unique_ptr<tiersets::SetData> data);
+  ~TierSet();
+  TierSet(const TierSet&) = delete;
+  TierSet& operator=(const TierSet&) = delete;
+
+ private:
+  std::unique_ptr<tiersets::SetData> data_;
+};
+
+// Groups one record as cmg290::group does, with the tier letter from the
+// set's lists. Allocates nothing and takes no lock.
+CMG290_API Result group(std::string_view record, const TierSet& set) noexcept;
+
+}  // namespace cmg290

@@ -1,0 +1,74 @@
+// Comorbidity tier lists as CSV, the form in which official lists come (as
+// spreadsheets) and in which a tier-table set holds them:
+// "code,tier,excluded_rics", and for pair lists
+// "code_1,code_2,tier,excluded_rics"; one entry per line, RFC 4180 quoting.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tier_validate.h"
+
+namespace cmg290::tiersets {
+
+using tables::ListKind;
+
+// One entry; code2 only in pair lists. Texts as the lists hold them: codes
+// as records hold them, " " when no RIC is excluded.
+struct CsvEntry {
+  std::string code;
+  std::string code2;
+  std::string tier;
+  std::string rics;
+  int line = 0;  // where it was read; 0 when not read from a file
+};
+
+struct CsvError {
+  int line;  // 1 is the first line of the text
+  std::string reason;
+};
+
+// Longest code and excluded-RIC text of a list of this kind.
+std::size_t max_code_chars(ListKind kind);
+std::size_t max_rics_chars(ListKind kind);
+
+// Separator of the RICs in an excluded-RIC list: "," in the lists of 2.40 to
+// 2.60, ", " in the others.
+std::string_view ric_separator(ListKind kind);
+
+// The header line of a list of this kind, without its line end.
+std::string_view csv_header(ListKind kind);
+
+// A code as records hold it, from a code written with or without its dot
+// and, in the ICD-10-CM lists, with or without the "^" filler: "47831" and
+// "478.31" give "478.31", "042" gives "042.", "J3801" and "J38.01" give
+// "J38.01^^". False with the reason when the code is malformed or too long.
+bool normalize_code(std::string_view text, ListKind kind, std::string& code, std::string& reason);
+
+// An excluded-RIC list as the lists hold it, from RICs of one or two digits
+// separated by "," or ";" with any blanks around them: "1;2" and "01, 02"
+// give "01,02" in the lists of 2.40 to 2.60 and "01, 02" in the others; an
+// empty field gives " ". In the lists of 2.82 and 2.90 a list that ends in
+// a blank keeps one. False with the reason for an unknown RIC, a RIC named
+// twice, a malformed or an over-long list.
+bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason);
+
+// A list as CSV: the header, then one line per entry in row order; an entry
+// that excludes no RIC has an empty excluded_rics field.
+std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind);
+
+// Reads a list from CSV text: checks the header and every row, reporting
+// every fault (a missing or wrong header, a wrong number of fields, an
+// unknown tier, a malformed or over-long code, an unknown RIC, a duplicate
+// entry, a zero byte). With `sort`, then puts the entries into the order of
+// the list: B, then C, then D, each group in ascending byte order of the
+// code, except the pair list, whose entries keep their order within each
+// group; without, they stay in the order of the text. Blank lines
+// (and lines of empty fields only) are skipped; a leading byte-order mark
+// and CRLF line ends are accepted. The entries are meaningful only when
+// `errors` is empty.
+std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
+                               std::vector<CsvError>& errors);
+
+}  // namespace cmg290::tiersets

@@ -1,0 +1,88 @@
+// What a tier-table set holds, behind cmg290::TierSet: its seven lists (as
+// entries and as cells shaped like the compiled-in columns, for the table
+// checks and the explanation's row walk), which rows are placeholders, its
+// identity, and the indexes its searches use.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cmg290/tier_set.h"
+#include "set_csv.h"
+#include "set_index.h"
+#include "table_versions.h"
+#include "tier_validate.h"
+
+namespace cmg290::tiersets {
+
+inline constexpr int kLists = 7;
+
+struct ListInfo {
+  TierSetList list;
+  const char* file;  // "single-2.40.csv"
+  ListKind kind;
+  const char* checkName;  // the list's name in the table checks: "240", "281c", ...
+};
+
+// The seven lists in the order of TierSetList.
+const std::array<ListInfo, kLists>& list_infos();
+
+// One list: its entries (rows 1 on) and the same as parallel columns of
+// fixed-width cells, with a blank row 0, shaped like the compiled-in list.
+struct SetList {
+  std::vector<CsvEntry> entries;
+  std::vector<char> placeholder;  // per row, 0 or 1; row 0 is 0
+  std::vector<char> code, code2, tier, rics, eflag;
+  tables::TierList view;  // over the cells above
+
+  int rows() const { return static_cast<int>(entries.size()); }
+};
+
+struct SetData {
+  std::string name;
+  std::string digest;
+  bool compiled = false;
+  bool placeholders = false;  // some row is a placeholder
+  std::vector<std::string> deviations;
+  std::array<SetList, kLists> lists;
+  SetIndex index;
+};
+
+// Fills in the cells and views of every list from its entries (the entries
+// fit their cells: the CSV reader holds codes and RIC lists to the widths).
+void build_cells(SetData& data);
+
+// The table checks' view of the set: 2.82 and 2.90 share the pair and the
+// secondary list.
+tables::TierTables check_view(const SetData& data);
+
+// Builds the search indexes. False with the reason when a list is larger
+// than a search can hold (set_index.h).
+bool build_index(SetData& data, std::string& reason);
+
+// The SHA-256 of the canonical contents: every list in the order of
+// TierSetList, its file name, a line end, and its CSV text with each
+// excluded-RIC list written as the RICs it names, in ascending order.
+std::string canonical_digest(const SetData& data);
+
+// Whether each row of the compiled-in lists is a placeholder: the D entries
+// that are not among the rows every version fixes (tier_expected.h).
+bool generated_row(ListKind kind, const CsvEntry& e);
+
+// Marks as placeholders the rows equal to a placeholder row of the same
+// compiled-in list (code, tier and the RICs excluded), and sets
+// data.placeholders.
+void mark_placeholders(SetData& data, const SetData& compiled);
+
+// The compiled-in lists as a set's data.
+std::unique_ptr<SetData> make_compiled_data();
+
+// The tier letter of a record with the set's lists (see tier_search.h).
+char set_tier_letter(const SetIndex& index, detail::TableVersion version, const char* ric,
+                     const char* record);
+
+}  // namespace cmg290::tiersets

@@ -1,0 +1,155 @@
+// Loading a tier-table set from the texts of its files: the manifest, every
+// list read and checked, then the checks of the whole set, the indexes and
+// the identity.
+#include "set_load.h"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "tier_check.h"
+
+namespace cmg290::tiersets {
+
+namespace {
+
+std::string trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+    s.remove_suffix(1);
+  }
+  return std::string(s);
+}
+
+struct Manifest {
+  std::string name;
+  bool placeholdersMarked = true;
+};
+
+constexpr std::size_t kMaxNameChars = 100;
+
+// "key = value" lines; blank lines and lines beginning with "#" are skipped.
+void read_manifest(std::string_view text, const std::string& path, Manifest& m,
+                   std::vector<TierSetProblem>& problems) {
+  std::set<std::string> seen;
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string line = trim(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
+    auto fail = [&](const std::string& reason) { problems.push_back({path, number, reason}); };
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+      fail("expected a \"key = value\" line");
+      continue;
+    }
+    const std::string key = trim(std::string_view(line).substr(0, eq));
+    const std::string value = trim(std::string_view(line).substr(eq + 1));
+    if (!seen.insert(key).second) {
+      fail("\"" + key + "\" is given twice");
+      continue;
+    }
+    if (key == "name") {
+      const bool printable = std::all_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f;
+      });
+      if (value.empty() || value.size() > kMaxNameChars || !printable) {
+        fail("the name must be 1 to " + std::to_string(kMaxNameChars) +
+             " printable ASCII characters");
+        continue;
+      }
+      m.name = value;
+    } else if (key == "placeholders") {
+      if (value != "marked" && value != "none") {
+        fail("placeholders must be \"marked\" or \"none\"");
+        continue;
+      }
+      m.placeholdersMarked = value == "marked";
+    } else {
+      fail("unknown key \"" + key + "\" (name, placeholders)");
+    }
+  }
+}
+
+std::string path_of(const std::string& where, const std::string& file) {
+  return where.empty() ? file : where + "/" + file;
+}
+
+}  // namespace
+
+std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std::string& where,
+                                    const std::string& defaultName, const TierSetOptions& options,
+                                    std::vector<TierSetProblem>& problems) {
+  const std::size_t before = problems.size();
+  auto data = std::make_unique<SetData>();
+  Manifest manifest;
+  manifest.name = defaultName;
+  const SetFile* byList[kLists] = {};
+  for (const SetFile& f : files) {
+    if (f.name == kManifestFile) {
+      read_manifest(f.text, path_of(where, f.name), manifest, problems);
+      continue;
+    }
+    bool known = false;
+    for (int i = 0; i < kLists; ++i) {
+      if (f.name != list_infos()[i].file) continue;
+      known = true;
+      if (byList[i] != nullptr) {
+        problems.push_back({path_of(where, f.name), 0, "given twice"});
+      }
+      byList[i] = &f;
+    }
+    if (!known) {
+      problems.push_back({path_of(where, f.name), 0,
+                          "unexpected file: a set holds the seven lists (single-2.40.csv, "
+                          "single-2.50.csv, single-2.60.csv, single-2.82.csv, single-2.90.csv, "
+                          "pair.csv, secondary.csv) and manifest.txt, nothing else"});
+    }
+  }
+  for (int i = 0; i < kLists; ++i) {
+    const std::string path = path_of(where, list_infos()[i].file);
+    if (byList[i] == nullptr) {
+      problems.push_back({path, 0, "missing: every set holds this list"});
+      continue;
+    }
+    std::vector<CsvError> errors;
+    data->lists[i].entries = read_csv(byList[i]->text, list_infos()[i].kind, false, errors);
+    for (CsvError& e : errors) problems.push_back({path, e.line, std::move(e.reason)});
+  }
+  if (problems.size() != before) return nullptr;
+
+  // The table checks, each finding at the file and line of its row.
+  build_cells(*data);
+  std::set<std::tuple<std::string, int, std::string>> reported;
+  for (const tables::TierFinding& f : tables::find_tier_faults(check_view(*data))) {
+    int list = 0;
+    while (list < kLists && f.list != list_infos()[list].file) ++list;
+    const SetList& l = data->lists[list < kLists ? list : 0];
+    const int line = f.row >= 1 && f.row <= l.rows() ? l.entries[f.row - 1].line : 0;
+    const std::string path = path_of(where, f.list);
+    if (!reported.emplace(path, line, f.what).second) continue;
+    if (f.fault == tables::TierFault::kContents && options.allowDeviations) {
+      data->deviations.push_back(problem_text({path, line, f.what}));
+    } else {
+      problems.push_back({path, line, f.what});
+    }
+  }
+  std::string reason;
+  if (!build_index(*data, reason)) problems.push_back({where, 0, reason});
+  if (problems.size() != before) return nullptr;
+
+  data->name = manifest.name;
+  data->digest = canonical_digest(*data);
+  if (manifest.placeholdersMarked) {
+    mark_placeholders(*data, TierSet::compiled()->data());
+  } else {
+    for (SetList& l : data->lists) l.placeholder.assign(l.entries.size() + 1, 0);
+  }
+  return data;
+}
+
+}  // namespace cmg290::tiersets

@@ -1,0 +1,126 @@
+// The compiled-in set, and which rows of a set are placeholders.
+//
+// The compiled-in single-code lists hold the rows that every version fixes
+// (the B and C groups, the first and last D entries, the three-character
+// codes, the entries by which versions differ) and, for the rest of their D
+// entries, rows generated as placeholders. The fixed rows are exactly those
+// the table checks know (tier_expected.h), so a D row of a single-code list
+// whose code is none of them is a placeholder. The pair and secondary lists
+// are fixed whole.
+#include <map>
+#include <memory>
+#include <set>
+#include <string_view>
+
+#include "cmg290/tier_tables.h"
+#include "set_data.h"
+#include "tier_check.h"
+
+namespace cmg290::tiersets {
+
+namespace {
+
+namespace ex = tables::expected;
+
+std::set<std::string, std::less<>> fixed_codes(ListKind kind) {
+  std::set<std::string, std::less<>> codes;
+  auto add = [&](auto const& entries) {
+    for (const auto& e : entries) codes.insert(std::string(e.code));
+  };
+  if (kind == ListKind::kEarlySingle) {
+    add(ex::kEarlyFirstD);
+    add(ex::kEarlyLastD240);
+    add(ex::kEarlyLastD260);
+    add(ex::kDrop250);
+    add(ex::kAdd250);
+    add(ex::kDrop260);
+    add(ex::kAdd260);
+    for (const std::string_view c : ex::kEarlyThreeChar) codes.insert(std::string(c));
+  } else {
+    add(ex::kLateFirstD);
+    add(ex::kLateLastD);
+    add(ex::kDrop290);
+    add(ex::kAdd290);
+    add(tables::tier_check::diabetes_codes(false));
+    add(tables::tier_check::diabetes_codes(true));
+    for (const std::string_view c : ex::kI60Codes) codes.insert(std::string(c));
+  }
+  return codes;
+}
+
+std::vector<CsvEntry> entries_of(const tables::TierList& l) {
+  using tables::tier_check::text;
+  std::vector<CsvEntry> out;
+  for (int r = 1; r < l.code.rows; ++r) {
+    CsvEntry e;
+    e.code = text(l.code, r);
+    if (l.code2.present()) e.code2 = text(l.code2, r);
+    e.tier = text(l.tier, r);
+    e.rics = text(l.rics, r);
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<SetData> make_compiled_data() {
+  auto made = std::make_unique<SetData>();
+  SetData& data = *made;
+  data.name = "compiled-in";
+  data.compiled = true;
+  const tables::TierTables t = tables::compiled_tier_tables();
+  const tables::TierList* lists[kLists] = {&t.list240,   &t.list250,  &t.list260,  &t.list282s1,
+                                           &t.list290s1, &t.list290c, &t.list290s2};
+  for (int i = 0; i < kLists; ++i) data.lists[i].entries = entries_of(*lists[i]);
+  build_cells(data);
+  std::string reason;
+  build_index(data, reason);  // the compiled-in lists fit: checked by the tests
+  data.digest = canonical_digest(data);
+  for (int i = 0; i < kLists; ++i) {
+    SetList& l = data.lists[i];
+    l.placeholder.assign(l.entries.size() + 1, 0);
+    for (int r = 1; r <= l.rows(); ++r) {
+      l.placeholder[r] = generated_row(list_infos()[i].kind, l.entries[r - 1]);
+      data.placeholders = data.placeholders || l.placeholder[r];
+    }
+  }
+  return made;
+}
+
+bool generated_row(ListKind kind, const CsvEntry& e) {
+  if (kind != ListKind::kEarlySingle && kind != ListKind::kLateSingle) return false;
+  if (e.tier != "D") return false;
+  static const auto early = fixed_codes(ListKind::kEarlySingle);
+  static const auto late = fixed_codes(ListKind::kLateSingle);
+  if (kind == ListKind::kEarlySingle) return !early.contains(e.code);
+  // Every three-character category ("A35.^^^^") is fixed.
+  const bool threeChar = e.code.size() == 8 && e.code.substr(4) == "^^^^";
+  return !threeChar && !late.contains(e.code);
+}
+
+void mark_placeholders(SetData& data, const SetData& compiled) {
+  data.placeholders = false;
+  for (int i = 0; i < kLists; ++i) {
+    const SetList& c = compiled.lists[i];
+    const bool late = list_infos()[i].kind != ListKind::kEarlySingle;
+    std::map<std::string_view, std::string> generated;  // code -> RICs it excludes
+    for (int r = 1; r <= c.rows(); ++r) {
+      if (c.placeholder[r]) {
+        generated.emplace(c.entries[r - 1].code,
+                          tables::tier_check::ric_set(c.entries[r - 1].rics, late));
+      }
+    }
+    SetList& l = data.lists[i];
+    l.placeholder.assign(l.entries.size() + 1, 0);
+    for (int r = 1; r <= l.rows(); ++r) {
+      const CsvEntry& e = l.entries[r - 1];
+      const auto at = generated.find(e.code);
+      l.placeholder[r] = e.tier == "D" && at != generated.end() &&
+                         tables::tier_check::ric_set(e.rics, late) == at->second;
+      data.placeholders = data.placeholders || l.placeholder[r];
+    }
+  }
+}
+
+}  // namespace cmg290::tiersets

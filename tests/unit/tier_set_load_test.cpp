@@ -1,0 +1,163 @@
+// Loading a tier-table set that is faulty: every fault is named by file and
+// line, all of them at once, and no set comes of it.
+#include <gtest/gtest.h>
+
+#include "cmg290/tier_set.h"
+#include "tier_set_files.h"
+
+namespace cmg290::test {
+namespace {
+
+// Loads the directory, expecting a refusal; returns the problems as
+// "FILE:LINE: reason" lines with the directory cut off the front.
+std::vector<std::string> refusal(const SetDir& dir, bool allowDeviations = false) {
+  std::vector<TierSetProblem> problems;
+  EXPECT_EQ(dir.load(problems, allowDeviations), nullptr);
+  EXPECT_FALSE(problems.empty());
+  std::vector<std::string> out;
+  for (const TierSetProblem& p : problems) {
+    std::string text = problem_text(p);
+    if (text.starts_with(dir.str() + "/")) text.erase(0, dir.str().size() + 1);
+    out.push_back(text);
+  }
+  return out;
+}
+
+testing::AssertionResult Names(const std::vector<std::string>& problems, std::string_view what) {
+  for (const std::string& p : problems) {
+    if (p.find(what) != std::string::npos) return testing::AssertionSuccess();
+  }
+  auto failure = testing::AssertionFailure() << "no problem contains \"" << what << "\"; got";
+  for (const std::string& p : problems) failure << "\n  " << p;
+  return failure;
+}
+
+TEST(TierSetLoad, FilesOfTheDirectory) {
+  SetDir dir;
+  dir.write_compiled();
+  fs::remove(dir.path() / "pair.csv");
+  dir.write("notes.txt", "x");
+  fs::create_directory(dir.path() / "old");
+  const auto problems = refusal(dir);
+  EXPECT_TRUE(Names(problems, "pair.csv: missing"));
+  EXPECT_TRUE(Names(problems, "notes.txt: unexpected file"));
+  EXPECT_TRUE(Names(problems, "old: unexpected file"));
+
+  // A directory that is not there, or a file in its place.
+  std::vector<TierSetProblem> none;
+  EXPECT_EQ(TierSet::load(dir.str() + "/absent", none), nullptr);
+  ASSERT_EQ(none.size(), 1u);
+  EXPECT_EQ(none[0].file, dir.str() + "/absent");
+  EXPECT_NE(none[0].reason.find("cannot read the directory"), std::string::npos);
+  none.clear();
+  EXPECT_EQ(TierSet::load(dir.str() + "/notes.txt", none), nullptr);
+  EXPECT_EQ(none.size(), 1u);
+
+  // A list that is a directory, and an oversized one, are refused unread.
+  SetDir other;
+  other.write_compiled();
+  fs::remove(other.path() / "secondary.csv");
+  fs::create_directory(other.path() / "secondary.csv");
+  other.write("pair.csv", std::string((8u << 20) + 1, '\n'));
+  const auto unread = refusal(other);
+  EXPECT_TRUE(Names(unread, "secondary.csv: is not a regular file"));
+  EXPECT_TRUE(Names(unread, "pair.csv: is larger than 8 MiB"));
+}
+
+TEST(TierSetLoad, EveryFaultyRowIsNamed) {
+  SetDir dir;
+  dir.write_compiled();
+  dir.set_line("single-2.40.csv", 5, "478.34,E,15");      // unknown tier
+  dir.set_line("single-2.40.csv", 7, "V4X.0,B,");         // malformed code
+  dir.set_line("single-2.40.csv", 9, "V44.0,B,");         // the code of line 7's row
+  dir.set_line("single-2.40.csv", 12, "041.7,C,16");      // a RIC no list excludes
+  dir.set_line("single-2.50.csv", 1, "code,tier");        // wrong header
+  dir.set_line("single-2.82.csv", 20, "R13.10,C,01,02");  // a field too many
+  dir.set_line("single-2.90.csv", 3, "J38.02345,B,15");   // too long
+  dir.set_line("secondary.csv", 4, "\"B39.9^^^,D,15");    // quote not closed
+  const auto problems = refusal(dir);
+  EXPECT_TRUE(Names(problems, "single-2.40.csv:5: unknown tier \"E\""));
+  EXPECT_TRUE(Names(problems, "single-2.40.csv:7: code \"V4X.0\" is not an ICD-9-CM code"));
+  EXPECT_TRUE(Names(problems, "single-2.40.csv:12: unknown RIC \"16\""));
+  EXPECT_TRUE(Names(problems, "single-2.50.csv:1: missing header"));
+  EXPECT_TRUE(Names(problems, "single-2.82.csv:20: expected 3 fields"));
+  EXPECT_TRUE(Names(problems, "single-2.90.csv:3: code \"J38.02345\" is too long"));
+  EXPECT_TRUE(Names(problems, "secondary.csv:4: a quoted field is not closed"));
+  EXPECT_EQ(problems.size(), 7u);
+
+  SetDir dup;
+  dup.write_compiled();
+  dup.set_line("single-2.40.csv", 9, "V44.0,B,");
+  dup.set_line("pair.csv", 4, "B39.4,G02,D,\"3,5\"");
+  EXPECT_TRUE(
+      Names(refusal(dup), "single-2.40.csv:9: code \"V44.0\" is listed twice (first on line 7)"));
+  EXPECT_TRUE(Names(refusal(dup), "pair.csv:4: pair \"B39.4^^^\", \"G02.^^^^\" is listed twice"));
+}
+
+// What the searches rely on is refused even when deviations are allowed.
+TEST(TierSetLoad, BrokenStructureIsRefusedWhateverIsAllowed) {
+  SetDir dir;
+  dir.write_compiled();
+  // Two D rows swapped, a D row among the B rows, a pair code in a single
+  // list.
+  const std::string a = dir.line("single-2.60.csv", 500), b = dir.line("single-2.60.csv", 501);
+  dir.set_line("single-2.60.csv", 500, b);
+  dir.set_line("single-2.60.csv", 501, a);
+  dir.set_line("single-2.82.csv", 3, "J38.02,D,15");
+  const std::string last = dir.line("single-2.90.csv", 1157);
+  dir.set_line("single-2.90.csv", 1157, last + "\nK25.0,D,");
+  for (const bool allow : {false, true}) {
+    const auto problems = refusal(dir, allow);
+    EXPECT_TRUE(Names(problems, "single-2.60.csv:501: code \"" + a.substr(0, a.find(',')) +
+                                    "\" is out of ascending byte order"));
+    EXPECT_TRUE(Names(problems, "single-2.82.csv:4: tier \"B\" follows tier \"D\""));
+    EXPECT_TRUE(
+        Names(problems, "single-2.90.csv:1158: code \"K25.0^^^\" also occurs in list pair.csv"));
+  }
+}
+
+TEST(TierSetLoad, DeviationsFromTheDocumentedContents) {
+  SetDir dir;
+  dir.write_compiled();
+  // The last D row of 2.90 dropped, a fixed row of 2.40 changed, a pair
+  // row's RICs changed.
+  std::vector<std::string> lines = dir.lines_of("single-2.90.csv");
+  lines.pop_back();
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  dir.write("single-2.90.csv", text);
+  dir.set_line("single-2.40.csv", 2, "478.31,B,");
+  dir.set_line("pair.csv", 3, "B39.4^^^,H32.^^^^,D,14");
+  const auto problems = refusal(dir);
+  EXPECT_TRUE(Names(problems, "single-2.90.csv: holds 1155 entries, expected 1156"));
+  EXPECT_TRUE(Names(problems, "single-2.40.csv:2: holds \"478.31\" \"B\" \" \", expected"));
+  EXPECT_TRUE(Names(problems, "pair.csv:3: holds \"B39.4^^^\" \"H32.^^^^\""));
+
+  std::vector<TierSetProblem> none;
+  const auto set = dir.load(none, true);
+  ASSERT_NE(set, nullptr) << problems_text(none);
+  EXPECT_EQ(set->entries(TierSetList::Single290), 1155);
+  EXPECT_GE(set->deviations().size(), 3u);
+  EXPECT_NE(set->identity().find("deviating in"), std::string::npos);
+}
+
+TEST(TierSetLoad, Manifest) {
+  SetDir dir;
+  dir.write_compiled();
+  dir.write("manifest.txt",
+            "# comment\n\nname = a\nname = b\ncolour = blue\nplaceholders = some\njust text\n"
+            "name2=\n");
+  const auto problems = refusal(dir);
+  EXPECT_TRUE(Names(problems, "manifest.txt:4: \"name\" is given twice"));
+  EXPECT_TRUE(Names(problems, "manifest.txt:5: unknown key \"colour\""));
+  EXPECT_TRUE(Names(problems, "manifest.txt:6: placeholders must be"));
+  EXPECT_TRUE(Names(problems, "manifest.txt:7: expected a \"key = value\" line"));
+  EXPECT_TRUE(Names(problems, "manifest.txt:8: unknown key \"name2\""));
+  dir.write("manifest.txt", "name = " + std::string(101, 'x') + "\n");
+  EXPECT_TRUE(Names(refusal(dir), "manifest.txt:1: the name must be 1 to 100"));
+  dir.write("manifest.txt", "name = tab\there\n");
+  EXPECT_TRUE(Names(refusal(dir), "manifest.txt:1: the name must be"));
+}
+
+}  // namespace
+}  // namespace cmg290::test

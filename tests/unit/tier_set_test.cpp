@@ -1,0 +1,178 @@
+// Tier-table sets: the compiled-in set and its placeholders, a set written
+// and loaded back, the digest of the canonical contents, the manifest.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cmg290/tier_set.h"
+#include "tier_set_files.h"
+
+namespace cmg290::test {
+namespace {
+
+constexpr TierSetList kAllLists[] = {
+    TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
+    TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
+
+int placeholder_rows(const TierSet& set, TierSetList list) {
+  int n = 0;
+  for (int r = 1; r <= set.entries(list); ++r) n += set.is_placeholder(list, r);
+  return n;
+}
+
+TEST(TierSet, CompiledInSetNamesItselfAndItsPlaceholders) {
+  const auto set = TierSet::compiled();
+  EXPECT_EQ(set, TierSet::compiled());
+  EXPECT_TRUE(set->is_compiled());
+  EXPECT_EQ(set->name(), "compiled-in");
+  EXPECT_EQ(set->digest().size(), 64u);
+  EXPECT_EQ(set->digest().find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_EQ(set->identity(), "compiled-in sha256:" + set->digest());
+  EXPECT_TRUE(set->holds_placeholders());
+  EXPECT_TRUE(set->deviations().empty());
+
+  // The generated D entries of each single-code list; the pair and
+  // secondary lists are fixed whole.
+  const int entries[] = {946, 951, 967, 1002, 1156, 63, 48};
+  const int generated[] = {902, 902, 902, 898, 898, 0, 0};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(set->entries(kAllLists[i]), entries[i]) << tier_set_file(kAllLists[i]);
+    EXPECT_EQ(placeholder_rows(*set, kAllLists[i]), generated[i]) << tier_set_file(kAllLists[i]);
+  }
+  // The B, C and first D rows are fixed, as are the three-character codes
+  // and the codes by which versions differ.
+  const TierSetList l290 = TierSetList::Single290;
+  for (int r = 1; r <= 26; ++r) EXPECT_FALSE(set->is_placeholder(l290, r)) << r;
+  for (int r = 1; r <= set->entries(l290); ++r) {
+    const TierSetRow row = set->row(l290, r);
+    if (row.code == "A35.^^^^" || row.code == "E08.3211" || row.code == "I60.2^^^") {
+      EXPECT_FALSE(set->is_placeholder(l290, r)) << row.code;
+    }
+    if (set->is_placeholder(l290, r)) {
+      EXPECT_EQ(row.tier, 'D');
+    }
+  }
+  EXPECT_TRUE(set->is_placeholder(l290, 27));
+  EXPECT_FALSE(set->is_placeholder(l290, 0));
+  EXPECT_FALSE(set->is_placeholder(l290, 1157));
+  EXPECT_THROW(set->row(l290, 1157), std::out_of_range);
+}
+
+TEST(TierSet, WrittenSetLoadsBackAsTheSameSet) {
+  SetDir dir;
+  dir.write_compiled();
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(dir.path())) files.push_back(e.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files,
+            (std::vector<std::string>{"manifest.txt", "pair.csv", "secondary.csv",
+                                      "single-2.40.csv", "single-2.50.csv", "single-2.60.csv",
+                                      "single-2.82.csv", "single-2.90.csv"}));
+  EXPECT_EQ(dir.line("single-2.40.csv", 1), "code,tier,excluded_rics");
+  EXPECT_EQ(dir.line("single-2.40.csv", 2), "478.31,B,15");
+  EXPECT_EQ(dir.line("single-2.40.csv", 7), "V44.0,B,");
+  EXPECT_EQ(dir.line("pair.csv", 1), "code_1,code_2,tier,excluded_rics");
+  EXPECT_EQ(dir.line("pair.csv", 2), "B39.4^^^,G02.^^^^,D,\"03, 05\"");
+
+  std::vector<TierSetProblem> problems;
+  const auto loaded = dir.load(problems);
+  ASSERT_NE(loaded, nullptr) << problems_text(problems);
+  EXPECT_TRUE(problems.empty());
+  const auto compiled = TierSet::compiled();
+  EXPECT_FALSE(loaded->is_compiled());
+  EXPECT_EQ(loaded->name(), "compiled-in");
+  EXPECT_EQ(loaded->digest(), compiled->digest());
+  EXPECT_TRUE(loaded->holds_placeholders());
+  for (const TierSetList list : kAllLists) {
+    ASSERT_EQ(loaded->entries(list), compiled->entries(list));
+    for (int r = 1; r <= compiled->entries(list); ++r) {
+      const TierSetRow a = loaded->row(list, r), b = compiled->row(list, r);
+      ASSERT_TRUE(a.code == b.code && a.code2 == b.code2 && a.tier == b.tier &&
+                  a.excludedRics == b.excludedRics)
+          << tier_set_file(list) << " row " << r;
+      ASSERT_EQ(loaded->is_placeholder(list, r), compiled->is_placeholder(list, r));
+    }
+  }
+
+  // Written again, the files are the same bytes.
+  SetDir again;
+  std::string error;
+  ASSERT_TRUE(loaded->write(again.str(), error)) << error;
+  for (const std::string& f : files) EXPECT_EQ(again.read(f), dir.read(f)) << f;
+}
+
+TEST(TierSet, DigestCoversWhatGroupsAndNothingElse) {
+  SetDir dir;
+  dir.write_compiled();
+  const std::string compiledDigest = TierSet::compiled()->digest();
+  // Codes in their lenient forms, RICs in another order and form, a CRLF
+  // line, quotes, a byte-order mark, another name: the same contents.
+  std::vector<std::string> lines = dir.lines_of("single-2.90.csv");
+  int rowOfI60 = 0;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k].starts_with("I60.00^^,")) rowOfI60 = static_cast<int>(k) + 1;
+  }
+  ASSERT_GT(rowOfI60, 0);
+  dir.set_line("single-2.90.csv", rowOfI60, "I6000,D,\"3;2; 1\"\r");
+  dir.set_line("single-2.90.csv", 1,
+               "\xEF\xBB\xBF"
+               "code, tier ,excluded_rics");
+  dir.set_line("single-2.90.csv", 2, "\"J38.01\",B,15");
+  dir.write("manifest.txt", "# renamed\nname = another name\n");
+  std::vector<TierSetProblem> problems;
+  auto set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(set->digest(), compiledDigest);
+  EXPECT_EQ(set->name(), "another name");
+
+  // A changed excluded-RIC list is another set: it deviates from the
+  // documented counts, which has to be allowed, and shows in its identity.
+  dir.set_line("single-2.90.csv", rowOfI60, "I60.00^^,D,\"01, 02\"");
+  problems.clear();
+  EXPECT_EQ(dir.load(problems), nullptr);
+  ASSERT_FALSE(problems.empty());
+  problems.clear();
+  set = dir.load(problems, true);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_NE(set->digest(), compiledDigest);
+  ASSERT_FALSE(set->deviations().empty());
+  EXPECT_NE(set->identity().find(", deviating in "), std::string::npos) << set->identity();
+  const std::string where = dir.str() + "/single-2.90.csv:" + std::to_string(rowOfI60) + ": ";
+  bool named = false;
+  for (const std::string& d : set->deviations()) named = named || d.starts_with(where);
+  EXPECT_TRUE(named) << set->deviations().front();
+}
+
+TEST(TierSet, ManifestNamesTheSetAndItsPlaceholders) {
+  SetDir dir;
+  dir.write_compiled();
+  fs::remove(dir.path() / "manifest.txt");
+  std::vector<TierSetProblem> problems;
+  auto set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(set->name(), dir.path().filename().string());
+  EXPECT_TRUE(set->holds_placeholders());
+
+  // Declared free of generated rows: none is marked.
+  dir.write("manifest.txt", "name=official\nplaceholders = none\n");
+  set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(set->name(), "official");
+  EXPECT_FALSE(set->holds_placeholders());
+  EXPECT_FALSE(set->is_placeholder(TierSetList::Single290, 27));
+
+  // A row that differs from the generated one (here in its excluded RICs)
+  // is not marked; the others still are.
+  dir.write("manifest.txt", "name = official\n");
+  const std::string row27 = dir.line("single-2.90.csv", 28);  // the header is line 1
+  const std::string rics = row27.ends_with(",") ? "\"02, 03\"" : "";
+  dir.set_line("single-2.90.csv", 28, row27.substr(0, row27.find(',')) + ",D," + rics);
+  set = dir.load(problems, true);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_TRUE(set->holds_placeholders());
+  EXPECT_FALSE(set->is_placeholder(TierSetList::Single290, 27));
+  EXPECT_TRUE(set->is_placeholder(TierSetList::Single290, 28));
+}
+
+}  // namespace
+}  // namespace cmg290::test

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "record_checks.h"
 #include "cmg290/tier_tables.h"
+#include "record_checks.h"
 #include "record_intake.h"
 
 namespace cmg290::test {

@@ -19,7 +19,8 @@ void expect_trimmed_alike(const char* alphabet, std::size_t letters) {
       text[i] = alphabet[rest % letters];
     char out[N + kSpare];
     char* end = put_trimmed(out, text);
-    ASSERT_EQ(std::string(out, static_cast<std::size_t>(end - out)), std::string(without_end_blanks(text)))
+    ASSERT_EQ(std::string(out, static_cast<std::size_t>(end - out)),
+              std::string(without_end_blanks(text)))
         << "text " << testing::PrintToString(std::string(text, N));
   }
 }

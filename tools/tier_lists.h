@@ -9,21 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "set_csv.h"
 #include "tier_validate.h"
 
 namespace cmg290::cli::tier {
 
-// Takes the next line off the front of `text` into `line`, without its LF
-// or CRLF; false when the text is used up. A last line without a line end
-// counts.
-inline bool next_line(std::string_view& text, std::string_view& line) {
-  if (text.empty()) return false;
-  const std::size_t end = text.find('\n');
-  line = text.substr(0, end);
-  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  if (line.ends_with('\r')) line.remove_suffix(1);
-  return true;
-}
+using tiersets::next_line;
 
 using tables::ListKind;
 

@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <map>
 
+#include "tier_check.h"
 #include "tier_expected.h"
 
 namespace cmg290::tiersets {
 
 namespace {
+
+using tables::tier_check::quoted;
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -23,23 +26,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// s in double quotes; bytes outside printable ASCII as "\xHH".
-std::string quoted(std::string_view s) {
-  std::string out = "\"";
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
-      out += ch;
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out + "\"";
-}
-
 std::string csv_field(std::string_view s) {
   if (s.find_first_of(",\"\r\n") == std::string_view::npos && trim(s) == s) return std::string(s);
   std::string out = "\"";
@@ -48,17 +34,6 @@ std::string csv_field(std::string_view s) {
     out += c;
   }
   return out + "\"";
-}
-
-// Takes the next line off the front of `text`, without its LF or CRLF; false
-// when the text is used up.
-bool next_line(std::string_view& text, std::string_view& line) {
-  if (text.empty()) return false;
-  const std::size_t end = text.find('\n');
-  line = text.substr(0, end);
-  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  if (line.ends_with('\r')) line.remove_suffix(1);
-  return true;
 }
 
 // Splits one CSV line into its fields. False when a quoted field is not
@@ -300,6 +275,15 @@ std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
     });
   }
   return entries;
+}
+
+bool next_line(std::string_view& text, std::string_view& line) {
+  if (text.empty()) return false;
+  const std::size_t end = text.find('\n');
+  line = text.substr(0, end);
+  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return true;
 }
 
 }  // namespace cmg290::tiersets

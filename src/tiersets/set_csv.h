@@ -37,6 +37,11 @@ std::size_t max_rics_chars(ListKind kind);
 // 2.60, ", " in the others.
 std::string_view ric_separator(ListKind kind);
 
+// Takes the next line off the front of `text` into `line`, without its LF
+// or CRLF; false when the text is used up. A last line without a line end
+// counts.
+bool next_line(std::string_view& text, std::string_view& line);
+
 // The header line of a list of this kind, without its line end.
 std::string_view csv_header(ListKind kind);
 

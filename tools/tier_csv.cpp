@@ -1,221 +1,39 @@
-// Comorbidity tier lists as CSV.
+// The command's tier lists as CSV: the library's reader and writer of the
+// lists of a tier-table set, over the command's entries, with the excluded-
+// RIC texts bounded by the widths of the compiled-in columns.
 #include "tier_csv.h"
 
-#include <algorithm>
-#include <map>
-#include <set>
-
-#include "csv_records.h"
-#include "text_cells.h"
-#include "tier_expected.h"
+#include "set_csv.h"
 
 namespace cmg290::cli::tier {
 
-namespace {
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool is_upper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-std::string quoted(std::string_view s) {
-  return "\"" + std::string(s) + "\"";
-}
-
-// "478.31", "V44.0", "042.": three digits or "V" and two digits, a dot, up
-// to two digits.
-bool normalize_early(std::string_view s, std::string& code, std::string& reason) {
-  const bool head =
-      s.size() >= 3 && (is_digit(s[0]) || s[0] == 'V') && is_digit(s[1]) && is_digit(s[2]);
-  std::string_view rest = head ? s.substr(3) : s;
-  if (head && rest.starts_with('.')) rest.remove_prefix(1);
-  if (!head || !std::ranges::all_of(rest, is_digit)) {
-    reason = "code " + quoted(s) +
-             " is not an ICD-9-CM code (three digits or \"V\" and two digits, a dot, digits)";
-    return false;
-  }
-  if (rest.size() > 2) {
-    reason = "code " + quoted(s) + " is too long: at most two digits after the dot";
-    return false;
-  }
-  code = std::string(s.substr(0, 3)) + "." + std::string(rest);
-  return true;
-}
-
-// "J38.01^^": a capital letter and two digits, a dot, up to four digits or
-// capitals, "^" to eight characters.
-bool normalize_late(std::string_view s, std::string& code, std::string& reason) {
-  const bool head = s.size() >= 3 && is_upper(s[0]) && is_digit(s[1]) && is_digit(s[2]);
-  std::string_view rest = head ? s.substr(3) : s;
-  if (head && rest.starts_with('.')) rest.remove_prefix(1);
-  while (!rest.empty() && rest.back() == '^') rest.remove_suffix(1);
-  if (!head || !std::ranges::all_of(rest, [](char c) { return is_digit(c) || is_upper(c); })) {
-    reason = "code " + quoted(s) +
-             " is not an ICD-10-CM code (a capital letter and two digits, a dot, digits or "
-             "capitals, \"^\" filler)";
-    return false;
-  }
-  if (rest.size() > 4) {
-    reason = "code " + quoted(s) + " is too long: at most four characters after the dot";
-    return false;
-  }
-  code = std::string(s.substr(0, 3)) + "." + std::string(rest);
-  code.resize(8, '^');
-  return true;
-}
-
-int tier_rank(const std::string& tier) {
-  return tier[0] - 'B';
-}
-
-}  // namespace
-
 std::string_view csv_header(ListKind kind) {
-  return kind == ListKind::kPair ? "code_1,code_2,tier,excluded_rics" : "code,tier,excluded_rics";
-}
-
-std::string write_csv(const std::vector<Entry>& entries, ListKind kind) {
-  std::string out(csv_header(kind));
-  out += '\n';
-  for (const Entry& e : entries) {
-    out += frontend::csv_cell(e.code, true) + ",";
-    if (kind == ListKind::kPair) out += frontend::csv_cell(e.code2, true) + ",";
-    out += frontend::csv_cell(e.tier, true) + "," +
-           (e.rics == " " ? "" : frontend::csv_cell(e.rics, true)) + "\n";
-  }
-  return out;
+  return tiersets::csv_header(kind);
 }
 
 bool normalize_code(std::string_view text, ListKind kind, std::string& code, std::string& reason) {
-  const std::string_view s = trim(text);
-  if (s.empty()) {
-    reason = "the code is empty";
-    return false;
-  }
-  return kind == ListKind::kEarlySingle ? normalize_early(s, code, reason)
-                                        : normalize_late(s, code, reason);
+  return tiersets::normalize_code(text, kind, code, reason);
 }
 
 bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason) {
-  std::string_view s = trim(text);
-  if (s.empty()) {
-    rics = " ";
-    return true;
-  }
-  std::vector<std::string> names;
-  for (;;) {
-    const std::size_t end = std::min(s.find_first_of(",;"), s.size());
-    const std::string_view item = trim(s.substr(0, end));
-    if (item.empty() || item.size() > 2 || !std::ranges::all_of(item, is_digit)) {
-      reason = "excluded RICs " + quoted(text) + " are not RIC numbers separated by \",\" or \";\"";
-      return false;
-    }
-    const std::string ric = item.size() == 1 ? "0" + std::string(item) : std::string(item);
-    if (std::ranges::find(tables::expected::kRics, ric) == tables::expected::kRics.end()) {
-      reason = "unknown RIC " + quoted(item) + " in excluded RICs " + quoted(text);
-      return false;
-    }
-    if (std::ranges::find(names, ric) != names.end()) {
-      reason = "RIC " + quoted(ric) + " is named twice in " + quoted(text);
-      return false;
-    }
-    names.push_back(ric);
-    if (end == s.size()) break;
-    s.remove_prefix(end + 1);
-  }
-  rics.clear();
-  for (const std::string& n : names) {
-    if (!rics.empty()) rics += ric_separator(kind);
-    rics += n;
-  }
-  if (kind != ListKind::kEarlySingle && text.ends_with(' ')) rics += ' ';
-  if (rics.size() > rics_width(kind)) {
-    reason = "excluded RICs " + quoted(text) + " name too many RICs for a list of this kind (" +
-             std::to_string(rics_width(kind)) + " characters at most)";
-    return false;
-  }
-  return true;
+  return tiersets::normalize_rics(text, kind, rics, reason, rics_width(kind));
+}
+
+std::string write_csv(const std::vector<Entry>& entries, ListKind kind) {
+  std::vector<tiersets::CsvEntry> rows;
+  rows.reserve(entries.size());
+  for (const Entry& e : entries) rows.push_back({e.code, e.code2, e.tier, e.rics, 0});
+  return tiersets::write_csv(rows, kind);
 }
 
 std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<RowError>& errors) {
-  const bool pair = kind == ListKind::kPair;
-  const std::size_t fieldCount = pair ? 4 : 3;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-
+  std::vector<tiersets::CsvError> faults;
+  const std::vector<tiersets::CsvEntry> rows =
+      tiersets::read_csv(text, kind, true, faults, rics_width(kind));
+  for (tiersets::CsvError& f : faults) errors.push_back({f.line, std::move(f.reason)});
   std::vector<Entry> entries;
-  std::map<std::string, int> seen;  // code (or "code_1 code_2") -> line
-  bool headerSeen = false;
-  int number = 0;
-  std::string_view line;
-  while (next_line(text, line)) {
-    ++number;
-    const auto fail = [&](std::string reason) { errors.push_back({number, std::move(reason)}); };
-
-    frontend::CsvRecords csv;
-    if (csv.add_line(line) != frontend::CsvRecords::Step::Record) {
-      fail("a quoted field is not closed, or is followed by more than a comma");
-      continue;
-    }
-    const std::vector<std::string>& fields = csv.fields();
-    if (std::ranges::all_of(fields, [](const std::string& f) { return trim(f).empty(); })) {
-      continue;
-    }
-    if (!headerSeen) {
-      headerSeen = true;
-      std::string header;
-      for (const std::string& f : fields)
-        header += (header.empty() ? "" : ",") + std::string(trim(f));
-      if (header != csv_header(kind)) {
-        fail("missing header: the first line must be " + quoted(csv_header(kind)));
-      }
-      continue;
-    }
-    if (fields.size() != fieldCount) {
-      fail("expected " + std::to_string(fieldCount) + " fields (" + std::string(csv_header(kind)) +
-           "), found " + std::to_string(fields.size()));
-      continue;
-    }
-
-    Entry e;
-    std::string reason;
-    bool ok = normalize_code(fields[0], kind, e.code, reason);
-    if (ok && pair) ok = normalize_code(fields[1], kind, e.code2, reason);
-    if (!ok) {
-      fail(reason);
-      continue;
-    }
-    const std::string_view tier = trim(fields[pair ? 2 : 1]);
-    if (tier != "B" && tier != "C" && tier != "D") {
-      fail("unknown tier " + quoted(tier) + " (B, C or D)");
-      continue;
-    }
-    e.tier = tier;
-    if (!normalize_rics(fields[pair ? 3 : 2], kind, e.rics, reason)) {
-      fail(reason);
-      continue;
-    }
-    const std::string key = pair ? e.code + " " + e.code2 : e.code;
-    if (const auto [at, added] = seen.emplace(key, number); !added) {
-      fail((pair ? "pair " + quoted(e.code) + ", " + quoted(e.code2) : "code " + quoted(e.code)) +
-           " is listed twice (first on line " + std::to_string(at->second) + ")");
-      continue;
-    }
-    entries.push_back(std::move(e));
-  }
-  if (!headerSeen) errors.push_back({1, "missing header: the file holds no lines"});
-
-  std::ranges::stable_sort(entries, [pair](const Entry& a, const Entry& b) {
-    if (a.tier != b.tier) return tier_rank(a.tier) < tier_rank(b.tier);
-    return !pair && a.code < b.code;
-  });
+  entries.reserve(rows.size());
+  for (const tiersets::CsvEntry& r : rows) entries.push_back({r.code, r.code2, r.tier, r.rics});
   return entries;
 }
 

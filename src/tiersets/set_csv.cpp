@@ -155,7 +155,9 @@ bool normalize_code(std::string_view text, ListKind kind, std::string& code, std
                                         : normalize_late(s, code, reason);
 }
 
-bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason) {
+bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason,
+                    std::size_t maxChars) {
+  if (maxChars == 0) maxChars = max_rics_chars(kind);
   std::string_view s = trim(text);
   if (s.empty()) {
     rics = " ";
@@ -188,16 +190,16 @@ bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std
     rics += n;
   }
   if (kind != ListKind::kEarlySingle && text.ends_with(' ')) rics += ' ';
-  if (rics.size() > max_rics_chars(kind)) {
+  if (rics.size() > maxChars) {
     reason = "excluded RICs " + quoted(text) + " name too many RICs for a list of this kind (" +
-             std::to_string(max_rics_chars(kind)) + " characters at most)";
+             std::to_string(maxChars) + " characters at most)";
     return false;
   }
   return true;
 }
 
 std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
-                               std::vector<CsvError>& errors) {
+                               std::vector<CsvError>& errors, std::size_t maxRicsChars) {
   const bool pair = kind == ListKind::kPair;
   const std::size_t fieldCount = pair ? 4 : 3;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
@@ -254,7 +256,7 @@ std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
       continue;
     }
     e.tier = tier;
-    if (!normalize_rics(fields[pair ? 3 : 2], kind, e.rics, reason)) {
+    if (!normalize_rics(fields[pair ? 3 : 2], kind, e.rics, reason, maxRicsChars)) {
       fail(reason);
       continue;
     }

@@ -56,8 +56,9 @@ bool normalize_code(std::string_view text, ListKind kind, std::string& code, std
 // give "01,02" in the lists of 2.40 to 2.60 and "01, 02" in the others; an
 // empty field gives " ". In the lists of 2.82 and 2.90 a list that ends in
 // a blank keeps one. False with the reason for an unknown RIC, a RIC named
-// twice, a malformed or an over-long list.
-bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason);
+// twice, a malformed list, or one longer than `maxChars` (0: max_rics_chars).
+bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason,
+                    std::size_t maxChars = 0);
 
 // A list as CSV: the header, then one line per entry in row order; an entry
 // that excludes no RIC has an empty excluded_rics field.
@@ -73,7 +74,8 @@ std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind);
 // (and lines of empty fields only) are skipped; a leading byte-order mark
 // and CRLF line ends are accepted. The entries are meaningful only when
 // `errors` is empty.
+// `maxRicsChars` bounds the excluded-RIC texts as in normalize_rics.
 std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
-                               std::vector<CsvError>& errors);
+                               std::vector<CsvError>& errors, std::size_t maxRicsChars = 0);
 
 }  // namespace cmg290::tiersets

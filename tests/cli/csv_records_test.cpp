@@ -1,4 +1,4 @@
-// The CSV records and cells that the command's build and tables subcommands
+// The CSV records and cells that the command's subcommands
 // share: quoted fields across line ends, doubled quotes, refusals, and the
 // quoting that reads back as the same text.
 #include <gtest/gtest.h>

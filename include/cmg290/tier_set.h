@@ -141,8 +141,25 @@ class CMG290_API TierSet {
   std::unique_ptr<tiersets::SetData> data_;
 };
 
+// The set as one JSON object on one line, without a line end:
+//   {"name":"compiled-in","sha256":"<64 hex digits>","compiled_in":true,
+//    "placeholders":true,"deviations":[]}
+// "placeholders": some row is a placeholder; "deviations": the texts of
+// deviations().
+CMG290_API std::string tier_set_json(const TierSet& set);
+
 // Groups one record as cmg290::group does, with the tier letter from the
 // set's lists. Allocates nothing and takes no lock.
 CMG290_API Result group(std::string_view record, const TierSet& set) noexcept;
+
+// Which row of which list gave a result its tier letter.
+struct TierSource {
+  TierSetList list = TierSetList::Single240;
+  int row = 0;               // 1 on; 0 when no row did (letter "A", or no CMG reached)
+  bool placeholder = false;  // the row is a placeholder (TierSet::is_placeholder)
+};
+
+// The same, telling also which row gave the tier letter.
+CMG290_API Result group(std::string_view record, const TierSet& set, TierSource& source) noexcept;
 
 }  // namespace cmg290

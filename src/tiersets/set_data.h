@@ -81,8 +81,14 @@ void mark_placeholders(SetData& data, const SetData& compiled);
 // The compiled-in lists as a set's data.
 std::unique_ptr<SetData> make_compiled_data();
 
-// The tier letter of a record with the set's lists (see tier_search.h).
-char set_tier_letter(const SetIndex& index, detail::TableVersion version, const char* ric,
+// The tier letter of a record with the set's lists (see tier_search.h), and
+// the row that gave it: row 0 for the letter "A".
+struct TierHit {
+  char letter = 'A';
+  TierSetList list = TierSetList::Single240;
+  int row = 0;
+};
+TierHit set_tier_hit(const SetIndex& index, detail::TableVersion version, const char* ric,
                      const char* record);
 
 }  // namespace cmg290::tiersets

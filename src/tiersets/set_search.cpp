@@ -14,18 +14,19 @@ namespace {
 using detail::ScannedCodes;
 using detail::TableVersion;
 
-char single_list_tier(const RuntimeListIndex& list, const ScannedCodes& codes, int ric) {
+TierHit single_list_tier(const RuntimeListIndex& list, TierSetList name, const ScannedCodes& codes,
+                         int ric) {
   const int row = list.first_match<false>(codes.key, codes.count, ric, nullptr);
-  return row == 0 ? 'A' : list.tier[row];
+  return row == 0 ? TierHit{} : TierHit{list.tier[row], name, row};
 }
 
 // 2.82 and 2.90: the single-code list, then the pair list (every row is
 // looked at; the last qualifying row's tier stands; a present pair excluded
 // for the RIC bars its codes' secondary rows), then the secondary list.
-char three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
-                      const ScannedCodes& codes, int ric) {
+TierHit three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
+                         TierSetList singleName, const ScannedCodes& codes, int ric) {
   if (const int row = single.first_match<false>(codes.key, codes.count, ric, nullptr); row != 0) {
-    return single.tier[row];
+    return {single.tier[row], singleName, row};
   }
   const RuntimePairIndex& pairs = index.pairs;
   std::uint64_t present[kMaxBitWords] = {};
@@ -38,7 +39,7 @@ char three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
   }
   auto has = [&](int id) { return ((present[id / 64] >> (id % 64)) & 1) != 0; };
 
-  char tier = 'A';
+  TierHit hit;
   std::uint64_t barred[kMaxBitWords] = {};
   const std::size_t rows = pairs.tier.size();
   for (std::size_t r = 1; anyPairCode && r < rows; ++r) {
@@ -48,39 +49,39 @@ char three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
       barred[pairs.bar1[r] / 64] |= std::uint64_t{1} << (pairs.bar1[r] % 64);
       barred[pairs.bar2[r] / 64] |= std::uint64_t{1} << (pairs.bar2[r] % 64);
     } else {
-      tier = pairs.tier[r];
+      hit = {pairs.tier[r], TierSetList::Pair, static_cast<int>(r)};
     }
   }
-  if (tier != 'A') return tier;
+  if (hit.letter != 'A') return hit;
 
   const int row = index.secondary.first_match<true>(codes.key, codes.count, ric, barred);
-  return row == 0 ? 'A' : index.secondary.tier[row];
+  return row == 0 ? TierHit{} : TierHit{index.secondary.tier[row], TierSetList::Secondary, row};
 }
 
 }  // namespace
 
-char set_tier_letter(const SetIndex& index, TableVersion version, const char* ric,
+TierHit set_tier_hit(const SetIndex& index, TableVersion version, const char* ric,
                      const char* record) {
-  if (version == TableVersion::None) return 'A';
+  if (version == TableVersion::None) return {};
   ScannedCodes codes;
   detail::scan_record(record, version, codes);
   const int ricNumber = detail::ric_number(ric);
   switch (version) {
     case TableVersion::V240:
-      return single_list_tier(index.single[0], codes, ricNumber);
+      return single_list_tier(index.single[0], TierSetList::Single240, codes, ricNumber);
     case TableVersion::V250:
-      return single_list_tier(index.single[1], codes, ricNumber);
+      return single_list_tier(index.single[1], TierSetList::Single250, codes, ricNumber);
     case TableVersion::V260:
     case TableVersion::V270:
-      return single_list_tier(index.single[2], codes, ricNumber);
+      return single_list_tier(index.single[2], TierSetList::Single260, codes, ricNumber);
     case TableVersion::V282:
-      return three_stage_tier(index, index.single[3], codes, ricNumber);
+      return three_stage_tier(index, index.single[3], TierSetList::Single282, codes, ricNumber);
     case TableVersion::V290:
-      return three_stage_tier(index, index.single[4], codes, ricNumber);
+      return three_stage_tier(index, index.single[4], TierSetList::Single290, codes, ricNumber);
     case TableVersion::None:
       break;
   }
-  return 'A';
+  return {};
 }
 
 }  // namespace cmg290::tiersets
@@ -94,7 +95,27 @@ Result group(std::string_view record, const TierSet& set) noexcept {
                         detail::Outputs{r.cmg, &r.status, r.motorScore, &r.cognitiveScore, &r.age,
                                         r.tableVersion, r.grouperVersion},
                         [&index](detail::TableVersion version, const char* ric, const char* full) {
-                          return tiersets::set_tier_letter(index, version, ric, full);
+                          return tiersets::set_tier_hit(index, version, ric, full).letter;
+                        });
+  return r;
+}
+
+Result group(std::string_view record, const TierSet& set, TierSource& source) noexcept {
+  Result r{};
+  source = TierSource{};
+  const tiersets::SetIndex& index = set.data().index;
+  detail::run_pass_with(record.data(), record.size(),
+                        detail::Outputs{r.cmg, &r.status, r.motorScore, &r.cognitiveScore, &r.age,
+                                        r.tableVersion, r.grouperVersion},
+                        [&](detail::TableVersion version, const char* ric, const char* full) {
+                          const tiersets::TierHit hit =
+                              tiersets::set_tier_hit(index, version, ric, full);
+                          if (hit.row != 0) {
+                            source.list = hit.list;
+                            source.row = hit.row;
+                            source.placeholder = set.is_placeholder(hit.list, hit.row);
+                          }
+                          return hit.letter;
                         });
   return r;
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "cmg290/result_json.h"
 #include "set_data.h"
 #include "set_load.h"
 
@@ -74,6 +75,15 @@ bool write_file(const fs::path& path, const std::string& text, std::string& erro
     return false;
   }
   return true;
+}
+
+void append_json_string(std::string& out, std::string_view text) {
+  std::string escaped(6 * text.size(), '\0');
+  escaped.resize(
+      static_cast<std::size_t>(write_json_escaped(escaped.data(), text) - escaped.data()));
+  out += '"';
+  out += escaped;
+  out += '"';
 }
 
 }  // namespace
@@ -199,6 +209,22 @@ bool TierSet::write(const std::string& directory, std::string& error) const {
       "# A comorbidity tier-table set (see cmg290/tier_set.h).\nname = " + data_->name +
       "\nplaceholders = " + (data_->placeholders ? "marked" : "none") + "\n";
   return write_file(dir / tiersets::kManifestFile, manifest, error);
+}
+
+std::string tier_set_json(const TierSet& set) {
+  std::string out = "{\"name\":";
+  append_json_string(out, set.name());
+  out += ",\"sha256\":\"" + set.digest() + "\",\"compiled_in\":";
+  out += set.is_compiled() ? "true" : "false";
+  out += ",\"placeholders\":";
+  out += set.holds_placeholders() ? "true" : "false";
+  out += ",\"deviations\":[";
+  for (std::size_t i = 0; i < set.deviations().size(); ++i) {
+    if (i > 0) out += ',';
+    append_json_string(out, set.deviations()[i]);
+  }
+  out += "]}";
+  return out;
 }
 
 }  // namespace cmg290

@@ -159,19 +159,31 @@ TEST(TierSetExact, ChangedSetGroupsAsTheRowWalkOverItsLists) {
   const int records = std::max(1, records_per_version() / 5);
   for (const VersionCase& v : kVersions) {
     RecordMaker maker(v.version, v.date, 2000 + static_cast<unsigned>(v.version), newCodes);
-    int differences = 0, changed = 0;
+    int differences = 0, changed = 0, placeholders = 0;
     for (int i = 0; i < records; ++i) {
       const std::string record = maker.next();
-      const Result searched = group(record, *set);
+      TierSource source;
+      const Result searched = group(record, *set, source);
       const Explanation walked = explain(record, *set);
       changed += std::strcmp(searched.cmg, group(record).cmg) != 0;
       if (!same_result(searched, walked.result) && ++differences <= 5) {
         ADD_FAILURE() << v.date << ": " << same_result(searched, walked.result).message();
       }
+      // The row the search names is the row the walk decided by.
+      const bool decided = walked.tier && walked.tier->decision;
+      ASSERT_EQ(source.row, decided ? walked.tier->decision->row : 0) << v.date;
+      if (decided) {
+        const TierList list = walked.tier->decision->list;
+        ASSERT_EQ(list == TierList::Pair, source.list == TierSetList::Pair) << v.date;
+        ASSERT_EQ(list == TierList::Secondary, source.list == TierSetList::Secondary) << v.date;
+        ASSERT_EQ(source.placeholder, set->is_placeholder(source.list, source.row));
+        placeholders += source.placeholder;
+      }
     }
     EXPECT_EQ(differences, 0) << v.date;
     // The changes must show in the results, or the comparison proves little.
     EXPECT_GT(changed, records / 50) << v.date;
+    EXPECT_GT(placeholders, 0) << v.date;
   }
 }
 

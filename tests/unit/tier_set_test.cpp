@@ -58,6 +58,24 @@ TEST(TierSet, CompiledInSetNamesItselfAndItsPlaceholders) {
   EXPECT_THROW(set->row(l290, 1157), std::out_of_range);
 }
 
+TEST(TierSet, JsonNamesTheSetAndEscapesItsTexts) {
+  const auto compiled = TierSet::compiled();
+  EXPECT_EQ(tier_set_json(*compiled),
+            "{\"name\":\"compiled-in\",\"sha256\":\"" + compiled->digest() +
+                "\",\"compiled_in\":true,\"placeholders\":true,\"deviations\":[]}");
+
+  SetDir dir;
+  dir.write_compiled();
+  dir.write("manifest.txt", "name = \"quoted\" \\ set\nplaceholders = none\n");
+  std::vector<TierSetProblem> problems;
+  const auto set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(tier_set_json(*set), "{\"name\":\"\\\"quoted\\\" \\\\ set\",\"sha256\":\"" +
+                                     set->digest() +
+                                     "\",\"compiled_in\":false,\"placeholders\":false,"
+                                     "\"deviations\":[]}");
+}
+
 TEST(TierSet, WrittenSetLoadsBackAsTheSameSet) {
   SetDir dir;
   dir.write_compiled();

@@ -14,16 +14,22 @@ cognitive scores, the age and the table version, as ``cmg290 group`` does.
 - ``explain(record)`` tells why a record got its result, step by step.
 - ``build_record(**fields)`` makes a record from named field values, and
   ``LAYOUT`` gives each field's first position and length.
+- ``load_tier_set(path)`` loads a comorbidity tier-table set, which
+  ``group``, ``group_frame``, ``explain`` and ``cmg290.dask.group_frame``
+  take as ``tier_set=``; without one they use the lists compiled in
+  (``compiled_tier_set()``).
 
 A record is ``bytes``, taken as they are, or ``str``, one character per
 position (U+0000 to U+00FF, as Latin-1). Positions past the end of a short
 record read as blanks; positions after 1251 are not read.
 """
 
+import os as _os
+import threading as _threading
 import types as _types
 
 from . import _native
-from ._native import Result, status_text
+from ._native import Result, TierSet, status_text
 
 #: The package's version, that of the project it is built from.
 __version__ = _native.__version__
@@ -34,10 +40,14 @@ __all__ = [
     "LAYOUT",
     "RECORD_LENGTH",
     "Result",
+    "TierSet",
+    "TierSetError",
     "build_record",
+    "compiled_tier_set",
     "explain",
     "group",
     "group_frame",
+    "load_tier_set",
     "read_records",
     "status_text",
 ]
@@ -64,7 +74,7 @@ COLUMNS = (
 )
 
 
-def group(record):
+def group(record, tier_set=None):
     """Group one record.
 
     ``record`` is ``bytes`` (taken as they are) or ``str`` (each character
@@ -75,14 +85,19 @@ def group(record):
     text, e.g. ".7"), ``cognitive_score``, ``age``, ``table_version`` and
     ``grouper_version``; outputs the grouping did not reach are None.
 
-    Raises TypeError when ``record`` is neither str nor bytes, and
-    ValueError when a str holds a character above U+00FF (the message
-    names it and its position).
+    ``tier_set``: the comorbidity tier lists to take the tier letter from,
+    a ``TierSet`` (``load_tier_set``); None, the default, uses the lists
+    compiled in.
+
+    Raises TypeError when ``record`` is neither str nor bytes or
+    ``tier_set`` is neither a TierSet nor None, and ValueError when a str
+    holds a character above U+00FF (the message names it and its
+    position).
     """
-    return _native.group(record)
+    return _native.group(record, tier_set)
 
 
-def group_frame(records, workers=-1):
+def group_frame(records, workers=-1, tier_set=None):
     """Group many records into a pandas DataFrame, one row per record.
 
     ``records``: a list or tuple of str or bytes, a pandas Series of them
@@ -105,15 +120,21 @@ def group_frame(records, workers=-1):
     (Int64, missing unless status is 0, 7 or 9), ``table_version`` (str;
     missing when the version date selects none) and ``grouper_version``.
 
+    ``tier_set``: the comorbidity tier lists, a ``TierSet`` or None (the
+    lists compiled in), shared read-only by the threads. The frame's
+    ``attrs["tier_set"]`` describes the set that grouped it, as
+    ``TierSet.to_dict`` does (the compiled-in set's too).
+
     Raises, before anything is grouped: TypeError for ``workers`` that is
-    not an integer and ValueError for 0 or below -1; TypeError naming the
+    not an integer and ValueError for 0 or below -1; TypeError for a
+    ``tier_set`` that is neither a TierSet nor None; TypeError naming the
     position of the first element that is not str or bytes, or is masked;
     ValueError for a str with a character above U+00FF.
     """
-    return _frame(records, workers)
+    return _frame(records, workers, tier_set=tier_set)
 
 
-def _frame(records, workers, name=None):
+def _frame(records, workers, name=None, tier_set=None):
     # With a name, a bad element of a Series is named by its index label,
     # name.loc[label], as the Dask path needs: there the position would be
     # the one within a partition.
@@ -135,7 +156,7 @@ def _frame(records, workers, name=None):
         age_missing,
         table_version,
         grouper_version,
-    ) = _native.group_columns(records, workers, labels, name or "records")
+    ) = _native.group_columns(records, workers, labels, name or "records", tier_set)
 
     # Object columns are wrapped as such, so that pandas does not scan them
     # for dates, and nothing is copied or consolidated.
@@ -145,7 +166,7 @@ def _frame(records, workers, name=None):
     def column(values):
         return pd.Series(values, index=index, copy=False)
 
-    return pd.DataFrame(
+    frame = pd.DataFrame(
         {
             "status": column(status),
             "description": text(description),
@@ -159,6 +180,8 @@ def _frame(records, workers, name=None):
         index=index,
         copy=False,
     )
+    frame.attrs["tier_set"] = (tier_set if tier_set is not None else _compiled()).to_dict()
+    return frame
 
 
 def read_records(path):
@@ -177,7 +200,7 @@ def read_records(path):
     return _native.read_records(path)
 
 
-def explain(record):
+def explain(record, tier_set=None):
     """Explain the grouping of one record, step by step.
 
     Returns the structure that ``cmg290 explain --format json`` writes for
@@ -187,9 +210,14 @@ def explain(record):
     and under "result" the result ``group`` gives. Field texts hold the
     record's bytes as characters U+0000 to U+00FF.
 
-    ``record`` is taken as by ``group``, with the same exceptions.
+    With a ``tier_set`` (a ``TierSet``; None: the lists compiled in) the
+    tier search runs over its lists, named by their files
+    ("single-2.90.csv").
+
+    ``record`` and ``tier_set`` are taken as by ``group``, with the same
+    exceptions.
     """
-    return _native.explain(record)
+    return _native.explain(record, tier_set)
 
 
 def build_record(**fields):
@@ -204,6 +232,101 @@ def build_record(**fields):
     bytes; the message names the field.
     """
     return _native.build_record(**fields)
+
+
+class TierSetError(ValueError):
+    """A tier-table set that cannot be loaded.
+
+    ``problems`` lists every fault found, each as "FILE:LINE: reason" (or
+    "FILE: reason" for a whole file or the directory); the message names the
+    directory and the first of them.
+    """
+
+    #: How many problems the message lists; ``problems`` holds them all.
+    SHOWN = 20
+
+    def __init__(self, path, problems):
+        self.path = path
+        self.problems = list(problems)
+        count = len(self.problems)
+        lines = [f"cannot load the tier-table set {path}: {count} problem{'s' * (count != 1)}"]
+        lines += ["  " + p for p in self.problems[: self.SHOWN]]
+        if count > self.SHOWN:
+            lines.append(f"  ... and {count - self.SHOWN} more")
+        super().__init__("\n".join(lines))
+
+    def __reduce__(self):
+        return (type(self), (self.path, self.problems))
+
+
+def load_tier_set(path, allow_deviations=False):
+    """Load a comorbidity tier-table set from a directory.
+
+    The directory holds the seven lists as CSV, as ``cmg290 tables export
+    --all`` and ``TierSet.write`` write them (``single-2.40.csv``,
+    ``single-2.50.csv``, ``single-2.60.csv``, ``single-2.82.csv``,
+    ``single-2.90.csv``, ``pair.csv``, ``secondary.csv``) and an optional
+    ``manifest.txt`` naming the set. ``path`` is a str, bytes or
+    os.PathLike; the set remembers it as an absolute path.
+
+    A set that deviates from the documented contents of the lists (entry
+    counts, the rows every version holds, ...) is refused unless
+    ``allow_deviations`` is true; its deviations are then part of its
+    identity. A set that breaks what the tier search relies on is refused
+    all the same.
+
+    Returns an immutable ``TierSet``, which any number of calls and threads
+    may share. It can be pickled: a process that unpickles it loads it from
+    its path once and checks its digest.
+
+    Raises TierSetError (a ValueError) listing every problem as
+    "FILE:LINE: reason" when the set cannot be loaded (a missing or
+    unreadable directory, a missing file, a faulty row), ValueError for a
+    path holding a zero character and TypeError for a path of another type.
+    """
+    path = _os.path.abspath(_os.fsdecode(path))
+    tier_set, problems = _native.load_tier_set(path, bool(allow_deviations))
+    if tier_set is None:
+        raise TierSetError(path, problems)
+    return tier_set
+
+
+def compiled_tier_set():
+    """The tier lists compiled into the grouper, as a ``TierSet``.
+
+    Grouping with it gives what grouping with ``tier_set=None`` gives. Most
+    of its D entries are generated placeholders (``holds_placeholders``).
+    """
+    return _compiled()
+
+
+def _compiled():
+    return _native.compiled_tier_set()
+
+
+# Sets unpickled by this process, by (path, digest, allow_deviations): a
+# Dask worker receives the set with every partition's task and loads it
+# from disk once.
+_restored = {}
+_restored_lock = _threading.Lock()
+
+
+def _restore_tier_set(path, digest, allow_deviations):
+    key = (path, digest, allow_deviations)
+    with _restored_lock:
+        tier_set = _restored.get(key)
+        if tier_set is None:
+            tier_set = load_tier_set(path, allow_deviations)
+            if tier_set.digest != digest:
+                raise TierSetError(
+                    path,
+                    [
+                        f"{path}: the set's files changed after it was loaded: its lists now "
+                        f"have sha256:{tier_set.digest}, expected sha256:{digest}"
+                    ],
+                )
+            _restored[key] = tier_set
+    return tier_set
 
 
 def __getattr__(name):

@@ -1,6 +1,6 @@
 import os
 from types import MappingProxyType
-from typing import Any, Final, Sequence, Union
+from typing import Any, ClassVar, Final, Sequence, TypedDict, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -18,6 +18,63 @@ GROUPER_VERSION: Final[str]
 RECORD_LENGTH: Final[int]
 COLUMNS: Final[tuple[str, ...]]
 LAYOUT: Final[MappingProxyType[str, tuple[int, int]]]
+
+PathArg = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
+
+class TierSetDescription(TypedDict):
+    name: str
+    sha256: str
+    compiled_in: bool
+    placeholders: bool
+    deviations: list[str]
+
+class TierSet:
+    """A comorbidity tier-table set, immutable; from load_tier_set or compiled_tier_set."""
+
+    @property
+    def name(self) -> str:
+        """The manifest's name, else the directory's; "compiled-in" for the compiled-in set."""
+    @property
+    def digest(self) -> str:
+        """SHA-256 of the set's canonical contents, 64 lower-case hex digits."""
+    @property
+    def identity(self) -> str:
+        """"NAME sha256:DIGEST", with ", deviating in N points" for allowed deviations."""
+    @property
+    def compiled_in(self) -> bool: ...
+    @property
+    def holds_placeholders(self) -> bool:
+        """Some row is a generated placeholder, not taken from an official list."""
+    @property
+    def deviations(self) -> tuple[str, ...]:
+        """Allowed deviations from the documented contents, as "FILE:LINE: reason"."""
+    @property
+    def path(self) -> str | None:
+        """The absolute directory it was loaded from; None when compiled in."""
+    @property
+    def entries(self) -> dict[str, int]:
+        """Entries per list file ("single-2.90.csv", ...)."""
+    def to_dict(self) -> TierSetDescription:
+        """name, sha256, compiled_in, placeholders, deviations."""
+    def write(self, path: PathArg) -> None:
+        """Writes the set into a directory in the form load_tier_set reads. Raises OSError."""
+    def __copy__(self) -> TierSet: ...
+    def __deepcopy__(self, memo: object) -> TierSet: ...
+
+class TierSetError(ValueError):
+    """A set that cannot be loaded; `problems` holds every "FILE:LINE: reason"."""
+
+    SHOWN: ClassVar[int]
+    path: str
+    problems: list[str]
+    def __init__(self, path: str, problems: Sequence[str]) -> None: ...
+
+def load_tier_set(path: PathArg, allow_deviations: bool = False) -> TierSet:
+    """Load a tier-table set from a directory. Raises TierSetError (every problem), ValueError
+    (a zero character in the path) or TypeError."""
+
+def compiled_tier_set() -> TierSet:
+    """The lists compiled into the grouper, as a TierSet."""
 
 class Result:
     """The result of grouping one record; outputs not reached are None."""
@@ -53,16 +110,18 @@ class Result:
     def __getstate__(self) -> tuple[int, str, str, int, int, str, str]: ...
     def __setstate__(self, state: tuple[int, str, str, int, int, str, str]) -> None: ...
 
-def group(record: Record) -> Result:
+def group(record: Record, tier_set: TierSet | None = None) -> Result:
     """Group one record. Raises TypeError (not str or bytes) or ValueError (a character above U+00FF)."""
 
-def group_frame(records: Records, workers: int = -1) -> pd.DataFrame:
-    """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record.
+def group_frame(records: Records, workers: int = -1, tier_set: TierSet | None = None) -> pd.DataFrame:
+    """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record;
+    attrs["tier_set"] describes the set that grouped (TierSet.to_dict).
 
-    Raises TypeError (workers not an integer, an element neither str nor bytes, or masked) or
+    Raises TypeError (workers not an integer, tier_set neither a TierSet nor None, an element
+    neither str nor bytes, or masked) or
     ValueError (workers 0 or below -1, a character above U+00FF)."""
 
-def read_records(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) -> npt.NDArray[np.bytes_]:
+def read_records(path: PathArg) -> npt.NDArray[np.bytes_]:
     """Read a file of records, one per line, into an array of dtype S1251.
 
     Raises OSError naming the file, ValueError for a path holding a zero character."""
@@ -70,7 +129,7 @@ def read_records(path: Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]) 
 def status_text(status: int) -> str:
     """Short English description of a status code."""
 
-def explain(record: Record) -> dict[str, Any]:
+def explain(record: Record, tier_set: TierSet | None = None) -> dict[str, Any]:
     """Why a record got its result, step by step: the structure of `cmg290 explain --format json`."""
 
 def build_record(**fields: Record) -> bytes:

@@ -4,6 +4,12 @@ The same code runs on the local scheduler, on a LocalCluster and on a real
 cluster (``distributed.Client("tcp://scheduler:8786")``): each partition is
 grouped by ``cmg290.group_frame`` where it lives, so every worker needs the
 cmg290 package installed.
+
+A tier-table set (``tier_set=``) travels to the workers by its path and
+digest: each worker process loads it from that path once, however many
+partitions it groups, and refuses it if its files changed meanwhile. The
+set's directory must therefore be readable at the same path on every
+worker.
 """
 
 import cmg290
@@ -11,7 +17,7 @@ import cmg290
 __all__ = ["group_frame"]
 
 
-def group_frame(series, workers=1):
+def group_frame(series, workers=1, tier_set=None):
     """Group a Dask Series of records into a Dask DataFrame.
 
     ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
@@ -29,11 +35,19 @@ def group_frame(series, workers=1):
     U+00FF, fails the computation with the TypeError or ValueError of
     ``cmg290.group_frame``, naming the record by its index label:
     ``series.loc[1700] is NoneType, expected str or bytes``.
+
+    ``tier_set``: a ``cmg290.TierSet``, or None for the lists compiled in;
+    anything else is a TypeError here. A worker that cannot load the set,
+    or finds its files changed (another digest), fails the computation
+    with ``cmg290.TierSetError``. Each partition's frame, and the meta,
+    carry the set's description in ``attrs["tier_set"]``.
     """
     workers = cmg290._native.check_workers(workers)
-    meta = cmg290._frame(series._meta, 1, "series")
-    return series.map_partitions(_group_partition, workers, meta=meta)
+    meta = cmg290._frame(series._meta, 1, "series", tier_set)
+    if tier_set is not None and tier_set.compiled_in:
+        tier_set = None  # the same lists on every worker, nothing to send
+    return series.map_partitions(_group_partition, workers, tier_set, meta=meta)
 
 
-def _group_partition(partition, workers):
-    return cmg290._frame(partition, workers, "series")
+def _group_partition(partition, workers, tier_set):
+    return cmg290._frame(partition, workers, "series", tier_set)

@@ -10,6 +10,7 @@
 #include "cmg290/record_builder.h"
 #include "cmg290/record_layout.h"
 #include "record_text.h"
+#include "tier_set_arg.h"
 
 namespace py = pybind11;
 
@@ -20,9 +21,13 @@ namespace {
 // The explanation as `cmg290 explain --format json` writes it, read back by
 // Python's json module. Bytes above 0x7f are written as \u0080 to \u00ff,
 // so the texts of fields hold the record's bytes as Latin-1 characters.
-py::object explain_record(const py::handle& record) {
+// With a set, the lists searched are named by their files.
+py::object explain_record(const py::handle& record, const py::handle& tierSet) {
+  const std::shared_ptr<const cmg290::TierSet> set = tier_set_argument(tierSet);
   check_record_object(record.ptr(), "record");
-  const std::string json = cmg290::explain_json(cmg290::explain(record_bytes(record.ptr())));
+  const std::string_view bytes = record_bytes(record.ptr());
+  const std::string json =
+      cmg290::explain_json(set != nullptr ? cmg290::explain(bytes, *set) : cmg290::explain(bytes));
   return py::module_::import("json").attr("loads")(py::str(json));
 }
 
@@ -54,7 +59,8 @@ py::dict layout() {
 }  // namespace
 
 void bind_explain(py::module_& m) {
-  m.def("explain", &explain_record, py::arg("record"), "Explains one record; see cmg290.explain.");
+  m.def("explain", &explain_record, py::arg("record"), py::arg("tier_set") = py::none(),
+        "Explains one record; see cmg290.explain.");
   m.def("build_record", &build, "Builds a record from named fields; see cmg290.build_record.");
   m.attr("LAYOUT") = layout();
 }

@@ -10,6 +10,7 @@
 #include "bindings.h"
 #include "group_columns.h"
 #include "record_input.h"
+#include "tier_set_arg.h"
 #include "vocabulary.h"
 
 namespace py = pybind11;
@@ -31,12 +32,12 @@ PyObject** objects(py::array& a) {
 
 // Rows with a text the vocabulary lacks (a result no table gives today):
 // grouped again here, with the GIL, and given strings of their own.
-void fill_unknown_texts(const RecordSource& source, const Columns& c) {
+void fill_unknown_texts(const RecordSource& source, const Columns& c, const cmg290::TierSet* set) {
   PyObject** textColumns[] = {c.description, c.cmg, c.tableVersion, c.grouperVersion};
   for (std::size_t i = 0; i < source.count; ++i) {
     if (c.description[i] && c.cmg[i] && c.tableVersion[i] && c.grouperVersion[i]) continue;
     char record[cmg290::kRecordLength];
-    const cmg290::Result r = cmg290::group({record, source.copy(i, record)});
+    const cmg290::Result r = group_with({record, source.copy(i, record)}, set);
     const char* texts[] = {cmg290::status_text(r.status), r.cmg, r.tableVersion, r.grouperVersion};
     for (std::size_t k = 0; k < 4; ++k) {
       if (textColumns[k][i] != nullptr) continue;
@@ -48,9 +49,13 @@ void fill_unknown_texts(const RecordSource& source, const Columns& c) {
 }
 
 py::tuple group_columns_binding(const py::handle& records, const py::handle& workers,
-                                const py::handle& labels, const std::string& name) {
-  // workers first: a wrong one is reported before the records are looked at.
+                                const py::handle& labels, const std::string& name,
+                                const py::handle& tierSet) {
+  // workers and the set first: a wrong one is reported before the records
+  // are looked at. The set stays alive while the threads group with it.
   const int asked = workers_argument(workers.ptr());
+  const std::shared_ptr<const cmg290::TierSet> keepSet = tier_set_argument(tierSet);
+  const cmg290::TierSet* set = grouping_set(keepSet);
   const Vocabulary& vocabulary = python::vocabulary();
   ElementNames names;
   names.name = name.c_str();
@@ -73,14 +78,14 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
   GroupingCounts counts;
   {
     py::gil_scoped_release release;
-    counts = group_columns(in.source, columns, vocabulary, threads);
+    counts = group_columns(in.source, columns, vocabulary, threads, set);
   }
   // The rows point at the vocabulary's strings: one reference per row.
   for (std::size_t s = 0; s < counts.uses.size(); ++s) {
     PyObject* string = vocabulary.string(static_cast<int>(s));
     for (std::uint64_t k = 0; k < counts.uses[s]; ++k) Py_INCREF(string);
   }
-  if (counts.unknownTexts > 0) fill_unknown_texts(in.source, columns);
+  if (counts.unknownTexts > 0) fill_unknown_texts(in.source, columns, set);
 
   return py::make_tuple(status, description, cmg, motor, cognitive, cognitiveMissing, age,
                         ageMissing, tableVersion, grouperVersion);
@@ -91,10 +96,12 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
 void bind_frame(py::module_& m) {
   m.def("group_columns", &group_columns_binding, py::arg("records"), py::arg("workers") = -1,
         py::arg("labels") = py::none(), py::arg("name") = "records",
+        py::arg("tier_set") = py::none(),
         "The result columns of many records, in input order: status, description, cmg,\n"
         "motor_score, cognitive_score and its missing mask, age and its missing mask,\n"
         "table_version, grouper_version. Used by cmg290.group_frame. A bad element is\n"
-        "named name[position], or name.loc[label] when labels (an Index) are given.");
+        "named name[position], or name.loc[label] when labels (an Index) are given.\n"
+        "tier_set: a TierSet, or None for the compiled-in lists.");
   m.def(
       "check_workers", [](const py::handle& workers) { return workers_argument(workers.ptr()); },
       py::arg("workers"),

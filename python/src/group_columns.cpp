@@ -90,7 +90,8 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
 }
 
 GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
-                             const Vocabulary& vocabulary, int threads) {
+                             const Vocabulary& vocabulary, int threads,
+                             const cmg290::TierSet* set) {
   const std::size_t slots = vocabulary.size();
   std::vector<GroupingCounts> perThread(static_cast<std::size_t>(std::max(threads, 1)));
   for (GroupingCounts& t : perThread) t.uses.assign(slots, 0);
@@ -108,7 +109,9 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
         std::string_view staged[kStageRows];
         stage(source, i, rows, buffer.get(), staged);
         for (std::size_t k = 0; k < rows; ++k) {
-          if (!fill_row(cmg290::group(staged[k]), vocabulary, columns, i + k, uses)) {
+          const cmg290::Result r =
+              set != nullptr ? cmg290::group(staged[k], *set) : cmg290::group(staged[k]);
+          if (!fill_row(r, vocabulary, columns, i + k, uses)) {
             ++mine.unknownTexts;
           }
         }

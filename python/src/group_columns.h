@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/tier_set.h"
 #include "record_text.h"
 #include "vocabulary.h"
 
@@ -96,9 +97,11 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
               std::size_t row, std::uint64_t* uses) noexcept;
 
 // Groups every record of `source` on `threads` threads (the calling thread
-// among them). Call without the GIL.
+// among them), with the lists of `set`, or the compiled-in ones when it is
+// null. Call without the GIL.
 GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
-                             const Vocabulary& vocabulary, int threads);
+                             const Vocabulary& vocabulary, int threads,
+                             const cmg290::TierSet* set = nullptr);
 
 // The number of threads for a `workers` argument: -1 means every core this
 // process may run on. Throws ValueError for 0 and below -1.

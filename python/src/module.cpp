@@ -8,6 +8,7 @@
 PYBIND11_MODULE(_native, m) {
   m.doc() = "Native part of the cmg290 package; use the cmg290 package itself.";
   cmg290::python::vocabulary();  // build the shared result strings now, with the GIL
+  cmg290::python::bind_tier_set(m);
   cmg290::python::bind_result(m);
   cmg290::python::bind_frame(m);
   cmg290::python::bind_records(m);

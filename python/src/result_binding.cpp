@@ -11,6 +11,7 @@
 #include "cmg290/status.h"
 #include "group_columns.h"
 #include "record_text.h"
+#include "tier_set_arg.h"
 
 namespace py = pybind11;
 
@@ -94,12 +95,11 @@ void copy_text(const py::handle& text, char (&field)[N]) {
   field[n] = '\0';
 }
 
-PyResult group_one(const py::handle& record) {
+PyResult group_one(const py::handle& record, const py::handle& tierSet) {
+  const std::shared_ptr<const cmg290::TierSet> set = tier_set_argument(tierSet);
   check_record_object(record.ptr(), "record");
-  // A str or bytes object is immutable: it may be read without the GIL.
-  const std::string_view bytes = record_bytes(record.ptr());
   PyResult result;
-  result.r = cmg290::group(bytes);
+  result.r = group_with(record_bytes(record.ptr()), grouping_set(set));
   return result;
 }
 
@@ -169,7 +169,8 @@ void bind_result(py::module_& m) {
           }));
   cls.attr("__hash__") = py::none();
 
-  m.def("group", &group_one, py::arg("record"), "Groups one record; see cmg290.group.");
+  m.def("group", &group_one, py::arg("record"), py::arg("tier_set") = py::none(),
+        "Groups one record; see cmg290.group.");
   m.def(
       "status_text", [](int status) { return cmg290::status_text(status); }, py::arg("status"),
       "Short English description of a status code.");

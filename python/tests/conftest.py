@@ -1,12 +1,16 @@
-"""Shared fixtures: the bundled sample records, the cmg290 command, and the
-expected results of `cmg290 group` as a frame of texts."""
+"""Shared fixtures: the bundled sample records, the cmg290 command, the
+expected results of `cmg290 group` as a frame of texts, and tier-table sets
+on disk."""
 
+import csv
 import io
 import os
 import subprocess
 
 import pandas as pd
 import pytest
+
+import cmg290
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -66,3 +70,32 @@ def assert_frame_matches_cli(frame, expected):
     assert values("age") == numbers("age", int)
     assert values("table_version") == texts("table_version")
     assert list(frame["grouper_version"]) == list(expected["grouper_version"])
+
+
+def read_set_list(directory, file):
+    """A list of a tier-table set on disk: its header and its rows, each a list
+    of cells (no cell of the exported lists holds a comma but excluded RICs,
+    which are quoted)."""
+    with open(os.path.join(directory, file), newline="") as f:
+        rows = list(csv.reader(f))
+    return rows[0], rows[1:]
+
+
+def write_set_list(directory, file, header, rows):
+    """Writes a single-code list back in the order a set's lists keep: B, C,
+    then D entries, each group in ascending byte order of the code."""
+    rows = sorted(rows, key=lambda r: (r[1], r[0].encode()))
+    with open(os.path.join(directory, file), "w", newline="") as f:
+        csv.writer(f, lineterminator="\n").writerows([header] + rows)
+
+
+def make_set(directory, retier=None):
+    """The compiled-in set written into `directory`; with `retier` (single-2.90
+    code to new tier), those rows of single-2.90.csv moved to the new tier."""
+    cmg290.compiled_tier_set().write(directory)
+    if retier:
+        header, rows = read_set_list(directory, "single-2.90.csv")
+        for row in rows:
+            row[1] = retier.get(row[0], row[1])
+        write_set_list(directory, "single-2.90.csv", header, rows)
+    return str(directory)

@@ -1,8 +1,8 @@
 # The Python package's pytest suite, run with Debian's interpreter against
 # the package in build/python. Four tests, so that CTest can run them side
-# by side: the API itself, agreement with `cmg290 group`, a real Dask
-# cluster of two worker processes, and the package as cmake --install puts
-# it into a scratch folder. Hypothesis keeps its files in the build folder.
+# by side: the API itself (tier-table sets among it), agreement with
+# `cmg290 group`, a real Dask cluster of two worker processes, and the
+# package as cmake --install puts it into a scratch folder. Hypothesis keeps its files in the build folder.
 set(CMG290_PYTEST_ENV
   PYTHONPATH=${PROJECT_BINARY_DIR}/python
   PYTHONDONTWRITEBYTECODE=1
@@ -22,7 +22,8 @@ function(cmg290_pytest name)
   set_tests_properties(python.${name} PROPERTIES ENVIRONMENT "${CMG290_PYTEST_ENV}" TIMEOUT 300)
 endfunction()
 
-cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py test_explain.py)
+cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py test_explain.py
+               test_tier_set.py)
 cmg290_pytest(agreement test_agreement.py)
 cmg290_pytest(dask test_dask.py)
 cmg290_pytest(install test_install.py)

@@ -1,5 +1,6 @@
 """cmg290.dask.group_frame on a real cluster: two worker processes on
-loopback, 200,000 records in eight partitions."""
+loopback, 200,000 records in eight partitions, with the compiled-in lists and
+with a tier-table set."""
 
 import os
 import subprocess
@@ -12,6 +13,7 @@ from distributed import Client, LocalCluster, wait
 
 import cmg290
 import cmg290.dask
+from conftest import make_set, read_set_list
 
 PARTITIONS = 8
 PER_PARTITION = 25_000
@@ -46,11 +48,24 @@ def cluster_client():
             yield client
 
 
+def loads_here():
+    # Runs on a worker: how often its process has read a set from disk.
+    return cmg290._native.tier_set_loads()
+
+
+def partitioned(partition_files):
+    return dd.from_map(load_partition, partition_files,
+                       [k * PER_PARTITION for k in range(PARTITIONS)],
+                       divisions=[k * PER_PARTITION for k in range(PARTITIONS)]
+                       + [PARTITIONS * PER_PARTITION - 1])
+
+
+def all_records(partition_files):
+    return pd.concat([load_partition(p, k * PER_PARTITION) for k, p in enumerate(partition_files)])
+
+
 def test_a_cluster_groups_as_pandas_does(partition_files, cluster_client):
-    series = dd.from_map(load_partition, partition_files,
-                         [k * PER_PARTITION for k in range(PARTITIONS)],
-                         divisions=[k * PER_PARTITION for k in range(PARTITIONS)]
-                         + [PARTITIONS * PER_PARTITION - 1])
+    series = partitioned(partition_files)
     assert series.npartitions == PARTITIONS
     frame = cmg290.dask.group_frame(series)
     # The meta has the columns and dtypes of the pandas path.
@@ -63,11 +78,54 @@ def test_a_cluster_groups_as_pandas_does(partition_files, cluster_client):
     assert len(holders) == 2
     result = frame.compute()
 
-    records = pd.concat([load_partition(p, k * PER_PARTITION)
-                         for k, p in enumerate(partition_files)])
-    expected = cmg290.group_frame(records)
+    expected = cmg290.group_frame(all_records(partition_files))
     assert len(result) == PARTITIONS * PER_PARTITION
     assert result.equals(expected) and result.dtypes.equals(expected.dtypes)
+
+
+def test_a_tier_set_is_loaded_once_per_worker_process(partition_files, cluster_client, tmp_path):
+    # Every D row of 2.90 moved to C: records of that version change.
+    directory = str(tmp_path / "set")
+    cmg290.compiled_tier_set().write(directory)
+    _, rows = read_set_list(directory, "single-2.90.csv")
+    make_set(directory, retier={r[0]: "C" for r in rows if r[1] == "D"})
+    tier_set = cmg290.load_tier_set(directory, allow_deviations=True)
+
+    before = cluster_client.run(loads_here)
+    frame = cmg290.dask.group_frame(partitioned(partition_files), tier_set=tier_set)
+    assert frame._meta.attrs["tier_set"] == tier_set.to_dict()
+    frame = frame.persist()
+    wait(frame)
+    holders = {w for ws in cluster_client.who_has(frame).values() for w in ws}
+    result = frame.compute()
+    assert frame.compute().equals(result)  # computed again from what the workers hold
+    # Another graph (other arguments, so other keys) with the same set.
+    again = cmg290.dask.group_frame(partitioned(partition_files), workers=2,
+                                    tier_set=tier_set).compute()
+    loads = cluster_client.run(loads_here)
+    assert {w: loads[w] - before[w] for w in holders} == {w: 1 for w in holders}
+    assert all(loads[w] - before[w] <= 1 for w in loads)
+
+    records = all_records(partition_files)
+    expected = cmg290.group_frame(records, tier_set=tier_set)
+    assert result.equals(expected) and again.equals(expected)
+    changed = (expected.cmg != cmg290.group_frame(records).cmg).sum()
+    assert changed > 1000
+
+
+def test_a_bad_tier_set_is_refused_when_the_frame_is_built(tmp_path):
+    series = dd.from_pandas(pd.Series([b"IRF-PAI"] * 10), npartitions=2)
+    with pytest.raises(TypeError, match="^tier_set must be a cmg290.TierSet or None, not str$"):
+        cmg290.dask.group_frame(series, tier_set="compiled-in")
+    # A set whose files changed before a worker loaded it fails the computation.
+    directory = make_set(tmp_path / "set")
+    tier_set = cmg290.load_tier_set(directory)
+    with open(os.path.join(directory, "manifest.txt"), "w") as f:
+        f.write("name = x\nname = y\n")
+    frame = cmg290.dask.group_frame(series, tier_set=tier_set)
+    with dask.config.set(scheduler="processes", num_workers=1):
+        with pytest.raises(cmg290.TierSetError, match="manifest.txt:2: "):
+            frame.compute()
 
 
 def test_the_local_scheduler_runs_the_same_graph(example_records):

@@ -39,8 +39,9 @@ def group_frame(series, workers=1, tier_set=None):
     ``tier_set``: a ``cmg290.TierSet``, or None for the lists compiled in;
     anything else is a TypeError here. A worker that cannot load the set,
     or finds its files changed (another digest), fails the computation
-    with ``cmg290.TierSetError``. Each partition's frame, and the meta,
-    carry the set's description in ``attrs["tier_set"]``.
+    with ``cmg290.TierSetError``. The frame's meta and what it computes
+    carry the set's description in ``attrs["tier_set"]``, as
+    ``cmg290.group_frame`` does.
     """
     workers = cmg290._native.check_workers(workers)
     meta = cmg290._frame(series._meta, 1, "series", tier_set)

@@ -98,7 +98,6 @@ def test_a_tier_set_is_loaded_once_per_worker_process(partition_files, cluster_c
     wait(frame)
     holders = {w for ws in cluster_client.who_has(frame).values() for w in ws}
     result = frame.compute()
-    assert frame.compute().equals(result)  # computed again from what the workers hold
     # Another graph (other arguments, so other keys) with the same set.
     again = cmg290.dask.group_frame(partitioned(partition_files), workers=2,
                                     tier_set=tier_set).compute()
@@ -109,6 +108,7 @@ def test_a_tier_set_is_loaded_once_per_worker_process(partition_files, cluster_c
     records = all_records(partition_files)
     expected = cmg290.group_frame(records, tier_set=tier_set)
     assert result.equals(expected) and again.equals(expected)
+    assert result.attrs["tier_set"] == tier_set.to_dict()
     changed = (expected.cmg != cmg290.group_frame(records).cmg).sum()
     assert changed > 1000
 

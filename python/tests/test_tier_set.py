@@ -52,16 +52,13 @@ def d_row_without_excluded_rics(directory):
 def test_the_exported_compiled_set_is_the_compiled_in_set_loaded_from_disk(exported):
     compiled = cmg290.compiled_tier_set()
     assert (compiled.name, compiled.compiled_in, compiled.path) == ("compiled-in", True, None)
-    assert compiled.holds_placeholders and compiled.deviations == ()
-    assert len(compiled.digest) == 64 and compiled.identity == "compiled-in sha256:" + compiled.digest
+    assert compiled.holds_placeholders and compiled.identity == "compiled-in sha256:" + compiled.digest
     assert compiled.entries["single-2.90.csv"] == 1156 and len(compiled.entries) == 7
 
     assert exported.digest == compiled.digest and exported.entries == compiled.entries
-    assert not exported.compiled_in and exported.holds_placeholders
     assert os.path.isabs(exported.path) and exported.deviations == ()
     assert exported.to_dict() == dict(compiled.to_dict(), compiled_in=False)
     assert set(compiled.to_dict()) == DESCRIPTION_KEYS
-    assert repr(compiled) == f"<cmg290.TierSet {compiled.identity} (compiled in)>"
     assert repr(exported) == f"<cmg290.TierSet {exported.identity} from {exported.path!r}>"
     with pytest.raises(AttributeError):
         exported.name = "other"
@@ -75,11 +72,8 @@ def test_the_exported_set_groups_as_the_compiled_in_lists(exported, records):
         assert frame.attrs["tier_set"] == exported.to_dict()
     assert expected.attrs["tier_set"] == cmg290.compiled_tier_set().to_dict()
     assert (expected.cmg.str[0] > "A").sum() > 10  # some tier letters to compare
-    compiled = cmg290.compiled_tier_set()
-    assert cmg290.group_frame(records, tier_set=compiled).equals(expected)
     for record in records[:2000]:
         assert cmg290.group(record, tier_set=exported) == cmg290.group(record)
-        assert cmg290.group(record, compiled) == cmg290.group(record)
 
 
 def test_a_changed_tier_changes_the_record_that_holds_its_code(tmp_path, example_records):

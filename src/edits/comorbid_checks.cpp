@@ -3,6 +3,7 @@
 // that begins with "^"), a code in a form other than the one the lists
 // hold, of the other family or of no family, a code twice, and a code in a
 // cell that is not read.
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -108,16 +109,18 @@ void check_comorbid(const EditContext& c, Edits& edits) {
   int endCell = 0;  // the cell whose "^" ended the scan
   for (; filled != 0; filled &= filled - 1) {
     const int k = std::countr_zero(filled);
-    char cell[9];
-    std::memcpy(cell, c.record + detail::kComorbidStart[k] - 1, 8);
-    cell[8] = '\0';
-    detail::trim_code(cell);
-    const std::string_view code(cell, std::strlen(cell));
-    if (info.cells == 25 && endCell == 0 && cell[0] == '^') {
+    // The code as the tier search compares it: the cell without blanks, up
+    // to its first zero byte, packed first character lowest.
+    const detail::SlotCode slot = detail::read_slot(c.record + detail::kComorbidStart[k] - 1);
+    const std::uint64_t key = slot.key;
+    char text[8];
+    for (int i = 0; i < 8; ++i) text[i] = static_cast<char>(key >> (8 * i));
+    const std::string_view code(text, static_cast<std::size_t>(std::bit_width(key) + 7) / 8);
+    if (info.cells == 25 && endCell == 0 && slot.first == '^') {
       endCell = k + 1;
       continue;
     }
-    if (code.empty() || cell[0] == '^') continue;
+    if (code.empty() || slot.first == '^') continue;
     if (k >= info.cells || endCell != 0) {
       Edit* e = add_edit(edits, EditCode::ComorbidCodeUnread, firstField + k, c.record);
       if (e == nullptr) return;
@@ -126,7 +129,6 @@ void check_comorbid(const EditContext& c, Edits& edits) {
       continue;
     }
     if (((c.unreadable >> (firstField + k)) & 1) == 0) check_code(c, k, code, edits);
-    const std::uint64_t key = detail::pack_code(cell);
     for (int j = 0; j < seen; ++j) {
       if (keys[j] != key) continue;
       Edit* e = add_edit(edits, EditCode::ComorbidCodeRepeated, firstField + k, c.record);

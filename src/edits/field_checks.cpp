@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "classify.h"
 #include "cmg290/status.h"
@@ -85,20 +86,82 @@ Edit* add_edit(Edits& edits, EditCode id, int field, const char* record) {
   return &e;
 }
 
-std::uint64_t unreadable_fields(const char* record) {
-  std::uint64_t fields = 0;
-  for (std::size_t i = 0; i < kRecordFieldCount; ++i) {
-    const FieldLayout& f = kRecordLayout[i];
-    const char* at = record + f.start - 1;
-    std::uint64_t flags;
-    if (f.length >= 8) {
-      flags = unprintable_flags(load(at)) | unprintable_flags(load(at + f.length - 8));
-    } else {
-      flags = unprintable_flags(load(at)) & (~std::uint64_t{0} >> (64 - 8 * f.length));
-    }
-    fields |= std::uint64_t{flags != 0} << i;
+namespace {
+
+// Field I with unprintable bytes, as bit I; the field's start and length are
+// constants, so each field is one or two loads and a mask.
+template <std::size_t I>
+std::uint64_t unreadable_field(const char* record) {
+  constexpr FieldLayout f = kRecordLayout[I];
+  const char* at = record + f.start - 1;
+  std::uint64_t flags;
+  if constexpr (f.length >= 8) {
+    flags = unprintable_flags(load(at)) | unprintable_flags(load(at + f.length - 8));
+  } else {
+    flags = unprintable_flags(load(at)) & (~std::uint64_t{0} >> (64 - 8 * f.length));
   }
-  return fields;
+  return std::uint64_t{flags != 0} << I;
+}
+
+template <std::size_t... I>
+std::uint64_t unreadable_fields(const char* record, std::index_sequence<I...>) {
+  return (unreadable_field<I>(record) | ...);
+}
+
+}  // namespace
+
+// The record's positions that fields cover lie in three spans: 1 to 11, from
+// the birth date to the version date, and the last fifteen comorbid cells.
+constexpr int kMiddleFirst = field_layout(FieldId::birth_date).start;
+constexpr int kMiddleLast = field_layout(FieldId::version_date).end();
+constexpr int kLateFirst = field_layout(FieldId::comorbid_code_11).start;
+constexpr bool spans_cover_fields() {
+  for (const FieldLayout& f : kRecordLayout) {
+    const bool inside = f.end() <= 11 || (f.start >= kMiddleFirst && f.end() <= kMiddleLast) ||
+                        (f.start >= kLateFirst && f.end() <= static_cast<int>(kRecordLength));
+    if (!inside) return false;
+  }
+  return true;
+}
+static_assert(spans_cover_fields());
+static_assert(kMiddleLast - kMiddleFirst + 1 >= 16 && kRecordLength - kLateFirst + 1 >= 16);
+
+// Some byte of the n (16 or more) at `at` is outside printable ASCII: sixteen
+// bytes at a time, where the compiler has vectors. A byte from 0x80 on is
+// below 0x20 as a signed char.
+bool span_unprintable(const char* at, int n) {
+#if defined(__GNUC__)
+  using Bytes = signed char __attribute__((vector_size(16)));
+  Bytes any = {};
+  Bytes blank = {};
+  blank += 0x20;
+  Bytes del = {};
+  del += 0x7F;
+  for (int i = 0; i < n; i += 16) {
+    Bytes v;
+    std::memcpy(&v, at + std::min(i, n - 16), sizeof v);
+    any |= (v < blank) | (v == del);
+  }
+  std::uint64_t half[2];
+  std::memcpy(half, &any, sizeof half);
+  return (half[0] | half[1]) != 0;
+#else
+  for (int i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(at[i]) < 0x20 || static_cast<unsigned char>(at[i]) > 0x7E) {
+      return true;
+    }
+  }
+  return false;
+#endif
+}
+
+std::uint64_t unreadable_fields(const char* record) {
+  const bool clean = unprintable_flags(load(record)) == 0 &&
+                     unprintable_flags(load(record + 3)) == 0 &&
+                     !span_unprintable(record + kMiddleFirst - 1, kMiddleLast - kMiddleFirst + 1) &&
+                     !span_unprintable(record + kLateFirst - 1, kRecordLength - kLateFirst + 1);
+  if (clean) return 0;
+  return unreadable_fields(record, std::make_index_sequence<kRecordFieldCount>{});
 }
 
 void check_unreadable(const EditContext& c, Edits& edits) {
@@ -119,6 +182,17 @@ void check_unreadable(const EditContext& c, Edits& edits) {
 }
 
 bool calendar_date(const char* d, bool birth) {
+  constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (detail::eight_digits(load(d))) {  // the usual case
+    char text[9];
+    std::memcpy(text, d, 8);
+    text[8] = '\0';
+    const auto v = static_cast<int>(detail::date_value(text));
+    const int year = v / 10000, month = v / 100 % 100, day = v % 100;
+    if (year == 0 || month < 1 || month > 12 || day < 1) return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap);
+  }
   auto digits = [&](int from, int n) {
     for (int k = from; k < from + n; ++k) {
       if (!detail::is_digit(d[k])) return false;
@@ -138,7 +212,6 @@ bool calendar_date(const char* d, bool birth) {
   if (!digits(6, 2)) return false;
   const int year = number(0, 4);
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const int day = number(6, 2);
   return day >= 1 && day <= kDays[month - 1] + (month == 2 && leap);
 }

@@ -31,6 +31,7 @@ void find_edits(std::string_view record, const Result& result, const TierSet& se
     return;
   }
   const detail::FullRecord full(record.data(), record.size());
+  detail::prefetch_record(full.data());
   EditContext c{full.data(), result, set.data().index, version_of(result)};
   c.unreadable = unreadable_fields(c.record);
   if (record.size() < kRecordLength) {

@@ -74,6 +74,12 @@ bool same_edits(const Edits& a, const Edits& b) {
   return true;
 }
 
+std::string codes_of(const Edits& edits) {
+  std::string codes(edit_codes_room(edits), '\0');
+  codes.resize(static_cast<std::size_t>(write_edit_codes(codes.data(), edits) - codes.data()));
+  return codes;
+}
+
 // CMG290_DIFF_RECORDS per version times ten: a million records by default.
 TEST(EditsResults, NoResultChangesAndLoadedListsGiveTheSameEdits) {
   SetDir dir;
@@ -100,7 +106,7 @@ TEST(EditsResults, NoResultChangesAndLoadedListsGiveTheSameEdits) {
         ADD_FAILURE() << "result changed: " << first.cmg << " then " << again.cmg;
       }
       if (!same_edits(edits, fromSet) && ++differing <= 3) {
-        ADD_FAILURE() << json_of(edits) << "\n" << json_of(fromSet);
+        ADD_FAILURE() << codes_of(edits) << " with the set: " << codes_of(fromSet);
       }
       for (const Edit& e : edits) {
         ++raised[std::string(e.code())];

@@ -4,9 +4,12 @@
 // in, and a loaded set's own lists decide what is a form edit.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cmg290/edits.h"
 #include "cmg290/tables.h"
@@ -130,6 +133,43 @@ TEST(EditsResults, NoResultChangesAndLoadedListsGiveTheSameEdits) {
   for (const EditInfo& info : kEditCatalogue) {
     EXPECT_GT(raised[std::string(info.code)], perVersion / 1000) << info.code;
   }
+}
+
+// Threads finding edits at once, with the compiled-in lists and with a
+// loaded set, get what one thread gets.
+TEST(EditsResults, ThreadsAtOnceGetWhatOneThreadGets) {
+  SetDir dir;
+  dir.write_compiled();
+  std::vector<TierSetProblem> problems;
+  const std::shared_ptr<const TierSet> loaded = dir.load(problems);
+  ASSERT_NE(loaded, nullptr);
+  ListGenerator gen(TableVersion::V290, 2800), other(TableVersion::V240, 2801);
+  std::vector<std::string> records;
+  for (int i = 0; i < 4000; ++i) records.push_back(record(i % 6, gen, other));
+  std::vector<std::string> expected;
+  for (const std::string& r : records) {
+    Edits e;
+    find_edits(r, group(r), e);
+    expected.push_back(codes_of(e));
+  }
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      Edits e;
+      for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::string& r = records[(i + 1000 * t) % records.size()];
+        if (t % 2 == 0) {
+          find_edits(r, group(r), e);
+        } else {
+          find_edits(r, group(r, *loaded), *loaded, e);
+        }
+        wrong += codes_of(e) != expected[(i + 1000 * t) % records.size()];
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 // A set whose 2.90 list holds a code the compiled-in lists do not: the form

@@ -59,7 +59,7 @@ char tier_with_form(const EditContext& c, int k, std::string_view form) {
   char* slot = copy + detail::kComorbidStart[k] - 1;
   std::memset(slot, ' ', 8);
   std::memcpy(slot, form.data(), form.size());
-  return tiersets::set_tier_letter(c.index, c.version, Ric240[row], copy);
+  return tiersets::set_tier_hit(c.index, c.version, Ric240[row], copy).letter;
 }
 
 void set_label(Edit& e, TableVersion v) {

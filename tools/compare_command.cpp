@@ -54,8 +54,9 @@ std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviat
 int run_compare(const CompareOptions& o) {
   const auto start = std::chrono::steady_clock::now();
   if (o.sets.empty() || o.sets.size() > 2) {
-    return fatal("compare takes --tier-tables once or twice (set A, and set B or the compiled-in "
-                 "set)");
+    return fatal(
+        "compare takes --tier-tables once or twice (set A, and set B or the compiled-in "
+        "set)");
   }
   const auto a = load_set(o.sets[0], o.allowDeviations);
   if (a == nullptr) return kExitFatal;
@@ -104,11 +105,11 @@ int run_compare(const CompareOptions& o) {
   if (!o.quiet) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "cmg290: compared %s records in %.2f s (%s records/s)\n",
-                 compare::with_commas(counts.records).c_str(), seconds,
-                 compare::with_commas(static_cast<std::uint64_t>(
-                                          seconds > 0 ? counts.records / seconds : 0))
-                     .c_str());
+    std::fprintf(
+        stderr, "cmg290: compared %s records in %.2f s (%s records/s)\n",
+        compare::with_commas(counts.records).c_str(), seconds,
+        compare::with_commas(static_cast<std::uint64_t>(seconds > 0 ? counts.records / seconds : 0))
+            .c_str());
   }
   return done;
 }

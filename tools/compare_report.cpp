@@ -37,8 +37,7 @@ std::string with_commas(std::uint64_t n) {
   return digits;
 }
 
-std::string report_text(const Counts& counts, const TierSet& a, const TierSet& b,
-                        std::size_t top) {
+std::string report_text(const Counts& counts, const TierSet& a, const TierSet& b, std::size_t top) {
   std::string out;
   out += "set A: " + a.identity() + (a.holds_placeholders() ? " (holds placeholders)" : "") + "\n";
   out += "set B: " + b.identity() + (b.holds_placeholders() ? " (holds placeholders)" : "") + "\n";

@@ -88,8 +88,7 @@ class Scanner {
     slots_.assign(chunks, nullptr);
   }
 
-  bool run(const std::function<bool(const Change&)>& onChange, Counts& counts,
-           std::string& error) {
+  bool run(const std::function<bool(const Change&)>& onChange, Counts& counts, std::string& error) {
     if (pipe2(wake_, O_CLOEXEC) != 0) {
       error = std::string("cannot start: ") + std::strerror(errno);
       return false;

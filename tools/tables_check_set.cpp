@@ -15,10 +15,9 @@ namespace cmg290::cli {
 
 namespace {
 
-constexpr TierSetList kLists[] = {TierSetList::Single240, TierSetList::Single250,
-                                  TierSetList::Single260, TierSetList::Single282,
-                                  TierSetList::Single290, TierSetList::Pair,
-                                  TierSetList::Secondary};
+constexpr TierSetList kLists[] = {
+    TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
+    TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
 
 std::string plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -48,9 +47,11 @@ int check_tier_set(const std::string& dir, bool allowDeviations) {
   std::printf("%s\n", set->identity().c_str());
   for (const TierSetList list : kLists) {
     int placeholders = 0;
-    for (int row = 1; row <= set->entries(list); ++row) placeholders += set->is_placeholder(list, row);
+    for (int row = 1; row <= set->entries(list); ++row)
+      placeholders += set->is_placeholder(list, row);
     std::printf("  %-16s %5d entries", tier_set_file(list), set->entries(list));
-    if (placeholders > 0) std::printf(", %d placeholder%s", placeholders, placeholders == 1 ? "" : "s");
+    if (placeholders > 0)
+      std::printf(", %d placeholder%s", placeholders, placeholders == 1 ? "" : "s");
     std::printf("\n");
   }
   const auto& deviations = set->deviations();

@@ -3,6 +3,7 @@
 // set directory.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -36,6 +37,21 @@ bool set_file_name(const std::string& name) {
   return false;
 }
 
+// The name of the set in `dir`: the directory's own name when it is a
+// name a manifest takes (1 to 100 printable ASCII characters), else
+// "exported".
+std::string set_name_of(const std::string& dir) {
+  fs::path p = fs::absolute(fs::path(dir)).lexically_normal();
+  if (!p.has_filename()) p = p.parent_path();
+  std::string name = p.filename().string();
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f;
+  });
+  return name.empty() || name.size() > 100 || !printable ? "exported" : name;
+}
+
 // Writes the compiled-in set into `dir`: a new or empty directory, or one
 // that holds nothing but a set's files, which are replaced. A directory
 // holding anything else is refused untouched: the set would not load there,
@@ -58,8 +74,21 @@ int export_all(const std::string& dir) {
   }
   std::string error;
   if (!TierSet::compiled()->write(dir, error)) return fatal(error);
-  std::fprintf(stderr, "cmg290: wrote the compiled-in set into %s (%s)\n", dir.c_str(),
-               TierSet::compiled()->identity().c_str());
+  // The copy is not the compiled-in set: it takes its directory's name,
+  // so that a set grown from it is never reported as "compiled-in".
+  const std::string name = set_name_of(dir);
+  OutputFile manifest;
+  if (!manifest.open((fs::path(dir) / "manifest.txt").string())) return fatal(manifest.error());
+  manifest.write(
+      "# A comorbidity tier-table set, written by `cmg290 tables export --all` from the lists\n"
+      "# compiled into the grouper. Rename it once it holds other lists; \"placeholders = none\"\n"
+      "# once no generated placeholder row is left.\n"
+      "name = " +
+      name + "\nplaceholders = marked\n");
+  if (const int code = manifest.finish(kExitClean); !manifest.committed()) return code;
+  std::fprintf(stderr,
+               "cmg290: wrote the compiled-in lists into %s as the set \"%s\" (sha256:%s)\n",
+               dir.c_str(), name.c_str(), TierSet::compiled()->digest().c_str());
   return kExitClean;
 }
 

@@ -75,7 +75,8 @@ bool copy_set(const fs::path& dir, const fs::path& copy, const std::string& skip
       fs::copy_file(it->path(), copy / name, fileError);
     } else {
       FILE* f = std::fopen((copy / name).c_str(), "w");
-      if (f == nullptr || std::fclose(f) != 0) fileError = std::make_error_code(std::errc::io_error);
+      if (f == nullptr || std::fclose(f) != 0)
+        fileError = std::make_error_code(std::errc::io_error);
     }
     if (fileError) {
       error = "cannot read " + it->path().string() + ": " + fileError.message();

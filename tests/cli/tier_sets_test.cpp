@@ -87,15 +87,36 @@ TEST_F(TierSetCommands, CheckNamesEveryFaultByFileAndLine) {
   std::string early = read("set/single-2.40.csv");
   early.replace(0, early.find('\n'), "code,tier");  // wrong header
   write("set/single-2.40.csv", early);
+  // A duplicate: line 3 repeats line 2.
+  std::vector<std::string> rows = lines_of(read("set/single-2.50.csv"));
+  rows.insert(rows.begin() + 2, rows[1]);
+  std::string text;
+  for (const std::string& r : rows) text += r + "\n";
+  write("set/single-2.50.csv", text);
   fs::remove(path("set/secondary.csv"));
   write("set/extra.csv", "");
   const Outcome run = tool("tables check set");
   EXPECT_EQ(run.code, 1) << run.err;
-  for (const std::string part : {"set/single-2.90.csv:3: ", "set/single-2.40.csv:1: ",
-                                 "set/secondary.csv: missing", "set/extra.csv: unexpected file"}) {
+  for (const std::string part :
+       {"set/single-2.90.csv:3: ", "set/single-2.40.csv:1: ", "set/secondary.csv: missing",
+        "set/extra.csv: unexpected file", "set/single-2.50.csv:3: ", "set/pair.csv:2: "}) {
     EXPECT_NE(run.out.find(part), std::string::npos) << part << " in\n" << run.out;
   }
-  EXPECT_NE(run.err.find("4 problems"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err,
+            "tier-table set set: " + std::to_string(lines_of(run.out).size()) + " problems\n");
+
+  // The checks of the whole set run once every file reads: a broken order
+  // (the last pair, a D entry, moved up to line 2).
+  ASSERT_EQ(tool("tables export --all set2").code, 0);
+  rows = lines_of(read("set2/pair.csv"));
+  rows.insert(rows.begin() + 1, rows.back());
+  rows.pop_back();
+  text.clear();
+  for (const std::string& r : rows) text += r + "\n";
+  write("set2/pair.csv", text);
+  const Outcome order = tool("tables check set2");
+  EXPECT_EQ(order.code, 1);
+  EXPECT_NE(order.out.find("set2/pair.csv:2: "), std::string::npos) << order.out;
 
   EXPECT_EQ(tool("tables check missing-dir").code, 2);
   EXPECT_EQ(tool("tables check --allow-deviations").code, 2);

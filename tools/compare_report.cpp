@@ -31,6 +31,27 @@ std::string trimmed(const char* cmg) {
 
 }  // namespace
 
+std::uint64_t pack_cmg(const char* cmg) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 5; ++i) v = v << 8 | static_cast<unsigned char>(cmg[i]);
+  return v;
+}
+
+std::string unpack_cmg(std::uint64_t packed) {
+  std::string s(5, ' ');
+  for (int i = 4; i >= 0; --i, packed >>= 8) s[i] = static_cast<char>(packed & 0xff);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+void Counts::add(const Counts& o) {
+  records += o.records;
+  grouped += o.grouped;
+  tierChanged += o.tierChanged;
+  cmgChanged += o.cmgChanged;
+  for (const auto& [key, n] : o.transitions) transitions[key] += n;
+}
+
 std::string with_commas(std::uint64_t n) {
   std::string digits = std::to_string(n);
   for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");

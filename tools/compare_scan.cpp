@@ -19,27 +19,6 @@
 
 namespace cmg290::cli::compare {
 
-std::uint64_t pack_cmg(const char* cmg) {
-  std::uint64_t v = 0;
-  for (int i = 0; i < 5; ++i) v = v << 8 | static_cast<unsigned char>(cmg[i]);
-  return v;
-}
-
-std::string unpack_cmg(std::uint64_t packed) {
-  std::string s(5, ' ');
-  for (int i = 4; i >= 0; --i, packed >>= 8) s[i] = static_cast<char>(packed & 0xff);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
-void Counts::add(const Counts& o) {
-  records += o.records;
-  grouped += o.grouped;
-  tierChanged += o.tierChanged;
-  cmgChanged += o.cmgChanged;
-  for (const auto& [key, n] : o.transitions) transitions[key] += n;
-}
-
 namespace {
 
 // Chunks of at most 4 MiB, smaller with many threads, all together near

@@ -35,14 +35,14 @@ cat "$input" > /dev/null
 # Best wall-clock seconds of `runs` runs of a command, and its CPU seconds
 # (user + system, from the times of this shell's waited-for children).
 best() {
-  local best_wall="" best_cpu=""
+  local best_wall="" best_cpu="" me=$BASHPID  # not inside $(...), which has a pid of its own
   for _ in $(seq "$runs"); do
     local t0 t1 start end
-    t0=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    t0=$(awk '{print $16 + $17}' "/proc/$me/stat")
     start=$(date +%s.%N)
     "$@" > /dev/null 2>&1
     end=$(date +%s.%N)
-    t1=$(awk '{print $16 + $17}' "/proc/$BASHPID/stat")
+    t1=$(awk '{print $16 + $17}' "/proc/$me/stat")
     read -r best_wall best_cpu < <(awk -v s="$start" -v e="$end" -v a="$t0" -v b="$t1" \
       -v hz="$(getconf CLK_TCK)" -v bw="$best_wall" -v bc="$best_cpu" \
       'BEGIN { w = e - s; if (bw == "" || w < bw) print w, (b - a) / hz; else print bw, bc }')

@@ -150,8 +150,8 @@ Command add_compare_command(CLI::App& app) {
   cmd->footer(
       "Exit codes: 0 all input read and compared, whether or not results differ (1 with "
       "--fail-on-change when some CMG differs); 2 fatal error (a set that does not load, with "
-      "every problem as FILE:LINE: reason, bad arguments, unreadable input, unwritable "
-      "--changed file), nothing read and no --changed file left.");
+      "every problem as FILE:LINE: reason, before any input is read; bad arguments, unreadable "
+      "input, an unwritable --changed file), no --changed file left.");
   return {cmd, [o] { return run_compare(*o); }};
 }
 

@@ -132,8 +132,9 @@ std::function<int()> add_tables_export(CLI::App& tables) {
   cmd->add_option("--all", o->all,
                   "Write the compiled-in set into this directory: the seven lists "
                   "(single-2.40.csv ... pair.csv, secondary.csv) and manifest.txt, each file "
-                  "replaced whole. The directory is created when missing; one that holds any "
-                  "other file is refused and left as it is.")
+                  "replaced whole, the manifest naming the set after the directory. The "
+                  "directory is created when missing; one that holds any other file is refused "
+                  "and left as it is.")
       ->type_name("DIR");
   return [o] { return run_export(*o); };
 }

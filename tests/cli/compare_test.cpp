@@ -106,6 +106,18 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   }
   EXPECT_EQ(reported, transitions);
 
+  // A pipe and a file in one run: each file's lines are numbered from 1.
+  const Outcome two =
+      sh("cat records.txt | \"$T\" compare --tier-tables a --allow-deviations "
+         "--changed two.csv -q -j 2 - records.txt");
+  EXPECT_EQ(two.code, 0) << two.err;
+  std::string fromPipe;
+  for (const std::string& l : lines_of(changedCsv)) {
+    if (l.starts_with("records.txt,")) fromPipe += "standard input," + l.substr(12) + "\n";
+  }
+  EXPECT_EQ(read("two.csv"), changedCsv.substr(0, changedCsv.find('\n') + 1) + fromPipe +
+                                 changedCsv.substr(changedCsv.find('\n') + 1));
+
   // The same with the sets swapped, the changes on standard output, the
   // report on standard error, and one transition listed.
   const Outcome swapped = tool(

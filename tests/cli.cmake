@@ -69,3 +69,17 @@ if(TARGET cmg290_cli)
   add_dependencies(cli_tables_tests cmg290_cli)
   gtest_discover_tests(cli_tables_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 endif()
+
+# Tier-table sets through the command: tables export --all, tables check
+# DIR, tables import into a set, and cmg290 compare.
+if(TARGET cmg290_cli)
+  add_executable(cli_tier_set_tests cli/tier_sets_test.cpp cli/compare_test.cpp)
+  target_include_directories(cli_tier_set_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(cli_tier_set_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
+                                                   GTest::gtest_main)
+  target_compile_definitions(cli_tier_set_tests PRIVATE
+    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
+    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(cli_tier_set_tests cmg290_cli)
+  gtest_discover_tests(cli_tier_set_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+endif()

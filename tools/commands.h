@@ -22,5 +22,6 @@ Command add_build_command(CLI::App& app);
 Command add_sample_command(CLI::App& app);
 Command add_tables_command(CLI::App& app);
 Command add_serve_command(CLI::App& app);
+Command add_compare_command(CLI::App& app);
 
 }  // namespace cmg290::cli

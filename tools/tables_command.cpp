@@ -2,12 +2,16 @@
 //
 //   check   checks them and prints each violation, one per line, as "list
 //           NAME row N: what" (or "list NAME: what"); exit 0 when sound, 1
-//           when violations were found
-//   export  writes one list as CSV (tables_export.cpp)
-//   import  turns a CSV list into its data file (tables_import.cpp)
+//           when violations were found. With DIR, checks the tier-table set
+//           there instead (tables_check_set.cpp)
+//   export  writes one list as CSV, or the whole set (tables_export.cpp)
+//   import  turns a CSV list into its data file, or into a list of a set
+//           (tables_import.cpp, tables_import_set.cpp)
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "commands.h"
 #include "exit_codes.h"
@@ -40,11 +44,25 @@ Command add_tables_command(CLI::App& app) {
       "check",
       "Check the comorbidity tier tables (shapes, code and excluded-RIC formats, order, fixed "
       "rows, excluded-RIC counts, the differences between table versions) and print each "
-      "violation; exit 0 when sound, 1 otherwise.");
+      "violation; exit 0 when sound, 1 otherwise. Without DIR the tables compiled into the "
+      "grouper are checked; with DIR the tier-table set there, each fault printed as "
+      "FILE:LINE: reason, and on success the set's identity and entry counts; exit 2 when DIR "
+      "cannot be read.");
+  auto setDir = std::make_shared<std::string>();
+  auto allowDeviations = std::make_shared<bool>(false);
+  check->add_option("dir", *setDir, "A tier-table set directory (as tables export --all writes).");
+  check->add_flag("--allow-deviations", *allowDeviations,
+                  "Accept a set that deviates from the documented contents of the lists (entry "
+                  "counts, fixed rows, version differences, excluded-RIC counts); the "
+                  "deviations are listed. Only with DIR.");
   auto exportRun = add_tables_export(*tables);
   auto importRun = add_tables_import(*tables);
-  return Command{tables, [tables, check, exportRun, importRun] {
-                   if (check->parsed()) return check_tables();
+  return Command{tables, [tables, check, setDir, allowDeviations, exportRun, importRun] {
+                   if (check->parsed()) {
+                     if (!setDir->empty()) return check_tier_set(*setDir, *allowDeviations);
+                     if (*allowDeviations) return fatal("--allow-deviations needs a set DIR");
+                     return check_tables();
+                   }
                    if (tables->get_subcommand("export")->parsed()) return exportRun();
                    return importRun();
                  }};

@@ -1,6 +1,8 @@
 // cmg290 tables import: turns a comorbidity tier list in CSV into the data
 // file that the build compiles (src/tables/tier/*.def), then runs the table
-// checks on the tables that the data files now describe.
+// checks on the tables that the data files now describe. When the folder is
+// a tier-table set instead, the list replaces the set's CSV file of that list
+// (tables_import_set.cpp).
 //
 // Every row is checked before anything is written: any fault is reported
 // with the file and line, and nothing is written (exit 2). Once written, the
@@ -19,6 +21,7 @@
 
 #include "exit_codes.h"
 #include "output_file.h"
+#include "tables_import_set.h"
 #include "tables_subcommands.h"
 #include "tier_csv.h"
 
@@ -33,6 +36,7 @@ struct ImportOptions {
   std::string version;
   std::string list;
   std::string into = ".";
+  bool allowDeviations = false;
 };
 
 std::optional<std::string> slurp(const std::string& path) {
@@ -110,6 +114,12 @@ int run_import(const ImportOptions& o) {
     return fatal(std::to_string(errors.size()) + " faulty line" + (errors.size() == 1 ? "" : "s") +
                  " in " + o.input + "; nothing written");
   }
+  if (is_set_directory(o.into)) {
+    return import_into_set(o.input, entries, *file, o.into, o.allowDeviations);
+  }
+  if (o.allowDeviations) {
+    return fatal("--allow-deviations applies to a tier-table set, and " + o.into + " is none");
+  }
 
   const fs::path target = fs::path(o.into) / file->fileName;
   const std::string def =
@@ -145,7 +155,10 @@ std::function<int()> add_tables_import(CLI::App& tables) {
       "import",
       "Turn a comorbidity tier list in CSV (as tables export writes it) into its data file in "
       "DIR, then run the table checks on the data files there. Any faulty row is reported with "
-      "its line and nothing is written (exit 2); exit 1 when the checks find violations.");
+      "its line and nothing is written (exit 2); exit 1 when the checks find violations. When "
+      "DIR is a tier-table set (it holds manifest.txt or a list such as single-2.90.csv), the "
+      "list's CSV file there is replaced, only if the whole set then loads; otherwise every "
+      "problem is reported as FILE:LINE: reason and nothing changes (exit 2).");
   cmd->add_option("file", o->input, "The CSV file.")->required();
   cmd->add_option("--version", o->version, "Table version: 2.40, 2.50, 2.60, 2.70, 2.82 or 2.90.")
       ->required();
@@ -154,7 +167,11 @@ std::function<int()> add_tables_import(CLI::App& tables) {
       ->check(CLI::IsMember({"single", "pair", "secondary"}));
   cmd->add_option("--into", o->into,
                   "Folder of the data files, src/tables/tier in the source tree (default: the "
-                  "current folder).");
+                  "current folder), or a tier-table set directory. To start a set, write the "
+                  "compiled-in one with tables export --all DIR.");
+  cmd->add_flag("--allow-deviations", o->allowDeviations,
+                "Into a set: accept a set that deviates from the documented contents of the "
+                "lists (tables check DIR --allow-deviations).");
   return [o] { return run_import(*o); };
 }
 

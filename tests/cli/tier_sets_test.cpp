@@ -1,0 +1,189 @@
+// cmg290 tables export --all, tables check DIR and tables import into a
+// tier-table set, run end to end.
+#include <set>
+
+#include "cli/cli_fixture.h"
+#include "cmg290/tier_set.h"
+
+namespace cmg290::cli_test {
+namespace {
+
+const std::vector<std::string> kSetFiles = {"manifest.txt",    "pair.csv",        "secondary.csv",
+                                            "single-2.40.csv", "single-2.50.csv", "single-2.60.csv",
+                                            "single-2.82.csv", "single-2.90.csv"};
+
+std::vector<std::string> names_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Every file of a directory with its bytes.
+std::map<std::string, std::string> contents(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename()] = slurp(e.path());
+  return files;
+}
+
+std::shared_ptr<const TierSet> load(const fs::path& dir, bool allowDeviations = false) {
+  std::vector<TierSetProblem> problems;
+  TierSetOptions options;
+  options.allowDeviations = allowDeviations;
+  return TierSet::load(dir.string(), problems, options);
+}
+
+using TierSetCommands = CliTest;
+
+TEST_F(TierSetCommands, ExportAllWritesASetThatChecksAsTheCompiledIn) {
+  const Outcome exported = tool("tables export --all set");
+  ASSERT_EQ(exported.code, 0) << exported.err;
+  EXPECT_EQ(names_in(path("set")), kSetFiles);
+  const auto set = load(path("set"));
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(set->digest(), TierSet::compiled()->digest());
+
+  const Outcome checked = tool("tables check set");
+  EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
+  const std::vector<std::string> lines = lines_of(checked.out);
+  ASSERT_EQ(lines.size(), 8u) << checked.out;
+  // The copy is named after its directory, not "compiled-in".
+  EXPECT_EQ(lines[0], "set sha256:" + TierSet::compiled()->digest());
+  EXPECT_EQ(set->identity(), lines[0]);
+  EXPECT_FALSE(set->is_compiled());
+  EXPECT_EQ(trim(lines[7]).rfind("secondary.csv", 0), 0u) << lines[7];
+  EXPECT_NE(checked.out.find(std::to_string(set->entries(TierSetList::Single290)) + " entries"),
+            std::string::npos);
+  EXPECT_NE(checked.out.find("placeholder"), std::string::npos);
+
+  // Again into the set it wrote: its files are replaced.
+  write("set/pair.csv", "garbage\n");
+  EXPECT_EQ(tool("tables export --all set").code, 0);
+  EXPECT_EQ(load(path("set"))->digest(), TierSet::compiled()->digest());
+}
+
+TEST_F(TierSetCommands, ExportAllLeavesADirectoryWithOtherFilesAlone) {
+  fs::create_directory(path("mine"));
+  write("mine/notes.txt", "mine\n");
+  const Outcome run = tool("tables export --all mine");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("notes.txt"), std::string::npos) << run.err;
+  EXPECT_EQ(names_in(path("mine")), std::vector<std::string>{"notes.txt"});
+  write("file", "x");
+  EXPECT_EQ(tool("tables export --all file").code, 2);
+  EXPECT_EQ(tool("tables export --all s --version 2.90").code, 2);
+  EXPECT_FALSE(fs::exists(path("s")));
+}
+
+// Each fault is named by file and line; the run exits 1 (2 for a directory
+// that cannot be read at all), and a set with deviations passes only when
+// they are allowed.
+TEST_F(TierSetCommands, CheckNamesEveryFaultByFileAndLine) {
+  ASSERT_EQ(tool("tables export --all set").code, 0);
+  std::string single = read("set/single-2.90.csv");
+  const std::size_t line3 = single.find('\n', single.find('\n') + 1) + 1;
+  single.replace(line3, single.find(',', line3) - line3, "J3$.01");  // malformed code
+  write("set/single-2.90.csv", single);
+  std::string early = read("set/single-2.40.csv");
+  early.replace(0, early.find('\n'), "code,tier");  // wrong header
+  write("set/single-2.40.csv", early);
+  // A duplicate: line 3 repeats line 2.
+  std::vector<std::string> rows = lines_of(read("set/single-2.50.csv"));
+  rows.insert(rows.begin() + 2, rows[1]);
+  std::string text;
+  for (const std::string& r : rows) text += r + "\n";
+  write("set/single-2.50.csv", text);
+  fs::remove(path("set/secondary.csv"));
+  write("set/extra.csv", "");
+  const Outcome run = tool("tables check set");
+  EXPECT_EQ(run.code, 1) << run.err;
+  for (const std::string part :
+       {"set/single-2.90.csv:3: ", "set/single-2.40.csv:1: ", "set/secondary.csv: missing",
+        "set/extra.csv: unexpected file", "set/single-2.50.csv:3: "}) {
+    EXPECT_NE(run.out.find(part), std::string::npos) << part << " in\n" << run.out;
+  }
+  EXPECT_EQ(run.err,
+            "tier-table set set: " + std::to_string(lines_of(run.out).size()) + " problems\n");
+
+  // The checks of the whole set run once every file reads: a broken order
+  // (the last pair, a D entry, moved up to line 2).
+  ASSERT_EQ(tool("tables export --all set2").code, 0);
+  rows = lines_of(read("set2/pair.csv"));
+  rows.insert(rows.begin() + 1, rows.back());
+  rows.pop_back();
+  text.clear();
+  for (const std::string& r : rows) text += r + "\n";
+  write("set2/pair.csv", text);
+  const Outcome order = tool("tables check set2");
+  EXPECT_EQ(order.code, 1);
+  EXPECT_NE(order.out.find("set2/pair.csv:2: "), std::string::npos) << order.out;
+
+  EXPECT_EQ(tool("tables check missing-dir").code, 2);
+  EXPECT_EQ(tool("tables check --allow-deviations").code, 2);
+}
+
+TEST_F(TierSetCommands, ImportIntoASetReplacesOnlyThatListAndKeepsItLoading) {
+  ASSERT_EQ(tool("tables export --all set").code, 0);
+  const auto before = contents(path("set"));
+  ASSERT_EQ(tool("tables export --version 2.90 --list single -o l.csv").code, 0);
+
+  // The same entries in lenient form and another order: the same bytes.
+  std::vector<std::string> rows = lines_of(read("l.csv"));
+  std::string lenient = rows[0] + "\n";
+  for (std::size_t i = rows.size() - 1; i >= 1; --i) {
+    std::string r = rows[i];
+    if (const std::size_t caret = r.find('^'); caret != std::string::npos && caret < r.find(',')) {
+      r.erase(caret, r.find(',') - caret);
+    }
+    lenient += r + "\n";
+  }
+  write("lenient.csv", lenient);
+  const Outcome same = tool("tables import lenient.csv --version 2.90 --list single --into set");
+  EXPECT_EQ(same.code, 0) << same.err;
+  EXPECT_EQ(contents(path("set")), before);
+  EXPECT_NE(same.err.find(TierSet::compiled()->digest()), std::string::npos) << same.err;
+
+  // A tier moved from B to D deviates: refused, nothing changes, the
+  // problems name the set's files.
+  std::string changed = read("l.csv");
+  const std::size_t at = changed.find("J38.01^^,B,");
+  ASSERT_NE(at, std::string::npos);
+  changed[at + 9] = 'D';
+  write("changed.csv", changed);
+  const Outcome refused = tool("tables import changed.csv --version 2.90 --list single --into set");
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("set/single-2.90.csv:"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("nothing changed"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.err.find("cmg290-import."), std::string::npos) << refused.err;
+  EXPECT_EQ(contents(path("set")), before);
+
+  // Allowed, only that list's file changes, and the set loads as changed.
+  const Outcome allowed =
+      tool("tables import changed.csv --version 2.90 --list single --into set --allow-deviations");
+  EXPECT_EQ(allowed.code, 0) << allowed.err;
+  const auto after = contents(path("set"));
+  for (const auto& [name, text] : before) {
+    EXPECT_EQ(after.at(name) == text, name != "single-2.90.csv") << name;
+  }
+  EXPECT_EQ(after.size(), before.size());
+  EXPECT_EQ(load(path("set")), nullptr);
+  const auto set = load(path("set"), true);
+  ASSERT_NE(set, nullptr);
+  EXPECT_NE(set->digest(), TierSet::compiled()->digest());
+  EXPECT_EQ(tool("tables check set").code, 1);
+  const Outcome deviating = tool("tables check set --allow-deviations");
+  EXPECT_EQ(deviating.code, 0) << deviating.out;
+  EXPECT_NE(deviating.out.find("deviations allowed: "), std::string::npos) << deviating.out;
+
+  // A faulty row: nothing changes either.
+  write("bad.csv", "code,tier,excluded_rics\nJ38.01,E,\n");
+  const auto now = contents(path("set"));
+  const Outcome bad = tool("tables import bad.csv --version 2.90 --list single --into set");
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.err.find("bad.csv:2: unknown tier"), std::string::npos) << bad.err;
+  EXPECT_EQ(contents(path("set")), now);
+  EXPECT_EQ(tool("tables import l.csv --version 2.90 --list single --allow-deviations").code, 2);
+}
+
+}  // namespace
+}  // namespace cmg290::cli_test

@@ -44,7 +44,8 @@ failed=0
 # CMG290_TEST_SETS), in the cluster's folder so that the server's user reads
 # them: the compiled-in lists exported, a placeholder code of 2.82 and 2.90
 # replaced (within the documented contents), an excluded RIC dropped in 2.90
-# only (a deviation), two faults, a directory that cannot be read.
+# only (a deviation), two faults, thirty faults (one with a byte outside
+# ASCII), a directory that cannot be read.
 sets=$CLUSTER_TMP/sets
 edit() { # FILE SED-EXPRESSION: the expression must change the file
   local before
@@ -54,7 +55,7 @@ edit() { # FILE SED-EXPRESSION: the expression must change the file
 }
 mkdir -p "$sets"
 "$EXPECTED" set "$sets/compiled"
-for name in changed deviating faulty; do
+for name in changed deviating faulty many; do
   cp -r "$sets/compiled" "$sets/$name"
   edit "$sets/$name/manifest.txt" "s/^name = .*/name = $name/"
 done
@@ -63,6 +64,8 @@ edit "$sets/changed/single-2.90.csv" 's/^A23\.257^,D,$/A23.256^,D,/'
 edit "$sets/deviating/single-2.90.csv" 's/^A33\.23^^,D,01$/A33.23^^,D,/'
 edit "$sets/faulty/single-2.40.csv" '5s/,B,/,E,/'
 rm "$sets/faulty/secondary.csv"
+edit "$sets/many/single-2.50.csv" '2,31s/^/?/'
+edit "$sets/many/single-2.50.csv" $'2s/?/\xe9/'
 mkdir -m 000 "$sets/unreadable"
 export CMG290_TEST_SETS=$sets
 

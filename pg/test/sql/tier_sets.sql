@@ -3,7 +3,8 @@
 -- (CMG290_TEST_SETS): compiled (the compiled-in lists exported), changed
 -- (placeholder code A23.257 of 2.82 and 2.90 replaced by A23.256), deviating
 -- (A33.23 no longer excludes RIC 01 in 2.90), faulty (an unknown tier on
--- line 5 of single-2.40.csv, secondary.csv missing), unreadable. Errors are
+-- line 5 of single-2.40.csv, secondary.csv missing), many (thirty malformed
+-- codes in single-2.50.csv), unreadable. Errors are
 -- shown with $SETS in place of the folder.
 \getenv sets CMG290_TEST_SETS
 SELECT set_config('test.sets', :'sets', false) AS ignored \gset
@@ -134,9 +135,11 @@ FROM cmg290_explain(coded('A23.256^')) e;
 SELECT count(*) FILTER (WHERE cmg290_group(record)::text <> grouped) AS other_results
 FROM by_compiled_in;
 
--- A set that does not load is refused with every problem, and the set in
--- use stays; so are a relative path, a missing or unreadable directory.
+-- A set that does not load is refused with its problems (the first 20, and
+-- how many more; bytes outside printable ASCII as \xNN), and the set in use
+-- stays; so are a relative path, a missing or unreadable directory.
 SELECT use_set('faulty');
+SELECT use_set('many');
 SELECT use_set('missing');
 SELECT use_set('unreadable');
 SELECT use_set('./compiled');

@@ -9,9 +9,15 @@ namespace cmg290::pg {
 namespace {
 
 // A line of a message: the server sends messages in its own encoding, so
-// bytes of a file that may be in any encoding are written as \xNN.
+// bytes of a file that may be in any encoding are written as \xNN. A line
+// that quotes a long cell is cut after kLongestLine bytes of it.
 void append_printable(std::string& out, const std::string& text) {
+  const std::size_t start = out.size();
   for (const char c : text) {
+    if (out.size() - start >= kLongestLine) {
+      out += "...";
+      return;
+    }
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte < 0x7f) {
       out += c;

@@ -8,6 +8,7 @@
 // Nothing here calls the server: the setting's hooks (tier_setting.cpp) do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,8 +24,9 @@ struct LoadedSet {
   std::shared_ptr<const cmg290::TierSet> set;  // null: compiled-in, or it did not load
   bool loaded = false;  // the compiled-in lists, or `set` loaded without a problem
   // Why it did not load, or else the deviations it holds: "FILE:LINE: reason"
-  // lines, at most kShownLines and a line saying how many more, bytes
-  // outside printable ASCII written as \xNN. Empty when there is none.
+  // lines, at most kShownLines and a line saying how many more, each cut
+  // after kLongestLine bytes, bytes outside printable ASCII written as \xNN.
+  // Empty when there is none.
   std::string detail;
   int problems = 0;  // how many problems or deviations `detail` stands for
 
@@ -32,6 +34,7 @@ struct LoadedSet {
 };
 
 inline constexpr int kShownLines = 20;
+inline constexpr std::size_t kLongestLine = 300;
 
 // `lines` as LoadedSet::detail holds them.
 std::string detail_text(const std::vector<std::string>& lines);

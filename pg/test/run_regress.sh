@@ -45,7 +45,8 @@ failed=0
 # them: the compiled-in lists exported, a placeholder code of 2.82 and 2.90
 # replaced (within the documented contents), an excluded RIC dropped in 2.90
 # only (a deviation), two faults, thirty faults (one with a byte outside
-# ASCII), a directory that cannot be read.
+# ASCII, one quoting a code of 400 characters), a directory that cannot be
+# read.
 sets=$CLUSTER_TMP/sets
 edit() { # FILE SED-EXPRESSION: the expression must change the file
   local before
@@ -66,6 +67,7 @@ edit "$sets/faulty/single-2.40.csv" '5s/,B,/,E,/'
 rm "$sets/faulty/secondary.csv"
 edit "$sets/many/single-2.50.csv" '2,31s/^/?/'
 edit "$sets/many/single-2.50.csv" $'2s/?/\xe9/'
+edit "$sets/many/single-2.50.csv" "3s/?/?$(printf 'W%.0s' $(seq 400))/"
 mkdir -m 000 "$sets/unreadable"
 export CMG290_TEST_SETS=$sets
 

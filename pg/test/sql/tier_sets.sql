@@ -136,10 +136,13 @@ SELECT count(*) FILTER (WHERE cmg290_group(record)::text <> grouped) AS other_re
 FROM by_compiled_in;
 
 -- A set that does not load is refused with its problems (the first 20, and
--- how many more; bytes outside printable ASCII as \xNN), and the set in use
--- stays; so are a relative path, a missing or unreadable directory.
+-- how many more; bytes outside printable ASCII as \xNN, a line cut after
+-- 300 bytes), and the set in use stays; so are a relative path, a missing
+-- or unreadable directory.
 SELECT use_set('faulty');
-SELECT use_set('many');
+SELECT regexp_replace(use_set('many'), 'W{20,}', 'W...W') AS refused;
+SELECT max(length(line)) + length(current_setting('test.sets')) - length('$SETS') AS longest_line
+FROM regexp_split_to_table(use_set('many'), E'\n') AS line;
 SELECT use_set('missing');
 SELECT use_set('unreadable');
 SELECT use_set('./compiled');

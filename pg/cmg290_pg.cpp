@@ -1,6 +1,6 @@
 // PostgreSQL entry points: cmg290_group(text), its one-value forms and
-// cmg290_status_text(int). See result_values.h for what each output holds
-// and when it is NULL.
+// cmg290_status_text(int), and the module's start (its settings). See result_values.h for what each
+// output holds and when it is NULL.
 
 extern "C" {
 #include "postgres.h"
@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "result_values.h"
+#include "tier_setting.h"
 
 extern "C" {
 PG_MODULE_MAGIC;
@@ -24,6 +25,10 @@ PG_FUNCTION_INFO_V1(cmg290_cognitive_score);
 PG_FUNCTION_INFO_V1(cmg290_age);
 PG_FUNCTION_INFO_V1(cmg290_table_version);
 PG_FUNCTION_INFO_V1(cmg290_status_text);
+}
+
+extern "C" PGDLLEXPORT void _PG_init(void) {
+  cmg290::pg::define_tier_settings();
 }
 
 namespace {

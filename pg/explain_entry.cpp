@@ -1,5 +1,6 @@
 // PostgreSQL entry point cmg290_explain(text): the explanation of one
-// record's grouping as jsonb, the same JSON as `cmg290 explain -f json`.
+// record's grouping as jsonb, the same JSON as `cmg290 explain -f json`,
+// with the tier-table set in use (tier_setting.h).
 //
 // The server reports errors with longjmp, so no C++ object with a
 // destructor is alive across a call that may raise one, and no C++
@@ -18,6 +19,8 @@ extern "C" {
 #include <string_view>
 
 #include "cmg290/explain.h"
+#include "cmg290/tier_set.h"
+#include "tier_setting.h"
 
 extern "C" {
 PG_FUNCTION_INFO_V1(cmg290_explain);
@@ -31,12 +34,15 @@ namespace {
 std::string gExplainJson;
 
 // Explains the bytes of one record into gExplainJson; false when that
-// failed (out of memory).
-bool explain_record(const char* data, std::size_t length, bool rawHighBytes) noexcept {
+// failed (out of memory). No set: the compiled-in lists.
+bool explain_record(const char* data, std::size_t length, const cmg290::TierSet* set,
+                    bool rawHighBytes) noexcept {
   try {
     cmg290::ExplainFormat format;
     format.rawHighBytes = rawHighBytes;
-    gExplainJson = cmg290::explain_json(cmg290::explain(std::string_view(data, length)), format);
+    const std::string_view record(data, length);
+    gExplainJson = cmg290::explain_json(
+        set != nullptr ? cmg290::explain(record, *set) : cmg290::explain(record), format);
     return true;
   } catch (...) {
     gExplainJson.clear();
@@ -49,12 +55,13 @@ bool explain_record(const char* data, std::size_t length, bool rawHighBytes) noe
 
 extern "C" PGDLLEXPORT Datum cmg290_explain(PG_FUNCTION_ARGS) {
   // STRICT: a NULL record never gets here.
+  const cmg290::TierSet* set = cmg290::pg::tier_set_in_use();
   text* record = PG_GETARG_TEXT_PP(0);
   // Record bytes above 127 are written as \u0080 to \u00ff, which a database
   // in a real encoding takes as characters; a SQL_ASCII database cannot
   // convert such escapes and gets the bytes as they are.
   const bool rawHighBytes = GetDatabaseEncoding() == PG_SQL_ASCII;
-  if (!explain_record(VARDATA_ANY(record), VARSIZE_ANY_EXHDR(record), rawHighBytes))
+  if (!explain_record(VARDATA_ANY(record), VARSIZE_ANY_EXHDR(record), set, rawHighBytes))
     ereport(ERROR,
             (errcode(ERRCODE_OUT_OF_MEMORY), errmsg("cmg290: out of memory explaining a record")));
   PG_FREE_IF_COPY(record, 0);

@@ -1,6 +1,7 @@
 #include "result_values.h"
 
 #include "record_memo.h"
+#include "tier_setting.h"
 
 extern "C" {
 #include "utils/builtins.h"
@@ -10,15 +11,24 @@ extern "C" {
 #include <cstring>
 #include <string_view>
 
+#include "cmg290/tier_set.h"
+
 namespace cmg290::pg {
 
 namespace {
 
+// The last record grouped in this backend and its result; forgotten when
+// the tier-table set in use changes.
+RecordMemo gLastRecord;
+
 // The grouper is declared not to throw; this keeps it so across the C
-// boundary whatever happens.
-bool group_bytes(const char* data, std::size_t length, cmg290::Result* out) noexcept {
+// boundary whatever happens. No set: the compiled-in lists, through the
+// compiled-in search.
+bool group_bytes(const char* data, std::size_t length, const cmg290::TierSet* set,
+                 cmg290::Result* out) noexcept {
   try {
-    *out = cmg290::group(std::string_view(data, length));
+    const std::string_view record(data, length);
+    *out = set != nullptr ? cmg290::group(record, *set) : cmg290::group(record);
     return true;
   } catch (...) {
     return false;
@@ -52,14 +62,18 @@ Datum copy_varlena(Datum value) {
 }
 
 void group_text(text* record, cmg290::Result* out) {
-  static RecordMemo last;
+  const cmg290::TierSet* set = tier_set_in_use();
   const char* data = VARDATA_ANY(record);
   const std::size_t size = VARSIZE_ANY_EXHDR(record);
-  if (last.find(data, size, out)) return;
-  last.forget();
-  if (!group_bytes(data, size, out))
+  if (gLastRecord.find(data, size, out)) return;
+  gLastRecord.forget();
+  if (!group_bytes(data, size, set, out))
     ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR), errmsg("cmg290: grouping failed")));
-  last.keep(data, size, *out);
+  gLastRecord.keep(data, size, *out);
+}
+
+void forget_last_record() {
+  gLastRecord.forget();
 }
 
 ValueCache* value_cache(FunctionCallInfo fcinfo) {

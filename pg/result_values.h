@@ -25,10 +25,13 @@ extern "C" {
 
 namespace cmg290::pg {
 
-// Groups the bytes of a text value (positions past its end read as blanks).
-// The same record as the backend's last one takes that one's result without
-// grouping again (see record_memo.h).
+// Groups the bytes of a text value (positions past its end read as blanks)
+// with the tier-table set in use (tier_setting.h). The same record as the
+// backend's last one takes that one's result without grouping again (see
+// record_memo.h).
 void group_text(text* record, cmg290::Result* out);
+// Forgets the last record: called when the set in use changes.
+void forget_last_record();
 
 inline bool has_cmg(const cmg290::Result& r) {
   return cmg290::reaches_cmg_and_scores(r.status);

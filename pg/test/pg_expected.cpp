@@ -8,6 +8,8 @@
 //                        SQL that loads the library's explanation of each
 //                        record into a table explained(line, e jsonb), with
 //                        bytes above 127 as they are (a SQL_ASCII database)
+// pg_expected set DIR    writes the compiled-in tier lists into DIR as a
+//                        tier-table set
 //
 // Records are read one per line as the command-line tool reads them: a
 // trailing carriage return is dropped and empty lines are skipped. A line
@@ -21,6 +23,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/explain.h"
+#include "cmg290/tier_set.h"
 
 namespace {
 
@@ -72,8 +75,14 @@ void print_row(long line, const cmg290::Result& r) {
 
 int main(int argc, char** argv) {
   const std::string_view mode = argc == 3 ? argv[1] : "";
-  if (mode != "sql" && mode != "rows" && mode != "explain") {
-    std::cerr << "usage: pg_expected sql|rows|explain FILE\n";
+  if (mode != "sql" && mode != "rows" && mode != "explain" && mode != "set") {
+    std::cerr << "usage: pg_expected sql|rows|explain FILE | set DIR\n";
+    return 2;
+  }
+  if (mode == "set") {
+    std::string error;
+    if (cmg290::TierSet::compiled()->write(argv[2], error)) return 0;
+    std::cerr << "pg_expected: " << error << "\n";
     return 2;
   }
   std::ifstream in(argv[2], std::ios::binary);

@@ -4,7 +4,9 @@
 #  1. the pg_regress tests of sql/ against expected/, in a SQL_ASCII
 #     database so that records may hold any byte but zero;
 #  2. the sample records, grouped in SQL, against the library's own entry
-#     (pg_expected).
+#     (pg_expected), with the compiled-in lists and with them exported as a
+#     tier-table set;
+#  3. a tier-table set named in the server's configuration.
 # The server is stopped and its folder removed whether the tests pass or not.
 #
 # run_regress.sh --build-dir DIR --pg-config PATH --cmake PATH
@@ -37,6 +39,37 @@ export PGCLIENTENCODING=SQL_ASCII
 bindir=$("$PG_CONFIG" --bindir)
 psql=("$bindir/psql" -X -q -v ON_ERROR_STOP=1)
 failed=0
+
+# Tier-table sets for tier_sets.sql (which finds them through
+# CMG290_TEST_SETS), in the cluster's folder so that the server's user reads
+# them: the compiled-in lists exported, a placeholder code of 2.82 and 2.90
+# replaced (within the documented contents), an excluded RIC dropped in 2.90
+# only (a deviation), two faults, thirty faults (one with a byte outside
+# ASCII, one quoting a code of 400 characters), a directory that cannot be
+# read.
+sets=$CLUSTER_TMP/sets
+edit() { # FILE SED-EXPRESSION: the expression must change the file
+  local before
+  before=$(cksum <"$1")
+  sed -i "$2" "$1"
+  [ "$(cksum <"$1")" != "$before" ] || { echo "run_regress.sh: $2 changed nothing in $1" >&2; exit 1; }
+}
+mkdir -p "$sets"
+"$EXPECTED" set "$sets/compiled"
+for name in changed deviating faulty many; do
+  cp -r "$sets/compiled" "$sets/$name"
+  edit "$sets/$name/manifest.txt" "s/^name = .*/name = $name/"
+done
+edit "$sets/changed/single-2.82.csv" 's/^A23\.257^,D,$/A23.256^,D,/'
+edit "$sets/changed/single-2.90.csv" 's/^A23\.257^,D,$/A23.256^,D,/'
+edit "$sets/deviating/single-2.90.csv" 's/^A33\.23^^,D,01$/A33.23^^,D,/'
+edit "$sets/faulty/single-2.40.csv" '5s/,B,/,E,/'
+rm "$sets/faulty/secondary.csv"
+edit "$sets/many/single-2.50.csv" '2,31s/^/?/'
+edit "$sets/many/single-2.50.csv" $'2s/?/\xe9/'
+edit "$sets/many/single-2.50.csv" "3s/?/?$(printf 'W%.0s' $(seq 400))/"
+mkdir -m 000 "$sets/unreadable"
+export CMG290_TEST_SETS=$sets
 
 echo "== pg_regress"
 tests=()
@@ -74,6 +107,16 @@ else
   echo "$rows sample records: same results"
 fi
 
+echo "== sample records: the compiled-in lists exported as a set, from the connection's options"
+PGOPTIONS="-c cmg290.tier_tables=$sets/compiled" "${psql[@]}" -d cmg290_samples -At -P null=NULL \
+  -c "SELECT s.line, g.* FROM sample s, LATERAL cmg290_group(s.record) g ORDER BY s.line" \
+  -c "SELECT cmg290_tier_set()->>'compiled_in'" >"$CLUSTER_TMP/samples.exported"
+if ! diff -u <(cat "$CLUSTER_TMP/samples.expected" && echo false) "$CLUSTER_TMP/samples.exported"; then
+  failed=1
+else
+  echo "$rows sample records: same results"
+fi
+
 echo "== sample records: explanations in SQL against the library"
 "${psql[@]}" -d cmg290_samples -c "CREATE TABLE explained (line integer PRIMARY KEY, e jsonb)"
 "$EXPECTED" explain "$SAMPLES" | "${psql[@]}" -d cmg290_samples
@@ -85,5 +128,54 @@ if [ "$same" -ne "$rows" ]; then
 else
   echo "$rows sample records: same explanations"
 fi
+
+echo "== extension updates: 1.0 and 1.1 to the current version"
+for version in 1.0 1.1; do
+  "${psql[@]}" -d postgres -c "CREATE DATABASE cmg290_update TEMPLATE template0" >/dev/null
+  got=$("${psql[@]}" -d cmg290_update -At -c "CREATE EXTENSION cmg290 VERSION '$version'" \
+    -c "ALTER EXTENSION cmg290 UPDATE" \
+    -c "SELECT extversion FROM pg_extension WHERE extname = 'cmg290'" \
+    -c "SELECT cmg290_tier_set()->>'name'")
+  "${psql[@]}" -d postgres -c "DROP DATABASE cmg290_update" >/dev/null
+  want=$(sed -n "s/^default_version = '\(.*\)'$/\1/p" "$here/../cmg290.control")
+  if [ "$got" != "$want"$'\n'compiled-in ]; then
+    echo "from $version: $got" >&2
+    failed=1
+  fi
+done
+echo "updated to the current version"
+
+echo "== a tier-table set named in the server's configuration"
+# A reload reaches new sessions once the server has read the file again.
+set_by_configuration() { # VALUE
+  "${psql[@]}" -d cmg290_samples -c "LOAD 'cmg290'" \
+    -c "ALTER SYSTEM SET cmg290.tier_tables = '$1'" \
+    -c "SELECT pg_reload_conf()" >/dev/null
+  local tries
+  for tries in $(seq 50); do
+    [ "$("${psql[@]}" -d cmg290_samples -At -c "SELECT current_setting('cmg290.tier_tables', true)")" = "$1" ] &&
+      return 0
+    sleep 0.1
+  done
+  echo "the server did not take cmg290.tier_tables = '$1'" >&2
+  return 1
+}
+set_by_configuration "$sets/changed"
+name=$("${psql[@]}" -d cmg290_samples -At -c "SELECT cmg290_tier_set()->>'name'")
+if [ "$name" != changed ]; then
+  echo "set from postgresql.auto.conf: \"$name\" in use, expected \"changed\"" >&2
+  failed=1
+fi
+# A set that does not load fails every call rather than letting the
+# compiled-in lists group.
+set_by_configuration "$sets/faulty"
+if out=$("${psql[@]}" -d cmg290_samples -At -c "SELECT cmg290_cmg(record) FROM sample" 2>&1) ||
+  ! grep -q "does not load" <<<"$out" || ! grep -qF "$sets/faulty/single-2.40.csv:5: unknown tier" <<<"$out"; then
+  echo "a faulty set from postgresql.auto.conf did not fail the call: $out" >&2
+  failed=1
+fi
+set_by_configuration ""
+"${psql[@]}" -d cmg290_samples -c "LOAD 'cmg290'" -c "ALTER SYSTEM RESET cmg290.tier_tables" >/dev/null
+echo "taken from the configuration, and a faulty set fails the calls"
 
 exit $failed

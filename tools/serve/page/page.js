@@ -56,7 +56,8 @@ async function loadTierSet() {
   if (!res.ok) return;
   const t = await res.json();
   const deviating = t.deviations.length ? `, deviating in ${t.deviations.length} points` : "";
-  line.textContent = `Tier lists: ${t.name}${t.compiled_in ? " (compiled in)" : ""}${deviating}. ` +
+  const loaded = t.compiled_in ? "" : ` (sha256:${t.sha256.slice(0, 12)}…)`;
+  line.textContent = `Tier lists: ${t.name}${loaded}${deviating}. ` +
     (t.placeholders
       ? "They hold placeholder rows: a tier letter from one of them is not an official result."
       : "They hold no placeholder rows.");

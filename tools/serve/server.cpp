@@ -259,11 +259,11 @@ int run_server(const ServeOptions& o) {
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.timeout));
   shared.idle = std::chrono::seconds(o.idleTimeout);
 
-  std::fprintf(stderr, "cmg290 serve: tier tables %s%s\n", tiers.set->identity().c_str(),
-               tiers.set->holds_placeholders() ? " (holds placeholder rows)" : "");
   std::fprintf(stderr, "cmg290 serve: listening on %s://%s:%d (%d threads%s)\n",
                tls ? "https" : "http", url_host(o.listen.host).c_str(), port, o.threads,
                token.enabled() ? ", token required" : "");
+  std::fprintf(stderr, "cmg290 serve: tier tables %s%s\n", tiers.set->identity().c_str(),
+               tiers.set->holds_placeholders() ? " (holds placeholder rows)" : "");
   asio::co_spawn(
       threads.front().context,
       accept_loop(*acceptor, threads, shared, tls ? &tlsContext : nullptr, maxConnections),

@@ -6,13 +6,17 @@
 #      and read back as a stream by curl;
 # and the server's resident memory, sampled all along, and at its peak.
 #   bench/serve_bench.sh [BUILD_DIR] [RECORDS]
-# Environment: CONNECTIONS (16), DURATION (10), THREADS (server, 16).
+# Environment: CONNECTIONS (16), DURATION (10), THREADS (server, 16);
+# TIER_TABLES: a tier-table set's directory for the server's --tier-tables,
+# or "exported" for the compiled-in lists written out as a set (which group
+# as the compiled-in ones, through the loaded-set path).
 set -euo pipefail
 build=${1:-build}
 records=${2:-1000000}
 connections=${CONNECTIONS:-16}
 duration=${DURATION:-10}
 threads=${THREADS:-16}
+tier_tables=${TIER_TABLES:-}
 here=$(cd "$(dirname "$0")" && pwd)
 cmg290="$build/tools/cmg290"
 for tool in wrk curl; do
@@ -33,7 +37,21 @@ load=$(cut -d' ' -f1-3 /proc/loadavg)
 "$cmg290" sample --count "$records" -o "$work/records.txt"
 head -n 1 "$work/records.txt" > "$work/one.txt"
 
-"$cmg290" serve -q --listen 127.0.0.1:0 --threads "$threads" 2> "$work/server.log" &
+tier_option=()
+if [ "$tier_tables" = exported ]; then
+  mkdir "$work/tiers"
+  for list in single-2.40:2.40:single single-2.50:2.50:single single-2.60:2.60:single \
+      single-2.82:2.82:single single-2.90:2.90:single pair:2.90:pair secondary:2.90:secondary; do
+    IFS=: read -r file version kind <<< "$list"
+    "$cmg290" tables export --version "$version" --list "$kind" -o "$work/tiers/$file.csv"
+  done
+  tier_option=(--tier-tables "$work/tiers")
+elif [ -n "$tier_tables" ]; then
+  tier_option=(--tier-tables "$tier_tables")
+fi
+
+"$cmg290" serve -q --listen 127.0.0.1:0 --threads "$threads" "${tier_option[@]}" \
+  2> "$work/server.log" &
 server=$!
 for _ in $(seq 100); do
   port=$(sed -n 's/.*listening on http:\/\/127\.0\.0\.1:\([0-9]*\) .*/\1/p' "$work/server.log")
@@ -78,6 +96,7 @@ hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$server/status")
 sleep 0.1
 echo
 echo "summary ($(nproc) cores, server threads $threads)"
+sed -n 's/^cmg290 serve: \(tier tables .*\)/\1/p' "$work/server.log"
 printf 'single POST /v1/group      %s requests/s, p99 %s\n' "$rps" "$p99"
 printf 'batch of %d records   %.2f s, %d records/s (server processor time %s s)\n' \
   "$records" "$seconds" "$rate" "$server_cpu"

@@ -71,6 +71,7 @@ def main():
         browser.find_element(By.ID, "f-version_date").send_keys(Keys.ENTER)
         wait.until(ec.presence_of_element_located((By.ID, "tier-decision")))
 
+        tier_set = browser.find_element(By.ID, "tier-set").text
         cmg = browser.find_element(By.ID, "r-cmg").text
         tier_row = browser.find_element(By.ID, "tier-decision").text
         cmg_row = browser.find_element(By.ID, "cmg-row").text
@@ -78,6 +79,7 @@ def main():
         print("CMG:", cmg)
         print("tier:", tier_row)
         print("CMG row:", cmg_row)
+        print("tier lists:", tier_set)
 
         want = expected["result"]["cmg"]
         tier = expected["tier"]
@@ -89,6 +91,8 @@ def main():
             failures.append(f"tier row {tier_row!r}, expected {row!r} naming {tier['codes'][0]}")
         if f"CMG row {expected['cmg_row']['row']}:" not in cmg_row:
             failures.append(f"CMG row {cmg_row!r}")
+        if not tier_set.startswith("Tier lists: compiled-in") or "placeholder rows" not in tier_set:
+            failures.append(f"tier lists line {tier_set!r}")
         # A narrow screen still shows the form in one column, without scrolling sideways.
         browser.set_window_size(380, 900)
         width = browser.execute_script("return document.documentElement.scrollWidth")

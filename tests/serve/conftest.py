@@ -91,3 +91,32 @@ def group_locally(record: bytes):
     result = json.loads(out.splitlines()[0])
     del result["line"]
     return result
+
+
+TIER_LISTS = [("single-2.40.csv", "2.40", "single"), ("single-2.50.csv", "2.50", "single"),
+              ("single-2.60.csv", "2.60", "single"), ("single-2.82.csv", "2.82", "single"),
+              ("single-2.90.csv", "2.90", "single"), ("pair.csv", "2.90", "pair"),
+              ("secondary.csv", "2.90", "secondary")]
+
+
+def export_tier_set(directory: pathlib.Path, name=None):
+    """Writes the compiled-in tier lists into `directory` as a tier-table set."""
+    directory.mkdir(parents=True, exist_ok=True)
+    for file, version, kind in TIER_LISTS:
+        subprocess.run([CMG290, "tables", "export", "--version", version, "--list", kind,
+                        "-o", str(directory / file)], check=True, timeout=60)
+    if name is not None:
+        (directory / "manifest.txt").write_text(f"name = {name}\n")
+    return directory
+
+
+def edit_tier_row(directory: pathlib.Path, file: str, code: str, row: str):
+    """Replaces the row of `file` whose code is `code` with `row`; returns its line number."""
+    path = directory / file
+    lines = path.read_text().splitlines()
+    for k, line in enumerate(lines):
+        if line.split(",", 1)[0].strip('"') == code:
+            lines[k] = row
+            path.write_text("\n".join(lines) + "\n")
+            return k + 1
+    raise AssertionError(f"{code} is not in {file}")

@@ -45,7 +45,7 @@ def test_token_is_needed_for_the_api_but_not_for_the_page_and_health(start_serve
         assert refused.status_code == 401
         assert refused.json()["code"] == "unauthorized"
         assert refused.headers["WWW-Authenticate"].startswith("Bearer")
-    for path in ["/v1/layout", "/metrics", "/v1/openapi.json"]:
+    for path in ["/v1/layout", "/v1/tables", "/metrics", "/v1/openapi.json"]:
         assert requests.get(server.url + path).status_code == 401
         assert requests.get(server.url + path, headers=good).status_code == 200
     assert requests.post(server.url + "/v1/group/batch", data=SAMPLES[0],

@@ -190,8 +190,8 @@ def test_layout_healthz_and_openapi(server):
     assert requests.get(server.url + "/healthz").json()["status"] == "ok"
     api = requests.get(server.url + "/v1/openapi.json").json()
     assert api["openapi"].startswith("3.")
-    for path in ["/v1/group", "/v1/group/batch", "/v1/explain", "/v1/layout", "/healthz",
-                 "/metrics"]:
+    for path in ["/v1/group", "/v1/group/batch", "/v1/explain", "/v1/layout", "/v1/tables",
+                 "/healthz", "/metrics"]:
         assert path in api["paths"], path
 
 

@@ -71,10 +71,13 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
   const auto executor = co_await asio::this_coro::executor;
   asio::steady_timer signal(executor, asio::steady_timer::time_point::max());
   std::string* target = nullptr;
-  BatchGrouper grouper(plan.type, context().maxBody, [&target](const char* data, std::size_t size) {
-    target->append(data, size);
-    return true;
-  });
+  BatchGrouper grouper(
+      plan.type, context().maxBody,
+      [&target](const char* data, std::size_t size) {
+        target->append(data, size);
+        return true;
+      },
+      context().tierSet);
   // The blocks of this batch are grouped one after the other, in order.
   auto strand = asio::make_strand(*shared_.workers);
   std::deque<std::unique_ptr<Block>> queued;  // read, in order; grouped or being grouped

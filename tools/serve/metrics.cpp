@@ -17,6 +17,8 @@ std::string_view route_name(Route route) {
       return "/v1/explain";
     case Route::Layout:
       return "/v1/layout";
+    case Route::Tables:
+      return "/v1/tables";
     case Route::OpenApi:
       return "/v1/openapi.json";
     case Route::Health:

@@ -18,12 +18,13 @@ enum class Route : int {
   Batch,    // POST /v1/group/batch
   Explain,  // POST /v1/explain
   Layout,   // GET /v1/layout
+  Tables,   // GET /v1/tables
   OpenApi,  // GET /v1/openapi.json
   Health,   // GET /healthz
   Metrics,  // GET /metrics
   Other,    // any other path
 };
-inline constexpr std::size_t kRouteCount = 9;
+inline constexpr std::size_t kRouteCount = 10;
 
 // The route's name in metrics and the request log, e.g. "/v1/group"; Other
 // is "other", so that no path a client made up is ever written.

@@ -14,6 +14,7 @@
 #include "cmg290/explain.h"
 #include "cmg290/record_layout.h"
 #include "cmg290/result_json.h"
+#include "cmg290/tier_set.h"
 
 namespace cmg290::serve {
 
@@ -58,6 +59,11 @@ Answer answer_get(const RouteContext& context, const Request& req) {
   switch (req.route) {
     case Route::Layout:
       return json_answer(layout);
+    case Route::Tables: {
+      Answer a = json_answer({});
+      a.fixedBody = context.tablesJson;
+      return a;
+    }
     case Route::OpenApi: {
       Answer a = json_answer({});
       a.fixedBody = openapi_document();
@@ -100,6 +106,7 @@ Route route_of(std::string_view path) {
   if (path == "/v1/group/batch") return Route::Batch;
   if (path == "/v1/explain") return Route::Explain;
   if (path == "/v1/layout") return Route::Layout;
+  if (path == "/v1/tables") return Route::Tables;
   if (path == "/v1/openapi.json") return Route::OpenApi;
   if (path == "/healthz") return Route::Health;
   if (path == "/metrics") return Route::Metrics;
@@ -169,8 +176,13 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
     record = built;
   }
   context.metrics->count_records(1);
-  if (explain) return json_answer(explain_json(cmg290::explain(record)) + "\n");
-  const Result r = group(record);
+  const TierSet* set = context.tierSet;
+  if (explain) {
+    return json_answer(
+        explain_json(set != nullptr ? cmg290::explain(record, *set) : cmg290::explain(record)) +
+        "\n");
+  }
+  const Result r = set != nullptr ? group(record, *set) : group(record);
   char out[kResultJsonMaxFixed + 6 * 64 + 4];
   char* p = out;
   *p++ = '{';

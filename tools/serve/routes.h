@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "access_token.h"
+#include "cmg290/tier_set.h"
 #include "http_message.h"
 #include "metrics.h"
 
@@ -17,6 +18,10 @@ struct RouteContext {
   const AccessToken* token;
   Metrics* metrics;
   bool log;
+  // The tier-table set loaded with --tier-tables, shared read-only by every
+  // thread; null: the compiled-in lists.
+  const TierSet* tierSet;
+  std::string_view tablesJson;  // the answer of GET /v1/tables
 };
 
 Route route_of(std::string_view path);

@@ -28,6 +28,7 @@
 #include "connection.h"
 #include "metrics.h"
 #include "routes.h"
+#include "tier_tables.h"
 #include "tls_setup.h"
 
 namespace cmg290::serve {
@@ -187,6 +188,13 @@ int run_server(const ServeOptions& o) {
                  tls ? "to anyone who connects" : "readable by anyone on the way");
   }
 
+  if (o.allowDeviations && o.tierTables.empty()) {
+    return fail("--allow-deviations goes with --tier-tables");
+  }
+  // Loaded once, before anything listens, and kept unchanged until the end.
+  ServedTierSet tiers;
+  if (!load_served_set(o.tierTables, o.allowDeviations, tiers)) return kCannotStart;
+
   AccessToken token;
   std::string error;
   if (!o.tokenFile.empty()) {
@@ -242,7 +250,7 @@ int run_server(const ServeOptions& o) {
   const int port = acceptor->local_endpoint(ec).port();
 
   Metrics metrics;
-  const RouteContext routes{o.maxBody, &token, &metrics, o.log};
+  const RouteContext routes{o.maxBody, &token, &metrics, o.log, tiers.loaded, tiers.json};
   asio::thread_pool workers(static_cast<std::size_t>(o.threads));
   Shared shared;
   shared.routes = &routes;
@@ -254,6 +262,8 @@ int run_server(const ServeOptions& o) {
   std::fprintf(stderr, "cmg290 serve: listening on %s://%s:%d (%d threads%s)\n",
                tls ? "https" : "http", url_host(o.listen.host).c_str(), port, o.threads,
                token.enabled() ? ", token required" : "");
+  std::fprintf(stderr, "cmg290 serve: tier tables %s%s\n", tiers.set->identity().c_str(),
+               tiers.set->holds_placeholders() ? " (holds placeholder rows)" : "");
   asio::co_spawn(
       threads.front().context,
       accept_loop(*acceptor, threads, shared, tls ? &tlsContext : nullptr, maxConnections),

@@ -22,6 +22,8 @@ struct ServeOptions {
   int idleTimeout = 5;              // seconds a kept-alive connection may idle
   double grace = 5;                 // seconds in-flight requests get when stopping
   bool log = true;                  // one line per request on standard error
+  std::string tierTables;           // a tier-table set's directory; empty: the compiled-in lists
+  bool allowDeviations = false;     // take a set that deviates from the documented contents
 };
 
 // Exit codes of run_server().

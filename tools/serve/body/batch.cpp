@@ -51,8 +51,8 @@ std::string error_json(const BodyError& error, std::uint64_t line) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink)
-    : type_(type), maxLine_(maxLine), sink_(std::move(sink)) {
+BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet)
+    : type_(type), maxLine_(maxLine), sink_(std::move(sink)), tierSet_(tierSet) {
   out_.reserve(kBlock + kMaxResultLine);
 }
 
@@ -90,7 +90,7 @@ bool BatchGrouper::take_line(std::string_view line) {
     if (!record_from_json(line, record_, error)) return refuse(error);
     record = record_;
   }
-  const Result r = group(record);
+  const Result r = tierSet_ != nullptr ? group(record, *tierSet_) : group(record);
   ++records_;
   const std::size_t at = out_.size();
   out_.resize(at + kMaxResultLine);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "cmg290/tier_set.h"
 #include "request_body.h"
 
 namespace cmg290::serve {
@@ -23,7 +24,9 @@ class BatchGrouper {
   // the single calls take). A JSON line longer than `maxLine` bytes (without
   // its line end) is refused; a text line may be of any length, only its first 1251 bytes
   // are read.
-  BatchGrouper(BodyType type, std::size_t maxLine, Sink sink);
+  // Records are grouped with the tier lists of `tierSet`, or the compiled-in
+  // ones when it is null; the set must outlive the grouper.
+  BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet = nullptr);
 
   // The next bytes of the body. Returns false once the batch has ended: the
   // answer could not be delivered, or a line was refused and its error
@@ -52,6 +55,7 @@ class BatchGrouper {
   BodyType type_;
   std::size_t maxLine_;
   Sink sink_;
+  const TierSet* tierSet_;
   std::string partial_;          // the start of a line split across blocks
   std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
   std::string record_;           // a record built from a JSON line

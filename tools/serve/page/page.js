@@ -46,6 +46,23 @@ async function loadLayout() {
   layout = (await res.json()).fields;
   buildForm();
   status.remove();
+  loadTierSet();
+}
+
+// The tier-table set the server groups with, in a line under the form.
+async function loadTierSet() {
+  const line = document.getElementById("tier-set");
+  const res = await fetch("/v1/tables", { headers: authHeaders() });
+  if (!res.ok) return;
+  const t = await res.json();
+  const deviating = t.deviations.length ? `, deviating in ${t.deviations.length} points` : "";
+  const loaded = t.compiled_in ? "" : ` (sha256:${t.sha256.slice(0, 12)}…)`;
+  line.textContent = `Tier lists: ${t.name}${loaded}${deviating}. ` +
+    (t.placeholders
+      ? "They hold placeholder rows: a tier letter from one of them is not an official result."
+      : "They hold no placeholder rows.");
+  line.title = "sha256:" + t.sha256;
+  line.classList.toggle("placeholder", t.placeholders);
 }
 
 function buildForm() {
@@ -145,7 +162,7 @@ function showExplanation(e) {
     steps.append(el("li", { id: "cmg-row" }, "No CMG row holds these scores and age."));
   }
   out.append(el("h3", {}, "Steps"), steps);
-  showTier(out, e.tier);
+  showTier(out, e.tier, e.tier_set);
 
   const failed = e.result.status !== 0;
   const checks = el("ol", { class: "steps", id: "checks" });
@@ -159,15 +176,24 @@ function showExplanation(e) {
   out.append(details);
 }
 
-function showTier(out, t) {
+function showTier(out, t, set) {
   if (!t) return;
   const tier = el("ul", { class: "steps" });
+  if (set) {
+    tier.append(el("li", { id: "tier-set-used", title: "sha256:" + set.sha256 },
+      `Tier lists ${set.name} (sha256:${set.sha256.slice(0, 12)}…).`));
+  }
   const lists = t.lists.map((l) => `${listName(l.list)} ${l.name} (${l.rows} rows)`).join(", ");
   if (lists) tier.append(el("li", {}, `Searched ${lists}, ${t.scan} scan of ${t.cells_scanned} cells.`));
   if (t.list) {
     const held = t.codes.map((code, k) => `"${code}" (cell ${t.cells[k]})`).join(" and ");
-    tier.append(el("li", { id: "tier-decision" },
-      `Tier ${t.letter} from ${listName(t.list)} row ${t.row}: the record holds ${held}.`));
+    const decision = el("li", { id: "tier-decision" },
+      `Tier ${t.letter} from ${listName(t.list)} row ${t.row}: the record holds ${held}.`);
+    if (t.placeholder === true) {
+      decision.append(" This row is a placeholder, not taken from an official list: the letter is not an official result.");
+      decision.classList.add("placeholder");
+    }
+    tier.append(decision);
   } else {
     tier.append(el("li", { id: "tier-decision" }, `Tier ${t.letter}: no listed code applies.`));
   }

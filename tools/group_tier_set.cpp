@@ -35,22 +35,4 @@ std::shared_ptr<const TierSet> load_chosen_set(const TierSetChoice& choice) {
   return nullptr;
 }
 
-SetGrouper::SetGrouper(std::shared_ptr<const TierSet> set)
-    : set_(std::move(set)), compiled_(set_->is_compiled()) {
-  for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-    const auto list = static_cast<TierSetList>(i);
-    for (int r = 1; r <= set_->entries(list); ++r) {
-      if (!set_->is_placeholder(list, r)) continue;
-      const char letter = set_->row(list, r).tier;
-      if (letter >= 'A' && letter <= 'D') placeholderLetters_[letter - 'A'] = true;
-    }
-  }
-}
-
-bool SetGrouper::placeholder_source(std::string_view record) const noexcept {
-  TierSource source;
-  cmg290::group(record, *set_, source);
-  return source.placeholder;
-}
-
 }  // namespace cmg290::cli

@@ -33,10 +33,10 @@ std::shared_ptr<const TierSet> load_chosen_set(const TierSetChoice& choice);
 // came from a placeholder row. Any number of threads may use one at once;
 // grouping allocates nothing.
 //
-// The compiled-in set is searched through its set indexes too: they give
-// the deciding row, and over a million sample records they group as fast
-// as the compiled-in path, which would have to search again for every
-// letter a placeholder row may give (measured with bench/cli_bench.sh).
+// The compiled-in set is searched through its set indexes too, which give
+// the deciding row: over a million sample records that costs no more than
+// the compiled-in path, which would have to search a second time for every
+// letter a placeholder row may give (bench/cli_bench.sh).
 class SetGrouper {
  public:
   explicit SetGrouper(std::shared_ptr<const TierSet> set) : set_(std::move(set)) {}

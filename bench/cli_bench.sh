@@ -18,6 +18,8 @@
 # same records held in memory, from grouper_bench's BM_group_streamed, times
 # the number of cores), measured once a round as well.
 # THREADS=N passes --threads N; by default the tool uses every core.
+# TIER_TABLES=DIR passes --tier-tables DIR (a tier-table set, as
+# `cmg290 tables export --all DIR` writes it) to every group run.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,8 +27,9 @@ build=${1:-$root/build}
 records=${2:-1000000}
 runs=${RUNS:-5}
 tool=$build/tools/cmg290
-threads=()
-if [ -n "${THREADS:-}" ]; then threads=(--threads "$THREADS"); fi
+run_options=()
+if [ -n "${THREADS:-}" ]; then run_options=(--threads "$THREADS"); fi
+if [ -n "${TIER_TABLES:-}" ]; then run_options+=(--tier-tables "$TIER_TABLES"); fi
 
 [ -x "$tool" ] || { echo "cli_bench.sh: no tool at $tool; build first" >&2; exit 2; }
 
@@ -72,10 +75,10 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == 0 || b < a) ? b : a }'; }
 cat_ns=0 csv_ns=0 null_ns=0 jsonl_ns=0 per_record=0
 for _ in $(seq "$runs"); do
   cat_ns=$(min "$cat_ns" "$(time_ns cat_to_null)")
-  csv_ns=$(min "$csv_ns" "$(time_ns "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv")")
-  null_ns=$(min "$null_ns" "$(time_ns "$tool" group -q "${threads[@]}" "$input" -o /dev/null)")
+  csv_ns=$(min "$csv_ns" "$(time_ns "$tool" group -q "${run_options[@]}" "$input" -o "$work/out.csv")")
+  null_ns=$(min "$null_ns" "$(time_ns "$tool" group -q "${run_options[@]}" "$input" -o /dev/null)")
   jsonl_ns=$(min "$jsonl_ns" \
-    "$(time_ns "$tool" group -q "${threads[@]}" -f jsonl "$input" -o /dev/null)")
+    "$(time_ns "$tool" group -q "${run_options[@]}" -f jsonl "$input" -o /dev/null)")
   if [ -x "$build/bench/grouper_bench" ]; then
     per_record=$(min "$per_record" "$(floor_per_record)")
   fi
@@ -93,6 +96,7 @@ report() {  # label, nanoseconds
 
 bytes=$(stat -c %s "$input")
 echo "input: $records records, $((bytes / 1000000)) MB; $(nproc) cores; best of $runs rounds"
+if [ -n "${TIER_TABLES:-}" ]; then echo "tier tables: --tier-tables $TIER_TABLES"; fi
 awk -v ns="$cat_ns" 'BEGIN { printf "%-30s %7.3f s\n", "cat > /dev/null", ns / 1e9 }'
 if [ "$floor_ns" -gt 0 ]; then
   awk -v ns="$floor_ns" -v t="$per_record" -v c="$cores" 'BEGIN {
@@ -103,7 +107,7 @@ report "group to CSV, /dev/null" "$null_ns"
 report "group to JSON Lines, /dev/null" "$jsonl_ns"
 
 if [ -x /usr/bin/time ]; then
-  rss=$({ /usr/bin/time -f %M "$tool" group -q "${threads[@]}" "$input" -o "$work/out.csv" \
+  rss=$({ /usr/bin/time -f %M "$tool" group -q "${run_options[@]}" "$input" -o "$work/out.csv" \
           2>&1 >/dev/null || true; } | tail -n 1)
   echo "peak resident memory (CSV run): $rss KiB"
 fi

@@ -29,9 +29,14 @@ constexpr std::size_t kChunkBudget = std::size_t{40} << 20;
 }  // namespace
 
 Pipeline::Pipeline(const GroupOptions& options, const RowFormatter& formatter,
-                   std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output,
-                   Progress& progress)
-    : options_(options), fmt_(formatter), inputs_(inputs), output_(output), progress_(progress) {
+                   const SetGrouper& grouper, std::vector<std::unique_ptr<Input>>& inputs,
+                   OutputFile& output, Progress& progress)
+    : options_(options),
+      fmt_(formatter),
+      grouper_(grouper),
+      inputs_(inputs),
+      output_(output),
+      progress_(progress) {
   const std::size_t chunks = options.threads + 3;
   const std::size_t chunkBytes =
       std::clamp(kChunkBudget / (2 * chunks), kMinChunkBytes, kMaxChunkBytes);

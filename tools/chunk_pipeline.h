@@ -17,6 +17,7 @@
 #include "group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
+#include "group_tier_set.h"
 #include "mapped_window.h"
 #include "output_file.h"
 #include "progress.h"
@@ -65,6 +66,8 @@ struct Chunk {
   // Results of the lines whose ends `lines` notes, found as the lines are
   // counted; a line past them is grouped when its row is written.
   std::unique_ptr<cmg290::Result[]> results{new cmg290::Result[kNotedLineEnds]};
+  // Per result: its tier letter came from a placeholder row.
+  std::unique_ptr<bool[]> placeholders{new bool[kNotedLineEnds]};
   bool done = false;
 
   Tally tally;
@@ -74,7 +77,7 @@ struct Chunk {
 
 class Pipeline {
  public:
-  Pipeline(const GroupOptions& options, const RowFormatter& formatter,
+  Pipeline(const GroupOptions& options, const RowFormatter& formatter, const SetGrouper& grouper,
            std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress);
 
   // Runs until every input is read and every row written, or until a
@@ -125,8 +128,9 @@ class Pipeline {
 
   void work();
 
-  // The result of one line's text, which is not empty.
-  cmg290::Result result_of(std::string_view text) const;
+  // The result of one line's text, which is not empty, and whether its tier
+  // letter came from a placeholder row.
+  cmg290::Result result_of(std::string_view text, bool& placeholder) const;
 
   // Writes the rows of c's lines from resumeAt on, grouping those not
   // grouped yet, until its end or until its output buffer is full.
@@ -150,6 +154,7 @@ class Pipeline {
 
   const GroupOptions& options_;
   const RowFormatter& fmt_;
+  const SetGrouper& grouper_;
   std::vector<std::unique_ptr<Input>>& inputs_;
   OutputFile& output_;
   Progress& progress_;

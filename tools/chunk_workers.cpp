@@ -27,7 +27,7 @@ void Pipeline::work() {
     const std::size_t lines =
         c->lines.build(c->data, c->size, [&](std::size_t i, const char* begin, const char* end) {
           const std::string_view text = line_text(begin, end, c->cut);
-          if (!text.empty()) c->results[i] = result_of(text);
+          if (!text.empty()) c->results[i] = result_of(text, c->placeholders[i]);
         });
     {
       std::unique_lock lock(m_);
@@ -91,10 +91,13 @@ void Pipeline::group_lines(Chunk& c) const {
       if (isShort && options_.strict) note_short_line(c, line, len);
       // The result kept when the line was found, read where it lies.
       cmg290::Result late;
+      bool latePlaceholder = false;
+      const bool noted = index < c.lines.room();
       const cmg290::Result& r =
-          index < c.lines.room() ? c.results[index] : (late = result_of(record));
+          noted ? c.results[index] : (late = result_of(record, latePlaceholder));
       ++t.byStatus[Tally::status_slot(r.status)];
       if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
+      if (noted ? c.placeholders[index] : latePlaceholder) ++t.placeholderTiers;
       out = fmt_.write_row(out, c.file, lineText, record, r);
     }
     p = nl + 1;
@@ -106,11 +109,12 @@ void Pipeline::group_lines(Chunk& c) const {
   c.outSize = static_cast<std::size_t>(out - c.out.get());
 }
 
-cmg290::Result Pipeline::result_of(std::string_view text) const {
+cmg290::Result Pipeline::result_of(std::string_view text, bool& placeholder) const {
   if (options_.strict && text.size() < cmg290::kRecordLength) {
+    placeholder = false;
     return ungrouped_result(kStatusShortLine);
   }
-  return cmg290::group(text);
+  return grouper_.group(text, placeholder);
 }
 
 void Pipeline::note_short_line(Chunk& c, std::int64_t line, std::size_t len) const {

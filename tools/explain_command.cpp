@@ -9,6 +9,7 @@
 #include "cmg290/explain.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "group_tier_set.h"
 #include "output_file.h"
 #include "record_lines.h"
 
@@ -22,9 +23,13 @@ struct ExplainOptions {
   std::string format = "text";
   std::int64_t line = 0;  // 0: every line
   bool failOnUngrouped = false;
+  TierSetChoice tierSet;
 };
 
 int run_explain(const ExplainOptions& options) {
+  // Before anything is opened: a refused set leaves every file as it was.
+  const std::shared_ptr<const TierSet> set = load_chosen_set(options.tierSet);
+  if (set == nullptr) return kExitFatal;
   std::vector<std::string> names = options.inputs;
   if (names.empty()) names.push_back("-");
   std::vector<std::unique_ptr<batch::Input>> inputs;
@@ -50,7 +55,7 @@ int run_explain(const ExplainOptions& options) {
           found = options.line != 0 && !text.empty();
           if (text.empty()) return options.line == 0;  // empty lines are skipped
           format.line = number;
-          const Explanation e = explain(text);
+          const Explanation e = set->is_compiled() ? explain(text) : explain(text, *set);
           ungrouped = ungrouped || e.result.status != 0;
           std::string block;
           if (json) {
@@ -94,11 +99,12 @@ Command add_explain_command(CLI::App& app) {
                   "Write here instead of standard output; the file appears only once complete.");
   cmd->add_flag("--fail-on-ungrouped", options->failOnUngrouped,
                 "Exit with 1 when some record was not grouped.");
+  add_tier_set_options(*cmd, options->tierSet);
   cmd->footer(
       "Exit codes: 0 all input read and all output written, whatever the records' statuses "
       "(1 with --fail-on-ungrouped when some record was not grouped); 2 fatal error (bad "
-      "arguments, unreadable input, unwritable output, no record on the --line asked for), "
-      "no output file written.");
+      "arguments, a tier-table set refused, unreadable input, unwritable output, no record on "
+      "the --line asked for), no output file written.");
   return {cmd, [options] { return run_explain(*options); }};
 }
 

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "group_pipeline.h"
+#include "group_tier_set.h"
 
 namespace cmg290::cli {
 
@@ -80,11 +81,17 @@ Command add_group_command(CLI::App& app) {
   cmd->add_flag("--fail-on-ungrouped", options->failOnUngrouped,
                 "Exit with 1 when some record was not grouped (status 1 to 9) or was rejected by "
                 "--strict.");
+  add_tier_set_options(*cmd, options->tierSet);
+  cmd->add_flag("--fail-on-placeholder", options->failOnPlaceholder,
+                "Exit with 1 when some record got its tier letter from a placeholder row (the "
+                "summary counts them), after writing the output in full.");
   cmd->footer(
       "Exit codes: 0 all input read and all results written, whatever the records' statuses; "
       "1 with --fail-on-ungrouped, some record not grouped (status 1 to 9) or rejected by "
-      "--strict; 2 fatal error (bad arguments, unreadable input, unwritable output), no output "
-      "file written. A reader that closes the pipe early ends the run quietly with 0.");
+      "--strict, or with --fail-on-placeholder, some tier letter from a placeholder row (the "
+      "output is written in full all the same); 2 fatal error (bad arguments, a tier-table set "
+      "refused, unreadable input, unwritable output), no output file written. A reader that "
+      "closes the pipe early ends the run quietly with 0.");
 
   return {cmd, [options, format, id] {
             if (*format == "jsonl") {

@@ -28,6 +28,11 @@ using batch::Tally;
 
 int run_group(const GroupOptions& options) {
   const auto start = Clock::now();
+  // Before anything is opened: a refused set leaves every file as it was.
+  std::shared_ptr<const TierSet> set = load_chosen_set(options.tierSet);
+  if (set == nullptr) return kExitFatal;
+  const SetGrouper grouper(set);
+
   std::vector<std::string> names = options.inputs;
   if (names.empty()) names.push_back("-");
 
@@ -41,6 +46,7 @@ int run_group(const GroupOptions& options) {
   layout.withId = options.withId;
   layout.idStart = options.idStart;
   layout.idLength = options.idLength;
+  layout.tierSet = set.get();
   const RowFormatter formatter(std::move(layout));
 
   OutputFile output;
@@ -59,18 +65,19 @@ int run_group(const GroupOptions& options) {
   }
   Progress progress(!options.quiet && isatty(STDERR_FILENO), totalBytes, start);
 
-  Pipeline pipeline(options, formatter, inputs, output, progress);
+  Pipeline pipeline(options, formatter, grouper, inputs, output, progress);
   pipeline.run();
   progress.clear();
   // A fault of the run itself (reading, memory) comes first; the output's
   // own is reported by finish().
   if (!pipeline.error().empty()) return fatal(pipeline.error());
   const Tally& t = pipeline.tally();
-  const int code = output.finish(options.failOnUngrouped && t.grouped() != t.records ? kExitFlagged
-                                                                                     : kExitClean);
+  const bool flagged = (options.failOnUngrouped && t.grouped() != t.records) ||
+                       (options.failOnPlaceholder && t.placeholderTiers > 0);
+  const int code = output.finish(flagged ? kExitFlagged : kExitClean);
   if (output.committed() && !options.quiet) {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    print_summary(t, inputs.size(), seconds);
+    print_summary(t, inputs.size(), seconds, *set);
   }
   return code;
 }

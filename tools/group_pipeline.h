@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "group_tier_set.h"
 #include "result_format.h"
 
 namespace cmg290::cli {
@@ -26,11 +27,14 @@ struct GroupOptions {
   bool strict = false;
   bool quiet = false;
   bool failOnUngrouped = false;  // exit kExitFlagged when some record was not grouped
+  TierSetChoice tierSet;
+  bool failOnPlaceholder = false;  // exit kExitFlagged when some tier letter came from a
+                                   // placeholder row
 };
 
-// Groups the inputs into the output, prints the summary unless quiet, and
-// returns the exit code (exit_codes.h). A record that cannot be grouped is
-// a result like any other: the run is clean unless failOnUngrouped.
+// Loads the tier-table set, groups the inputs into the output, prints the
+// summary unless quiet, and returns the exit code (exit_codes.h). A record that cannot be grouped
+// is a result like any other: the run is clean unless failOnUngrouped.
 int run_group(const GroupOptions& options);
 
 }  // namespace cmg290::cli

@@ -10,7 +10,7 @@ std::string with_commas(std::uint64_t v) {
   return digits;
 }
 
-void print_summary(const Tally& t, std::size_t files, double seconds) {
+void print_summary(const Tally& t, std::size_t files, double seconds, const TierSet& set) {
   std::string s;
   char line[200];
   const double rate = seconds > 0 ? static_cast<double>(t.records) / seconds : 0.0;
@@ -20,6 +20,7 @@ void print_summary(const Tally& t, std::size_t files, double seconds) {
                 files == 1 ? "" : "s", seconds < 1 ? 1 : 3, seconds < 1 ? seconds * 1000 : seconds,
                 seconds < 1 ? "ms" : "s", with_commas(static_cast<std::uint64_t>(rate)).c_str());
   s += line;
+  s += "  tier-table set " + set.identity() + "\n";
   // One line per count: a label, the count, and a note.
   auto add = [&](const std::string& label, std::uint64_t count, const char* note) {
     std::snprintf(line, sizeof line, "  %-12s %12s%s%s\n", label.c_str(),
@@ -48,6 +49,12 @@ void print_summary(const Tally& t, std::size_t files, double seconds) {
             : "fewer than 1251 characters, missing positions read as blanks");
   }
   if (t.empty > 0) add("empty lines", t.empty, "skipped");
+  if (set.holds_placeholders()) {
+    s += "  tier letter from placeholder rows: " + with_commas(t.placeholderTiers) +
+         (t.placeholderTiers == 1 ? " record" : " records") +
+         (set.is_compiled() ? " (compiled-in lists hold placeholders; see --tier-tables)\n"
+                            : " (the set holds placeholder rows)\n");
+  }
   std::fwrite(s.data(), 1, s.size(), stderr);
 }
 

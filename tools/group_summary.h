@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cmg290/tier_set.h"
 #include "group_tally.h"
 
 namespace cmg290::cli::batch {
@@ -13,7 +14,9 @@ namespace cmg290::cli::batch {
 // 1234567 as "1,234,567".
 std::string with_commas(std::uint64_t v);
 
-// Records, rate, and one line per non-zero count of t.
-void print_summary(const Tally& t, std::size_t files, double seconds);
+// Records, rate, the tier-table set, one line per non-zero count of t, and
+// for a set that holds placeholder rows how many tier letters came from
+// them.
+void print_summary(const Tally& t, std::size_t files, double seconds, const TierSet& set);
 
 }  // namespace cmg290::cli::batch

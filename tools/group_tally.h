@@ -20,6 +20,7 @@ struct Tally {
   std::uint64_t shortLines = 0;
   std::uint64_t byStatus[kStatusSlots] = {};
   std::uint64_t byTier[kTierSlots] = {};
+  std::uint64_t placeholderTiers = 0;  // grouped, the tier letter from a placeholder row
 
   static int status_slot(int status) {
     return status < kStatusShortLine || status > kHighestStatus ? kStatusSlots - 1 : status + 1;
@@ -35,6 +36,7 @@ struct Tally {
     shortLines += o.shortLines;
     for (int i = 0; i < kStatusSlots; ++i) byStatus[i] += o.byStatus[i];
     for (int i = 0; i < kTierSlots; ++i) byTier[i] += o.byTier[i];
+    placeholderTiers += o.placeholderTiers;
   }
 };
 

@@ -53,7 +53,14 @@ const char* describe_status(int status) {
   return cmg290::status_text(status);
 }
 
+std::string tier_set_member(const TierSet& set) {
+  return ",\"tier_set\":" + json_string(set.name() + " sha256:" + set.digest().substr(0, 12));
+}
+
 RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
+  if (layout_.format == Format::Jsonl && layout_.tierSet != nullptr) {
+    setMember_ = tier_set_member(*layout_.tierSet);
+  }
   std::size_t nameWidth = 0;
   for (const std::string& f : layout_.files) nameWidth = std::max(nameWidth, f.size());
   for (const std::string& f : layout_.files) {
@@ -91,7 +98,8 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
   }
   // Fixed parts (keys, numbers of at most 20 characters, result texts) fit
   // in 256 bytes; an escaped id takes at most six bytes per character.
-  maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + 256 + kSpare;
+  maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + setMember_.size() + 256 +
+            kSpare;
 
   // "status,description," of each known status, for CSV rows.
   for (int s = kLowestStatus; s <= kHighestStatus; ++s) {
@@ -206,6 +214,7 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, const LineNumber& l
   }
   *out++ = ',';
   out = cmg290::write_result_json(out, r, description(r.status));
+  out = put(out, setMember_);
   out = put(out, "}\n");
   return out;
 }

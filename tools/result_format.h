@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/tier_set.h"
 #include "row_text.h"
 
 namespace cmg290::cli {
@@ -35,7 +36,13 @@ struct RowLayout {
   bool withId = false;
   std::size_t idStart = 0;  // 0-based
   std::size_t idLength = 0;
+  // JSON Lines: each row names this set (tier_set_member); none when null.
+  const TierSet* tierSet = nullptr;
 };
+
+// The member naming a set in a JSON Lines row, with its leading comma:
+// ,"tier_set":"NAME sha256:DIGEST" with the first 12 hex digits of the digest.
+std::string tier_set_member(const TierSet& set);
 
 class RowFormatter {
  public:
@@ -69,6 +76,7 @@ class RowFormatter {
   std::vector<std::string> descriptions_;    // per status -1 .. 9, then unknown
   std::vector<std::string> csvStatusCells_;  // per status -1 .. 9, zero-padded
   std::vector<std::size_t> csvStatusSizes_;  // their lengths without the padding
+  std::string setMember_;                    // JSON Lines: tier_set_member, or empty
   std::size_t maxRow_ = 0;
 };
 

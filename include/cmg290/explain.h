@@ -112,6 +112,7 @@ struct TierDecision {
   int row;
   std::vector<std::string> codes;
   std::vector<int> cells;
+  bool placeholder = false;  // the row is a placeholder, not from an official list
 };
 
 enum class SkipReason {
@@ -150,6 +151,16 @@ struct TierStep {
   std::vector<int> barred;  // every secondary row barred, ascending
 };
 
+// The tier-table set whose lists the tier search used (cmg290/tier_set.h).
+struct ExplainedTierSet {
+  std::string name;
+  std::string digest;    // SHA-256, 64 hex digits
+  std::string identity;  // TierSet::identity()
+  std::string json;      // tier_set_json(set): one JSON object
+  bool compiledIn = false;
+  bool placeholders = false;  // some row of the set is a placeholder
+};
+
 struct Explanation {
   Result result;                     // equal to cmg290::group's
   std::vector<FieldReading> fields;  // every field of kRecordLayout, in its order
@@ -160,18 +171,21 @@ struct Explanation {
   std::optional<ScoresStep> scores;          // once the RIC was found
   std::optional<CmgRowStep> cmgRow;          // empty too when no row holds the values
   std::optional<TierStep> tier;              // once the RIC was found
+  ExplainedTierSet tierSet;                  // the set that grouped, also when no search was made
 };
 
 // Explains the grouping of one record; positions past its end read as
-// blanks, as in cmg290::group.
+// blanks, as in cmg290::group. The tier search walks the compiled-in lists,
+// named by their exported columns ("CmdICD290s1"); the explanation names
+// the compiled-in set (TierSet::compiled()).
 CMG290_API Explanation explain(std::string_view record);
 
 class TierSet;
 
 // The same with the tier lists of a tier-table set (cmg290/tier_set.h): its
 // result equals cmg290::group(record, set)'s. The lists searched are named
-// by their files ("single-2.90.csv"); TierSet::is_placeholder tells whether
-// the deciding row is a placeholder.
+// by their files ("single-2.90.csv"); the explanation names the set, and
+// the deciding row's placeholder flag is the set's (TierSet::is_placeholder).
 CMG290_API Explanation explain(std::string_view record, const TierSet& set);
 
 // Where an explained record came from, and how to write it.

@@ -133,10 +133,36 @@ explain_detail::WalkLists set_walk_lists(const tiersets::SetData& set,
   return {};
 }
 
-// The explanation, with the tier search over the compiled-in lists (set
-// null) or over the set's.
-Explanation explain_with(std::string_view record, const tiersets::SetData* set) {
+// The list of a set that the walk's list is under the version.
+TierSetList set_list(detail::TableVersion version, TierList list) {
+  using detail::TableVersion;
+  if (list == TierList::Pair) return TierSetList::Pair;
+  if (list == TierList::Secondary) return TierSetList::Secondary;
+  switch (version) {
+    case TableVersion::V240:
+      return TierSetList::Single240;
+    case TableVersion::V250:
+      return TierSetList::Single250;
+    case TableVersion::V282:
+      return TierSetList::Single282;
+    case TableVersion::V290:
+      return TierSetList::Single290;
+    default:
+      return TierSetList::Single260;
+  }
+}
+
+ExplainedTierSet described(const TierSet& set) {
+  return {set.name(),         set.digest(),      set.identity(),
+          tier_set_json(set), set.is_compiled(), set.holds_placeholders()};
+}
+
+// The explanation, with the tier search over the set's lists; over the
+// compiled-in lists as their exported columns name them when
+// `compiledColumns` (the set is then the compiled-in one).
+Explanation explain_with(std::string_view record, const TierSet& set, bool compiledColumns) {
   Explanation e{};
+  e.tierSet = described(set);
   Result& r = e.result;
   std::strcpy(r.cmg, "     ");
   std::strcpy(r.motorScore, " 0.0");
@@ -241,9 +267,12 @@ Explanation explain_with(std::string_view record, const tiersets::SetData* set) 
   }
 
   detail::build_comorbid_list(slots);
-  e.tier = set == nullptr
-               ? explain_detail::walk_tier_rows(version, ric, slots)
-               : explain_detail::walk_tier_rows(version, ric, slots, set_walk_lists(*set, version));
+  e.tier = compiledColumns ? explain_detail::walk_tier_rows(version, ric, slots)
+                           : explain_detail::walk_tier_rows(version, ric, slots,
+                                                            set_walk_lists(set.data(), version));
+  if (TierDecision* d = e.tier->decision ? &*e.tier->decision : nullptr) {
+    d->placeholder = set.is_placeholder(set_list(version, d->list), d->row);
+  }
   r.cmg[0] = e.tier->letter;
   r.cmg[1] = '\0';
   if (cmgRow != 0) std::strcat(r.cmg, CMG[cmgRow]);
@@ -254,11 +283,11 @@ Explanation explain_with(std::string_view record, const tiersets::SetData* set) 
 }  // namespace
 
 Explanation explain(std::string_view record) {
-  return explain_with(record, nullptr);
+  return explain_with(record, *TierSet::compiled(), true);
 }
 
 Explanation explain(std::string_view record, const TierSet& set) {
-  return explain_with(record, &set.data());
+  return explain_with(record, set, false);
 }
 
 const char* tier_list_name(TierList list) noexcept {

@@ -172,6 +172,7 @@ void write_tier(JsonWriter& j, const TierStep& t) {
     for (int c : t.decision->cells) j.number(c);
   }
   j.end_array();
+  j.key("placeholder").boolean(t.decision && t.decision->placeholder);
   j.key("skipped").begin_array();
   for (const SkippedRow& s : t.skipped) {
     j.begin_object().key("list").string(tier_list_name(s.list)).key("row").number(s.row);
@@ -288,6 +289,7 @@ std::string explain_json(const Explanation& e, const ExplainFormat& format) {
   } else {
     j.key("tier").null();
   }
+  j.key("tier_set").raw_members(e.tierSet.json.empty() ? "null" : e.tierSet.json);
   j.end_object();
   return out;
 }

@@ -11,8 +11,8 @@ namespace {
 
 // Bytes outside printable ASCII are shown as \xHH so that the report stays
 // one line per item whatever the record holds.
-std::string shown(std::string_view s) {
-  std::string out = "\"";
+std::string printable(std::string_view s) {
+  std::string out;
   for (char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
     if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
@@ -23,7 +23,14 @@ std::string shown(std::string_view s) {
       out += buf;
     }
   }
-  return out + "\"";
+  return out;
+}
+
+std::string shown(std::string_view s) {
+  std::string out = "\"";
+  out += printable(s);
+  out += '"';
+  return out;
 }
 
 std::string tenths(int v) {
@@ -64,7 +71,7 @@ std::string range(const char* what, const std::optional<int>& low, const std::op
   return std::string(what) + " " + std::to_string(*low) + " to " + std::to_string(*high);
 }
 
-void write_tier(std::string& out, const TierStep& t) {
+void write_tier(std::string& out, const TierStep& t, const ExplainedTierSet& set) {
   if (t.tableVersion.empty()) {
     line(out, 2, "comorbidity tier: the version date selects no table version, no search: tier A");
     return;
@@ -76,6 +83,9 @@ void write_tier(std::string& out, const TierStep& t) {
                                 : " (cells 1 to " + std::to_string(t.cellsScanned) + " compared)";
   }
   line(out, 2, "comorbidity tier, table version " + t.tableVersion + ", " + scan + ":");
+  line(out, 4,
+       "tier-table set " + printable(set.identity) +
+           (set.placeholders ? ", which holds placeholder rows" : ""));
   // Each list in the order searched, with the rows passed over in it.
   for (const ListSearched& l : t.lists) {
     line(out, 4,
@@ -114,7 +124,8 @@ void write_tier(std::string& out, const TierStep& t) {
   }
   line(out, 4,
        std::string("tier ") + t.letter + " from " + list_words(d.list) + " row " +
-           std::to_string(d.row) + ": the record holds " + found);
+           std::to_string(d.row) + ": the record holds " + found +
+           (d.placeholder ? "; a placeholder row, not from an official list" : ""));
 }
 
 }  // namespace
@@ -201,7 +212,7 @@ std::string explain_text(const Explanation& e, const ExplainFormat& format) {
              " with these scores and age; the result is the tier letter alone");
   }
 
-  if (e.tier) write_tier(out, *e.tier);
+  if (e.tier) write_tier(out, *e.tier, e.tierSet);
   return out;
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/tier_set.h"
 #include "record_builder.h"
 
 namespace cmg290::cli_test {
@@ -30,6 +31,10 @@ using cmg290::test::RecordBuilder;
 
 inline const std::string kTool = CMG290_CLI;
 inline const std::string kSourceDir = CMG290_SOURCE_DIR;
+// What each JSON Lines row of a run with the compiled-in lists ends with.
+inline const std::string kCompiledSetMember =
+    ",\"tier_set\":\"compiled-in sha256:" + cmg290::TierSet::compiled()->digest().substr(0, 12) +
+    "\"";
 
 struct Outcome {
   int code;
@@ -196,6 +201,20 @@ inline long summary_count(const std::string& err, const std::string& label) {
     }
   }
   return digits.empty() ? -1 : std::stol(digits);
+}
+
+// JSON Lines rows without the member that names the compiled-in set, which
+// each must end with.
+inline std::string without_set_member(const std::string& rows) {
+  const std::string member = kCompiledSetMember + "}";
+  std::string out;
+  for (const std::string& row : lines_of(rows)) {
+    const bool named = row.size() >= member.size() &&
+                       row.compare(row.size() - member.size(), member.size(), member) == 0;
+    EXPECT_TRUE(named) << row;
+    out += named ? row.substr(0, row.size() - member.size()) + "}\n" : row + "\n";
+  }
+  return out;
 }
 
 inline std::string example_records() {

@@ -90,6 +90,7 @@ def group_locally(record: bytes):
                          capture_output=True, check=False).stdout
     result = json.loads(out.splitlines()[0])
     del result["line"]
+    result.pop("tier_set", None)
     return result
 
 

@@ -15,10 +15,12 @@ NDJSON = {"Content-Type": "application/x-ndjson"}
 
 
 def command_results(body: bytes):
-    """What `cmg290 group -f jsonl` gives for the same lines."""
+    """What `cmg290 group -f jsonl` gives for the same lines, less the member naming the
+    tier-table set."""
     out = subprocess.run([CMG290, "group", "-f", "jsonl", "-q", "-"], input=body,
                          capture_output=True, check=False).stdout
-    return [json.loads(line) for line in out.splitlines()]
+    return [{k: v for k, v in json.loads(line).items() if k != "tier_set"}
+            for line in out.splitlines()]
 
 
 def without_line(result):

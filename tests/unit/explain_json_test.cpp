@@ -49,7 +49,8 @@ TEST(ExplainJson, GroupedRecordWithAPair) {
       "lists":[{"list":"single","name":"CmdICD290s1","rows":1156},
                {"list":"pair","name":"CmdICD290c1, CmdICD290c2","rows":63}],
       "scan":"full","cells_scanned":25,"caret_cell":null,"list":"pair","row":1,
-      "codes":["B39.4^^^","G02.^^^^"],"cells":[1,2],"skipped":[],"excluded_pairs":[],
+      "codes":["B39.4^^^","G02.^^^^"],"cells":[1,2],"placeholder":false,"skipped":[],
+      "excluded_pairs":[],
       "barred":[]})"));
 }
 

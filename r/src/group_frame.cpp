@@ -1,0 +1,140 @@
+// group(records, workers, tier_set): the result data frame of many records.
+//
+// R's thread reads the records into views, the grouping threads fill plain
+// arrays, and R's thread then makes the text columns from a few cached
+// strings: one per description, CMG, table version and grouper version.
+#include <Rcpp.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cmg290/status.h"
+#include "group_rows.h"
+#include "record_text.h"
+#include "tier_set_handle.h"
+
+namespace cmg290::r {
+
+namespace {
+
+constexpr int kColumns = 8;
+const char* const kColumnNames[kColumns] = {"status",          "description", "cmg",
+                                            "motor_score",     "cognitive_score", "age",
+                                            "table_version",   "grouper_version"};
+
+// The strings of the few texts a column holds, made on first use. They are
+// kept alive by the columns they are put into, and made only just before.
+class TextCache {
+ public:
+  TextCache() : cmgs_(kCmgKeys, nullptr) {}
+
+  SEXP description(int status) {
+    for (const auto& [code, text] : descriptions_) {
+      if (code == status) return text;
+    }
+    SEXP text = Rf_mkChar(cmg290::status_text(status));
+    descriptions_.emplace_back(status, text);
+    return text;
+  }
+
+  SEXP cmg(int key) {
+    if (key == kNoCmg) return NA_STRING;
+    SEXP& text = cmgs_[static_cast<std::size_t>(key)];
+    if (text == nullptr) {
+      char s[6] = {static_cast<char>('A' + key / 10001), 0, 0, 0, 0, 0};
+      const int code = key % 10001;
+      if (code < 10000) {
+        for (int k = 4, c = code; k >= 1; --k, c /= 10) s[k] = static_cast<char>('0' + c % 10);
+      }
+      text = Rf_mkChar(s);
+    }
+    return text;
+  }
+
+  // A table or grouper version; four blanks are NA.
+  SEXP version(std::uint32_t key) {
+    for (const auto& [k, text] : versions_) {
+      if (k == key) return text;
+    }
+    char s[5] = {};
+    std::memcpy(s, &key, 4);
+    SEXP text = std::strcmp(s, "    ") == 0 ? NA_STRING : Rf_mkCharCE(s, CE_LATIN1);
+    versions_.emplace_back(key, text);
+    return text;
+  }
+
+ private:
+  std::vector<std::pair<int, SEXP>> descriptions_;
+  std::vector<SEXP> cmgs_;
+  std::vector<std::pair<std::uint32_t, SEXP>> versions_;
+};
+
+}  // namespace
+
+}  // namespace cmg290::r
+
+extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
+  using namespace cmg290::r;
+  BEGIN_RCPP
+  GroupSettings settings;
+  settings.tierSet = tier_set_of(tierSet);
+  RecordViews views(records, "records");
+  const std::size_t n = views.size();
+  const R_xlen_t rows = static_cast<R_xlen_t>(n);
+
+  SEXP frame = PROTECT(Rf_allocVector(VECSXP, kColumns));
+  SEXP status = Rf_allocVector(INTSXP, rows);
+  SET_VECTOR_ELT(frame, 0, status);
+  SEXP motor = Rf_allocVector(REALSXP, rows);
+  SET_VECTOR_ELT(frame, 3, motor);
+  SEXP cognitive = Rf_allocVector(INTSXP, rows);
+  SET_VECTOR_ELT(frame, 4, cognitive);
+  SEXP age = Rf_allocVector(INTSXP, rows);
+  SET_VECTOR_ELT(frame, 5, age);
+  const int textColumns[] = {1, 2, 6, 7};
+  for (int c : textColumns) SET_VECTOR_ELT(frame, c, Rf_allocVector(STRSXP, rows));
+
+  std::vector<int> cmgKeys(n);
+  std::vector<std::uint32_t> tableVersions(n), grouperVersions(n);
+  const RowColumns columns{INTEGER(status), REAL(motor),
+                           INTEGER(cognitive), INTEGER(age),
+                           cmgKeys.data(),   tableVersions.data(),
+                           grouperVersions.data(), NA_INTEGER,
+                           NA_REAL};
+  group_rows(views.data(), views.unchecked(), n, settings, columns,
+             thread_count(Rf_asInteger(workers), n));
+  for (std::size_t i = 0; i < n; ++i) {
+    if (cmgKeys[i] == kUnsettled) fill_row(group_one(views.settle(i), settings), columns, i);
+  }
+
+  SEXP description = VECTOR_ELT(frame, 1), cmg = VECTOR_ELT(frame, 2),
+       tableVersion = VECTOR_ELT(frame, 6), grouperVersion = VECTOR_ELT(frame, 7);
+  TextCache cache;
+  const int* statuses = INTEGER(status);
+  for (std::size_t i = 0; i < n; ++i) {
+    const R_xlen_t row = static_cast<R_xlen_t>(i);
+    SET_STRING_ELT(description, row, cache.description(statuses[i]));
+    if (cmgKeys[i] == kOddCmg) {
+      // A CMG text no table gives today: grouped again for its text.
+      const cmg290::Result r = group_one(views.data()[i], settings);
+      SET_STRING_ELT(cmg, row, Rf_mkChar(r.cmg));
+    } else {
+      SET_STRING_ELT(cmg, row, cache.cmg(cmgKeys[i]));
+    }
+    SET_STRING_ELT(tableVersion, row, cache.version(tableVersions[i]));
+    SET_STRING_ELT(grouperVersion, row, cache.version(grouperVersions[i]));
+  }
+
+  SEXP names = PROTECT(Rf_allocVector(STRSXP, kColumns));
+  for (int c = 0; c < kColumns; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));
+  Rf_setAttrib(frame, R_NamesSymbol, names);
+  SEXP rowNames = PROTECT(Rf_allocVector(INTSXP, 2));
+  INTEGER(rowNames)[0] = NA_INTEGER;
+  INTEGER(rowNames)[1] = -static_cast<int>(rows);
+  Rf_setAttrib(frame, R_RowNamesSymbol, rowNames);
+  Rf_setAttrib(frame, R_ClassSymbol, Rf_mkString("data.frame"));
+  UNPROTECT(3);
+  return frame;
+  END_RCPP
+}

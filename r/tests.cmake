@@ -1,0 +1,1 @@
+# R tests, filled in below

@@ -6,7 +6,7 @@ group <- function(records, workers = 1L, tier_set = NULL) {
 # A workers argument as an integer: a count of threads, or -1 for every core.
 check_workers <- function(workers) {
   if (!is.numeric(workers) || is.factor(workers) || length(workers) != 1L ||
-      is.na(workers) || workers != trunc(workers)) {
+      !is.finite(workers) || workers != trunc(workers)) {
     stop("workers must be one whole number: a count of threads, or -1 for all cores",
          call. = FALSE)
   }

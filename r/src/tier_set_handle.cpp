@@ -81,3 +81,22 @@ extern "C" SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations) {
   return cmg290::r::set_object(std::move(set));
   END_RCPP
 }
+
+extern "C" SEXP cmg290_compiled_tier_set() {
+  BEGIN_RCPP
+  return cmg290::r::set_object(cmg290::TierSet::compiled());
+  END_RCPP
+}
+
+extern "C" SEXP cmg290_write_tier_set(SEXP pointer, SEXP path) {
+  BEGIN_RCPP
+  const cmg290::TierSet* set = cmg290::r::tier_set_of(pointer);
+  if (set == nullptr) throw std::invalid_argument("tier_set must be a set");
+  const std::string directory = Rcpp::as<std::string>(path);
+  std::string error;
+  if (!set->write(directory, error)) {
+    throw std::runtime_error("cannot write the set into " + directory + ": " + error);
+  }
+  return R_NilValue;
+  END_RCPP
+}

@@ -27,4 +27,8 @@ extern "C" {
 // load_tier_set(path, allow_deviations): a list of the set's name, digest,
 // identity, deviations and its pointer.
 SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations);
+// The lists compiled into the grouper, as a set in the same form.
+SEXP cmg290_compiled_tier_set();
+// Writes a set into a directory in the form load_tier_set reads.
+SEXP cmg290_write_tier_set(SEXP pointer, SEXP path);
 }

@@ -10,7 +10,11 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "R CMD build failed:\n${out}")
 endif()
 file(GLOB tarball ${WORK}/cmg290_*.tar.gz)
-set(ENV{_R_CHECK_FORCE_SUGGESTS_} false)
+# The check looks packages up in the repositories R names: here an empty
+# one of its own, so that nothing goes out to the network.
+file(WRITE ${WORK}/repository/src/contrib/PACKAGES "")
+file(WRITE ${WORK}/Rprofile "options(repos = c(CRAN = 'file://${WORK}/repository'))\n")
+set(ENV{R_PROFILE_USER} ${WORK}/Rprofile)
 set(ENV{_R_CHECK_FUTURE_FILE_TIMESTAMPS_} false)
 set(ENV{_R_CHECK_SYSTEM_CLOCK_} false)
 set(ENV{MAKEFLAGS} -j2)

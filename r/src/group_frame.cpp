@@ -19,9 +19,9 @@ namespace cmg290::r {
 namespace {
 
 constexpr int kColumns = 8;
-const char* const kColumnNames[kColumns] = {"status",          "description", "cmg",
-                                            "motor_score",     "cognitive_score", "age",
-                                            "table_version",   "grouper_version"};
+const char* const kColumnNames[kColumns] = {"status",        "description",     "cmg",
+                                            "motor_score",   "cognitive_score", "age",
+                                            "table_version", "grouper_version"};
 
 // The strings of the few texts a column holds, made on first use. They are
 // kept alive by the columns they are put into, and made only just before.
@@ -97,11 +97,9 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
 
   std::vector<int> cmgKeys(n);
   std::vector<std::uint32_t> tableVersions(n), grouperVersions(n);
-  const RowColumns columns{INTEGER(status), REAL(motor),
-                           INTEGER(cognitive), INTEGER(age),
-                           cmgKeys.data(),   tableVersions.data(),
-                           grouperVersions.data(), NA_INTEGER,
-                           NA_REAL};
+  const RowColumns columns{INTEGER(status),        REAL(motor),    INTEGER(cognitive),
+                           INTEGER(age),           cmgKeys.data(), tableVersions.data(),
+                           grouperVersions.data(), NA_INTEGER,     NA_REAL};
   group_rows(views.data(), views.unchecked(), n, settings, columns,
              thread_count(Rf_asInteger(workers), n));
   for (std::size_t i = 0; i < n; ++i) {

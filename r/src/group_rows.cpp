@@ -22,8 +22,12 @@ namespace {
 constexpr std::size_t kBatchRows = 4096;
 constexpr std::size_t kRowsPerThread = 16384;
 
-int tier_of(char c) noexcept { return c >= 'A' && c <= 'D' ? c - 'A' : -1; }
-bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+int tier_of(char c) noexcept {
+  return c >= 'A' && c <= 'D' ? c - 'A' : -1;
+}
+bool is_digit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
 
 std::uint32_t text_key(const char* text) noexcept {
   std::uint32_t key;

@@ -129,8 +129,8 @@ RecordViews::RecordViews(SEXP records, const char* name) : records_(records), na
 
 std::string_view RecordViews::settle(std::size_t i) {
   std::string scratch;
-  const std::string_view bytes = record_bytes(STRING_ELT(records_, static_cast<R_xlen_t>(i)),
-                                              element_name(name_, i), scratch);
+  const std::string_view bytes =
+      record_bytes(STRING_ELT(records_, static_cast<R_xlen_t>(i)), element_name(name_, i), scratch);
   if (bytes.data() != scratch.data()) return bytes;
   late_.push_back(std::make_unique<std::string>(std::move(scratch)));
   views_[i] = *late_.back();

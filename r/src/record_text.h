@@ -56,9 +56,9 @@ class RecordViews {
   const char* name_;
   std::vector<std::string_view> views_;
   std::vector<unsigned char> unchecked_;
-  std::vector<std::string> converted_;                 // elements marked UTF-8
-  std::vector<std::size_t> convertedAt_;               // and their positions
-  std::vector<std::unique_ptr<std::string>> late_;     // elements settled
+  std::vector<std::string> converted_;              // elements marked UTF-8
+  std::vector<std::size_t> convertedAt_;            // and their positions
+  std::vector<std::unique_ptr<std::string>> late_;  // elements settled
 };
 
 // A short description of an R object's type for messages: "a factor",

@@ -33,10 +33,10 @@ SEXP set_object(SetPointer set) {
   R_RegisterCFinalizerEx(pointer, release, TRUE);
   const cmg290::TierSet& s = **static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
   Rcpp::CharacterVector deviations(s.deviations().begin(), s.deviations().end());
-  Rcpp::List object = Rcpp::List::create(
-      Rcpp::Named("name") = s.name(), Rcpp::Named("digest") = s.digest(),
-      Rcpp::Named("identity") = s.identity(), Rcpp::Named("deviations") = deviations,
-      Rcpp::Named("pointer") = pointer);
+  Rcpp::List object =
+      Rcpp::List::create(Rcpp::Named("name") = s.name(), Rcpp::Named("digest") = s.digest(),
+                         Rcpp::Named("identity") = s.identity(),
+                         Rcpp::Named("deviations") = deviations, Rcpp::Named("pointer") = pointer);
   object.attr("class") = "cmg290_tier_set";
   UNPROTECT(1);
   return object;
@@ -73,8 +73,8 @@ extern "C" SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations) {
       message += "\n  " + cmg290::problem_text(problems[i]);
     }
     if (problems.size() > cmg290::r::kProblemsShown) {
-      message += "\n  ... and " + std::to_string(problems.size() - cmg290::r::kProblemsShown) +
-                 " more";
+      message +=
+          "\n  ... and " + std::to_string(problems.size() - cmg290::r::kProblemsShown) + " more";
     }
     throw std::invalid_argument(message);
   }

@@ -5,7 +5,9 @@
 // strings: one per description, CMG, table version and grouper version.
 #include <Rcpp.h>
 
+#include <climits>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,11 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
   RecordViews views(records, "records");
   const std::size_t n = views.size();
   const R_xlen_t rows = static_cast<R_xlen_t>(n);
+  // A data frame's compact row names count its rows in an int.
+  if (n > static_cast<std::size_t>(INT_MAX)) {
+    throw std::invalid_argument("records: more than " + std::to_string(INT_MAX) +
+                                " records do not fit one data frame; group them in parts");
+  }
 
   SEXP frame = PROTECT(Rf_allocVector(VECSXP, kColumns));
   SEXP status = Rf_allocVector(INTSXP, rows);

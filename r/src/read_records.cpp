@@ -94,14 +94,12 @@ extern "C" SEXP cmg290_read_records(SEXP path) {
   const std::size_t count = records.size() / cmg290::kRecordLength;
   SEXP out = PROTECT(Rf_allocVector(STRSXP, static_cast<R_xlen_t>(count)));
   for (std::size_t i = 0; i < count; ++i) {
-    const char* record = records.data() + i * cmg290::kRecordLength;
     // Bytes past ASCII are taken as Latin-1, one character per position,
-    // which gives the same bytes back to group().
-    const bool ascii = std::none_of(record, record + cmg290::kRecordLength,
-                                    [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+    // which gives the same bytes back to group(); R leaves an ASCII string
+    // unmarked.
     SET_STRING_ELT(out, static_cast<R_xlen_t>(i),
-                   Rf_mkCharLenCE(record, static_cast<int>(cmg290::kRecordLength),
-                                  ascii ? CE_NATIVE : CE_LATIN1));
+                   Rf_mkCharLenCE(records.data() + i * cmg290::kRecordLength,
+                                  static_cast<int>(cmg290::kRecordLength), CE_LATIN1));
   }
   UNPROTECT(1);
   return out;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -86,12 +87,24 @@ void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noe
 }
 
 void group_rows(const std::string_view* records, const unsigned char* unchecked, std::size_t count,
-                const GroupSettings& settings, const RowColumns& columns, int threads) {
+                const GroupSettings& settings, const RowColumns& columns, int threads,
+                RowSink& sink) {
+  const std::size_t batches = (count + kBatchRows - 1) / kBatchRows;
+  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[batches]);
+  for (std::size_t b = 0; b < batches; ++b) done[b].store(false, std::memory_order_relaxed);
   std::atomic<std::size_t> next{0};
-  auto work = [&] {
+  std::size_t handed = 0;  // batches given to the sink, by the calling thread only
+  auto hand_over = [&](bool all) {
+    while (handed < batches && (all || done[handed].load(std::memory_order_acquire))) {
+      sink.rows(handed * kBatchRows, std::min(count, (handed + 1) * kBatchRows));
+      ++handed;
+    }
+  };
+  auto work = [&](bool calling) {
     for (;;) {
-      const std::size_t begin = next.fetch_add(kBatchRows, std::memory_order_relaxed);
-      if (begin >= count) return;
+      const std::size_t batch = next.fetch_add(1, std::memory_order_relaxed);
+      if (batch >= batches) return;
+      const std::size_t begin = batch * kBatchRows;
       const std::size_t end = std::min(count, begin + kBatchRows);
       for (std::size_t i = begin; i < end; ++i) {
         if (unchecked[i] != 0 && has_high_byte(records[i])) {
@@ -100,18 +113,23 @@ void group_rows(const std::string_view* records, const unsigned char* unchecked,
         }
         fill_row(group_one(records[i], settings), columns, i);
       }
+      done[batch].store(true, std::memory_order_release);
+      // The calling thread takes what is grouped between its own batches,
+      // while the others go on.
+      if (calling) hand_over(false);
     }
   };
   std::vector<std::thread> helpers;
   for (int t = 1; t < threads; ++t) {
     try {
-      helpers.emplace_back(work);
+      helpers.emplace_back(work, false);
     } catch (const std::system_error&) {
       break;  // fewer threads than asked for: the others share the work
     }
   }
-  work();
+  work(true);
   for (std::thread& h : helpers) h.join();
+  hand_over(true);
 }
 
 int thread_count(int workers, std::size_t records) {

@@ -58,12 +58,23 @@ double motor_value(const char* text) noexcept;
 // NA.
 void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noexcept;
 
+// Takes the rows grouped so far, on the calling thread, while the other
+// threads go on grouping: rows(begin, end) is called in row order, once for
+// each row, and must neither throw nor stop the thread (R's errors do).
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void rows(std::size_t begin, std::size_t end) noexcept = 0;
+};
+
 // Groups records[0 .. count-1] on `threads` threads, the calling thread
 // among them (fewer when the system gives no more). A record flagged in
 // `unchecked` that holds a byte above 0x7F is left with the CMG key
-// kUnsettled and nothing else written.
+// kUnsettled and nothing else written. Every row has been handed to `sink`
+// when it returns.
 void group_rows(const std::string_view* records, const unsigned char* unchecked, std::size_t count,
-                const GroupSettings& settings, const RowColumns& columns, int threads);
+                const GroupSettings& settings, const RowColumns& columns, int threads,
+                RowSink& sink);
 
 // The threads for a `workers` value (checked: -1 or 1 and above): -1 means
 // every core this process may run on; never more than the records make

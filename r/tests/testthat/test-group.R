@@ -102,3 +102,44 @@ test_that("a tier-table set with a changed tier gives that tier", {
   expect_equal(after$cmg, paste0("A", substr(before$cmg, 2, 5)))
   expect_equal(explain(record, tier_set = set)$result$cmg, after$cmg)
 })
+
+test_that("records to convert anywhere in a long vector give the rows of their bytes", {
+  # Unmarked UTF-8 (R's strings in the session's encoding) is converted once
+  # the threads have grouped the rest: at the start, across batches, at the end.
+  latin1 <- grouped_record(comorbid_code_25 = "\u00e9")
+  unmarked <- enc2utf8(latin1)
+  Encoding(unmarked) <- "unknown"
+  expect_equal(Encoding(unmarked), "unknown")
+  records <- rep(mixed_records(), length.out = 60000)
+  at <- c(1, 4096, 4097, 30000, 60000)
+  expected <- records
+  records[at] <- unmarked
+  expected[at] <- latin1
+  want <- group(expected)
+  expect_identical(group(records, workers = 2L), want)
+  expect_identical(group(records, workers = 1L), want)
+  # A bad one among them is refused naming it, whatever the threads did.
+  bad <- "\xff"
+  records[59999] <- bad
+  expect_error(group(records, workers = 2L), "records[59999]: text that is not valid UTF-8",
+               fixed = TRUE)
+})
+
+test_that("every CMG text is the grouper's, across many batches and threads", {
+  # Records whose items, impairments and ages give many different CMGs.
+  set.seed(7)
+  impairments <- c("  01.2", "  02.1", "  05.1", "  08.51", "  01.1", "  06.1")
+  records <- vapply(seq_len(2000), function(i) {
+    items <- as.list(sprintf("%02d", sample(0:7, 17, replace = TRUE)))
+    names(items) <- c(paste0("motor_item_", 1:12), paste0("cognitive_item_", 1:5))
+    do.call(grouped_record, c(items, list(impairment_group = sample(impairments, 1),
+                                          age_date = sample(c("20240105", "19900101"), 1))))
+  }, "")
+  records <- rep(records, 20)
+  frame <- group(records, workers = -1L)
+  expect_gt(length(unique(frame$cmg)), 20)
+  for (i in c(1, 2, 3, 777, 1999)) {
+    expect_equal(frame$cmg[i], explain(records[i])$result$cmg)
+  }
+  expect_identical(frame[1:2000, ], group(records[1:2000]))
+})

@@ -6,6 +6,7 @@
 #   cmg290                cli        the command and its manual page
 #   postgresql-15-cmg290  cmg290_pg  the extension, in pg_config's directories
 #   python3-cmg290        python3    the Python package, for Debian's python3
+#   r-cran-cmg290         r          the R package, for Debian's R
 #
 # Each carries its copyright file and changelog; the shared-library
 # dependencies are computed by dpkg-shlibdeps.
@@ -42,6 +43,7 @@ set(CMG290_DEB_PACKAGE_dev libcmg290-dev)
 set(CMG290_DEB_PACKAGE_cli cmg290)
 set(CMG290_DEB_PACKAGE_cmg290_pg postgresql-15-cmg290)
 set(CMG290_DEB_PACKAGE_python3 python3-cmg290)
+set(CMG290_DEB_PACKAGE_r r-cran-cmg290)
 if(CMG290_BUILD_TOOLS)
   list(APPEND CMG290_DEB_COMPONENTS cli)
 endif()
@@ -51,12 +53,15 @@ endif()
 if(TARGET cmg290_python)
   list(APPEND CMG290_DEB_COMPONENTS python3)
 endif()
+if(TARGET cmg290_r)
+  list(APPEND CMG290_DEB_COMPONENTS r)
+endif()
 # The copyright file and changelog go into every package's own folder in
 # /usr/share/doc; the extension's and the Python package's components are
 # installed only when asked for by name, like the rest of those components.
 foreach(component IN LISTS CMG290_DEB_COMPONENTS)
   set(optional)
-  if(component MATCHES "^(cmg290_pg|python3)$")
+  if(component MATCHES "^(cmg290_pg|python3|r)$")
     set(optional EXCLUDE_FROM_ALL)
   endif()
   install(FILES ${CMG290_DEB_DOC}/copyright ${CMG290_DEB_BUILD}/changelog.gz
@@ -143,6 +148,21 @@ The cmg290 Python package groups assessment records in pandas and Dask:
 one record into a result, many on several threads into a pandas
 DataFrame, a Dask Series partition by partition; it also reads files of
 records into NumPy arrays and explains a record's grouping step by step.")
+endif()
+
+# The package as R CMD INSTALL made it in build/r/lib, in the site library
+# Debian's R packages go to (/usr/lib/R/site-library).
+if(TARGET cmg290_r)
+  set(CPACK_DEBIAN_R_PACKAGE_NAME r-cran-cmg290)
+  set(CPACK_DEBIAN_R_PACKAGE_SECTION gnu-r)
+  set(CPACK_DEBIAN_R_PACKAGE_DEPENDS "r-base-core (>= 4.2), r-api-4.0, r-cran-rcpp")
+  set(CPACK_COMPONENT_R_DESCRIPTION
+      "case-mix grouper for inpatient rehabilitation assessments - R package
+The cmg290 R package groups assessment records in R: many records on
+several threads into a data frame, with the grouper linked in; it also
+reads files of records, explains a record's grouping step by step, builds
+records from named fields and groups with tier-table sets loaded at run
+time.")
 endif()
 
 include(CPack)

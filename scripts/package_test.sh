@@ -5,8 +5,10 @@
 #     records into the golden results, a program compiled with pkg-config
 #     links the installed library, and a throwaway cluster of the system's
 #     PostgreSQL 15 runs CREATE EXTENSION cmg290 and a grouping query with
-#     the installed extension, and Debian's python3 imports the installed
-#     Python package, knows its version and groups the sample records;
+#     the installed extension, Debian's python3 imports the installed
+#     Python package, knows its version and groups the sample records, and
+#     Debian's R loads the installed R package, knows its version and groups
+#     the sample records;
 #  3. apt-get purges them; none of their files may be left.
 # Installs into the system: run it on a CI machine or one of your own (as
 # root, or with sudo).
@@ -18,7 +20,7 @@ root=$PWD
 build=$(cd "${1:-build}" && pwd)
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-packages=(libcmg290-2 libcmg290-dev cmg290 postgresql-15-cmg290 python3-cmg290)
+packages=(libcmg290-2 libcmg290-dev cmg290 postgresql-15-cmg290 python3-cmg290 r-cran-cmg290)
 scratch=$(mktemp -d /tmp/cmg290-package-test.XXXXXX)
 chmod 755 "$scratch"
 pgbin=/usr/lib/postgresql/15/bin
@@ -117,6 +119,22 @@ assert [None if pd.isna(c) else c for c in frame.cmg] == [c or None for c in csv
 print(f"import cmg290 {cmg290.__version__}: group_frame gives the golden statuses and CMGs")
 PY
 
+echo "== R: the installed package"
+(cd / && R_LIBS= R_LIBS_USER=/nonexistent Rscript --vanilla - "$root/examples/assessments.txt" \
+  "$scratch/results.csv" "$(dpkg-query -W -f '${Version}' r-cran-cmg290)") <<'RSCRIPT'
+args <- commandArgs(trailingOnly = TRUE)
+library(cmg290)
+stopifnot(identical(find.package("cmg290"), "/usr/lib/R/site-library/cmg290"))
+stopifnot(identical(as.character(packageVersion("cmg290")), args[3]))
+frame <- group(read_records(args[1]), workers = -1L)
+csv <- read.csv(args[2], colClasses = "character", na.strings = character(0))
+stopifnot(identical(as.character(frame$status), csv$status))
+stopifnot(identical(ifelse(is.na(frame$cmg), "", frame$cmg), csv$cmg))
+stopifnot(nzchar(paste(capture.output(tools::Rd2txt(tools::Rd_db("cmg290")[["group.Rd"]])),
+                       collapse = "")))
+cat("library(cmg290)", args[3], ": group gives the golden statuses and CMGs\n")
+RSCRIPT
+
 echo "== purge"
 $SUDO apt-get purge -y -q "${packages[@]}" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log"; exit 1; }
 left=0
@@ -129,7 +147,7 @@ done <"$scratch/files"
 for d in /usr/include/cmg290 /usr/share/cmg290 /usr/lib/cmake/cmg290 /usr/share/doc/cmg290 \
   /usr/share/doc/libcmg290-2 /usr/share/doc/libcmg290-dev /usr/share/doc/postgresql-15-cmg290 \
   /usr/lib/python3/dist-packages/cmg290 /usr/lib/python3/dist-packages/cmg290-*.dist-info \
-  /usr/share/doc/python3-cmg290; do
+  /usr/share/doc/python3-cmg290 /usr/lib/R/site-library/cmg290 /usr/share/doc/r-cran-cmg290; do
   if [ -e "$d" ]; then
     echo "left behind: $d"
     left=1

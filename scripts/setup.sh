@@ -15,4 +15,5 @@ $SUDO apt-get install -y --no-install-recommends \
   python3-requests python3-selenium chromium chromium-driver \
   pkg-config dpkg-dev file lintian \
   pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-hypothesis \
-  python3-dask python3-distributed python3-pip
+  python3-dask python3-distributed python3-pip \
+  r-base-core r-cran-rcpp r-cran-testthat

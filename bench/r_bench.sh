@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Speed of the R package against `cmg290 group` on the same records, in the
+# same run.
+#
+#   bench/r_bench.sh [BUILD_DIR] [RECORDS]      (defaults: build, 1000000)
+#
+# Writes RECORDS synthetic records with `cmg290 sample`, then, in one R
+# process, takes the best of RUNS runs (default 3) of each of
+#   read_records(FILE)                       into a character vector
+#   group(records, workers = -1L)            the character vector, all cores
+#   cmg290 group -q FILE -o /dev/null        the command, all cores
+# alternating group() and the command so that both see the same load, and
+# prints records per second, the ratio of group() to the command, and the
+# processor time of each (less disturbed by other work on the machine).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+records=${2:-1000000}
+runs=${RUNS:-3}
+tool=$build/tools/cmg290
+
+[ -x "$tool" ] || { echo "r_bench.sh: no tool at $tool; build first" >&2; exit 2; }
+[ -d "$build/r/lib/cmg290" ] || { echo "r_bench.sh: no package in $build/r/lib" >&2; exit 2; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cmg290_rbench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+input=$work/records.txt
+
+"$tool" sample --count "$records" --seed 1 -o "$input"
+cat "$input" >/dev/null
+
+R_LIBS="$build/r/lib" Rscript --vanilla - "$tool" "$input" "$records" "$runs" <<'EOF_R'
+suppressPackageStartupMessages(library(cmg290))
+args <- commandArgs(trailingOnly = TRUE)
+tool <- args[1]; path <- args[2]; count <- as.integer(args[3]); runs <- as.integer(args[4])
+
+timed <- function(fn) {
+  before <- proc.time()
+  value <- fn()
+  spent <- proc.time() - before
+  # elapsed, and processor time of this process and of its children
+  list(elapsed = spent[["elapsed"]], cpu = sum(spent[c(1, 2, 4, 5)], na.rm = TRUE), value = value)
+}
+best <- function(xs, what) min(vapply(xs, function(x) x[[what]], 0))
+line <- function(name, seconds) {
+  cat(sprintf("%-38s %6.3f s   %10.0f records/s\n", name, seconds, count / seconds))
+}
+
+reads <- lapply(seq_len(runs), function(i) timed(function() read_records(path)))
+records <- reads[[1]]$value
+stopifnot(length(records) == count)
+groups <- list()
+commands <- list()
+for (i in seq_len(runs)) {
+  groups[[i]] <- timed(function() group(records, workers = -1L))
+  commands[[i]] <- timed(function() {
+    status <- system2(tool, c("group", "-q", path, "-o", "/dev/null"))
+    stopifnot(status == 0)
+  })
+}
+stopifnot(nrow(groups[[1]]$value) == count)
+line("read_records", best(reads, "elapsed"))
+line("group(workers = -1L), character vector", best(groups, "elapsed"))
+line("cmg290 group -o /dev/null", best(commands, "elapsed"))
+cat(sprintf("group / cmg290 group rate:             %4.2f\n",
+            best(commands, "elapsed") / best(groups, "elapsed")))
+cat(sprintf("processor time, best run: group %.3f s, cmg290 group %.3f s\n",
+            best(groups, "cpu"), best(commands, "cpu")))
+EOF_R

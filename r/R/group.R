@@ -1,0 +1,25 @@
+group <- function(records, workers = 1L, tier_set = NULL) {
+  workers <- check_workers(workers)
+  .Call(cmg290_group, records, workers, tier_set_pointer(tier_set))
+}
+
+# A workers argument as an integer: a count of threads, or -1 for every core.
+check_workers <- function(workers) {
+  if (!is.numeric(workers) || is.factor(workers) || length(workers) != 1L ||
+      !is.finite(workers) || workers != trunc(workers)) {
+    stop("workers must be one whole number: a count of threads, or -1 for all cores",
+         call. = FALSE)
+  }
+  if (workers == 0 || workers < -1) {
+    stop("workers must be a positive number of threads, or -1 for all cores; got ",
+         format(workers), call. = FALSE)
+  }
+  as.integer(min(workers, .Machine$integer.max))
+}
+
+status_text <- function(status) {
+  if (!is.numeric(status) || is.factor(status)) {
+    stop("status must be numeric", call. = FALSE)
+  }
+  .Call(cmg290_status_text, as.integer(status))
+}

@@ -1,0 +1,14 @@
+read_records <- function(path) {
+  if (!is.character(path) || length(path) != 1L || is.na(path)) {
+    stop("path must be one file name", call. = FALSE)
+  }
+  .Call(cmg290_read_records, enc2native(path.expand(path)))
+}
+
+explain <- function(record, tier_set = NULL) {
+  .Call(cmg290_explain, record, tier_set_pointer(tier_set))
+}
+
+build_record <- function(...) {
+  .Call(cmg290_build_record, list(...))
+}

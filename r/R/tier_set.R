@@ -1,0 +1,37 @@
+load_tier_set <- function(path, allow_deviations = FALSE) {
+  if (!is.character(path) || length(path) != 1L || is.na(path)) {
+    stop("path must be one directory name", call. = FALSE)
+  }
+  if (!is.logical(allow_deviations) || length(allow_deviations) != 1L ||
+      is.na(allow_deviations)) {
+    stop("allow_deviations must be TRUE or FALSE", call. = FALSE)
+  }
+  .Call(cmg290_load_tier_set, enc2native(path.expand(path)), allow_deviations)
+}
+
+compiled_tier_set <- function() {
+  .Call(cmg290_compiled_tier_set)
+}
+
+write_tier_set <- function(tier_set, path) {
+  if (is.null(tier_set)) stop("tier_set must be a set", call. = FALSE)
+  if (!is.character(path) || length(path) != 1L || is.na(path)) {
+    stop("path must be one directory name", call. = FALSE)
+  }
+  .Call(cmg290_write_tier_set, tier_set_pointer(tier_set), enc2native(path.expand(path)))
+  invisible(path)
+}
+
+print.cmg290_tier_set <- function(x, ...) {
+  cat("<cmg290 tier-table set> ", x$identity, "\n", sep = "")
+  invisible(x)
+}
+
+# The external pointer of a tier_set argument; NULL for the compiled-in lists.
+tier_set_pointer <- function(tier_set) {
+  if (is.null(tier_set)) return(NULL)
+  if (!inherits(tier_set, "cmg290_tier_set")) {
+    stop("tier_set must be NULL or a set from load_tier_set()", call. = FALSE)
+  }
+  tier_set$pointer
+}

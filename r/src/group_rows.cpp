@@ -1,0 +1,147 @@
+#include "group_rows.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "cmg290/status.h"
+#include "cmg290/tier_set.h"
+#include "record_text.h"
+
+namespace cmg290::r {
+
+namespace {
+
+// Rows a thread takes at a time, and the fewest rows worth a thread.
+constexpr std::size_t kBatchRows = 4096;
+constexpr std::size_t kRowsPerThread = 16384;
+
+int tier_of(char c) noexcept {
+  return c >= 'A' && c <= 'D' ? c - 'A' : -1;
+}
+bool is_digit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
+
+std::uint32_t text_key(const char* text) noexcept {
+  std::uint32_t key;
+  std::memcpy(&key, text, 4);
+  return key;
+}
+
+}  // namespace
+
+cmg290::Result group_one(std::string_view record, const GroupSettings& settings) noexcept {
+  return settings.tierSet != nullptr ? cmg290::group(record, *settings.tierSet)
+                                     : cmg290::group(record);
+}
+
+int cmg_key(const char* text) noexcept {
+  const int tier = tier_of(text[0]);
+  if (tier < 0) return kOddCmg;
+  if (text[1] == '\0') return tier * 10001 + 10000;
+  if (!is_digit(text[1]) || !is_digit(text[2]) || !is_digit(text[3]) || !is_digit(text[4]) ||
+      text[5] != '\0') {
+    return kOddCmg;
+  }
+  return tier * 10001 + (text[1] - '0') * 1000 + (text[2] - '0') * 100 + (text[3] - '0') * 10 +
+         (text[4] - '0');
+}
+
+double motor_value(const char* text) noexcept {
+  while (*text == ' ') ++text;
+  const bool negative = *text == '-';
+  if (negative) ++text;
+  long long tenths = 0;
+  bool point = false;
+  for (; *text != '\0'; ++text) {
+    if (*text == '.') {
+      point = true;
+    } else if (*text >= '0' && *text <= '9') {
+      tenths = tenths * 10 + (*text - '0');
+    } else {
+      break;
+    }
+  }
+  if (!point) tenths *= 10;
+  const double value = static_cast<double>(tenths) / 10.0;
+  return negative ? -value : value;
+}
+
+void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noexcept {
+  const bool grouped = cmg290::reaches_cmg_and_scores(r.status);
+  c.status[row] = r.status;
+  c.cmgKey[row] = grouped ? cmg_key(r.cmg) : kNoCmg;
+  c.motorScore[row] = grouped ? motor_value(r.motorScore) : c.naReal;
+  c.cognitiveScore[row] = grouped ? r.cognitiveScore : c.naInteger;
+  c.age[row] = cmg290::reaches_age(r.status) ? r.age : c.naInteger;
+  c.tableVersion[row] = text_key(r.tableVersion);
+  c.grouperVersion[row] = text_key(r.grouperVersion);
+}
+
+void group_rows(const std::string_view* records, const unsigned char* unchecked, std::size_t count,
+                const GroupSettings& settings, const RowColumns& columns, int threads,
+                RowSink& sink) {
+  const std::size_t batches = (count + kBatchRows - 1) / kBatchRows;
+  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[batches]);
+  for (std::size_t b = 0; b < batches; ++b) done[b].store(false, std::memory_order_relaxed);
+  std::atomic<std::size_t> next{0};
+  std::size_t handed = 0;  // batches given to the sink, by the calling thread only
+  auto hand_over = [&](bool all) {
+    while (handed < batches && (all || done[handed].load(std::memory_order_acquire))) {
+      sink.rows(handed * kBatchRows, std::min(count, (handed + 1) * kBatchRows));
+      ++handed;
+    }
+  };
+  auto work = [&](bool calling) {
+    for (;;) {
+      const std::size_t batch = next.fetch_add(1, std::memory_order_relaxed);
+      if (batch >= batches) return;
+      const std::size_t begin = batch * kBatchRows;
+      const std::size_t end = std::min(count, begin + kBatchRows);
+      for (std::size_t i = begin; i < end; ++i) {
+        if (unchecked[i] != 0 && has_high_byte(records[i])) {
+          columns.cmgKey[i] = kUnsettled;
+          continue;
+        }
+        fill_row(group_one(records[i], settings), columns, i);
+      }
+      done[batch].store(true, std::memory_order_release);
+      // The calling thread takes what is grouped between its own batches,
+      // while the others go on.
+      if (calling) hand_over(false);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(work, false);
+    } catch (const std::system_error&) {
+      break;  // fewer threads than asked for: the others share the work
+    }
+  }
+  work(true);
+  for (std::thread& h : helpers) h.join();
+  hand_over(true);
+}
+
+int thread_count(int workers, std::size_t records) {
+  int threads = workers;
+  if (workers == -1) {
+    cpu_set_t set;
+    threads = sched_getaffinity(0, sizeof set, &set) == 0
+                  ? CPU_COUNT(&set)
+                  : static_cast<int>(std::thread::hardware_concurrency());
+  }
+  const std::size_t useful = std::max<std::size_t>(1, records / kRowsPerThread);
+  return static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, useful));
+}
+
+}  // namespace cmg290::r

@@ -1,0 +1,102 @@
+#include "tier_set_handle.h"
+
+#include <Rcpp.h>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "cmg290/tier_set.h"
+
+namespace cmg290::r {
+
+namespace {
+
+using SetPointer = std::shared_ptr<const cmg290::TierSet>;
+
+// Tells the set's pointers from other external pointers.
+SEXP tag() {
+  static SEXP symbol = Rf_install("cmg290_tier_set");
+  return symbol;
+}
+
+void release(SEXP pointer) {
+  delete static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
+  R_ClearExternalPtr(pointer);
+}
+
+// Problems past this many are counted, not listed, in the error.
+constexpr std::size_t kProblemsShown = 20;
+
+SEXP set_object(SetPointer set) {
+  SEXP pointer = PROTECT(R_MakeExternalPtr(new SetPointer(std::move(set)), tag(), R_NilValue));
+  R_RegisterCFinalizerEx(pointer, release, TRUE);
+  const cmg290::TierSet& s = **static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
+  Rcpp::CharacterVector deviations(s.deviations().begin(), s.deviations().end());
+  Rcpp::List object =
+      Rcpp::List::create(Rcpp::Named("name") = s.name(), Rcpp::Named("digest") = s.digest(),
+                         Rcpp::Named("identity") = s.identity(),
+                         Rcpp::Named("deviations") = deviations, Rcpp::Named("pointer") = pointer);
+  object.attr("class") = "cmg290_tier_set";
+  UNPROTECT(1);
+  return object;
+}
+
+}  // namespace
+
+const cmg290::TierSet* tier_set_of(SEXP pointer) {
+  if (pointer == R_NilValue) return nullptr;
+  if (TYPEOF(pointer) != EXTPTRSXP || R_ExternalPtrTag(pointer) != tag()) {
+    throw std::invalid_argument("tier_set must be NULL or a set from load_tier_set()");
+  }
+  auto* set = static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
+  if (set == nullptr || !*set) {
+    throw std::invalid_argument(
+        "tier_set no longer holds its set (a set does not survive saving and loading); load it "
+        "again with load_tier_set()");
+  }
+  return set->get();
+}
+
+}  // namespace cmg290::r
+
+extern "C" SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations) {
+  BEGIN_RCPP
+  const std::string directory = Rcpp::as<std::string>(path);
+  cmg290::TierSetOptions options;
+  options.allowDeviations = Rcpp::as<bool>(allowDeviations);
+  std::vector<cmg290::TierSetProblem> problems;
+  auto set = cmg290::TierSet::load(directory, problems, options);
+  if (!set) {
+    std::string message = "tier-table set " + directory + " not loaded:";
+    for (std::size_t i = 0; i < problems.size() && i < cmg290::r::kProblemsShown; ++i) {
+      message += "\n  " + cmg290::problem_text(problems[i]);
+    }
+    if (problems.size() > cmg290::r::kProblemsShown) {
+      message +=
+          "\n  ... and " + std::to_string(problems.size() - cmg290::r::kProblemsShown) + " more";
+    }
+    throw std::invalid_argument(message);
+  }
+  return cmg290::r::set_object(std::move(set));
+  END_RCPP
+}
+
+extern "C" SEXP cmg290_compiled_tier_set() {
+  BEGIN_RCPP
+  return cmg290::r::set_object(cmg290::TierSet::compiled());
+  END_RCPP
+}
+
+extern "C" SEXP cmg290_write_tier_set(SEXP pointer, SEXP path) {
+  BEGIN_RCPP
+  const cmg290::TierSet* set = cmg290::r::tier_set_of(pointer);
+  if (set == nullptr) throw std::invalid_argument("tier_set must be a set");
+  const std::string directory = Rcpp::as<std::string>(path);
+  std::string error;
+  if (!set->write(directory, error)) {
+    throw std::runtime_error("cannot write the set into " + directory + ": " + error);
+  }
+  return R_NilValue;
+  END_RCPP
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(cmg290)
+
+test_check("cmg290")

@@ -1,0 +1,28 @@
+# Records for the tests, built field by field.
+grouped_record <- function(...) {
+  fields <- list(
+    record_id = "IRF-PAI", record_kind = "1", birth_date = "19500310",
+    age_date = "20240105", impairment_group = "  01.2", version_date = "20240101",
+    comorbid_code_1 = "I69.10", motor_item_1 = "04", motor_item_2 = "05",
+    cognitive_item_1 = "05", cognitive_item_2 = "03"
+  )
+  given <- list(...)
+  fields[names(given)] <- given
+  do.call(build_record, fields)
+}
+
+# One of each outcome: grouped, every failing check, a short record.
+mixed_records <- function() {
+  c(
+    grouped_record(),
+    grouped_record(record_id = "IRF-PAX"),          # 1
+    grouped_record(record_kind = "3"),              # 2
+    grouped_record(version_date = "20090101"),      # 3
+    grouped_record(birth_date = "2024    "),        # 5
+    grouped_record(age_date = "19400101"),          # 6
+    grouped_record(birth_date = "18500101"),        # 7
+    grouped_record(impairment_group = "  99.9"),    # 9
+    "IRF-PAI",
+    ""
+  )
+}

@@ -101,7 +101,6 @@ def test_a_changed_tier_changes_the_record_that_holds_its_code(tmp_path, example
     assert cmg290.explain(record)["result"]["cmg"] == before.cmg
 
 
-@pytest.mark.xfail(strict=True, reason="explain_json gains tier_set")
 def test_an_explanation_names_the_set_that_grouped(exported, example_records):
     assert cmg290.explain(example_records[0], tier_set=exported)["tier_set"] == exported.to_dict()
 

@@ -140,7 +140,6 @@ def test_files_changed_under_a_running_server_change_nothing(start_server, tmp_p
     assert server.stop() == 0
 
 
-@pytest.mark.xfail(strict=True, reason="explain_json gains tier_set")
 def test_explain_answer_names_the_set_it_used(start_server, tmp_path):
     directory = export_tier_set(tmp_path / "named", name="named set")
     edit_tier_row(directory, "single-2.40.csv", "478.31", EXCLUDING_RIC_01)

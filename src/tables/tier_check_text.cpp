@@ -9,6 +9,10 @@
 namespace cmg290::tables::tier_check {
 
 std::string quoted(std::string_view s) {
+  // A message quotes the head of a long text, and says how long it is.
+  constexpr std::size_t kShown = 60;
+  const std::size_t total = s.size();
+  if (total > kShown) s = s.substr(0, kShown);
   std::string out = "\"";
   for (const char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
@@ -20,6 +24,7 @@ std::string quoted(std::string_view s) {
       out += hex;
     }
   }
+  if (total > kShown) return out + "...\" (" + std::to_string(total) + " bytes)";
   return out + "\"";
 }
 

@@ -85,6 +85,16 @@ TEST(TierSetLoad, EveryFaultyRowIsNamed) {
   EXPECT_TRUE(Names(problems, "secondary.csv:4: a quoted field is not closed"));
   EXPECT_EQ(problems.size(), 7u);
 
+  // A huge cell is quoted by its head and its length, not in full.
+  SetDir huge;
+  huge.write_compiled();
+  huge.set_line("single-2.40.csv", 5, "478.34," + std::string(200000, 'Q') + ",15");
+  const auto hugeProblems = refusal(huge);
+  ASSERT_EQ(hugeProblems.size(), 1u);
+  EXPECT_TRUE(
+      Names(hugeProblems, "unknown tier \"" + std::string(60, 'Q') + "...\" (200000 bytes)"));
+  EXPECT_LT(hugeProblems[0].size(), 200u);
+
   SetDir dup;
   dup.write_compiled();
   dup.set_line("single-2.40.csv", 9, "V44.0,B,");

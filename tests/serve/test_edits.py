@@ -8,7 +8,7 @@ import subprocess
 import pytest
 import requests
 
-from conftest import CMG290, SAMPLES
+from conftest import CMG290, SAMPLES, export_tier_set
 from rawhttp import answers_in, exchange, status_of
 
 TEXT = {"Content-Type": "text/plain"}
@@ -123,6 +123,28 @@ def test_results_are_the_same_with_and_without_edits(server):
     assert sum(1 for r in asked if r["edits"]) > 100
     # The edits cross the answer's blocks whole.
     assert all(isinstance(e["message"], str) for r in asked for e in r["edits"])
+
+
+def test_edits_are_found_with_the_tier_set_in_use(start_server, tmp_path):
+    directory = export_tier_set(tmp_path / "without-j38", name="without J38.01")
+    single_list = directory / "single-2.90.csv"
+    rows = single_list.read_text().splitlines()
+    single_list.write_text("\n".join(r for r in rows if not r.startswith("J38.01^^,")) + "\n")
+    compiled = start_server()
+    loaded = start_server("--tier-tables", str(directory), "--allow-deviations")
+    record = record_of(compiled, comorbid_code_1="J3801")
+    for server, form_edit in [(compiled, True), (loaded, False)]:
+        single = requests.post(server.url + "/v1/group?edits=true", data=record,
+                               headers=TEXT).json()
+        batch = batch_lines(server, record + b"\n", TEXT)
+        assert single == without_line(batch[0])
+        # Written in the compared form, the code is on the compiled-in lists only.
+        assert [e["code"] for e in single["edits"]] == (["comorbid-code-form"] if form_edit
+                                                        else [])
+
+
+def without_line(result):
+    return {k: v for k, v in result.items() if k != "line"}
 
 
 def post(path, body=b"", *headers):

@@ -9,7 +9,9 @@
 # Environment: CONNECTIONS (16), DURATION (10), THREADS (server, 16);
 # TIER_TABLES: a tier-table set's directory for the server's --tier-tables,
 # or "exported" for the compiled-in lists written out as a set (which group
-# as the compiled-in ones, through the loaded-set path).
+# as the compiled-in ones, through the loaded-set path);
+# EDITS: "1" asks for the records' edits (?edits=true) in the single calls and
+# the batch; "both" sends the batch twice, without and then with them.
 set -euo pipefail
 build=${1:-build}
 records=${2:-1000000}
@@ -17,6 +19,14 @@ connections=${CONNECTIONS:-16}
 duration=${DURATION:-10}
 threads=${THREADS:-16}
 tier_tables=${TIER_TABLES:-}
+edits=${EDITS:-}
+case "$edits" in
+  "" | 0) batch_queries=("") ;;
+  1) batch_queries=("?edits=true") ;;
+  both) batch_queries=("" "?edits=true") ;;
+  *) echo "serve_bench: EDITS is 1 or both" >&2; exit 2 ;;
+esac
+single_query=$([ "$edits" = 1 ] && echo "?edits=true" || true)
 here=$(cd "$(dirname "$0")" && pwd)
 cmg290="$build/tools/cmg290"
 for tool in wrk curl; do
@@ -70,36 +80,42 @@ url="http://127.0.0.1:$port"
   done ) &
 sampler=$!
 
-echo "== single record: POST /v1/group, keep-alive, $connections connections, ${duration}s"
+echo "== single record: POST /v1/group$single_query, keep-alive, $connections connections, ${duration}s"
 RECORD_FILE="$work/one.txt" wrk -t1 -c"$connections" -d"${duration}s" --latency \
-  -s "$here/serve_group.lua" "$url/v1/group" | tee "$work/wrk.txt"
+  -s "$here/serve_group.lua" "$url/v1/group$single_query" | tee "$work/wrk.txt"
 rps=$(awk '/^Requests\/sec/ {print $2}' "$work/wrk.txt")
 p99=$(awk '$1 == "99%" {print $2}' "$work/wrk.txt")
 
 bytes=$(stat -c %s "$work/records.txt")
-echo "== batch: POST /v1/group/batch, $records records ($((bytes / 1000000)) MB), streamed"
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$server/stat"; }
-ticks_before=$(cpu_ticks)
-start=$(date +%s.%N)
-curl -sS --fail -X POST -T "$work/records.txt" -H 'Content-Type: text/plain' \
-  -H 'Expect:' "$url/v1/group/batch" -o "$work/results.jsonl"
-end=$(date +%s.%N)
-ticks_after=$(cpu_ticks)
-server_cpu=$(awk -v a="$ticks_before" -v b="$ticks_after" -v hz="$(getconf CLK_TCK)" \
-  'BEGIN {printf "%.2f", (b - a) / hz}')
-lines=$(wc -l < "$work/results.jsonl")
-[ "$lines" -eq "$records" ] || { echo "serve_bench: $lines results for $records records" >&2; exit 1; }
-seconds=$(awk -v a="$start" -v b="$end" "BEGIN {print b - a}")
-rate=$(awk -v n="$records" -v s="$seconds" "BEGIN {printf \"%d\", n / s}")
+batch_lines=()
+for query in "${batch_queries[@]}"; do
+  echo "== batch: POST /v1/group/batch$query, $records records ($((bytes / 1000000)) MB), streamed"
+  ticks_before=$(cpu_ticks)
+  start=$(date +%s.%N)
+  curl -sS --fail -X POST -T "$work/records.txt" -H 'Content-Type: text/plain' \
+    -H 'Expect:' "$url/v1/group/batch$query" -o "$work/results.jsonl"
+  end=$(date +%s.%N)
+  ticks_after=$(cpu_ticks)
+  server_cpu=$(awk -v a="$ticks_before" -v b="$ticks_after" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN {printf "%.2f", (b - a) / hz}')
+  lines=$(wc -l < "$work/results.jsonl")
+  [ "$lines" -eq "$records" ] || { echo "serve_bench: $lines results for $records records" >&2; exit 1; }
+  seconds=$(awk -v a="$start" -v b="$end" "BEGIN {print b - a}")
+  rate=$(awk -v n="$records" -v s="$seconds" "BEGIN {printf \"%d\", n / s}")
+  with=$([ -n "$query" ] && echo ", edits" || true)
+  batch_lines+=("$(printf 'batch of %d records%s   %.2f s, %d records/s (server processor time %s s)' \
+    "$records" "$with" "$seconds" "$rate" "$server_cpu")")
+  rm -f "$work/results.jsonl"
+done
 
 hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$server/status")
 sleep 0.1
 echo
 echo "summary ($(nproc) cores, server threads $threads)"
 sed -n 's/^cmg290 serve: \(tier tables .*\)/\1/p' "$work/server.log"
-printf 'single POST /v1/group      %s requests/s, p99 %s\n' "$rps" "$p99"
-printf 'batch of %d records   %.2f s, %d records/s (server processor time %s s)\n' \
-  "$records" "$seconds" "$rate" "$server_cpu"
+printf 'single POST /v1/group%s      %s requests/s, p99 %s\n' "$single_query" "$rps" "$p99"
+printf '%s\n' "${batch_lines[@]}"
 echo "load average before the runs: $load"
 printf 'server resident memory: peak %d KiB (highest sample %s KiB)\n' "$hwm" \
   "$(cat "$work/rss_peak" 2>/dev/null || echo ?)"

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The single-record page in headless Chromium: fills the form for a sample
-record by keyboard, submits it, reads the CMG and the deciding tier row, and
-saves a screenshot in the output folder given as the second argument.
+record by keyboard, submits it, reads the CMG and the deciding tier row; then
+gives a motor item "88" and checks its edit beside the result, and pastes a
+record with a byte outside printable ASCII and checks it is shown escaped.
+Saves screenshots in the output folder given as the second argument.
 
 Exits 77 (skipped) when Chromium or its driver is not installed."""
 import json
@@ -16,6 +18,68 @@ sys.path.insert(0, str(pathlib.Path(__file__).parent))
 from conftest import SAMPLES, Server  # noqa: E402
 
 SKIP = 77
+
+
+def post_json(server, path, body):
+    req = urllib.request.Request(server.url + path, data=json.dumps(body).encode(),
+                                 headers={"Content-Type": "application/json"})
+    return json.load(urllib.request.urlopen(req))
+
+
+def shown_edits(browser, wait, By, ec, before):
+    """The edits the page shows once the answer after `before` is in."""
+    wait.until(ec.staleness_of(before))
+    wait.until(ec.presence_of_element_located((By.ID, "tier-decision")))
+    return browser.find_elements(By.CSS_SELECTOR, "#edits li")
+
+
+def check_edits(browser, wait, server, out_dir, By, Keys, ec):
+    """A motor item "88" shows its item-value edit with severity, field,
+    value and message, as the API gives it; a byte 0x80 in a pasted record
+    is shown as \\x80, not as the raw character."""
+    failures = []
+    fields = {}
+    for f in browser.find_elements(By.CSS_SELECTOR, "#fields-input input"):
+        if f.get_attribute("value"):
+            fields[f.get_attribute("name")] = f.get_attribute("value")
+    box = browser.find_element(By.ID, "f-motor_item_3")
+    box.clear()
+    box.send_keys("88")
+    fields["motor_item_3"] = "88"
+    expected = post_json(server, "/v1/group?edits=true", {"fields": fields})["edits"]
+    before = browser.find_element(By.ID, "tier-decision")
+    box.send_keys(Keys.ENTER)
+    items = shown_edits(browser, wait, By, ec, before)
+    browser.save_screenshot(str(out_dir / "page-edits.png"))
+    item = [i for i in items if i.get_attribute("data-code") == "item-value"]
+    want = [e for e in expected if e["code"] == "item-value"]
+    print("edits:", [i.text for i in items])
+    if len(items) != len(expected):
+        failures.append(f"{len(items)} edits on the page, the API gives {len(expected)}")
+    if len(item) != 1 or len(want) != 1:
+        failures.append("no item-value edit on the page for a motor item 88")
+    else:
+        text = item[0].text
+        for part in ["ERROR", "Motor item 3", '"88"', want[0]["message"]]:
+            if part not in text:
+                failures.append(f"item-value edit {text!r} lacks {part!r}")
+        if item[0].get_attribute("data-field") != "motor_item_3":
+            failures.append("item-value edit names another field")
+
+    # The whole record, with a byte 0x80 in its second comorbid code.
+    browser.find_element(By.CSS_SELECTOR, "input[name=mode][value=record]").click()
+    record = SAMPLES[1].decode("latin-1")
+    record = record[:761] + "I10.\x80   " + record[769:]
+    browser.execute_script("document.getElementById('record-text').value = arguments[0];",
+                           record)
+    before = browser.find_element(By.ID, "tier-decision")
+    browser.find_element(By.ID, "group-button").click()
+    items = shown_edits(browser, wait, By, ec, before)
+    unreadable = [i.text for i in items if i.get_attribute("data-code") == "unreadable-byte"]
+    if len(unreadable) != 1 or '"I10.\\x80"' not in unreadable[0]:
+        failures.append(f"unreadable-byte edit shown as {unreadable!r}")
+    browser.find_element(By.CSS_SELECTOR, "input[name=mode][value=fields]").click()
+    return failures
 
 
 def main():
@@ -93,6 +157,7 @@ def main():
             failures.append(f"CMG row {cmg_row!r}")
         if not tier_set.startswith("Tier lists: compiled-in") or "placeholder rows" not in tier_set:
             failures.append(f"tier lists line {tier_set!r}")
+        failures += check_edits(browser, wait, server, out_dir, By, Keys, ec)
         # A narrow screen still shows the form in one column, without scrolling sideways.
         browser.set_window_size(380, 900)
         width = browser.execute_script("return document.documentElement.scrollWidth")

@@ -77,7 +77,7 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
         target->append(data, size);
         return true;
       },
-      context().tierSet);
+      context().tierSet, plan.options.edits);
   // The blocks of this batch are grouped one after the other, in order.
   auto strand = asio::make_strand(*shared_.workers);
   std::deque<std::unique_ptr<Block>> queued;  // read, in order; grouped or being grouped

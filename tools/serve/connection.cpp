@@ -170,8 +170,8 @@ awaitable<bool> Connection<Stream>::serve_single(Request& req, const Plan& plan)
     answer = error_answer(413, too_large(limit), true);
   } else {
     try {
-      answer =
-          answer_single(context(), std::string_view(scratch_.data(), got), plan.type, plan.explain);
+      answer = answer_single(context(), std::string_view(scratch_.data(), got), plan.type,
+                             plan.explain, plan.options);
     } catch (const std::exception&) {
       // The exception's text is not passed on: it might quote the body.
       answer = error_answer(500, {"internal_error", "the request could not be served", {}}, true);

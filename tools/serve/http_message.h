@@ -25,6 +25,7 @@ inline constexpr std::size_t kDrainLimit = 1 << 20;
 struct Request {
   std::string method;  // as sent (checked to be a token by the parser)
   std::string path;    // the target without its query
+  std::string query;   // what follows the target's first '?', as sent
   Route route = Route::Other;
   bool head = false;
   bool keepAlive = true;

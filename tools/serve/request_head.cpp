@@ -34,7 +34,9 @@ bool all_digits(std::string_view s) {
 std::optional<Answer> read_head(const http::request_header<>& head, Request& req) {
   req.method = std::string(head.method_string().data(), head.method_string().size());
   const std::string_view target(head.target().data(), head.target().size());
-  req.path = std::string(target.substr(0, target.find('?')));
+  const std::size_t mark = target.find('?');
+  req.path = std::string(target.substr(0, mark));
+  if (mark != std::string_view::npos) req.query = std::string(target.substr(mark + 1));
   req.head = head.method() == http::verb::head;
 
   if (head.version() >= 11 && head.count(http::field::host) != 1) {

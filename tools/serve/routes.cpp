@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
 #include "assets.h"
 #include "cmg290/cmg290.h"
+#include "cmg290/edits.h"
 #include "cmg290/explain.h"
 #include "cmg290/record_layout.h"
 #include "cmg290/result_json.h"
@@ -143,6 +145,12 @@ Plan plan_request(const RouteContext& context, const Request& req) {
     plan.answer = answer_get(context, req);
     return plan;
   }
+  // Refused as a 404 is: the body is dropped, the connection kept.
+  BodyError optionError;
+  if (!read_options(req.query, plan.options, optionError)) {
+    plan.answer = error_answer(400, optionError);
+    return plan;
+  }
   plan.type = body_type(req.contentType);
   if (plan.type == BodyType::Unsupported) {
     plan.answer = error_answer(415, unsupported_type(), true);
@@ -162,7 +170,7 @@ Plan plan_request(const RouteContext& context, const Request& req) {
 }
 
 Answer answer_single(const RouteContext& context, std::string_view body, BodyType type,
-                     bool explain) {
+                     bool explain, const RequestOptions& options) {
   if (body.empty()) {
     return error_answer(400, {"missing_record", "the body is empty; send a record", {}});
   }
@@ -183,13 +191,29 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
         "\n");
   }
   const Result r = set != nullptr ? group(record, *set) : group(record);
-  char out[kResultJsonMaxFixed + 6 * 64 + 4];
-  char* p = out;
+  Edits edits;
+  if (options.edits) {
+    if (set != nullptr) {
+      find_edits(record, r, *set, edits);
+    } else {
+      find_edits(record, r, edits);
+    }
+  }
+  static constexpr std::string_view kEditsMember = ",\"edits\":";
+  std::string out(kResultJsonMaxFixed + 6 * 64 + 4 +
+                      (options.edits ? kEditsMember.size() + edits_json_room(edits) : 0),
+                  '\0');
+  char* p = out.data();
   *p++ = '{';
   p = write_result_json(p, r, status_text(r.status));
+  if (options.edits) {
+    std::memcpy(p, kEditsMember.data(), kEditsMember.size());
+    p = write_edits_json(p + kEditsMember.size(), edits);
+  }
   *p++ = '}';
   *p++ = '\n';
-  return json_answer(std::string(out, static_cast<std::size_t>(p - out)));
+  out.resize(static_cast<std::size_t>(p - out.data()));
+  return json_answer(std::move(out));
 }
 
 // One line per request on standard error, written at once: time, client,

@@ -10,6 +10,7 @@
 #include "cmg290/tier_set.h"
 #include "http_message.h"
 #include "metrics.h"
+#include "request_options.h"
 
 namespace cmg290::serve {
 
@@ -36,12 +37,15 @@ struct Plan {
   serve::Answer answer;  // for Answer
   BodyType type = BodyType::Text;
   bool explain = false;
+  RequestOptions options;  // from the query, for Single and Batch
 };
 Plan plan_request(const RouteContext& context, const Request& req);
 
-// The answer to a single call or an explanation, from its whole body.
+// The answer to a single call or an explanation, from its whole body. A
+// single call's answer carries the record's edits when `options` ask for
+// them; an explanation carries them always.
 Answer answer_single(const RouteContext& context, std::string_view body, BodyType type,
-                     bool explain);
+                     bool explain, const RequestOptions& options);
 
 // Writes the request's log line and counts it: its status and the bytes of
 // its answer's body that were sent.

@@ -19,6 +19,11 @@ constexpr std::size_t kMaxResultLine = 32 + kResultJsonMaxFixed + 6 * 64;
 // A text line is read up to the record's length, plus one byte for a
 // carriage return that may end it.
 constexpr std::size_t kTextHead = kRecordLength + 1;
+// The member that ends a result with edits.
+constexpr std::string_view kEditsMember = ",\"edits\":";
+// Room for the edits of a line, kept from the start: most records have a
+// few edits or none.
+constexpr std::size_t kEditsReserve = 16 * 1024;
 
 bool blank(std::string_view line) {
   for (char c : line) {
@@ -51,9 +56,28 @@ std::string error_json(const BodyError& error, std::uint64_t line) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet)
+BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet,
+                           bool edits)
     : type_(type), maxLine_(maxLine), sink_(std::move(sink)), tierSet_(tierSet) {
-  out_.reserve(kBlock + kMaxResultLine);
+  out_.reserve(kBlock + kMaxResultLine + (edits ? kEditsReserve : 0));
+  if (edits) {
+    edits_ = std::make_unique<Edits>();
+    editsText_.resize(kEditsReserve);
+  }
+}
+
+void BatchGrouper::append_edits(std::string_view record, const Result& result) {
+  if (tierSet_ != nullptr) {
+    find_edits(record, result, *tierSet_, *edits_);
+  } else {
+    find_edits(record, result, *edits_);
+  }
+  const std::size_t room = kEditsMember.size() + edits_json_room(*edits_);
+  if (editsText_.size() < room) editsText_.resize(room);
+  char* const start = editsText_.data();
+  std::memcpy(start, kEditsMember.data(), kEditsMember.size());
+  const char* const end = write_edits_json(start + kEditsMember.size(), *edits_);
+  out_.append(start, static_cast<std::size_t>(end - start));
 }
 
 bool BatchGrouper::deliver() {
@@ -99,9 +123,15 @@ bool BatchGrouper::take_line(std::string_view line) {
   p = put_uint(p + 8, line_);
   *p++ = ',';
   p = write_result_json(p, r, status_text(r.status));
-  *p++ = '}';
-  *p++ = '\n';
-  out_.resize(static_cast<std::size_t>(p - out_.data()));
+  if (edits_) {
+    out_.resize(static_cast<std::size_t>(p - out_.data()));
+    append_edits(record, r);
+    out_ += "}\n";
+  } else {
+    *p++ = '}';
+    *p++ = '\n';
+    out_.resize(static_cast<std::size_t>(p - out_.data()));
+  }
   return out_.size() < kBlock || deliver();
 }
 

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "cmg290/edits.h"
 #include "cmg290/tier_set.h"
 #include "request_body.h"
 
@@ -25,8 +27,10 @@ class BatchGrouper {
   // its line end) is refused; a text line may be of any length, only its first 1251 bytes
   // are read.
   // Records are grouped with the tier lists of `tierSet`, or the compiled-in
-  // ones when it is null; the set must outlive the grouper.
-  BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet = nullptr);
+  // ones when it is null; the set must outlive the grouper. With `edits`,
+  // each result ends in the record's edits ("edits":[...]).
+  BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet = nullptr,
+               bool edits = false);
 
   // The next bytes of the body. Returns false once the batch has ended: the
   // answer could not be delivered, or a line was refused and its error
@@ -51,6 +55,7 @@ class BatchGrouper {
   bool refuse(const BodyError& error);
   BodyError too_long_line() const;
   bool deliver();
+  void append_edits(std::string_view record, const Result& result);
 
   BodyType type_;
   std::size_t maxLine_;
@@ -60,6 +65,11 @@ class BatchGrouper {
   std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
   std::string record_;           // a record built from a JSON line
   std::string out_;              // results not yet delivered
+  // With edits: those of the record at hand, and their text, written here
+  // first (the room it may need is far more than it takes); both are only
+  // ever grown, so a batch allocates no more per record than without.
+  std::unique_ptr<Edits> edits_;
+  std::string editsText_;
   std::uint64_t line_ = 0;
   std::uint64_t records_ = 0;
   std::uint64_t written_ = 0;

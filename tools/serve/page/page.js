@@ -1,6 +1,7 @@
 "use strict";
 // The single-record page: builds the form from the record layout, sends the
-// fields or the pasted record to /v1/explain and shows the answer in words.
+// fields or the pasted record to /v1/explain and shows the answer in words,
+// with the record's edits beside the result.
 
 const SECTIONS = [
   ["Record", /^(record_id|record_kind|version_date)$/],
@@ -134,6 +135,48 @@ function showResult(r) {
   }
 }
 
+// A record field's text as read, in quotes, with every character outside
+// printable ASCII written as \xHH: values are the record's raw bytes.
+function shownValue(text) {
+  const escaped = text.replace(/[^\x20-\x7e]|[\\"]/g, (c) => c === "\\" || c === '"' ? "\\" + c
+    : "\\x" + c.charCodeAt(0).toString(16).padStart(2, "0"));
+  return `"${escaped}"`;
+}
+
+// The edits of the record (null: none could be had): severity, field,
+// value and message, errors first as the server lists them.
+function showEdits(edits) {
+  const list = document.getElementById("edits");
+  const none = document.getElementById("edits-none");
+  list.replaceChildren();
+  none.hidden = !(edits && edits.length === 0);
+  for (const e of edits ?? []) {
+    const item = el("li", { class: "edit " + e.severity, "data-code": e.code },
+      el("span", { class: "severity" }, e.severity), " ",
+      el("span", { class: "edit-field" }, e.field ? label(e.field) : "Whole record"), " ",
+      e.value !== "" ? el("span", { class: "value" }, shownValue(e.value)) : "", " ",
+      el("code", { class: "edit-code" }, e.code),
+      el("span", { class: "message" }, e.message));
+    if (e.field) item.setAttribute("data-field", e.field);
+    list.append(item);
+  }
+}
+
+// The edits from the single call, for a server whose explanations do not
+// carry them.
+async function fetchEdits(request) {
+  try {
+    const res = await fetch("/v1/group?edits=true", {
+      method: "POST",
+      headers: { "Content-Type": "application/json", ...authHeaders() },
+      body: request,
+    });
+    return res.ok ? (await res.json()).edits ?? null : null;
+  } catch (e) {
+    return null;
+  }
+}
+
 function showExplanation(e) {
   const out = document.getElementById("explanation");
   out.replaceChildren();
@@ -218,12 +261,15 @@ async function submit(event) {
   error.hidden = true;
   document.getElementById("result").replaceChildren();
   document.getElementById("explanation").replaceChildren();
+  showEdits([]);
+  document.getElementById("edits-none").hidden = true;
+  const request = JSON.stringify(requestBody());
   let res;
   try {
     res = await fetch("/v1/explain", {
       method: "POST",
       headers: { "Content-Type": "application/json", ...authHeaders() },
-      body: JSON.stringify(requestBody()),
+      body: request,
     });
   } catch (e) {
     error.textContent = "The server could not be reached.";
@@ -238,6 +284,7 @@ async function submit(event) {
     return;
   }
   showResult(body.result);
+  showEdits(Array.isArray(body.edits) ? body.edits : await fetchEdits(request));
   showExplanation(body);
   answer.scrollIntoView({ block: "nearest" });
 }

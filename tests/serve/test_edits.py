@@ -1,6 +1,6 @@
 """Edits over HTTP: the single answer and the batch carry them when asked
 (?edits=true), the explanation always; results never change with them; a
-query the server does not take is refused like an unknown path."""
+malformed edits option is refused like an unknown path."""
 import json
 import re
 import subprocess
@@ -148,8 +148,8 @@ def post(path, body=b"", *headers):
     return "\r\n".join(head).encode() + b"\r\n\r\n" + body
 
 
-BAD_QUERIES = ["edits=yes", "edits=", "edits", "edits=true&edits=true", "edit=true",
-               "edits=%zz", "edits=%7", "tier_set=x", "edits=true&x=1", "edits=tru%00e"]
+BAD_QUERIES = ["edits=yes", "edits=", "edits", "edits=true&edits=true", "EDITS=true&edits=0",
+               "edits=%zz", "edits=%7", "x=1&edits=maybe", "edits=tru%00e"]
 
 
 @pytest.mark.parametrize("query", BAD_QUERIES)
@@ -161,6 +161,13 @@ def test_unknown_or_malformed_options_are_refused_with_400(server, query):
         assert error["code"] == "bad_option"
         assert error["field"] in ("edits", None)
         assert "status" not in error
+
+
+def test_other_query_parameters_are_passed_over(server):
+    for query, edits in [("edit=true", False), ("_=1712345&edits=1", True), ("x=%zz", False)]:
+        got = requests.post(f"{server.url}/v1/group?{query}", data=SAMPLES[0], headers=TEXT)
+        assert got.status_code == 200, query
+        assert ("edits" in got.json()) == edits, query
 
 
 def test_a_refused_option_keeps_the_connection_as_an_unknown_path_does(server):

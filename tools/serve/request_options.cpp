@@ -57,11 +57,10 @@ bool read_options(std::string_view query, RequestOptions& options, BodyError& er
     if (pair.empty()) continue;
     const std::size_t eq = pair.find('=');
     const std::string_view rawName = pair.substr(0, eq);
-    // The client's text is not quoted back: only names we know are named.
-    if (!decode_word(rawName, name) || name != "edits") {
-      error = bad_option("unknown query parameter; the only option is edits (true or false)");
-      return false;
-    }
+    // Other parameters are passed over, as before the server took any
+    // (clients add their own, cache busters say); an answer asked for with
+    // a misspelt option lacks the member, so the slip shows.
+    if (!decode_word(rawName, name) || name != "edits") continue;
     if (seenEdits) {
       error = bad_option("edits given more than once", "edits");
       return false;

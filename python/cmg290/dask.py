@@ -50,7 +50,7 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
     """
     workers = cmg290._native.check_workers(workers)
     meta = cmg290._frame(series._meta, 1, "series", tier_set, edits)
-    edits = "edits" in meta.columns
+    edits = "edits" in meta.columns  # checked by the meta's grouping; sent as a plain bool
     if tier_set is not None and tier_set.compiled_in:
         tier_set = None  # the same lists on every worker, nothing to send
     return series.map_partitions(_group_partition, workers, tier_set, edits, meta=meta)

@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,7 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
     PyObject* string = vocabulary.string(static_cast<int>(s));
     for (std::uint64_t k = 0; k < counts.uses[s]; ++k) Py_INCREF(string);
   }
+  if (counts.failure) std::rethrow_exception(counts.failure);
   if (counts.unknownTexts > 0) fill_unknown_texts(in.source, columns, set);
   py::object editColumn = py::none();
   if (withEdits) {

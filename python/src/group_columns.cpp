@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -132,15 +133,26 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
     }
   };
 
+  // A thread that fails (memory ran out) stops and leaves its rows to the
+  // others; the failure goes back to the caller with the counts of what
+  // was filled, never out of a thread, which would end the process.
+  std::vector<std::exception_ptr> failures(count);
+  auto guarded = [&](std::size_t thread) {
+    try {
+      work(thread);
+    } catch (...) {
+      failures[thread] = std::current_exception();
+    }
+  };
   std::vector<std::thread> helpers;
   for (std::size_t t = 1; t < count; ++t) {
     try {
-      helpers.emplace_back(work, t);
+      helpers.emplace_back(guarded, t);
     } catch (const std::system_error&) {
       break;  // fewer threads than asked for: the others share the work
     }
   }
-  work(0);
+  guarded(0);
   for (std::thread& h : helpers) h.join();
 
   GroupingCounts total;
@@ -148,6 +160,9 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
   for (const GroupingCounts& t : perThread) {
     for (std::size_t s = 0; s < slots; ++s) total.uses[s] += t.uses[s];
     total.unknownTexts += t.unknownTexts;
+  }
+  for (const std::exception_ptr& f : failures) {
+    if (f) total.failure = f;
   }
   return total;
 }

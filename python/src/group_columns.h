@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <string_view>
 #include <vector>
 
@@ -86,6 +87,10 @@ struct Columns {
 struct GroupingCounts {
   std::vector<std::uint64_t> uses;  // per vocabulary slot: rows pointing at its string
   std::uint64_t unknownTexts = 0;   // rows left with a null text: not in the vocabulary
+  // Set when a thread failed (memory ran out): rows it did not reach are
+  // left null, and the caller raises it once it has taken the references
+  // counted in `uses`.
+  std::exception_ptr failure;
 };
 
 // The motor score text of the grouper (tenths: "48.0", ".7", "-.7") as a

@@ -8,6 +8,7 @@
 # process, takes the best of RUNS runs (default 3) of each of
 #   cmg290.read_records(FILE)
 #   cmg290.group_frame(array)              the S1251 array, all cores
+#   cmg290.group_frame(array, edits=True)  the same, with the edits column
 #   cmg290 group -q FILE -o /dev/null      the command, all cores
 #   cmg290.group_frame(list of str)
 # alternating the array and the command so that both see the same load, and
@@ -46,7 +47,7 @@ import cmg290
 tool, path, count, runs = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 
 
-cpu = {"group_frame": [], "command": []}
+cpu = {"group_frame": [], "edits": [], "command": []}
 
 
 def timed(fn):
@@ -64,6 +65,13 @@ def frame_run():
     start = time.process_time()
     cmg290.group_frame(array)
     cpu["group_frame"].append(time.process_time() - start)
+
+
+def edits_run():
+    start = time.process_time()
+    frame = cmg290.group_frame(array, edits=True)
+    cpu["edits"].append(time.process_time() - start)
+    return frame
 
 
 def command():
@@ -86,10 +94,14 @@ tracemalloc.stop()
 columns = frame.memory_usage(index=False, deep=False).sum()
 del frame
 
-frame_s, command_s = [first_s], []
+frame_s, command_s, edits_s = [first_s], [], []
 for _ in range(runs):
     command_s.append(timed(command)[0])
     frame_s.append(timed(frame_run)[0])
+    seconds, frame = timed(edits_run)
+    edits_s.append(seconds)
+with_edits = (frame["edits"] != "").sum()
+del frame
 del array
 
 lines = [r.decode("latin-1") for r in cmg290.read_records(path)]
@@ -104,11 +116,14 @@ print(f"input: {count} records, {os.path.getsize(path) // 1000000} MB; "
       f"{len(os.sched_getaffinity(0))} cores; best of {runs} runs")
 report("read_records", read_s)
 report("group_frame, S1251 array", min(frame_s))
+report("group_frame, edits=True", min(edits_s))
 report("cmg290 group -o /dev/null", min(command_s))
 report("group_frame, list of str", list_s)
 print(f"group_frame / cmg290 group rate:   {min(command_s) / min(frame_s):8.2f}")
+print(f"group_frame with edits / without:  {min(edits_s) / min(frame_s):8.2f} "
+      f"({with_edits} records with edits)")
 print(f"processor time, best run: group_frame {min(cpu['group_frame']):.3f} s, "
-      f"cmg290 group {min(cpu['command']):.3f} s")
+      f"with edits {min(cpu['edits']):.3f} s, cmg290 group {min(cpu['command']):.3f} s")
 print(f"group_frame memory: peak {peak / 2**20:.1f} MiB allocated, "
       f"output columns {columns / 2**20:.1f} MiB, the rest {(peak - columns) / 1024:.0f} KiB")
 EOF

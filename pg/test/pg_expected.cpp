@@ -8,6 +8,9 @@
 //                        SQL that loads the library's explanation of each
 //                        record into a table explained(line, e jsonb), with
 //                        bytes above 127 as they are (a SQL_ASCII database)
+// pg_expected edits FILE SQL that loads the library's edits of each record
+//                        into a table edited(line, e jsonb), bytes above 127
+//                        as they are
 // pg_expected set DIR    writes the compiled-in tier lists into DIR as a
 //                        tier-table set
 //
@@ -16,14 +19,17 @@
 // holding a zero byte cannot be a PostgreSQL text value and is left out of
 // both outputs.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/edits.h"
 #include "cmg290/explain.h"
 #include "cmg290/tier_set.h"
+#include "json_bytes.h"
 
 namespace {
 
@@ -45,6 +51,16 @@ void print_explained(long line, const std::string& record) {
   format.rawHighBytes = true;
   const std::string json = cmg290::explain_json(cmg290::explain(record), format);
   std::printf("INSERT INTO explained VALUES (%ld, '%s');\n", line, sql_literal(json).c_str());
+}
+
+void print_edits(long line, const std::string& record) {
+  cmg290::Edits edits;
+  cmg290::find_edits(record, cmg290::group(record), edits);
+  std::string json(cmg290::edits_json_room(edits) + 1, '\0');
+  *cmg290::write_edits_json(json.data(), edits) = '\0';
+  cmg290::pg::unescape_high_bytes(json.data());
+  json.resize(std::strlen(json.c_str()));
+  std::printf("INSERT INTO edited VALUES (%ld, '%s');\n", line, sql_literal(json).c_str());
 }
 
 // The motor score text as PostgreSQL prints a numeric of scale 1: ".7"
@@ -75,8 +91,8 @@ void print_row(long line, const cmg290::Result& r) {
 
 int main(int argc, char** argv) {
   const std::string_view mode = argc == 3 ? argv[1] : "";
-  if (mode != "sql" && mode != "rows" && mode != "explain" && mode != "set") {
-    std::cerr << "usage: pg_expected sql|rows|explain FILE | set DIR\n";
+  if (mode != "sql" && mode != "rows" && mode != "explain" && mode != "edits" && mode != "set") {
+    std::cerr << "usage: pg_expected sql|rows|explain|edits FILE | set DIR\n";
     return 2;
   }
   if (mode == "set") {
@@ -100,6 +116,8 @@ int main(int argc, char** argv) {
       print_sql(line, record);
     else if (mode == "explain")
       print_explained(line, record);
+    else if (mode == "edits")
+      print_edits(line, record);
     else
       print_row(line, cmg290::group(record));
   }

@@ -5,8 +5,9 @@
 #     database so that records may hold any byte but zero;
 #  2. the sample records, grouped in SQL, against the library's own entry
 #     (pg_expected), with the compiled-in lists and with them exported as a
-#     tier-table set;
-#  3. a tier-table set named in the server's configuration.
+#     tier-table set, and their explanations and edits;
+#  3. updates of the extension from each earlier version;
+#  4. a tier-table set named in the server's configuration.
 # The server is stopped and its folder removed whether the tests pass or not.
 #
 # run_regress.sh --build-dir DIR --pg-config PATH --cmake PATH
@@ -129,16 +130,45 @@ else
   echo "$rows sample records: same explanations"
 fi
 
-echo "== extension updates: 1.0 and 1.1 to the current version"
-for version in 1.0 1.1; do
+echo "== sample records: edits in SQL against the library"
+"${psql[@]}" -d cmg290_samples -c "CREATE TABLE edited (line integer PRIMARY KEY, e jsonb)"
+"$EXPECTED" edits "$SAMPLES" | "${psql[@]}" -d cmg290_samples
+same=$("${psql[@]}" -d cmg290_samples -At -c "SELECT count(*) FROM sample s JOIN edited x
+  USING (line) WHERE cmg290_edits(s.record) = x.e")
+if [ "$same" -ne "$rows" ]; then
+  echo "only $same of $rows sample records with the edits the library finds" >&2
+  failed=1
+else
+  echo "$rows sample records: same edits"
+fi
+
+echo "== edits in a UTF-8 database: record bytes above 127 as the characters U+0080 to U+00FF"
+"${psql[@]}" -d postgres -c "CREATE DATABASE cmg290_utf8 ENCODING 'UTF8' LOCALE 'C' TEMPLATE template0" >/dev/null
+# "é" is two bytes in UTF-8, each read as one Latin-1 character (and the
+# bytes after it one position later: the version date is an edit too).
+got=$(PGCLIENTENCODING=UTF8 "${psql[@]}" -d cmg290_utf8 -At -c "CREATE EXTENSION cmg290" \
+  -c "SELECT cmg290_edits(overlay(overlay(overlay(overlay(overlay(rpad('IRF-PAI', 1251)
+        PLACING '19500310' FROM 657) PLACING '20200310' FROM 688) PLACING '  01.1' FROM 720)
+        PLACING '20200315' FROM 996) PLACING 'I10.é' FROM 754))->0->>'value'")
+"${psql[@]}" -d postgres -c "DROP DATABASE cmg290_utf8" >/dev/null
+if [ "$got" != "I10.Ã©" ]; then
+  echo "the value of an edit in a UTF-8 database: $got" >&2
+  failed=1
+else
+  echo "as characters"
+fi
+
+echo "== extension updates: 1.0, 1.1 and 1.2 to the current version"
+for version in 1.0 1.1 1.2; do
   "${psql[@]}" -d postgres -c "CREATE DATABASE cmg290_update TEMPLATE template0" >/dev/null
   got=$("${psql[@]}" -d cmg290_update -At -c "CREATE EXTENSION cmg290 VERSION '$version'" \
     -c "ALTER EXTENSION cmg290 UPDATE" \
     -c "SELECT extversion FROM pg_extension WHERE extname = 'cmg290'" \
-    -c "SELECT cmg290_tier_set()->>'name'")
+    -c "SELECT cmg290_tier_set()->>'name'" \
+    -c "SELECT cmg290_edits('IRF-PAI')->0->>'code'")
   "${psql[@]}" -d postgres -c "DROP DATABASE cmg290_update" >/dev/null
   want=$(sed -n "s/^default_version = '\(.*\)'$/\1/p" "$here/../cmg290.control")
-  if [ "$got" != "$want"$'\n'compiled-in ]; then
+  if [ "$got" != "$want"$'\n'compiled-in$'\n'short-record ]; then
     echo "from $version: $got" >&2
     failed=1
   fi

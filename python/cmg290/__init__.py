@@ -12,6 +12,10 @@ cognitive scores, the age and the table version, as ``cmg290 group`` does.
 - ``cmg290.dask.group_frame(series)`` groups a Dask Series of records,
   partition by partition, on any Dask scheduler.
 - ``explain(record)`` tells why a record got its result, step by step.
+- ``edits(record)`` names the faults in a record that its status lets
+  pass (a comorbid code without its dot, an item "88", a date
+  "20230230", ...); ``group_frame(records, edits=True)`` adds their codes
+  as a column. ``EDIT_CATALOGUE`` lists every edit.
 - ``build_record(**fields)`` makes a record from named field values, and
   ``LAYOUT`` gives each field's first position and length.
 - ``load_tier_set(path)`` loads a comorbidity tier-table set, which
@@ -36,6 +40,7 @@ __version__ = _native.__version__
 
 __all__ = [
     "COLUMNS",
+    "EDIT_CATALOGUE",
     "GROUPER_VERSION",
     "LAYOUT",
     "RECORD_LENGTH",
@@ -44,6 +49,7 @@ __all__ = [
     "TierSetError",
     "build_record",
     "compiled_tier_set",
+    "edits",
     "explain",
     "group",
     "group_frame",
@@ -61,7 +67,13 @@ RECORD_LENGTH = _native.RECORD_LENGTH
 #: (first position, 1-based; length).
 LAYOUT = _types.MappingProxyType(_native.LAYOUT)
 
-#: Columns of the frames that group_frame returns, in order.
+#: Every edit the grouper finds, in the order its checks run: (code,
+#: severity, meaning), the severity "error" (the result is probably not what
+#: was meant) or "warning" (suspicious).
+EDIT_CATALOGUE = _native.EDIT_CATALOGUE
+
+#: Columns of the frames that group_frame returns, in order; with
+#: ``edits=True`` a last column ``edits`` follows.
 COLUMNS = (
     "status",
     "description",
@@ -97,7 +109,7 @@ def group(record, tier_set=None):
     return _native.group(record, tier_set)
 
 
-def group_frame(records, workers=-1, tier_set=None):
+def group_frame(records, workers=-1, tier_set=None, edits=False):
     """Group many records into a pandas DataFrame, one row per record.
 
     ``records``: a list or tuple of str or bytes, a pandas Series of them
@@ -125,16 +137,23 @@ def group_frame(records, workers=-1, tier_set=None):
     ``attrs["tier_set"]`` describes the set that grouped it, as
     ``TierSet.to_dict`` does (the compiled-in set's too).
 
+    ``edits``: True adds a last column ``edits`` (str): the codes of the
+    record's edits joined with ";" (``"comorbid-code-form;item-value"``),
+    "" for a record without edits; found by the same threads, with the same
+    ``tier_set``. ``edits(record)`` gives one record's edits in full. The
+    other columns are the same with and without edits.
+
     Raises, before anything is grouped: TypeError for ``workers`` that is
     not an integer and ValueError for 0 or below -1; TypeError for a
-    ``tier_set`` that is neither a TierSet nor None; TypeError naming the
-    position of the first element that is not str or bytes, or is masked;
-    ValueError for a str with a character above U+00FF.
+    ``tier_set`` that is neither a TierSet nor None; TypeError for an
+    ``edits`` that is neither True nor False; TypeError naming the position
+    of the first element that is not str or bytes, or is masked; ValueError
+    for a str with a character above U+00FF.
     """
-    return _frame(records, workers, tier_set=tier_set)
+    return _frame(records, workers, tier_set=tier_set, edits=edits)
 
 
-def _frame(records, workers, name=None, tier_set=None):
+def _frame(records, workers, name=None, tier_set=None, edits=False):
     # With a name, a bad element of a Series is named by its index label,
     # name.loc[label], as the Dask path needs: there the position would be
     # the one within a partition.
@@ -156,7 +175,8 @@ def _frame(records, workers, name=None, tier_set=None):
         age_missing,
         table_version,
         grouper_version,
-    ) = _native.group_columns(records, workers, labels, name or "records", tier_set)
+        edit_codes,
+    ) = _native.group_columns(records, workers, labels, name or "records", tier_set, edits)
 
     # Object columns are wrapped as such, so that pandas does not scan them
     # for dates, and nothing is copied or consolidated.
@@ -176,6 +196,7 @@ def _frame(records, workers, name=None, tier_set=None):
             "age": column(pd.arrays.IntegerArray(age, age_missing)),
             "table_version": text(table_version),
             "grouper_version": text(grouper_version),
+            **({"edits": text(edit_codes)} if edit_codes is not None else {}),
         },
         index=index,
         copy=False,
@@ -218,6 +239,26 @@ def explain(record, tier_set=None):
     exceptions.
     """
     return _native.explain(record, tier_set)
+
+
+def edits(record, tier_set=None):
+    """The edits of one record: the faults its status lets pass.
+
+    Returns a list of dicts, in the order the checks run, [] for none. Each
+    has ``code`` (``"comorbid-code-form"``, ...; see ``EDIT_CATALOGUE``),
+    ``severity`` (``"error"``: the result is probably not what was meant;
+    ``"warning"``: suspicious), ``field`` (the field's name in ``LAYOUT``,
+    None for an edit of the whole record), ``value`` (the field's text as
+    read, without its trailing blanks: the record's bytes as characters
+    U+0000 to U+00FF) and ``message`` (one English sentence). Finding them
+    changes no result: the record is grouped as ``group`` groups it, with
+    the same ``tier_set``, whose lists the comorbid codes are looked up in.
+    Records of status 1 and 2 are not grouped by design and have none.
+
+    ``record`` and ``tier_set`` are taken as by ``group``, with the same
+    exceptions.
+    """
+    return _native.edits(record, tier_set)
 
 
 def build_record(**fields):

@@ -1,6 +1,6 @@
 import os
 from types import MappingProxyType
-from typing import Any, ClassVar, Final, Sequence, TypedDict, Union
+from typing import Any, ClassVar, Final, Literal, Sequence, TypedDict, Union
 
 import numpy as np
 import numpy.typing as npt
@@ -17,6 +17,7 @@ __version__: Final[str]
 GROUPER_VERSION: Final[str]
 RECORD_LENGTH: Final[int]
 COLUMNS: Final[tuple[str, ...]]
+EDIT_CATALOGUE: Final[tuple[tuple[str, Literal["error", "warning"], str], ...]]
 LAYOUT: Final[MappingProxyType[str, tuple[int, int]]]
 
 PathArg = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
@@ -113,12 +114,15 @@ class Result:
 def group(record: Record, tier_set: TierSet | None = None) -> Result:
     """Group one record. Raises TypeError (not str or bytes) or ValueError (a character above U+00FF)."""
 
-def group_frame(records: Records, workers: int = -1, tier_set: TierSet | None = None) -> pd.DataFrame:
+def group_frame(
+    records: Records, workers: int = -1, tier_set: TierSet | None = None, edits: bool = False
+) -> pd.DataFrame:
     """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record;
-    attrs["tier_set"] describes the set that grouped (TierSet.to_dict).
+    attrs["tier_set"] describes the set that grouped (TierSet.to_dict). With edits=True a last
+    column "edits": the codes of each record's edits joined with ";", "" for none.
 
-    Raises TypeError (workers not an integer, tier_set neither a TierSet nor None, an element
-    neither str nor bytes, or masked) or
+    Raises TypeError (workers not an integer, tier_set neither a TierSet nor None, edits neither
+    True nor False, an element neither str nor bytes, or masked) or
     ValueError (workers 0 or below -1, a character above U+00FF)."""
 
 def read_records(path: PathArg) -> npt.NDArray[np.bytes_]:
@@ -131,6 +135,17 @@ def status_text(status: int) -> str:
 
 def explain(record: Record, tier_set: TierSet | None = None) -> dict[str, Any]:
     """Why a record got its result, step by step: the structure of `cmg290 explain --format json`."""
+
+class Edit(TypedDict):
+    code: str
+    severity: Literal["error", "warning"]
+    field: str | None
+    value: str
+    message: str
+
+def edits(record: Record, tier_set: TierSet | None = None) -> list[Edit]:
+    """The edits of one record, in the order the checks run: code, severity, field (None for the
+    whole record), value (the record's bytes as Latin-1), message."""
 
 def build_record(**fields: Record) -> bytes:
     """A record of 1251 positions from named fields of LAYOUT. Raises ValueError (unknown field, value too long) or TypeError."""

@@ -17,7 +17,7 @@ import cmg290
 __all__ = ["group_frame"]
 
 
-def group_frame(series, workers=1, tier_set=None):
+def group_frame(series, workers=1, tier_set=None, edits=False):
     """Group a Dask Series of records into a Dask DataFrame.
 
     ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
@@ -42,13 +42,19 @@ def group_frame(series, workers=1, tier_set=None):
     with ``cmg290.TierSetError``. The frame's meta and what it computes
     carry the set's description in ``attrs["tier_set"]``, as
     ``cmg290.group_frame`` does.
+
+    ``edits``: True adds the last column ``edits`` of ``cmg290.group_frame``
+    (the codes of each record's edits joined with ";", "" for none), found
+    on the workers with the same ``tier_set``; anything but True or False
+    is a TypeError here.
     """
     workers = cmg290._native.check_workers(workers)
-    meta = cmg290._frame(series._meta, 1, "series", tier_set)
+    meta = cmg290._frame(series._meta, 1, "series", tier_set, edits)
+    edits = "edits" in meta.columns  # checked by the meta's grouping; sent as a plain bool
     if tier_set is not None and tier_set.compiled_in:
         tier_set = None  # the same lists on every worker, nothing to send
-    return series.map_partitions(_group_partition, workers, tier_set, meta=meta)
+    return series.map_partitions(_group_partition, workers, tier_set, edits, meta=meta)
 
 
-def _group_partition(partition, workers, tier_set):
-    return cmg290._frame(partition, workers, "series", tier_set)
+def _group_partition(partition, workers, tier_set, edits):
+    return cmg290._frame(partition, workers, "series", tier_set, edits)

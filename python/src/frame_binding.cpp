@@ -4,10 +4,12 @@
 #include <pybind11/pybind11.h>
 
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "bindings.h"
+#include "edit_column.h"
 #include "group_columns.h"
 #include "record_input.h"
 #include "tier_set_arg.h"
@@ -48,13 +50,24 @@ void fill_unknown_texts(const RecordSource& source, const Columns& c, const cmg2
   }
 }
 
+// An edits argument: True or False (a NumPy bool too). Anything else, even
+// a str such as "no", which would be true, is refused.
+bool edits_argument(const py::handle& edits) {
+  if (PyBool_Check(edits.ptr())) return edits.ptr() == Py_True;
+  const std::string type = Py_TYPE(edits.ptr())->tp_name;
+  if (type == "numpy.bool_" || type == "numpy.bool") return PyObject_IsTrue(edits.ptr()) == 1;
+  throw py::type_error("edits must be True or False, not " + type);
+}
+
 py::tuple group_columns_binding(const py::handle& records, const py::handle& workers,
                                 const py::handle& labels, const std::string& name,
-                                const py::handle& tierSet) {
-  // workers and the set first: a wrong one is reported before the records
-  // are looked at. The set stays alive while the threads group with it.
+                                const py::handle& tierSet, const py::handle& editsArgument) {
+  // workers, the set and edits first: a wrong one is reported before the
+  // records are looked at. The set stays alive while the threads group with
+  // it.
   const int asked = workers_argument(workers.ptr());
   const std::shared_ptr<const cmg290::TierSet> keepSet = tier_set_argument(tierSet);
+  const bool withEdits = edits_argument(editsArgument);
   const cmg290::TierSet* set = grouping_set(keepSet);
   const Vocabulary& vocabulary = python::vocabulary();
   ElementNames names;
@@ -75,20 +88,33 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
       age.mutable_data(),     ageMissing.mutable_data(), objects(tableVersion),
       objects(grouperVersion)};
 
+  // Edits: a slot per row while grouping, the strings after.
+  EditColumn edits;
+  std::vector<std::uint32_t> editSlots(withEdits ? n : 0);
+  edits.slots = editSlots.data();
+
   GroupingCounts counts;
   {
     py::gil_scoped_release release;
-    counts = group_columns(in.source, columns, vocabulary, threads, set);
+    counts =
+        group_columns(in.source, columns, vocabulary, threads, set, withEdits ? &edits : nullptr);
   }
   // The rows point at the vocabulary's strings: one reference per row.
   for (std::size_t s = 0; s < counts.uses.size(); ++s) {
     PyObject* string = vocabulary.string(static_cast<int>(s));
     for (std::uint64_t k = 0; k < counts.uses[s]; ++k) Py_INCREF(string);
   }
+  if (counts.failure) std::rethrow_exception(counts.failure);
   if (counts.unknownTexts > 0) fill_unknown_texts(in.source, columns, set);
+  py::object editColumn = py::none();
+  if (withEdits) {
+    py::array texts = object_column(n);
+    fill_edit_column(edits, objects(texts));
+    editColumn = texts;
+  }
 
   return py::make_tuple(status, description, cmg, motor, cognitive, cognitiveMissing, age,
-                        ageMissing, tableVersion, grouperVersion);
+                        ageMissing, tableVersion, grouperVersion, editColumn);
 }
 
 }  // namespace
@@ -96,10 +122,11 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
 void bind_frame(py::module_& m) {
   m.def("group_columns", &group_columns_binding, py::arg("records"), py::arg("workers") = -1,
         py::arg("labels") = py::none(), py::arg("name") = "records",
-        py::arg("tier_set") = py::none(),
+        py::arg("tier_set") = py::none(), py::arg("edits") = py::bool_(false),
         "The result columns of many records, in input order: status, description, cmg,\n"
         "motor_score, cognitive_score and its missing mask, age and its missing mask,\n"
-        "table_version, grouper_version. Used by cmg290.group_frame. A bad element is\n"
+        "table_version, grouper_version, and with edits the codes of each record's edits\n"
+        "joined with ';' (else None). Used by cmg290.group_frame. A bad element is\n"
         "named name[position], or name.loc[label] when labels (an Index) are given.\n"
         "tier_set: a TierSet, or None for the compiled-in lists.");
   m.def(

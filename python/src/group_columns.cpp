@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <string>
@@ -90,20 +91,26 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
 }
 
 GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
-                             const Vocabulary& vocabulary, int threads,
-                             const cmg290::TierSet* set) {
+                             const Vocabulary& vocabulary, int threads, const cmg290::TierSet* set,
+                             EditColumn* edits) {
   const std::size_t slots = vocabulary.size();
-  std::vector<GroupingCounts> perThread(static_cast<std::size_t>(std::max(threads, 1)));
+  const auto count = static_cast<std::size_t>(std::max(threads, 1));
+  std::vector<GroupingCounts> perThread(count);
   for (GroupingCounts& t : perThread) t.uses.assign(slots, 0);
+  if (edits != nullptr) edits->threads.resize(count);
   std::atomic<std::size_t> next{0};
 
-  auto work = [&](GroupingCounts& mine) {
+  auto work = [&](std::size_t thread) {
+    GroupingCounts& mine = perThread[thread];
+    ThreadEdits* myEdits = edits != nullptr ? &edits->threads[thread] : nullptr;
     std::uint64_t* uses = mine.uses.data();
     std::unique_ptr<char[]> buffer(new char[kStageRows * cmg290::kRecordLength]);
+    cmg290::Edits found;
     for (;;) {
       const std::size_t begin = next.fetch_add(kBatchRows, std::memory_order_relaxed);
       if (begin >= source.count) return;
       const std::size_t end = std::min(source.count, begin + kBatchRows);
+      if (myEdits != nullptr) myEdits->runs.push_back({begin, end});
       for (std::size_t i = begin; i < end; i += kStageRows) {
         const std::size_t rows = std::min(kStageRows, end - i);
         std::string_view staged[kStageRows];
@@ -114,20 +121,38 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
           if (!fill_row(r, vocabulary, columns, i + k, uses)) {
             ++mine.unknownTexts;
           }
+          if (myEdits == nullptr) continue;
+          if (set != nullptr) {
+            cmg290::find_edits(staged[k], r, *set, found);
+          } else {
+            cmg290::find_edits(staged[k], r, found);
+          }
+          edits->slots[i + k] = myEdits->texts.slot(found);
         }
       }
     }
   };
 
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < perThread.size(); ++t) {
+  // A thread that fails (memory ran out) stops and leaves its rows to the
+  // others; the failure goes back to the caller with the counts of what
+  // was filled, never out of a thread, which would end the process.
+  std::vector<std::exception_ptr> failures(count);
+  auto guarded = [&](std::size_t thread) {
     try {
-      helpers.emplace_back(work, std::ref(perThread[t]));
+      work(thread);
+    } catch (...) {
+      failures[thread] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < count; ++t) {
+    try {
+      helpers.emplace_back(guarded, t);
     } catch (const std::system_error&) {
       break;  // fewer threads than asked for: the others share the work
     }
   }
-  work(perThread[0]);
+  guarded(0);
   for (std::thread& h : helpers) h.join();
 
   GroupingCounts total;
@@ -135,6 +160,9 @@ GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
   for (const GroupingCounts& t : perThread) {
     for (std::size_t s = 0; s < slots; ++s) total.uses[s] += t.uses[s];
     total.unknownTexts += t.unknownTexts;
+  }
+  for (const std::exception_ptr& f : failures) {
+    if (f) total.failure = f;
   }
   return total;
 }

@@ -13,11 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <string_view>
 #include <vector>
 
 #include "cmg290/cmg290.h"
 #include "cmg290/tier_set.h"
+#include "edit_column.h"
 #include "record_text.h"
 #include "vocabulary.h"
 
@@ -85,6 +87,10 @@ struct Columns {
 struct GroupingCounts {
   std::vector<std::uint64_t> uses;  // per vocabulary slot: rows pointing at its string
   std::uint64_t unknownTexts = 0;   // rows left with a null text: not in the vocabulary
+  // Set when a thread failed (memory ran out): rows it did not reach are
+  // left null, and the caller raises it once it has taken the references
+  // counted in `uses`.
+  std::exception_ptr failure;
 };
 
 // The motor score text of the grouper (tenths: "48.0", ".7", "-.7") as a
@@ -98,10 +104,11 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
 
 // Groups every record of `source` on `threads` threads (the calling thread
 // among them), with the lists of `set`, or the compiled-in ones when it is
-// null. Call without the GIL.
+// null. With `edits`, finds each record's edits too, with the same lists,
+// into its slots and one ThreadEdits per thread. Call without the GIL.
 GroupingCounts group_columns(const RecordSource& source, const Columns& columns,
                              const Vocabulary& vocabulary, int threads,
-                             const cmg290::TierSet* set = nullptr);
+                             const cmg290::TierSet* set = nullptr, EditColumn* edits = nullptr);
 
 // The number of threads for a `workers` argument: -1 means every core this
 // process may run on. Throws ValueError for 0 and below -1.

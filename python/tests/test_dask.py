@@ -98,16 +98,18 @@ def test_a_tier_set_is_loaded_once_per_worker_process(partition_files, cluster_c
     wait(frame)
     holders = {w for ws in cluster_client.who_has(frame).values() for w in ws}
     result = frame.compute()
-    # Another graph (other arguments, so other keys) with the same set.
+    # Another graph (other arguments, so other keys) with the same set, and
+    # the edits found on the workers with it.
     again = cmg290.dask.group_frame(partitioned(partition_files), workers=2,
-                                    tier_set=tier_set).compute()
+                                    tier_set=tier_set, edits=True).compute()
     loads = cluster_client.run(loads_here)
     assert {w: loads[w] - before[w] for w in holders} == {w: 1 for w in holders}
     assert all(loads[w] - before[w] <= 1 for w in loads)
 
     records = all_records(partition_files)
     expected = cmg290.group_frame(records, tier_set=tier_set)
-    assert result.equals(expected) and again.equals(expected)
+    assert result.equals(expected) and again.drop(columns="edits").equals(expected)
+    assert again.edits.equals(cmg290.group_frame(records, tier_set=tier_set, edits=True).edits)
     assert result.attrs["tier_set"] == tier_set.to_dict()
     changed = (expected.cmg != cmg290.group_frame(records).cmg).sum()
     assert changed > 1000
@@ -133,6 +135,18 @@ def test_the_local_scheduler_runs_the_same_graph(example_records):
     with dask.config.set(scheduler="synchronous"):
         result = cmg290.dask.group_frame(series).compute()
     assert result.equals(cmg290.group_frame(pd.Series(example_records * 10)))
+
+
+def test_edits_pass_through_to_the_partitions(example_records):
+    series = dd.from_pandas(pd.Series(example_records * 10), npartitions=3)
+    frame = cmg290.dask.group_frame(series, edits=True)
+    assert frame._meta.dtypes.equals(cmg290.group_frame([], edits=True).dtypes)
+    with dask.config.set(scheduler="synchronous"):
+        result = frame.compute()
+    expected = cmg290.group_frame(pd.Series(example_records * 10), edits=True)
+    assert result.equals(expected) and list(result.columns)[-1] == "edits"
+    with pytest.raises(TypeError, match="^edits must be True or False, not str$"):
+        cmg290.dask.group_frame(series, edits="true")
 
 
 def test_a_bad_record_is_named_by_its_index_label():

@@ -70,6 +70,7 @@ SELECT set_config('cmg290.tier_tables', current_setting('test.sets') || '/faulty
 SELECT attempt($$SELECT cmg290_cmg(coded('A23.257^'))$$) AS cmg;
 SELECT attempt('SELECT cmg290_tier_set()') AS tier_set;
 SELECT attempt($$SELECT cmg290_explain(coded('A23.257^'))->>'tier'$$) AS explained;
+SELECT attempt($$SELECT cmg290_edits(coded('A23257'))$$) AS edits;
 -- Once the module is loaded, SET checks the set and refuses it.
 SELECT use_set('faulty');
 SELECT use_set('');
@@ -134,6 +135,14 @@ SELECT e->'result'->>'cmg' AS cmg, e->'tier'->>'list' AS list, e->'tier'->'row' 
 FROM cmg290_explain(coded('A23.256^')) e;
 SELECT count(*) FILTER (WHERE cmg290_group(record)::text <> grouped) AS other_results
 FROM by_compiled_in;
+-- Edits look a code up in the set in use: written without dot and filler,
+-- A23.256^ is a form edit of the changed set's tier, A23.257^ no longer is.
+SELECT cmg290_edits(coded('A23256'))->0->>'message' AS changed_256,
+       cmg290_edits(coded('A23257')) AS changed_257;
+SELECT use_set('');
+SELECT cmg290_edits(coded('A23256')) AS compiled_256,
+       cmg290_edits(coded('A23257'))->0->>'message' AS compiled_257;
+SELECT use_set('changed');
 
 -- A set that does not load is refused with its problems (the first 20, and
 -- how many more; bytes outside printable ASCII as \xNN, a line cut after

@@ -17,15 +17,8 @@ test_that("edits names each fault of a record with its field, value and message"
   none <- edits(grouped_record(age_date = "20231201"))
   expect_equal(nrow(none), 0L)
   expect_named(none, names(found))
-  expect_setequal(found$code, intersect(edit_catalogue$code, found$code))
-})
-
-test_that("edit_catalogue lists every code once with its severity", {
-  expect_named(edit_catalogue, c("code", "severity", "meaning"))
-  expect_false(anyDuplicated(edit_catalogue$code) > 0)
-  expect_true(all(edit_catalogue$severity %in% c("error", "warning")))
-  expect_true(all(c("item-value", "comorbid-code-form", "no-cmg-row", "short-record") %in%
-                    edit_catalogue$code))
+  # Every code is one of the catalogue's.
+  expect_true(all(found$code %in% edit_catalogue$code))
 })
 
 test_that("group with edits adds the codes as a last column and changes no result", {

@@ -12,12 +12,17 @@
 # alternating group() and the command so that both see the same load, and
 # prints records per second, the ratio of group() to the command, and the
 # processor time of each (less disturbed by other work on the machine).
+#
+# EDITS=1 times besides, in the same alternation,
+#   group(records, workers = -1L, edits = TRUE)
+#   cmg290 group --edits -q FILE -o /dev/null   (where the command has --edits)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 records=${2:-1000000}
 runs=${RUNS:-3}
+edits=${EDITS:-0}
 tool=$build/tools/cmg290
 
 [ -x "$tool" ] || { echo "r_bench.sh: no tool at $tool; build first" >&2; exit 2; }
@@ -30,10 +35,15 @@ input=$work/records.txt
 "$tool" sample --count "$records" --seed 1 -o "$input"
 cat "$input" >/dev/null
 
-R_LIBS="$build/r/lib" Rscript --vanilla - "$tool" "$input" "$records" "$runs" <<'EOF_R'
+command_edits=0
+if [ "$edits" = 1 ] && "$tool" group --help | grep -q -- '--edits'; then command_edits=1; fi
+
+R_LIBS="$build/r/lib" Rscript --vanilla - "$tool" "$input" "$records" "$runs" "$edits" \
+  "$command_edits" <<'EOF_R'
 suppressPackageStartupMessages(library(cmg290))
 args <- commandArgs(trailingOnly = TRUE)
 tool <- args[1]; path <- args[2]; count <- as.integer(args[3]); runs <- as.integer(args[4])
+edits <- args[5] == "1"; command_edits <- args[6] == "1"
 
 timed <- function(fn) {
   before <- proc.time()
@@ -50,14 +60,20 @@ line <- function(name, seconds) {
 reads <- lapply(seq_len(runs), function(i) timed(function() read_records(path)))
 records <- reads[[1]]$value
 stopifnot(length(records) == count)
+command <- function(...) {
+  timed(function() stopifnot(system2(tool, c("group", ..., "-q", path, "-o", "/dev/null")) == 0))
+}
 groups <- list()
 commands <- list()
+edit_groups <- list()
+edit_commands <- list()
 for (i in seq_len(runs)) {
   groups[[i]] <- timed(function() group(records, workers = -1L))
-  commands[[i]] <- timed(function() {
-    status <- system2(tool, c("group", "-q", path, "-o", "/dev/null"))
-    stopifnot(status == 0)
-  })
+  commands[[i]] <- command()
+  if (edits) {
+    edit_groups[[i]] <- timed(function() group(records, workers = -1L, edits = TRUE))
+    if (command_edits) edit_commands[[i]] <- command("--edits")
+  }
 }
 stopifnot(nrow(groups[[1]]$value) == count)
 line("read_records", best(reads, "elapsed"))
@@ -67,4 +83,17 @@ cat(sprintf("group / cmg290 group rate:             %4.2f\n",
             best(commands, "elapsed") / best(groups, "elapsed")))
 cat(sprintf("processor time, best run: group %.3f s, cmg290 group %.3f s\n",
             best(groups, "cpu"), best(commands, "cpu")))
+if (edits) {
+  frame <- edit_groups[[1]]$value
+  stopifnot(nrow(frame) == count, identical(frame[names(frame) != "edits"], groups[[1]]$value))
+  cat(sprintf("records with edits: %.1f %%\n", 100 * mean(frame$edits != "")))
+  line("group(workers = -1L, edits = TRUE)", best(edit_groups, "elapsed"))
+  if (command_edits) {
+    line("cmg290 group --edits -o /dev/null", best(edit_commands, "elapsed"))
+    cat(sprintf("with edits, group / cmg290 group rate: %4.2f\n",
+                best(edit_commands, "elapsed") / best(edit_groups, "elapsed")))
+  }
+  cat(sprintf("processor time with edits, best run: group %.3f s%s\n", best(edit_groups, "cpu"),
+              if (command_edits) sprintf(", cmg290 group %.3f s", best(edit_commands, "cpu")) else ""))
+}
 EOF_R

@@ -1,6 +1,16 @@
-group <- function(records, workers = 1L, tier_set = NULL) {
+group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE) {
   workers <- check_workers(workers)
-  .Call(cmg290_group, records, workers, tier_set_pointer(tier_set))
+  check_flag(edits, "edits")
+  .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+}
+
+# A TRUE or FALSE argument; anything else (NA, "yes", 1, c(TRUE, FALSE)) is
+# refused.
+check_flag <- function(value, name) {
+  if (!is.logical(value) || length(value) != 1L || is.na(value)) {
+    stop(name, " must be TRUE or FALSE", call. = FALSE)
+  }
+  invisible(value)
 }
 
 # A workers argument as an integer: a count of threads, or -1 for every core.

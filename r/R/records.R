@@ -6,7 +6,10 @@ read_records <- function(path) {
 }
 
 explain <- function(record, tier_set = NULL) {
-  .Call(cmg290_explain, record, tier_set_pointer(tier_set))
+  why <- .Call(cmg290_explain, record, tier_set_pointer(tier_set))
+  # The edits of the explanation, in the form edits() gives them.
+  if ("edits" %in% names(why)) why["edits"] <- list(edit_frame(why$edits))
+  why
 }
 
 build_record <- function(...) {

@@ -6,7 +6,9 @@ load_tier_set <- function(path, allow_deviations = FALSE) {
       is.na(allow_deviations)) {
     stop("allow_deviations must be TRUE or FALSE", call. = FALSE)
   }
-  .Call(cmg290_load_tier_set, enc2native(path.expand(path)), allow_deviations)
+  set <- .Call(cmg290_load_tier_set, enc2native(path.expand(path)), allow_deviations)
+  set["path"] <- list(normalizePath(path, mustWork = FALSE))
+  set
 }
 
 compiled_tier_set <- function() {
@@ -23,7 +25,8 @@ write_tier_set <- function(tier_set, path) {
 }
 
 print.cmg290_tier_set <- function(x, ...) {
-  cat("<cmg290 tier-table set> ", x$identity, "\n", sep = "")
+  where <- if (isTRUE(x$compiled_in)) " (compiled in)" else paste0(" from ", x$path)
+  cat("<cmg290 tier-table set> ", x$identity, where, "\n", sep = "")
   invisible(x)
 }
 

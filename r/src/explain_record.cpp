@@ -18,18 +18,6 @@ namespace cmg290::r {
 
 namespace {
 
-// One record argument: a single string, not NA.
-std::string_view one_record(SEXP x, const std::string& name, std::string& scratch) {
-  if (TYPEOF(x) != STRSXP || Rf_isFactor(x) || XLENGTH(x) != 1) {
-    throw std::invalid_argument(name + " must be one string, not " +
-                                (TYPEOF(x) == STRSXP && !Rf_isFactor(x)
-                                     ? std::to_string(XLENGTH(x)) + " strings"
-                                     : type_text(x)));
-  }
-  if (STRING_ELT(x, 0) == NA_STRING) throw std::invalid_argument(name + " is NA");
-  return record_bytes(STRING_ELT(x, 0), name, scratch);
-}
-
 bool all_of_kind(const nlohmann::ordered_json& array, nlohmann::ordered_json::value_t kind) {
   for (const auto& e : array) {
     const auto t = e.type() == nlohmann::ordered_json::value_t::number_unsigned

@@ -1,17 +1,21 @@
-// group(records, workers, tier_set): the result data frame of many records.
+// group(records, workers, tier_set, edits): the result data frame of many
+// records.
 //
 // R's thread reads the records into views, the grouping threads fill plain
 // arrays, and R's thread then makes the text columns from a few cached
-// strings: one per description, CMG, table version and grouper version.
+// strings: one per description, CMG, table version, grouper version and
+// distinct list of edits.
 #include <Rcpp.h>
 
 #include <climits>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cmg290/status.h"
+#include "edit_keys.h"
 #include "group_rows.h"
 #include "record_text.h"
 #include "tier_set_handle.h"
@@ -20,10 +24,12 @@ namespace cmg290::r {
 
 namespace {
 
-constexpr int kColumns = 8;
+// The columns; the last only with edits.
+constexpr int kColumns = 9;
+constexpr int kEditsColumn = 8;
 const char* const kColumnNames[kColumns] = {"status",        "description",     "cmg",
                                             "motor_score",   "cognitive_score", "age",
-                                            "table_version", "grouper_version"};
+                                            "table_version", "grouper_version", "edits"};
 
 // The strings of the few texts a column holds, made on first use. They are
 // kept alive by the columns they are put into, and made only just before.
@@ -47,6 +53,11 @@ class TextCache {
       if (k == key) return text;
     }
     return nullptr;
+  }
+  SEXP known_edits(std::uint64_t key) const noexcept {
+    if (key == kNoEdits) return R_BlankString;
+    const auto it = edits_.find(key);
+    return it == edits_.end() ? nullptr : it->second;
   }
 
   SEXP description(int status) {
@@ -84,10 +95,19 @@ class TextCache {
     return text;
   }
 
+  // The codes of a key other than kManyEdits joined with ";".
+  SEXP edits(std::uint64_t key) {
+    if (key == kNoEdits) return R_BlankString;
+    SEXP& text = edits_[key];
+    if (text == nullptr) text = Rf_mkChar(edit_key_text(key).c_str());
+    return text;
+  }
+
  private:
   std::vector<std::pair<int, SEXP>> descriptions_;
   std::vector<SEXP> cmgs_;
   std::vector<std::pair<std::uint32_t, SEXP>> versions_;
+  std::unordered_map<std::uint64_t, SEXP> edits_;
 };
 
 // Fills the text columns. While the grouping threads run it only puts in
@@ -95,21 +115,25 @@ class TextCache {
 // the rows it leaves are filled once they have stopped.
 class TextColumns : public RowSink {
  public:
+  // `editKeys` and the frame's edits column only when edits are asked for.
   TextColumns(SEXP frame, const int* status, const int* cmgKeys, const std::uint32_t* tableVersions,
-              const std::uint32_t* grouperVersions, std::size_t rows)
+              const std::uint32_t* grouperVersions, const std::uint64_t* editKeys, std::size_t rows)
       : description_(VECTOR_ELT(frame, 1)),
         cmg_(VECTOR_ELT(frame, 2)),
         tableVersion_(VECTOR_ELT(frame, 6)),
         grouperVersion_(VECTOR_ELT(frame, 7)),
+        edits_(editKeys != nullptr ? VECTOR_ELT(frame, kEditsColumn) : nullptr),
         status_(status),
         cmgKeys_(cmgKeys),
         tableVersions_(tableVersions),
         grouperVersions_(grouperVersions),
+        editKeys_(editKeys),
         left_(rows, 0) {}
 
   void rows(std::size_t begin, std::size_t end) noexcept override {
     for (std::size_t i = begin; i < end; ++i) {
-      if (cmgKeys_[i] == kUnsettled || cmgKeys_[i] == kOddCmg) {
+      if (cmgKeys_[i] == kUnsettled || cmgKeys_[i] == kOddCmg ||
+          (editKeys_ != nullptr && editKeys_[i] == kManyEdits)) {
         left_[i] = 1;
       } else if (!put_known(i)) {
         // A text not made yet: made in a context of its own, so that an
@@ -127,11 +151,20 @@ class TextColumns : public RowSink {
   void finish(RecordViews& views, const GroupSettings& settings, const RowColumns& columns) {
     for (std::size_t i = 0; i < left_.size(); ++i) {
       if (left_[i] == 0) continue;
-      if (cmgKeys_[i] == kUnsettled) fill_row(group_one(views.settle(i), settings), columns, i);
-      if (cmgKeys_[i] == kOddCmg) {
-        // A CMG text no table gives today: grouped again for its text.
-        const cmg290::Result r = group_one(views.data()[i], settings);
-        SET_STRING_ELT(cmg_, static_cast<R_xlen_t>(i), Rf_mkChar(r.cmg));
+      if (cmgKeys_[i] == kUnsettled) group_row(views.settle(i), settings, columns, i);
+      const bool manyEdits = editKeys_ != nullptr && editKeys_[i] == kManyEdits;
+      if (cmgKeys_[i] == kOddCmg || manyEdits) {
+        // A CMG text no table gives today, or more edits than a key holds:
+        // grouped again for the texts.
+        const std::string_view record = views.data()[i];
+        const cmg290::Result r = group_one(record, settings);
+        const R_xlen_t row = static_cast<R_xlen_t>(i);
+        if (cmgKeys_[i] == kOddCmg) SET_STRING_ELT(cmg_, row, Rf_mkChar(r.cmg));
+        if (manyEdits) {
+          cmg290::Edits edits;
+          find_record_edits(record, r, settings.tierSet, edits);
+          SET_STRING_ELT(edits_, row, Rf_mkChar(edit_codes_text(edits).c_str()));
+        }
       }
       put_made(i);
     }
@@ -154,8 +187,9 @@ class TextColumns : public RowSink {
     SEXP cmg = cache_.known_cmg(cmgKeys_[i]);
     SEXP tableVersion = cache_.known_version(tableVersions_[i]);
     SEXP grouperVersion = cache_.known_version(grouperVersions_[i]);
+    SEXP edits = editKeys_ != nullptr ? cache_.known_edits(editKeys_[i]) : R_NilValue;
     if (description == nullptr || cmg == nullptr || tableVersion == nullptr ||
-        grouperVersion == nullptr) {
+        grouperVersion == nullptr || edits == nullptr) {
       return false;
     }
     const R_xlen_t row = static_cast<R_xlen_t>(i);
@@ -163,25 +197,31 @@ class TextColumns : public RowSink {
     SET_STRING_ELT(cmg_, row, cmg);
     SET_STRING_ELT(tableVersion_, row, tableVersion);
     SET_STRING_ELT(grouperVersion_, row, grouperVersion);
+    if (editKeys_ != nullptr) SET_STRING_ELT(edits_, row, edits);
     return true;
   }
 
   // Row i, making its texts where needed: each is put into its column as
   // soon as it is made, which keeps it from R's garbage collector. The CMG
-  // of an odd row is put in by finish().
+  // of an odd row, and the edits of a row of more than a key holds, are put
+  // in by finish().
   void put_made(std::size_t i) {
     const R_xlen_t row = static_cast<R_xlen_t>(i);
     SET_STRING_ELT(description_, row, cache_.description(status_[i]));
     if (cmgKeys_[i] != kOddCmg) SET_STRING_ELT(cmg_, row, cache_.cmg(cmgKeys_[i]));
     SET_STRING_ELT(tableVersion_, row, cache_.version(tableVersions_[i]));
     SET_STRING_ELT(grouperVersion_, row, cache_.version(grouperVersions_[i]));
+    if (editKeys_ != nullptr && editKeys_[i] != kManyEdits) {
+      SET_STRING_ELT(edits_, row, cache_.edits(editKeys_[i]));
+    }
   }
 
-  SEXP description_, cmg_, tableVersion_, grouperVersion_;
+  SEXP description_, cmg_, tableVersion_, grouperVersion_, edits_;
   const int* status_;
   const int* cmgKeys_;
   const std::uint32_t* tableVersions_;
   const std::uint32_t* grouperVersions_;
+  const std::uint64_t* editKeys_;
   std::vector<unsigned char> left_;
   TextCache cache_;
 };
@@ -190,9 +230,10 @@ class TextColumns : public RowSink {
 
 }  // namespace cmg290::r
 
-extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
+extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP withEdits) {
   using namespace cmg290::r;
   BEGIN_RCPP
+  const bool edits = Rf_asLogical(withEdits) == TRUE;
   GroupSettings settings;
   settings.tierSet = tier_set_of(tierSet);
   RecordViews views(records, "records");
@@ -204,7 +245,8 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
                                 " records do not fit one data frame; group them in parts");
   }
 
-  SEXP frame = PROTECT(Rf_allocVector(VECSXP, kColumns));
+  const int columnCount = edits ? kColumns : kColumns - 1;
+  SEXP frame = PROTECT(Rf_allocVector(VECSXP, columnCount));
   SEXP status = Rf_allocVector(INTSXP, rows);
   SET_VECTOR_ELT(frame, 0, status);
   SEXP motor = Rf_allocVector(REALSXP, rows);
@@ -215,20 +257,30 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet) {
   SET_VECTOR_ELT(frame, 5, age);
   const int textColumns[] = {1, 2, 6, 7};
   for (int c : textColumns) SET_VECTOR_ELT(frame, c, Rf_allocVector(STRSXP, rows));
+  if (edits) SET_VECTOR_ELT(frame, kEditsColumn, Rf_allocVector(STRSXP, rows));
 
   std::vector<int> cmgKeys(n);
   std::vector<std::uint32_t> tableVersions(n), grouperVersions(n);
-  const RowColumns columns{INTEGER(status),        REAL(motor),    INTEGER(cognitive),
-                           INTEGER(age),           cmgKeys.data(), tableVersions.data(),
-                           grouperVersions.data(), NA_INTEGER,     NA_REAL};
+  std::vector<std::uint64_t> editKeys(edits ? n : 0);
+  std::uint64_t* const keys = edits ? editKeys.data() : nullptr;
+  const RowColumns columns{INTEGER(status),
+                           REAL(motor),
+                           INTEGER(cognitive),
+                           INTEGER(age),
+                           cmgKeys.data(),
+                           tableVersions.data(),
+                           grouperVersions.data(),
+                           keys,
+                           NA_INTEGER,
+                           NA_REAL};
   TextColumns texts(frame, INTEGER(status), cmgKeys.data(), tableVersions.data(),
-                    grouperVersions.data(), n);
+                    grouperVersions.data(), keys, n);
   group_rows(views.data(), views.unchecked(), n, settings, columns,
              thread_count(Rf_asInteger(workers), n), texts);
   texts.finish(views, settings, columns);
 
-  SEXP names = PROTECT(Rf_allocVector(STRSXP, kColumns));
-  for (int c = 0; c < kColumns; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));
+  SEXP names = PROTECT(Rf_allocVector(STRSXP, columnCount));
+  for (int c = 0; c < columnCount; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));
   Rf_setAttrib(frame, R_NamesSymbol, names);
   SEXP rowNames = PROTECT(Rf_allocVector(INTSXP, 2));
   INTEGER(rowNames)[0] = NA_INTEGER;

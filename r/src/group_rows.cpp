@@ -13,6 +13,7 @@
 
 #include "cmg290/status.h"
 #include "cmg290/tier_set.h"
+#include "edit_keys.h"
 #include "record_text.h"
 
 namespace cmg290::r {
@@ -86,6 +87,17 @@ void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noe
   c.grouperVersion[row] = text_key(r.grouperVersion);
 }
 
+void group_row(std::string_view record, const GroupSettings& settings, const RowColumns& c,
+               std::size_t row) noexcept {
+  const cmg290::Result r = group_one(record, settings);
+  fill_row(r, c, row);
+  if (c.editKeys != nullptr) {
+    cmg290::Edits edits;
+    find_record_edits(record, r, settings.tierSet, edits);
+    c.editKeys[row] = edit_key(edits);
+  }
+}
+
 void group_rows(const std::string_view* records, const unsigned char* unchecked, std::size_t count,
                 const GroupSettings& settings, const RowColumns& columns, int threads,
                 RowSink& sink) {
@@ -111,7 +123,7 @@ void group_rows(const std::string_view* records, const unsigned char* unchecked,
           columns.cmgKey[i] = kUnsettled;
           continue;
         }
-        fill_row(group_one(records[i], settings), columns, i);
+        group_row(records[i], settings, columns, i);
       }
       done[batch].store(true, std::memory_order_release);
       // The calling thread takes what is grouped between its own batches,

@@ -46,6 +46,7 @@ struct RowColumns {
   int* cmgKey;
   std::uint32_t* tableVersion;    // the four characters, as read by memcpy
   std::uint32_t* grouperVersion;  // the same
+  std::uint64_t* editKeys;        // null: no edits asked for (edit_keys.h)
   int naInteger;
   double naReal;
 };
@@ -57,6 +58,10 @@ double motor_value(const char* text) noexcept;
 // Writes row `row` from one result; outputs the grouping did not reach are
 // NA.
 void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noexcept;
+
+// Groups one record into row `row`, with its edits when asked for.
+void group_row(std::string_view record, const GroupSettings& settings, const RowColumns& c,
+               std::size_t row) noexcept;
 
 // Takes the rows grouped so far, on the calling thread, while the other
 // threads go on grouping: rows(begin, end) is called in row order, once for

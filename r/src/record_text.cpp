@@ -137,6 +137,17 @@ std::string_view RecordViews::settle(std::size_t i) {
   return views_[i];
 }
 
+std::string_view one_record(SEXP x, const std::string& name, std::string& scratch) {
+  if (TYPEOF(x) != STRSXP || Rf_isFactor(x) || XLENGTH(x) != 1) {
+    throw std::invalid_argument(name + " must be one string, not " +
+                                (TYPEOF(x) == STRSXP && !Rf_isFactor(x)
+                                     ? std::to_string(XLENGTH(x)) + " strings"
+                                     : type_text(x)));
+  }
+  if (STRING_ELT(x, 0) == NA_STRING) throw std::invalid_argument(name + " is NA");
+  return record_bytes(STRING_ELT(x, 0), name, scratch);
+}
+
 std::string type_text(SEXP x) {
   if (Rf_isFactor(x)) return "a factor";
   return Rf_type2char(TYPEOF(x));

@@ -61,6 +61,10 @@ class RecordViews {
   std::vector<std::unique_ptr<std::string>> late_;  // elements settled
 };
 
+// One record argument: a single string, not NA, as record_bytes reads it;
+// std::invalid_argument naming `name` otherwise.
+std::string_view one_record(SEXP x, const std::string& name, std::string& scratch);
+
 // A short description of an R object's type for messages: "a factor",
 // "double", "NULL", "list".
 std::string type_text(SEXP x);

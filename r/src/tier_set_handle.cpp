@@ -2,6 +2,7 @@
 
 #include <Rcpp.h>
 
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -25,6 +26,11 @@ void release(SEXP pointer) {
   R_ClearExternalPtr(pointer);
 }
 
+constexpr cmg290::TierSetList kLists[] = {
+    cmg290::TierSetList::Single240, cmg290::TierSetList::Single250, cmg290::TierSetList::Single260,
+    cmg290::TierSetList::Single282, cmg290::TierSetList::Single290, cmg290::TierSetList::Pair,
+    cmg290::TierSetList::Secondary};
+
 // Problems past this many are counted, not listed, in the error.
 constexpr std::size_t kProblemsShown = 20;
 
@@ -33,10 +39,21 @@ SEXP set_object(SetPointer set) {
   R_RegisterCFinalizerEx(pointer, release, TRUE);
   const cmg290::TierSet& s = **static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
   Rcpp::CharacterVector deviations(s.deviations().begin(), s.deviations().end());
-  Rcpp::List object =
-      Rcpp::List::create(Rcpp::Named("name") = s.name(), Rcpp::Named("digest") = s.digest(),
-                         Rcpp::Named("identity") = s.identity(),
-                         Rcpp::Named("deviations") = deviations, Rcpp::Named("pointer") = pointer);
+  Rcpp::IntegerVector entries(std::size(kLists));
+  Rcpp::CharacterVector files(std::size(kLists));
+  for (std::size_t i = 0; i < std::size(kLists); ++i) {
+    entries[static_cast<R_xlen_t>(i)] = s.entries(kLists[i]);
+    files[static_cast<R_xlen_t>(i)] = cmg290::tier_set_file(kLists[i]);
+  }
+  entries.attr("names") = files;
+  // The names of the Python module's set; the path is set by
+  // load_tier_set() for a set from a directory.
+  Rcpp::List object = Rcpp::List::create(
+      Rcpp::Named("name") = s.name(), Rcpp::Named("digest") = s.digest(),
+      Rcpp::Named("identity") = s.identity(), Rcpp::Named("compiled_in") = s.is_compiled(),
+      Rcpp::Named("holds_placeholders") = s.holds_placeholders(),
+      Rcpp::Named("deviations") = deviations, Rcpp::Named("path") = R_NilValue,
+      Rcpp::Named("entries") = entries, Rcpp::Named("pointer") = pointer);
   object.attr("class") = "cmg290_tier_set";
   UNPROTECT(1);
   return object;

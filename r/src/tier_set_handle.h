@@ -25,7 +25,8 @@ const cmg290::TierSet* tier_set_of(SEXP pointer);
 
 extern "C" {
 // load_tier_set(path, allow_deviations): a list of the set's name, digest,
-// identity, deviations and its pointer.
+// identity, compiled_in, holds_placeholders, deviations, path (NULL here),
+// entries (per list file) and its pointer.
 SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations);
 // The lists compiled into the grouper, as a set in the same form.
 SEXP cmg290_compiled_tier_set();

@@ -26,3 +26,12 @@ mixed_records <- function() {
     ""
   )
 }
+
+# A record with an item "88" and a comorbid code without its dot and filler.
+faulty_record <- function(...) grouped_record(motor_item_3 = "88", comorbid_code_1 = "J3801", ...)
+
+# The codes of each record by edits(), joined as group() joins them.
+codes_of <- function(records, tier_set = NULL) {
+  vapply(records, function(r) paste(edits(r, tier_set = tier_set)$code, collapse = ";"), "",
+         USE.NAMES = FALSE)
+}

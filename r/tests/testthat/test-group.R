@@ -143,3 +143,21 @@ test_that("every CMG text is the grouper's, across many batches and threads", {
   }
   expect_identical(frame[1:2000, ], group(records[1:2000]))
 })
+
+test_that("a set describes itself with the Python module's names", {
+  path <- file.path(tempdir(), "tier-set-describe")
+  on.exit(unlink(path, recursive = TRUE))
+  compiled <- compiled_tier_set()
+  write_tier_set(compiled, path)
+  set <- load_tier_set(path)
+  expect_true(compiled$compiled_in)
+  expect_false(set$compiled_in)
+  expect_null(compiled$path)
+  expect_equal(set$path, normalizePath(path))
+  expect_true(compiled$holds_placeholders)
+  expect_equal(set$entries, compiled$entries)
+  expect_equal(compiled$entries[["single-2.90.csv"]], 1156L)
+  expect_length(compiled$entries, 7L)
+  expect_output(print(compiled), "(compiled in)", fixed = TRUE)
+  expect_output(print(set), paste("from", set$path), fixed = TRUE)
+})

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "chunk_cutter.h"
+#include "chunk_reader.h"
 #include "group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
 #include "group_tier_set.h"
-#include "mapped_window.h"
 #include "output_file.h"
 #include "progress.h"
 #include "result_format.h"
@@ -34,21 +34,11 @@ inline constexpr std::size_t kNotedLineEnds = 4096;
 inline constexpr int kMaxMessages = 20;
 
 // A run of whole lines of one input, and the results for them.
-struct Chunk {
-  const char* data = nullptr;  // the lines, the last one ending with '\n': in `buffer`, or in
-                               // the chunk's window onto the file when `mapped`
-  std::size_t size = 0;
-  std::unique_ptr<char[]> buffer;  // room for lines read with read()
-  bool mapped = false;
-  std::size_t slot = 0;         // the chunk's window in the arena
-  bool cut = false;             // one line longer than a chunk, cut to its head
+struct Chunk : InputChunk {
   std::unique_ptr<char[]> out;  // result rows
   std::size_t outSize = 0;
 
   std::uint64_t seq = 0;  // position in the stream of chunks
-  std::size_t file = 0;
-  bool firstOfFile = false;
-  std::uint64_t bytesEnd = 0;  // input bytes read up to this chunk's end, over all inputs
 
   // Grouping stops early when `out` is full (many very short lines); it
   // resumes at resumeAt, whose line number is nextLine.
@@ -75,7 +65,7 @@ struct Chunk {
   int messageCount = 0;
 };
 
-class Pipeline {
+class Pipeline : private ChunkReader::Slots {
  public:
   Pipeline(const GroupOptions& options, const RowFormatter& formatter, const SetGrouper& grouper,
            std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress);
@@ -98,31 +88,15 @@ class Pipeline {
   void guarded(Body&& body) noexcept;
 
   void fail_noexcept(const char* message) noexcept;
-  void fail(std::string message);
+  void fail(std::string message) override;
 
   // ---- reader thread (chunk_pipeline.cpp) ----
 
-  // read() that gives up when the run is stopped while it waits on a pipe
-  // or terminal. Returns -1 with errno set on error, -2 when stopped.
-  ssize_t read_some(const Input& in, char* buf, std::size_t n);
-
-  Chunk* acquire();
-  void release(Chunk* c);
-  void submit(Chunk* c);
-
-  class InputSource;  // one input as the cutter's source of bytes
+  InputChunk* acquire() override;
+  void release(InputChunk* c) override;
+  void submit(InputChunk* c) override;
 
   void read_all();
-
-  // Cuts one input into chunks of whole lines. Returns false when the run
-  // stops.
-  bool read_file(std::size_t file, std::uint64_t& bytes);
-
-  // Cuts what a regular file holds when the run comes to it into chunks
-  // shown in place; `first` tells whether no chunk of the file has been
-  // made yet. Returns false when the run stops; otherwise the file's
-  // offset is where read() goes on.
-  bool read_mapped(std::size_t file, std::uint64_t& bytes, bool& first);
 
   // ---- worker threads (chunk_workers.cpp) ----
 
@@ -140,7 +114,7 @@ class Pipeline {
 
   // Whether the file under a mapped chunk was cut short while it was read;
   // its lines then hold bytes the file never had.
-  bool cut_short(const Chunk& c) const { return c.mapped && arena_->cut_short(c.slot); }
+  bool cut_short(const Chunk& c) const { return reader_.cut_short(c); }
 
   // ---- writer, on the calling thread (chunk_workers.cpp) ----
   // Each returns whether the run goes on.
@@ -159,8 +133,7 @@ class Pipeline {
   OutputFile& output_;
   Progress& progress_;
 
-  std::unique_ptr<ChunkCutter> cutter_;  // used by the reader thread alone
-  std::unique_ptr<WindowArena> arena_;   // a window per chunk; none when no input is regular
+  ChunkReader reader_;  // used by the reader thread, but for unmap() and cut_short()
   std::size_t outCapacity_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   int wake_[2] = {-1, -1};

@@ -1,11 +1,8 @@
 #include "compare_scan.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -14,28 +11,13 @@
 #include <thread>
 
 #include "chunk_cutter.h"
-#include "mapped_cutter.h"
-#include "mapped_window.h"
+#include "chunk_reader.h"
 
 namespace cmg290::cli::compare {
 
 namespace {
 
-// Chunks of at most 4 MiB, smaller with many threads, all together near
-// 40 MiB, as `cmg290 group` cuts them.
-constexpr std::size_t kMaxChunkBytes = std::size_t{4} << 20;
-constexpr std::size_t kMinChunkBytes = std::size_t{256} << 10;
-constexpr std::size_t kChunkBudget = std::size_t{40} << 20;
-
-struct Chunk {
-  std::unique_ptr<char[]> buffer;
-  const char* data = nullptr;
-  std::size_t size = 0;
-  bool cut = false;
-  bool mapped = false;
-  std::size_t slot = 0;
-  std::size_t file = 0;
-  bool firstOfFile = false;
+struct Chunk : batch::InputChunk {
   std::uint64_t seq = 0;
   bool done = false;
 
@@ -44,23 +26,19 @@ struct Chunk {
   std::vector<Change> changes;  // lines numbered from 1 within the chunk
 };
 
-class Scanner {
+class Scanner : private batch::ChunkReader::Slots {
  public:
   Scanner(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& a,
           const TierSet& b, const ScanOptions& options)
-      : inputs_(inputs), a_(a), b_(b), options_(options) {
+      : inputs_(inputs),
+        a_(a),
+        b_(b),
+        options_(options),
+        reader_(inputs, options.threads + 3, cmg290::kRecordLength) {
     const std::size_t chunks = options.threads + 3;
-    chunkBytes_ = std::clamp(kChunkBudget / (2 * chunks), kMinChunkBytes, kMaxChunkBytes);
-    for (const auto& in : inputs) {
-      if (in->regular) {
-        arena_ = WindowArena::create(chunks, chunkBytes_ + WindowArena::page_size());
-        break;
-      }
-    }
     for (std::size_t i = 0; i < chunks; ++i) {
       auto c = std::make_unique<Chunk>();
-      c->buffer.reset(new char[chunkBytes_ + 1]);
-      c->slot = i;
+      reader_.equip(*c, i);
       free_.push_back(c.get());
       chunks_.push_back(std::move(c));
     }
@@ -102,12 +80,12 @@ class Scanner {
     }
   }
 
-  void fail(const std::string& message) noexcept {
+  void fail(std::string message) noexcept override {
     {
       std::lock_guard lock(m_);
       if (error_.empty()) {
         try {
-          error_ = message;
+          error_ = std::move(message);
         } catch (...) {
         }
       }
@@ -126,7 +104,7 @@ class Scanner {
 
   // ---- the reader ----
 
-  Chunk* acquire() {
+  batch::InputChunk* acquire() override {
     std::unique_lock lock(m_);
     cv_.wait(lock, [this] { return stop_ || !free_.empty(); });
     if (stop_) return nullptr;
@@ -135,19 +113,15 @@ class Scanner {
     return c;
   }
 
-  void release(Chunk* c) {
-    if (c->mapped) {
-      arena_->unmap(c->slot);
-      c->mapped = false;
-    }
+  void release(batch::InputChunk* c) override {
+    reader_.unmap(*c);
     std::lock_guard lock(m_);
-    free_.push_back(c);
+    free_.push_back(static_cast<Chunk*>(c));
     cv_.notify_all();
   }
 
-  void submit(Chunk* c, std::size_t file, bool first) {
-    c->file = file;
-    c->firstOfFile = first;
+  void submit(batch::InputChunk* chunk) override {
+    Chunk* c = static_cast<Chunk*>(chunk);
     std::lock_guard lock(m_);
     c->seq = nextSeq_++;
     c->done = false;
@@ -156,114 +130,12 @@ class Scanner {
     cv_.notify_all();
   }
 
-  // read() of an input that gives up when the run stops while it waits on
-  // a pipe or terminal: -1 with errno set on error, -2 when stopped.
-  class Source : public ByteSource {
-   public:
-    Source(const batch::Input& in, int wake) : in_(in), wake_(wake) {}
-    long read(char* buf, std::size_t n) override {
-      for (;;) {
-        if (!in_.regular) {
-          pollfd fds[2] = {{in_.fd, POLLIN, 0}, {wake_, POLLIN, 0}};
-          if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return -1;
-          }
-          if (fds[1].revents != 0) return -2;
-        }
-        const ssize_t got = ::read(in_.fd, buf, n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error_ = errno;
-        return got;
-      }
-    }
-    int error() const { return error_; }
-
-   private:
-    const batch::Input& in_;
-    int wake_;
-    int error_ = 0;
-  };
-
   void read_all() {
-    for (std::size_t file = 0; file < inputs_.size(); ++file) {
-      if (!read_file(file)) break;
-    }
+    reader_.read_all(*this, wake_[0]);
     std::lock_guard lock(m_);
     readerDone_ = true;
     totalSeq_ = nextSeq_;
     cv_.notify_all();
-  }
-
-  bool read_file(std::size_t file) {
-    const batch::Input& in = *inputs_[file];
-    bool first = true;
-    if (in.regular && arena_ != nullptr && !read_mapped(file, first)) return false;
-    ChunkCutter cutter(chunkBytes_, cmg290::kRecordLength);
-    Source source(in, wake_[0]);
-    for (;; first = false) {
-      Chunk* c = acquire();
-      if (c == nullptr) return false;
-      c->data = c->buffer.get();
-      const ChunkFill fill = cutter.next(c->buffer.get(), source);
-      if (fill.error != 0 || (fill.end && batch::shrunk(in))) {
-        if (fill.error != -2) {
-          fail("cannot read " + in.name + ": " +
-               (fill.error == 0 ? batch::kCutShortMessage : std::strerror(source.error())));
-        }
-        release(c);
-        return false;
-      }
-      if (fill.size == 0) {
-        release(c);
-        return true;
-      }
-      c->size = fill.size;
-      c->cut = fill.cut;
-      submit(c, file, first);
-      if (fill.end) return true;
-    }
-  }
-
-  bool read_mapped(std::size_t file, bool& first) {
-    const batch::Input& in = *inputs_[file];
-    struct stat st;
-    const off_t start = lseek(in.fd, 0, SEEK_CUR);
-    if (start < 0 || fstat(in.fd, &st) != 0 || st.st_size <= start) return true;
-    MappedCutter cutter(*arena_, chunkBytes_, cmg290::kRecordLength);
-    cutter.reset(in.fd, static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(st.st_size));
-    for (;;) {
-      Chunk* c = acquire();
-      if (c == nullptr) return false;
-      const std::uint64_t before = cutter.position();
-      const MappedChunk m = cutter.next(c->slot, c->buffer.get());
-      if (m.error != 0 && first && before == static_cast<std::uint64_t>(start)) {
-        release(c);  // a file system that cannot map its files: read it instead
-        return true;
-      }
-      if (m.error != 0 || m.cutShort) {
-        fail("cannot read " + in.name + ": " +
-             (m.cutShort ? std::string(batch::kCutShortMessage) : std::strerror(m.error)));
-        release(c);
-        return false;
-      }
-      if (m.size == 0) {
-        release(c);
-        break;
-      }
-      c->data = m.data;
-      c->size = m.size;
-      c->cut = m.cut;
-      c->mapped = m.mapped;
-      submit(c, file, first);
-      first = false;
-    }
-    if (lseek(in.fd, static_cast<off_t>(cutter.position()), SEEK_SET) < 0) {
-      fail("cannot read " + in.name + ": " + std::strerror(errno));
-      return false;
-    }
-    return true;
   }
 
   // ---- the workers ----
@@ -340,7 +212,7 @@ class Scanner {
         c = slots_[slot];
         slots_[slot] = nullptr;
       }
-      if (c->mapped && arena_->cut_short(c->slot)) {
+      if (reader_.cut_short(*c)) {
         fail("cannot read " + inputs_[c->file]->name + ": " + batch::kCutShortMessage);
         return;
       }
@@ -362,8 +234,7 @@ class Scanner {
   const TierSet& a_;
   const TierSet& b_;
   const ScanOptions options_;
-  std::size_t chunkBytes_ = 0;
-  std::unique_ptr<WindowArena> arena_;
+  batch::ChunkReader reader_;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   int wake_[2] = {-1, -1};
 

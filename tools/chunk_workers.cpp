@@ -77,6 +77,9 @@ void Pipeline::group_lines(Chunk& c) const {
   std::int64_t line = c.nextLine;
   LineNumber lineText(line);
   Tally& t = c.tally;
+  // The edits of the record at hand, with --edits; none for a line that
+  // --strict rejects, which is not grouped.
+  Edits edits;
   while (p < end && out <= outLimit) {
     const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
     const char* nl = c.lines.line_end(c.data, c.size, index, p);
@@ -98,7 +101,12 @@ void Pipeline::group_lines(Chunk& c) const {
       ++t.byStatus[Tally::status_slot(r.status)];
       if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
       if (noted ? c.placeholders[index] : latePlaceholder) ++t.placeholderTiers;
-      out = fmt_.write_row(out, c.file, lineText, record, r);
+      if (options_.edits) {
+        edits.count = 0;
+        if (r.status != kStatusShortLine) cmg290::find_edits(record, r, grouper_.set(), edits);
+        t.add_edits(edits);
+      }
+      out = fmt_.write_row(out, c.file, lineText, record, r, edits);
     }
     p = nl + 1;
     ++line;

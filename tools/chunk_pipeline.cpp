@@ -58,6 +58,11 @@ Pipeline::Pipeline(const GroupOptions& options, const RowFormatter& formatter,
     c->buffer.reset(new char[chunkBytes + 1]);
     c->slot = i;
     c->out.reset(new char[outCapacity_]);
+    if (options.edits) {
+      c->keptEdits.reset(new Edit[kKeptEdits]);
+      c->editsAt.reset(new std::uint32_t[kNotedLineEnds]);
+      c->editCount.reset(new std::uint8_t[kNotedLineEnds]);
+    }
     free_.push_back(c.get());
     chunks_.push_back(std::move(c));
   }

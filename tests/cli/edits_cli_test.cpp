@@ -195,6 +195,27 @@ TEST_F(CliTest, EditsLeaveTheResultsAsTheyAreAndAreCounted) {
             std::string::npos);
 }
 
+// Edits are kept per chunk as the lines are grouped, up to a pool of two
+// per line on average; records with a dozen edits each overflow it, and the
+// rest are found again as their rows are written, alike.
+TEST_F(CliTest, EditsOfManyPerRecordAreWrittenInFull) {
+  const std::string many = RecordBuilder::valid().allMotor("-9").comorbid(1, "J3801").str();
+  const std::string few = RecordBuilder::valid().motor(3, "88").str();
+  std::string text;
+  for (int i = 0; i < 1500; ++i) text += (i % 3 == 2 ? few : many) + "\n";
+  write("in.txt", text);
+  const Outcome run = tool("group -q --edits -j 2 in.txt");
+  EXPECT_EQ(run.code, 0) << run.err;
+  const auto rows = parse_csv(run.out);
+  ASSERT_EQ(rows.size(), 1501u);
+  const std::string manyCodes = codes_of(edits_of(many));
+  const std::string fewCodes = codes_of(edits_of(few));
+  EXPECT_GT(edits_of(many).count, 12);
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].back(), (i - 1) % 3 == 2 ? fewCodes : manyCodes) << "line " << i;
+  }
+}
+
 TEST_F(CliTest, EditsAreRefusedWithTheFixedWidthFormat) {
   write("in.txt", RecordBuilder::valid().str() + "\n");
   const Outcome fixed = tool("group --edits -f fixed -o out.txt in.txt");

@@ -20,6 +20,9 @@
 # THREADS=N passes --threads N; by default the tool uses every core.
 # TIER_TABLES=DIR passes --tier-tables DIR (a tier-table set, as
 # `cmg290 tables export --all DIR` writes it) to every group run.
+# EDITS=1 passes --edits: every row carries the record's edits (the CSV
+# column, the JSON Lines member) and the summary counts them; the floor is
+# still the grouping call's alone.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +33,7 @@ tool=$build/tools/cmg290
 run_options=()
 if [ -n "${THREADS:-}" ]; then run_options=(--threads "$THREADS"); fi
 if [ -n "${TIER_TABLES:-}" ]; then run_options+=(--tier-tables "$TIER_TABLES"); fi
+if [ -n "${EDITS:-}" ]; then run_options+=(--edits); fi
 
 [ -x "$tool" ] || { echo "cli_bench.sh: no tool at $tool; build first" >&2; exit 2; }
 
@@ -97,6 +101,7 @@ report() {  # label, nanoseconds
 bytes=$(stat -c %s "$input")
 echo "input: $records records, $((bytes / 1000000)) MB; $(nproc) cores; best of $runs rounds"
 if [ -n "${TIER_TABLES:-}" ]; then echo "tier tables: --tier-tables $TIER_TABLES"; fi
+if [ -n "${EDITS:-}" ]; then echo "edits: --edits"; fi
 awk -v ns="$cat_ns" 'BEGIN { printf "%-30s %7.3f s\n", "cat > /dev/null", ns / 1e9 }'
 if [ "$floor_ns" -gt 0 ]; then
   awk -v ns="$floor_ns" -v t="$per_record" -v c="$cores" 'BEGIN {
@@ -110,4 +115,17 @@ if [ -x /usr/bin/time ]; then
   rss=$({ /usr/bin/time -f %M "$tool" group -q "${run_options[@]}" "$input" -o "$work/out.csv" \
           2>&1 >/dev/null || true; } | tail -n 1)
   echo "peak resident memory (CSV run): $rss KiB"
+  # Processor time summed over all threads, which other work on a shared
+  # machine does not stretch as it does the wall time: the least of RUNS
+  # runs of each format to /dev/null.
+  for format in csv jsonl; do
+    best=0
+    for _ in $(seq "$runs"); do
+      cpu=$({ /usr/bin/time -f "%U %S" "$tool" group -q "${run_options[@]}" -f "$format" \
+                "$input" -o /dev/null 2>&1 >/dev/null || true; } | tail -n 1)
+      best=$(min "$best" "$(awk -v t="$cpu" 'BEGIN { split(t, a, " "); print a[1] + a[2] }')")
+    done
+    awk -v f="$format" -v s="$best" -v n="$records" 'BEGIN {
+      printf "processor time, %-5s /dev/null %6.2f s  %10.0f records per processor-second\n", f, s, n / s }'
+  done
 fi

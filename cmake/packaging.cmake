@@ -32,7 +32,8 @@ if(CMG290_BUILD_TOOLS)
           COMPONENT cli)
   # The documents the manual page sends its readers to.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/explain.md
-                ${PROJECT_SOURCE_DIR}/docs/http-api.md ${PROJECT_SOURCE_DIR}/docs/bad-input.md
+                ${PROJECT_SOURCE_DIR}/docs/edits.md ${PROJECT_SOURCE_DIR}/docs/http-api.md
+                ${PROJECT_SOURCE_DIR}/docs/bad-input.md
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/cmg290 COMPONENT cli)
 endif()
 add_custom_target(cmg290_package_docs ALL DEPENDS ${CMG290_DEB_FILES})

@@ -33,6 +33,11 @@ Pipeline::Pipeline(const GroupOptions& options, const RowFormatter& formatter,
     auto c = std::make_unique<Chunk>();
     reader_.equip(*c, i);
     c->out.reset(new char[outCapacity_]);
+    if (options.edits) {
+      c->keptEdits.reset(new Edit[kKeptEdits]);
+      c->editsAt.reset(new std::uint32_t[kNotedLineEnds]);
+      c->editCount.reset(new std::uint8_t[kNotedLineEnds]);
+    }
     free_.push_back(c.get());
     chunks_.push_back(std::move(c));
   }

@@ -33,6 +33,11 @@ inline constexpr std::size_t kNotedLineEnds = 4096;
 // counted.
 inline constexpr int kMaxMessages = 20;
 
+// Edits kept per chunk with --edits: two per noted line on average.
+inline constexpr std::size_t kKeptEdits = 2 * kNotedLineEnds;
+inline constexpr std::uint8_t kEditsNotKept = 0xff;
+static_assert(Edits::kCapacity < kEditsNotKept);
+
 // A run of whole lines of one input, and the results for them.
 struct Chunk : InputChunk {
   std::unique_ptr<char[]> out;  // result rows
@@ -58,6 +63,14 @@ struct Chunk : InputChunk {
   std::unique_ptr<cmg290::Result[]> results{new cmg290::Result[kNotedLineEnds]};
   // Per result: its tier letter came from a placeholder row.
   std::unique_ptr<bool[]> placeholders{new bool[kNotedLineEnds]};
+  // With --edits, the edits of noted lines, found as they are grouped while
+  // each line is in cache: line i's are editCount[i] edits from
+  // keptEdits[editsAt[i]], or found again when its row is written when
+  // editCount[i] is kEditsNotKept (the pool was full).
+  std::unique_ptr<Edit[]> keptEdits;
+  std::unique_ptr<std::uint32_t[]> editsAt;
+  std::unique_ptr<std::uint8_t[]> editCount;
+  std::size_t editsKept = 0;
   bool done = false;
 
   Tally tally;
@@ -111,6 +124,11 @@ class Pipeline : private ChunkReader::Slots {
   void group_lines(Chunk& c) const;
 
   void note_short_line(Chunk& c, std::int64_t line, std::size_t len) const;
+
+  // The edits of a line with its result (none for a line --strict rejects).
+  void find_line_edits(std::string_view text, const cmg290::Result& r, Edits& edits) const;
+  // Finds and keeps the edits of noted line i, when the pool has room.
+  void keep_edits(Chunk& c, std::size_t i, std::string_view text, Edits& scratch) const;
 
   // Whether the file under a mapped chunk was cut short while it was read;
   // its lines then hold bytes the file never had.

@@ -1,6 +1,7 @@
 // The worker threads of the chunk pipeline, and the writer that puts their
 // results out in input order on the calling thread (or has the worker of a
 // chunk whose turn has come put them out).
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <string_view>
@@ -12,6 +13,7 @@ namespace cmg290::cli::batch {
 // ---- worker threads ----
 
 void Pipeline::work() {
+  Edits scratch;
   for (;;) {
     Chunk* c;
     {
@@ -24,10 +26,13 @@ void Pipeline::work() {
     // Line numbers: each chunk learns where it starts once the chunk
     // before it has counted its lines. The lines are grouped as they are
     // counted, while each is in cache; their rows wait for the numbers.
+    c->editsKept = 0;
     const std::size_t lines =
         c->lines.build(c->data, c->size, [&](std::size_t i, const char* begin, const char* end) {
           const std::string_view text = line_text(begin, end, c->cut);
-          if (!text.empty()) c->results[i] = result_of(text, c->placeholders[i]);
+          if (text.empty()) return;
+          c->results[i] = result_of(text, c->placeholders[i]);
+          if (options_.edits) keep_edits(*c, i, text, scratch);
         });
     {
       std::unique_lock lock(m_);
@@ -77,6 +82,9 @@ void Pipeline::group_lines(Chunk& c) const {
   std::int64_t line = c.nextLine;
   LineNumber lineText(line);
   Tally& t = c.tally;
+  // The edits of the record at hand, with --edits; none for a line that
+  // --strict rejects, which is not grouped.
+  Edits edits;
   while (p < end && out <= outLimit) {
     const std::size_t index = static_cast<std::size_t>(line - c.firstLine);
     const char* nl = c.lines.line_end(c.data, c.size, index, p);
@@ -98,7 +106,17 @@ void Pipeline::group_lines(Chunk& c) const {
       ++t.byStatus[Tally::status_slot(r.status)];
       if (r.status == 0) ++t.byTier[Tally::tier_slot(r.cmg[0])];
       if (noted ? c.placeholders[index] : latePlaceholder) ++t.placeholderTiers;
-      out = fmt_.write_row(out, c.file, lineText, record, r);
+      if (options_.edits) {
+        const std::uint8_t kept = noted ? c.editCount[index] : kEditsNotKept;
+        if (kept != kEditsNotKept) {
+          edits.count = kept;
+          std::copy_n(&c.keptEdits[c.editsAt[index]], kept, edits.items);
+        } else {
+          find_line_edits(record, r, edits);
+        }
+        t.add_edits(edits);
+      }
+      out = fmt_.write_row(out, c.file, lineText, record, r, edits);
     }
     p = nl + 1;
     ++line;
@@ -107,6 +125,24 @@ void Pipeline::group_lines(Chunk& c) const {
   c.resumeAt = static_cast<std::size_t>(p - c.data);
   c.nextLine = line;
   c.outSize = static_cast<std::size_t>(out - c.out.get());
+}
+
+void Pipeline::find_line_edits(std::string_view text, const cmg290::Result& r, Edits& edits) const {
+  edits.count = 0;
+  if (r.status != kStatusShortLine) cmg290::find_edits(text, r, grouper_.set(), edits);
+}
+
+void Pipeline::keep_edits(Chunk& c, std::size_t i, std::string_view text, Edits& scratch) const {
+  find_line_edits(text, c.results[i], scratch);
+  const auto n = static_cast<std::size_t>(scratch.count);
+  if (c.editsKept + n > kKeptEdits) {
+    c.editCount[i] = kEditsNotKept;
+    return;
+  }
+  std::copy_n(scratch.items, n, &c.keptEdits[c.editsKept]);
+  c.editsAt[i] = static_cast<std::uint32_t>(c.editsKept);
+  c.editCount[i] = static_cast<std::uint8_t>(n);
+  c.editsKept += n;
 }
 
 cmg290::Result Pipeline::result_of(std::string_view text, bool& placeholder) const {

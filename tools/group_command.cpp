@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "commands.h"
+#include "exit_codes.h"
 #include "group_pipeline.h"
 #include "group_tier_set.h"
 
@@ -82,6 +83,11 @@ Command add_group_command(CLI::App& app) {
                 "Exit with 1 when some record was not grouped (status 1 to 9) or was rejected by "
                 "--strict.");
   add_tier_set_options(*cmd, options->tierSet);
+  cmd->add_flag("--edits", options->edits,
+                "Name each record's data-quality faults beside its result (docs/edits.md): CSV "
+                "gets a last column edits (the codes joined with ';'), JSON Lines a member "
+                "edits (an array of objects); the summary counts records per edit code. Not "
+                "with -f fixed.");
   cmd->add_flag("--fail-on-placeholder", options->failOnPlaceholder,
                 "Exit with 1 when some record got its tier letter from a placeholder row (the "
                 "summary counts them), after writing the output in full.");
@@ -97,6 +103,11 @@ Command add_group_command(CLI::App& app) {
             if (*format == "jsonl") {
               options->format = Format::Jsonl;
             } else if (*format == "fixed") {
+              if (options->edits) {
+                return fatal(
+                    "--edits needs -f csv or -f jsonl: the fixed-width format has no column "
+                    "for edits");
+              }
               options->format = Format::Fixed;
             } else {
               options->format = Format::Csv;

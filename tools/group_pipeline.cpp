@@ -47,6 +47,7 @@ int run_group(const GroupOptions& options) {
   layout.idStart = options.idStart;
   layout.idLength = options.idLength;
   layout.tierSet = set.get();
+  layout.edits = options.edits;
   const RowFormatter formatter(std::move(layout));
 
   OutputFile output;
@@ -77,7 +78,7 @@ int run_group(const GroupOptions& options) {
   const int code = output.finish(flagged ? kExitFlagged : kExitClean);
   if (output.committed() && !options.quiet) {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    print_summary(t, inputs.size(), seconds, *set);
+    print_summary(t, inputs.size(), seconds, *set, options.edits);
   }
   return code;
 }

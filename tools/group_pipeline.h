@@ -30,6 +30,7 @@ struct GroupOptions {
   TierSetChoice tierSet;
   bool failOnPlaceholder = false;  // exit kExitFlagged when some tier letter came from a
                                    // placeholder row
+  bool edits = false;              // each row carries the record's edits (cmg290/edits.h)
 };
 
 // Loads the tier-table set, groups the inputs into the output, prints the

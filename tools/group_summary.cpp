@@ -1,6 +1,8 @@
 #include "group_summary.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace cmg290::cli::batch {
 
@@ -10,7 +12,39 @@ std::string with_commas(std::uint64_t v) {
   return digits;
 }
 
-void print_summary(const Tally& t, std::size_t files, double seconds, const TierSet& set) {
+namespace {
+
+// "  edits: N records with at least one", then a line per code raised: the
+// records with it, most first (ties by code), and its severity.
+std::string edit_lines(const Tally& t) {
+  if (t.withEdits == 0) return "  edits: no record has one\n";
+  std::string s = "  edits: " + with_commas(t.withEdits) +
+                  (t.withEdits == 1 ? " record" : " records") + " with at least one\n";
+  std::vector<const EditInfo*> raised;
+  for (const EditInfo& e : kEditCatalogue) {
+    if (t.byEdit[static_cast<int>(e.id)] > 0) raised.push_back(&e);
+  }
+  std::sort(raised.begin(), raised.end(), [&t](const EditInfo* a, const EditInfo* b) {
+    const std::uint64_t na = t.byEdit[static_cast<int>(a->id)];
+    const std::uint64_t nb = t.byEdit[static_cast<int>(b->id)];
+    return na != nb ? na > nb : a->code < b->code;
+  });
+  const int width = static_cast<int>(longest_edit_code());
+  char line[200];
+  for (const EditInfo* e : raised) {
+    std::snprintf(
+        line, sizeof line, "    %-*.*s %12s  %.*s\n", width, static_cast<int>(e->code.size()),
+        e->code.data(), with_commas(t.byEdit[static_cast<int>(e->id)]).c_str(),
+        static_cast<int>(severity_text(e->severity).size()), severity_text(e->severity).data());
+    s += line;
+  }
+  return s;
+}
+
+}  // namespace
+
+void print_summary(const Tally& t, std::size_t files, double seconds, const TierSet& set,
+                   bool edits) {
   std::string s;
   char line[200];
   const double rate = seconds > 0 ? static_cast<double>(t.records) / seconds : 0.0;
@@ -55,6 +89,7 @@ void print_summary(const Tally& t, std::size_t files, double seconds, const Tier
          (set.is_compiled() ? " (compiled-in lists hold placeholders; see --tier-tables)\n"
                             : " (the set holds placeholder rows)\n");
   }
+  if (edits) s += edit_lines(t);
   std::fwrite(s.data(), 1, s.size(), stderr);
 }
 

@@ -1,9 +1,12 @@
 // Counts of one `cmg290 group` run, or of one chunk of it: records, empty and
-// short lines, results by status and grouped results by tier letter.
+// short lines, results by status, grouped results by tier letter, and with
+// --edits records by edit code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "cmg290/edits.h"
 #include "cmg290/status.h"
 #include "result_format.h"
 
@@ -20,7 +23,19 @@ struct Tally {
   std::uint64_t shortLines = 0;
   std::uint64_t byStatus[kStatusSlots] = {};
   std::uint64_t byTier[kTierSlots] = {};
-  std::uint64_t placeholderTiers = 0;  // grouped, the tier letter from a placeholder row
+  std::uint64_t placeholderTiers = 0;     // grouped, the tier letter from a placeholder row
+  std::uint64_t withEdits = 0;            // records with at least one edit
+  std::uint64_t byEdit[kEditCount] = {};  // records with at least one edit of each code
+
+  // Counts a record's edits: once per code, however many cells raise it.
+  void add_edits(const Edits& edits) {
+    if (edits.empty()) return;
+    ++withEdits;
+    static_assert(kEditCount <= 32);
+    std::uint32_t seen = 0;
+    for (const Edit& e : edits) seen |= std::uint32_t{1} << static_cast<int>(e.id);
+    for (std::size_t i = 0; seen != 0; ++i, seen >>= 1) byEdit[i] += seen & 1;
+  }
 
   static int status_slot(int status) {
     return status < kStatusShortLine || status > kHighestStatus ? kStatusSlots - 1 : status + 1;
@@ -37,6 +52,8 @@ struct Tally {
     for (int i = 0; i < kStatusSlots; ++i) byStatus[i] += o.byStatus[i];
     for (int i = 0; i < kTierSlots; ++i) byTier[i] += o.byTier[i];
     placeholderTiers += o.placeholderTiers;
+    withEdits += o.withEdits;
+    for (std::size_t i = 0; i < kEditCount; ++i) byEdit[i] += o.byEdit[i];
   }
 };
 

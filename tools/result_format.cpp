@@ -53,6 +53,8 @@ const char* describe_status(int status) {
   return cmg290::status_text(status);
 }
 
+const Edits RowFormatter::kNoEdits{};
+
 std::string tier_set_member(const TierSet& set) {
   return ",\"tier_set\":" + json_string(set.name() + " sha256:" + set.digest().substr(0, 12));
 }
@@ -100,6 +102,13 @@ RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {
   // in 256 bytes; an escaped id takes at most six bytes per character.
   maxRow_ = longestFile + 6 * longestDescription + 6 * layout_.idLength + setMember_.size() + 256 +
             kSpare;
+  if (layout_.edits) {
+    // As many edits as a record can raise, in the room the library names.
+    Edits most;
+    most.count = Edits::kCapacity;
+    maxRow_ += layout_.format == Format::Jsonl ? sizeof(",\"edits\":") + edits_json_room(most)
+                                               : 1 + edit_codes_room(most);
+  }
 
   // "status,description," of each known status, for CSV rows.
   for (int s = kLowestStatus; s <= kHighestStatus; ++s) {
@@ -138,12 +147,14 @@ std::string RowFormatter::header() const {
   if (!layout_.files.empty()) h += "file,";
   h += "line,";
   if (layout_.withId) h += "id,";
-  h += "status,description,cmg,motor_score,cognitive_score,age,table_version,grouper_version\n";
+  h += "status,description,cmg,motor_score,cognitive_score,age,table_version,grouper_version";
+  h += layout_.edits ? ",edits\n" : "\n";
   return h;
 }
 
 char* RowFormatter::write_row(char* out, std::size_t file, const LineNumber& line,
-                              std::string_view record, const cmg290::Result& result) const {
+                              std::string_view record, const cmg290::Result& result,
+                              const Edits& edits) const {
   std::string_view id;
   if (layout_.withId) {
     // Positions past the end of a short line read as blanks, as in grouping;
@@ -154,9 +165,9 @@ char* RowFormatter::write_row(char* out, std::size_t file, const LineNumber& lin
   }
   switch (layout_.format) {
     case Format::Csv:
-      return write_csv(out, file, line, id, result);
+      return write_csv(out, file, line, id, result, edits);
     case Format::Jsonl:
-      return write_jsonl(out, file, line, id, result);
+      return write_jsonl(out, file, line, id, result, edits);
     case Format::Fixed:
       return write_fixed(out, file, line, id, result);
   }
@@ -164,7 +175,8 @@ char* RowFormatter::write_row(char* out, std::size_t file, const LineNumber& lin
 }
 
 char* RowFormatter::write_csv(char* out, std::size_t file, const LineNumber& line,
-                              std::string_view id, const cmg290::Result& r) const {
+                              std::string_view id, const cmg290::Result& r,
+                              const Edits& edits) const {
   if (!fileCells_.empty()) {
     out = put(out, fileCells_[file]);
     *out++ = ',';
@@ -192,12 +204,18 @@ char* RowFormatter::write_csv(char* out, std::size_t file, const LineNumber& lin
   out = put_trimmed(out, r.tableVersion);
   *out++ = ',';
   out = put_trimmed(out, r.grouperVersion);
+  if (layout_.edits) {
+    // Codes are letters and hyphens joined with ";": never quoted.
+    *out++ = ',';
+    out = cmg290::write_edit_codes(out, edits);
+  }
   *out++ = '\n';
   return out;
 }
 
 char* RowFormatter::write_jsonl(char* out, std::size_t file, const LineNumber& line,
-                                std::string_view id, const cmg290::Result& r) const {
+                                std::string_view id, const cmg290::Result& r,
+                                const Edits& edits) const {
   *out++ = '{';
   if (!fileCells_.empty()) {
     out = put(out, "\"file\":");
@@ -214,6 +232,10 @@ char* RowFormatter::write_jsonl(char* out, std::size_t file, const LineNumber& l
   }
   *out++ = ',';
   out = cmg290::write_result_json(out, r, description(r.status));
+  if (layout_.edits) {
+    out = put(out, ",\"edits\":");
+    out = cmg290::write_edits_json(out, edits);
+  }
   out = put(out, setMember_);
   out = put(out, "}\n");
   return out;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/edits.h"
 #include "cmg290/tier_set.h"
 #include "row_text.h"
 
@@ -38,6 +39,10 @@ struct RowLayout {
   std::size_t idLength = 0;
   // JSON Lines: each row names this set (tier_set_member); none when null.
   const TierSet* tierSet = nullptr;
+  // Each row carries the record's edits: CSV a last column "edits" (the
+  // codes joined with ";"), JSON Lines a member "edits" (an array of
+  // objects) before "tier_set". Not in the fixed-width format.
+  bool edits = false;
 };
 
 // The member naming a set in a JSON Lines row, with its leading comma:
@@ -56,15 +61,18 @@ class RowFormatter {
 
   // Writes the line for record `record` (the line without its end) of input
   // `file`, line number `line`, and returns the end of what was written.
-  // `out` must have room for max_row_size() bytes.
+  // `out` must have room for max_row_size() bytes. With the layout's
+  // `edits`, `edits` holds the record's (none for a line not grouped).
   char* write_row(char* out, std::size_t file, const LineNumber& line, std::string_view record,
-                  const cmg290::Result& result) const;
+                  const cmg290::Result& result, const Edits& edits = kNoEdits) const;
+
+  static const Edits kNoEdits;
 
  private:
   char* write_csv(char* out, std::size_t file, const LineNumber& line, std::string_view id,
-                  const cmg290::Result& r) const;
+                  const cmg290::Result& r, const Edits& edits) const;
   char* write_jsonl(char* out, std::size_t file, const LineNumber& line, std::string_view id,
-                    const cmg290::Result& r) const;
+                    const cmg290::Result& r, const Edits& edits) const;
   char* write_fixed(char* out, std::size_t file, const LineNumber& line, std::string_view id,
                     const cmg290::Result& r) const;
   const std::string& description(int status) const;

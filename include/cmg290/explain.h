@@ -3,11 +3,12 @@
 // cmg290::explain runs the pass on one record with the grouper's own stage
 // functions and notes what each stage read and decided: the fields as read,
 // each check in order, the table version, the dates and the age, the
-// impairment row and RIC, each item's part of the scores, the CMG row, and
-// the comorbidity tier search. The tier search is made by walking the
-// stored tier table rows one by one, independently of the indexed search of
-// the grouping call, so the explanation's result is also a cross-check of
-// it; it always equals cmg290::group's for the same record.
+// impairment row and RIC, each item's part of the scores, the CMG row and
+// the comorbidity tier search; and beside them the record's edits
+// (cmg290/edits.h). The tier search is made by walking the stored tier
+// table rows one by one, independently of the indexed search of the
+// grouping call, so the explanation's result is also a cross-check of it;
+// it always equals cmg290::group's for the same record.
 //
 // Unlike the grouping call, explaining allocates; it is meant for looking at
 // records, not for grouping files of them. It keeps no state: any number of
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "cmg290/cmg290.h"
+#include "cmg290/edits.h"
 #include "cmg290/export.h"
 #include "cmg290/record_layout.h"
 
@@ -172,6 +174,7 @@ struct Explanation {
   std::optional<CmgRowStep> cmgRow;          // empty too when no row holds the values
   std::optional<TierStep> tier;              // once the RIC was found
   ExplainedTierSet tierSet;                  // the set that grouped, also when no search was made
+  Edits edits;  // the record's edits (cmg290/edits.h), found with the set that grouped
 };
 
 // Explains the grouping of one record; positions past its end read as

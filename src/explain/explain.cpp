@@ -283,11 +283,15 @@ Explanation explain_with(std::string_view record, const TierSet& set, bool compi
 }  // namespace
 
 Explanation explain(std::string_view record) {
-  return explain_with(record, *TierSet::compiled(), true);
+  Explanation e = explain_with(record, *TierSet::compiled(), true);
+  find_edits(record, e.result, e.edits);
+  return e;
 }
 
 Explanation explain(std::string_view record, const TierSet& set) {
-  return explain_with(record, set, false);
+  Explanation e = explain_with(record, set, false);
+  find_edits(record, e.result, set, e.edits);
+  return e;
 }
 
 const char* tier_list_name(TierList list) noexcept {

@@ -1,6 +1,7 @@
 // The explanation as one line of JSON, documented in docs/explain.md.
 #include <cstring>
 
+#include "cmg290/edits.h"
 #include "cmg290/explain.h"
 #include "cmg290/result_json.h"
 
@@ -197,6 +198,20 @@ void write_tier(JsonWriter& j, const TierStep& t) {
   j.end_object();
 }
 
+// The same array as write_edits_json writes, through the writer so that
+// bytes 0x80-0xff stand as they are when the format asks for that.
+void write_edits(JsonWriter& j, const Edits& edits) {
+  j.key("edits").begin_array();
+  char message[kEditMessageMax];
+  for (const Edit& e : edits) {
+    j.begin_object().key("code").string(e.code());
+    j.key("severity").string(severity_text(e.severity()));
+    j.key("field").text_or_null(e.field_name()).key("value").string(e.value_text());
+    j.key("message").string({message, write_edit_message(e, message)}).end_object();
+  }
+  j.end_array();
+}
+
 }  // namespace
 
 std::string explain_json(const Explanation& e, const ExplainFormat& format) {
@@ -289,6 +304,7 @@ std::string explain_json(const Explanation& e, const ExplainFormat& format) {
   } else {
     j.key("tier").null();
   }
+  write_edits(j, e.edits);
   j.key("tier_set").raw_members(e.tierSet.json.empty() ? "null" : e.tierSet.json);
   j.end_object();
   return out;

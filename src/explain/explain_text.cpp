@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cmg290/edits.h"
 #include "cmg290/explain.h"
 #include "cmg290/status.h"
 
@@ -10,12 +11,13 @@ namespace cmg290 {
 namespace {
 
 // Bytes outside printable ASCII are shown as \xHH so that the report stays
-// one line per item whatever the record holds.
-std::string printable(std::string_view s) {
+// one line per item whatever the record holds; so are the backslash and,
+// for a text shown between quotes, the quote.
+std::string printable(std::string_view s, bool quotes = true) {
   std::string out;
   for (char ch : s) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
+    if (c >= 0x20 && c < 0x7f && c != '\\' && (c != '"' || !quotes)) {
       out += ch;
     } else {
       char buf[8];
@@ -128,6 +130,31 @@ void write_tier(std::string& out, const TierStep& t, const ExplainedTierSet& set
            (d.placeholder ? "; a placeholder row, not from an official list" : ""));
 }
 
+// One edit per line: code, severity, field and value as read, message.
+// Values and messages hold record bytes, shown as printable() shows them.
+void write_edits(std::string& out, const Edits& edits) {
+  if (edits.empty()) {
+    line(out, 2, "edits: none");
+    return;
+  }
+  line(out, 2, "edits:");
+  char message[kEditMessageMax];
+  for (const Edit& e : edits) {
+    std::string text(e.code());
+    text += ", ";
+    text += severity_text(e.severity());
+    text += ", ";
+    text += e.field < 0 ? std::string_view("the record") : e.field_name();
+    if (e.field >= 0 || !e.value_text().empty()) {
+      text += ' ';
+      text += shown(e.value_text());
+    }
+    text += ": ";
+    text += printable({message, write_edit_message(e, message)}, false);
+    line(out, 4, text);
+  }
+}
+
 }  // namespace
 
 std::string explain_text(const Explanation& e, const ExplainFormat& format) {
@@ -213,6 +240,7 @@ std::string explain_text(const Explanation& e, const ExplainFormat& format) {
   }
 
   if (e.tier) write_tier(out, *e.tier, e.tierSet);
+  write_edits(out, e.edits);
   return out;
 }
 

@@ -138,7 +138,6 @@ def test_edits_refuse_what_group_refuses():
         cmg290.edits(record(), tier_set="compiled-in")
 
 
-@pytest.mark.xfail(strict=True, reason="explain_json gains edits")
 def test_explain_lists_the_edits(example_records):
     r = record(motor_item_3="08", comorbid_code_1="J3801")
     assert cmg290.explain(r)["edits"] == cmg290.edits(r)

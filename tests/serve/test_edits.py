@@ -188,16 +188,6 @@ def test_a_refused_option_keeps_the_connection_as_an_unknown_path_does(server):
     assert requests.get(server.url + "/?edits=maybe").status_code == 200
 
 
-def _explain_has_edits():
-    out = subprocess.run([CMG290, "explain", "-f", "json", "-"], input=SAMPLES[0],
-                         capture_output=True, check=False).stdout
-    try:
-        return "edits" in json.loads(out)
-    except ValueError:
-        return False
-
-
-@pytest.mark.xfail(not _explain_has_edits(), strict=True, reason="explain_json gains edits")
 def test_explanation_lists_the_edits_with_or_without_the_option(server):
     faulty = {"fields": fields_of(server, motor_item_3="08", comorbid_code_1="J3801")}
     single = requests.post(server.url + "/v1/group?edits=true", json=faulty).json()

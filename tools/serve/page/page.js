@@ -162,21 +162,6 @@ function showEdits(edits) {
   }
 }
 
-// The edits from the single call, for a server whose explanations do not
-// carry them.
-async function fetchEdits(request) {
-  try {
-    const res = await fetch("/v1/group?edits=true", {
-      method: "POST",
-      headers: { "Content-Type": "application/json", ...authHeaders() },
-      body: request,
-    });
-    return res.ok ? (await res.json()).edits ?? null : null;
-  } catch (e) {
-    return null;
-  }
-}
-
 function showExplanation(e) {
   const out = document.getElementById("explanation");
   out.replaceChildren();
@@ -284,7 +269,7 @@ async function submit(event) {
     return;
   }
   showResult(body.result);
-  showEdits(Array.isArray(body.edits) ? body.edits : await fetchEdits(request));
+  showEdits(Array.isArray(body.edits) ? body.edits : null);
   showExplanation(body);
   answer.scrollIntoView({ block: "nearest" });
 }

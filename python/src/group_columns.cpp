@@ -51,26 +51,6 @@ PyObject* text_cell(int slot, const Vocabulary& vocabulary, std::uint64_t* uses)
 
 }  // namespace
 
-double motor_value(const char* text) noexcept {
-  while (*text == ' ') ++text;
-  const bool negative = *text == '-';
-  if (negative) ++text;
-  std::int64_t tenths = 0;
-  bool point = false;
-  for (; *text != '\0'; ++text) {
-    if (*text == '.') {
-      point = true;
-    } else if (*text >= '0' && *text <= '9') {
-      tenths = tenths * 10 + (*text - '0');
-    } else {
-      break;
-    }
-  }
-  if (!point) tenths *= 10;
-  const double value = static_cast<double>(tenths) / 10.0;
-  return negative ? -value : value;
-}
-
 bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Columns& c,
               std::size_t row, std::uint64_t* uses) noexcept {
   const bool grouped = cmg290::reaches_cmg_and_scores(r.status);
@@ -78,7 +58,7 @@ bool fill_row(const cmg290::Result& r, const Vocabulary& vocabulary, const Colum
   c.description[row] = text_cell(vocabulary.description(r.status), vocabulary, uses);
   c.cmg[row] = text_cell(grouped ? vocabulary.cmg(r.cmg) : Vocabulary::kNone, vocabulary, uses);
   c.motorScore[row] =
-      grouped ? motor_value(r.motorScore) : std::numeric_limits<double>::quiet_NaN();
+      grouped ? motor_number(r.motorScore) : std::numeric_limits<double>::quiet_NaN();
   c.cognitiveScore[row] = grouped ? r.cognitiveScore : 0;
   c.cognitiveMissing[row] = !grouped;
   const bool aged = cmg290::reaches_age(r.status);

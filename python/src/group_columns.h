@@ -20,6 +20,7 @@
 #include "cmg290/cmg290.h"
 #include "cmg290/tier_set.h"
 #include "edit_column.h"
+#include "motor_number.h"
 #include "record_text.h"
 #include "vocabulary.h"
 
@@ -93,9 +94,8 @@ struct GroupingCounts {
   std::exception_ptr failure;
 };
 
-// The motor score text of the grouper (tenths: "48.0", ".7", "-.7") as a
-// number.
-double motor_value(const char* text) noexcept;
+// The motor score's text as a number (shared with the other front ends).
+using cli::motor_number;
 
 // Writes row `row` of every column from one result; returns false when one
 // of its texts is not in the vocabulary (that column's cell is left null).

@@ -19,6 +19,7 @@
 #include "bindings.h"
 #include "chunk_cutter.h"
 #include "cmg290/cmg290.h"
+#include "fd_source.h"
 
 namespace py = pybind11;
 
@@ -28,21 +29,6 @@ namespace {
 
 constexpr std::size_t kRecord = cmg290::kRecordLength;
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-
-class FileSource : public cli::ByteSource {
- public:
-  explicit FileSource(int fd) : fd_(fd) {}
-  long read(char* buf, std::size_t n) override {
-    for (;;) {
-      const ssize_t got = ::read(fd_, buf, n);
-      if (got >= 0) return static_cast<long>(got);
-      if (errno != EINTR) return -static_cast<long>(errno);
-    }
-  }
-
- private:
-  int fd_;
-};
 
 // Records laid end to end in one anonymous mapping, which grows by mremap
 // (moved, not copied) and is handed to NumPy at the end. Huge pages, where
@@ -98,7 +84,7 @@ struct FileCloser {
 
 // Reads the lines of an open file into `block`; returns 0 or an errno.
 int read_lines(int fd, RecordBlock& block) {
-  FileSource source(fd);
+  cli::FdSource source(fd);
   cli::ChunkCutter cutter(kChunkBytes, kRecord);
   std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
   for (;;) {

@@ -30,7 +30,7 @@ struct PyResult {
 
   py::object cmg() const { return grouped() ? py::object(py::str(r.cmg)) : py::none(); }
   py::object motor_score() const {
-    return grouped() ? py::object(py::float_(motor_value(r.motorScore))) : py::none();
+    return grouped() ? py::object(py::float_(motor_number(r.motorScore))) : py::none();
   }
   py::object cognitive_score() const {
     return grouped() ? py::object(py::int_(r.cognitiveScore)) : py::none();

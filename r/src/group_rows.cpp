@@ -56,31 +56,11 @@ int cmg_key(const char* text) noexcept {
          (text[4] - '0');
 }
 
-double motor_value(const char* text) noexcept {
-  while (*text == ' ') ++text;
-  const bool negative = *text == '-';
-  if (negative) ++text;
-  long long tenths = 0;
-  bool point = false;
-  for (; *text != '\0'; ++text) {
-    if (*text == '.') {
-      point = true;
-    } else if (*text >= '0' && *text <= '9') {
-      tenths = tenths * 10 + (*text - '0');
-    } else {
-      break;
-    }
-  }
-  if (!point) tenths *= 10;
-  const double value = static_cast<double>(tenths) / 10.0;
-  return negative ? -value : value;
-}
-
 void fill_row(const cmg290::Result& r, const RowColumns& c, std::size_t row) noexcept {
   const bool grouped = cmg290::reaches_cmg_and_scores(r.status);
   c.status[row] = r.status;
   c.cmgKey[row] = grouped ? cmg_key(r.cmg) : kNoCmg;
-  c.motorScore[row] = grouped ? motor_value(r.motorScore) : c.naReal;
+  c.motorScore[row] = grouped ? motor_number(r.motorScore) : c.naReal;
   c.cognitiveScore[row] = grouped ? r.cognitiveScore : c.naInteger;
   c.age[row] = cmg290::reaches_age(r.status) ? r.age : c.naInteger;
   c.tableVersion[row] = text_key(r.tableVersion);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cmg290/cmg290.h"
+#include "motor_number.h"
 
 namespace cmg290 {
 class TierSet;
@@ -51,9 +52,8 @@ struct RowColumns {
   double naReal;
 };
 
-// The motor score text of the grouper (tenths: "48.0", ".7", "-.7") as a
-// number.
-double motor_value(const char* text) noexcept;
+// The motor score's text as a number (shared with the other front ends).
+using cli::motor_number;
 
 // Writes row `row` from one result; outputs the grouping did not reach are
 // NA.

@@ -17,6 +17,7 @@
 
 #include "chunk_cutter.h"
 #include "cmg290/cmg290.h"
+#include "fd_source.h"
 
 namespace cmg290::r {
 
@@ -24,21 +25,6 @@ namespace {
 
 constexpr std::size_t kRecord = cmg290::kRecordLength;
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-
-class FileSource : public cli::ByteSource {
- public:
-  explicit FileSource(int fd) : fd_(fd) {}
-  long read(char* buf, std::size_t n) override {
-    for (;;) {
-      const ssize_t got = ::read(fd_, buf, n);
-      if (got >= 0) return static_cast<long>(got);
-      if (errno != EINTR) return -static_cast<long>(errno);
-    }
-  }
-
- private:
-  int fd_;
-};
 
 struct FileCloser {
   int fd;
@@ -54,7 +40,7 @@ std::vector<char> read_lines(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) refuse(path, std::strerror(errno));
   FileCloser closer{fd};
-  FileSource source(fd);
+  cli::FdSource source(fd);
   cli::ChunkCutter cutter(kChunkBytes, kRecord);
   std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
   std::vector<char> records;

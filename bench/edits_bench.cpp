@@ -4,7 +4,7 @@
 // with ";" and the JSON array).
 //
 // The records come from the file named by CMG290_BENCH_RECORDS (one per
-// line), else from the built command's `sample` (kOwnRecords of them).
+// line), else from the built command's `sample` (see streamed_records.h).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -17,46 +17,12 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/edits.h"
+#include "streamed_records.h"
 
 namespace {
 
-constexpr int kOwnRecords = 200000;
-
-std::string command_output(const std::string& command) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[1 << 16];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  return pclose(pipe) == 0 ? out : std::string();
-}
-
 const std::vector<std::string_view>& records() {
-  static const std::string data = [] {
-    if (const char* path = std::getenv("CMG290_BENCH_RECORDS")) {
-      std::ifstream in(path, std::ios::binary);
-      std::stringstream text;
-      text << in.rdbuf();
-      return text.str();
-    }
-#ifdef CMG290_SAMPLE_COMMAND
-    return command_output("'" CMG290_SAMPLE_COMMAND "' sample --seed 1 --count " +
-                          std::to_string(kOwnRecords));
-#else
-    return std::string();
-#endif
-  }();
-  static const std::vector<std::string_view> lines = [] {
-    std::vector<std::string_view> out;
-    for (std::size_t at = 0; at < data.size();) {
-      std::size_t nl = data.find('\n', at);
-      if (nl == std::string::npos) nl = data.size();
-      out.emplace_back(data.data() + at, nl - at);
-      at = nl + 1;
-    }
-    return out;
-  }();
-  return lines;
+  return cmg290::bench::streamed_lines();
 }
 
 bool have_records(benchmark::State& state) {

@@ -18,6 +18,7 @@
 #include "cmg290/tier_set.h"
 #include "record_builder.h"
 #include "record_intake.h"
+#include "streamed_records.h"
 #include "tier_record.h"
 
 namespace {
@@ -103,41 +104,6 @@ void BM_Tier290_25_codes_row_walk(benchmark::State& state) {
 }
 BENCHMARK(BM_Tier290_25_codes_row_walk);
 
-// Records as the command meets them: many distinct records, one after the
-// other in one buffer, each seen once per pass, so that neither the caches
-// nor the branch predictor have seen it before. The records come from the
-// file named by CMG290_BENCH_RECORDS (one per line, as `cmg290 sample`
-// writes them; bench/cli_bench.sh sets it), else from the built command's
-// `sample` (kOwnRecords of them, seed 1), when the benchmarks are built
-// with it.
-constexpr int kOwnRecords = 200000;
-
-// Every byte a command writes to its standard output; empty if it fails.
-std::string command_output(const std::string& command) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[1 << 16];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  return pclose(pipe) == 0 ? out : std::string();
-}
-
-// The records, read or made once for all runs of the benchmark.
-std::string streamed_records() {
-  if (const char* path = std::getenv("CMG290_BENCH_RECORDS")) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-#ifdef CMG290_SAMPLE_COMMAND
-  return command_output("'" CMG290_SAMPLE_COMMAND "' sample --seed 1 --count " +
-                        std::to_string(kOwnRecords));
-#else
-  return {};
-#endif
-}
-
 // The compiled-in lists written out as a tier-table set and loaded back,
 // once for all runs: grouping with it searches the set's run-time indexes.
 const cmg290::TierSet& loaded_set() {
@@ -183,26 +149,10 @@ void BM_group_mix(benchmark::State& state) {
 }
 BENCHMARK(BM_group_mix);
 
-// The streamed records, split into lines once.
-const std::vector<std::string_view>& streamed_lines() {
-  static const std::string data = streamed_records();
-  static const std::vector<std::string_view> records = [] {
-    std::vector<std::string_view> out;
-    for (std::size_t at = 0; at < data.size();) {
-      std::size_t nl = data.find('\n', at);
-      if (nl == std::string::npos) nl = data.size();
-      out.emplace_back(data.data() + at, nl - at);
-      at = nl + 1;
-    }
-    return out;
-  }();
-  return records;
-}
-
 // Groups every streamed record in turn, with the compiled-in lists or with
 // a set.
 void group_streamed(benchmark::State& state, const cmg290::TierSet* set) {
-  const std::vector<std::string_view>& records = streamed_lines();
+  const std::vector<std::string_view>& records = cmg290::bench::streamed_lines();
   if (records.empty()) {
     state.SkipWithError(
         "no records: set CMG290_BENCH_RECORDS to a file of records, one per line (cmg290 sample "

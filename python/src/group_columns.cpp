@@ -1,4 +1,5 @@
 #include "group_columns.h"
+#include "thread_count.h"
 
 #include <pybind11/pybind11.h>
 #include <sched.h>
@@ -168,15 +169,7 @@ int workers_argument(PyObject* workers) {
 
 int thread_count(int workers, std::size_t records) {
   if (workers == 0 || workers < -1) refuse_workers(std::to_string(workers));
-  int threads = workers;
-  if (workers == -1) {
-    cpu_set_t set;
-    threads = sched_getaffinity(0, sizeof set, &set) == 0
-                  ? CPU_COUNT(&set)
-                  : static_cast<int>(std::thread::hardware_concurrency());
-  }
-  const std::size_t useful = std::max<std::size_t>(1, records / kRowsPerThread);
-  return static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, useful));
+  return cli::useful_threads(workers, records);
 }
 
 }  // namespace cmg290::python

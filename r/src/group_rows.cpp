@@ -1,4 +1,5 @@
 #include "group_rows.h"
+#include "thread_count.h"
 
 #include <sched.h>
 
@@ -125,15 +126,7 @@ void group_rows(const std::string_view* records, const unsigned char* unchecked,
 }
 
 int thread_count(int workers, std::size_t records) {
-  int threads = workers;
-  if (workers == -1) {
-    cpu_set_t set;
-    threads = sched_getaffinity(0, sizeof set, &set) == 0
-                  ? CPU_COUNT(&set)
-                  : static_cast<int>(std::thread::hardware_concurrency());
-  }
-  const std::size_t useful = std::max<std::size_t>(1, records / kRowsPerThread);
-  return static_cast<int>(std::clamp<std::size_t>(static_cast<std::size_t>(threads), 1, useful));
+  return cli::useful_threads(workers, records);
 }
 
 }  // namespace cmg290::r

@@ -1,6 +1,6 @@
 # cmake -DR=... -DPACKAGE=... -DWORK=... -P check_package.cmake: R CMD build
-# and R CMD check of the assembled package in WORK; fails on any ERROR or
-# WARNING (NOTEs are shown, not failed on).
+# and R CMD check of the assembled package in WORK, but for its tests, which
+# r_tests runs; fails on any ERROR or WARNING (NOTEs are shown, not failed on).
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 execute_process(COMMAND ${R} CMD build --no-build-vignettes --no-manual ${PACKAGE}
@@ -18,7 +18,9 @@ set(ENV{R_PROFILE_USER} ${WORK}/Rprofile)
 set(ENV{_R_CHECK_FUTURE_FILE_TIMESTAMPS_} false)
 set(ENV{_R_CHECK_SYSTEM_CLOCK_} false)
 set(ENV{MAKEFLAGS} -j2)
-execute_process(COMMAND ${R} CMD check --no-manual --no-build-vignettes ${tarball}
+# The testthat suite runs as r_tests against the installed package: the check
+# leaves it out (--no-tests) and checks everything else.
+execute_process(COMMAND ${R} CMD check --no-manual --no-build-vignettes --no-tests ${tarball}
                 WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result
                 OUTPUT_VARIABLE out ERROR_VARIABLE out)
 message("${out}")

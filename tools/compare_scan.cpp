@@ -157,6 +157,28 @@ class Scanner : private batch::ChunkReader::Slots {
     }
   }
 
+  static void count(Counts& counts, const cmg290::Result& ra, const cmg290::Result& rb,
+                    bool changed) {
+    ++counts.tiers[0][tier_slot(ra.cmg[0])];
+    ++counts.tiers[1][tier_slot(rb.cmg[0])];
+    if (ra.status == 0) ++counts.grouped;
+    if (ra.cmg[0] != ' ') {  // a CMG reached, with or without a warning
+      const unsigned tens = static_cast<unsigned char>(ra.cmg[1]) - '0';
+      const unsigned ones = static_cast<unsigned char>(ra.cmg[2]) - '0';
+      if (tens < 10 && ones < 10) {
+        auto& ric = counts.rics[tens * 10 + ones];
+        ++ric[0];
+        ric[1] += changed;
+      }
+      const std::uint64_t from = pack_cmg(ra.cmg);
+      ++counts.cmgs[from][0];
+      ++counts.cmgs[changed ? pack_cmg(rb.cmg) : from][1];
+    }
+    if (!changed) return;
+    ++counts.cmgChanged;
+    ++counts.transitions[{pack_cmg(ra.cmg), pack_cmg(rb.cmg)}];
+  }
+
   void group_chunk(Chunk& c) const {
     c.counts = Counts{};
     c.changes.clear();
@@ -173,17 +195,15 @@ class Scanner : private batch::ChunkReader::Slots {
       ++c.counts.records;
       const cmg290::Result ra = cmg290::group(record, a_);
       const cmg290::Result rb = cmg290::group(record, b_);
-      if (ra.status == 0) ++c.counts.grouped;
-      if (std::memcmp(ra.cmg, rb.cmg, 5) == 0) continue;
-      ++c.counts.cmgChanged;
-      if (ra.cmg[0] != rb.cmg[0]) ++c.counts.tierChanged;
-      ++c.counts.transitions[{pack_cmg(ra.cmg), pack_cmg(rb.cmg)}];
+      const bool changed = std::memcmp(ra.cmg, rb.cmg, 5) != 0;
+      count(c.counts, ra, rb, changed);
+      if (!changed) continue;
       if (options_.wantChanges) {
         Change change;
         change.file = c.file;
         change.line = line;
-        change.a = cmg290::group(record, a_, change.sourceA);
-        change.b = cmg290::group(record, b_, change.sourceB);
+        change.old = cmg290::group(record, a_, change.sourceOld);
+        change.now = cmg290::group(record, b_, change.sourceNew);
         c.changes.push_back(change);
       }
     }

@@ -122,6 +122,28 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   }
   EXPECT_EQ(reported, transitions);
 
+  // The text's tier totals, and the CMGs whose counts differ (only those).
+  auto from_to = [](std::string what, std::size_t width, const std::array<long, 2>& n) {
+    auto commas = [](long v) {
+      std::string d = std::to_string(v);
+      for (int i = static_cast<int>(d.size()) - 3; i > 0; i -= 3) d.insert(i, ",");
+      return d;
+    };
+    what.resize(std::max(what.size(), width), ' ');
+    std::string old = commas(n[0]);
+    old.resize(std::max<std::size_t>(old.size(), 9), ' ');
+    return "\n  " + what + old + " -> " + commas(n[1]) + "\n";
+  };
+  for (const auto& [tier, n] : tiers) {
+    EXPECT_NE(run.out.find(from_to(tier, 5, n)), std::string::npos) << tier << run.out;
+  }
+  int differing = 0;
+  for (const auto& [cmg, n] : cmgs) {
+    EXPECT_EQ(run.out.find(from_to(cmg, 6, n)) != std::string::npos, n[0] != n[1]) << cmg;
+    differing += n[0] != n[1];
+  }
+  EXPECT_GT(differing, 3);
+
   // The whole report as JSON: tiers, RICs and CMGs counted on both sides.
   const Outcome json = tool("compare --tier-tables a --allow-deviations --json -q records.txt");
   ASSERT_EQ(json.code, 0) << json.err;

@@ -79,6 +79,12 @@ TEST_F(TablesDiff, NamesEveryChangeWithItsLinesOnBothSides) {
     byChange[cells[i][2] + " " + cells[i][3]] = cells[i];
   }
   EXPECT_EQ(byChange.size(), cells.size() - 1) << "one row per change" << csv.out;
+  EXPECT_EQ(byChange.size(), 5u) << csv.out;
+  for (const std::string& key :
+       std::vector<std::string>{"tier J38.01^^", "excluded_rics " + ricsCode, "removed " + removed,
+                                "added U07.1^^^", "tier " + pairRow.substr(0, comma)}) {
+    ASSERT_TRUE(byChange.contains(key)) << key << " in\n" << csv.out;
+  }
   const std::string newTier = std::to_string(line_starting(now, "J38.01^^,D,15"));
   EXPECT_EQ(byChange["tier J38.01^^"],
             (std::vector<std::string>{"single-2.90.csv", "2.90", "tier", "J38.01^^", "",

@@ -114,6 +114,21 @@ const char* list_versions(TierSetList list) {
   return tier::all_list_files()[static_cast<std::size_t>(list)].versions;  // the same order
 }
 
+bool reordered(const TierSet& old, const TierSet& now, TierSetList list) {
+  std::unordered_map<std::string, int> oldRows;
+  for (int row = 1; row <= old.entries(list); ++row) oldRows[key_of(old.row(list, row))] = row;
+  int last = 0;
+  for (int row = 1; row <= now.entries(list); ++row) {
+    const TierSetRow r = now.row(list, row);
+    const auto it = oldRows.find(key_of(r));
+    // An entry of another tier moves to that tier's rows: no reordering.
+    if (it == oldRows.end() || old.row(list, it->second).tier != r.tier) continue;
+    if (it->second < last) return true;
+    last = it->second;
+  }
+  return false;
+}
+
 std::vector<Change> diff(const TierSet& old, const TierSet& now) {
   std::vector<Change> changes;
   for (const TierSetList list : kLists) diff_list(old, now, list, changes);

@@ -52,6 +52,11 @@ struct Change {
 // The views live as long as the sets.
 std::vector<Change> diff(const TierSet& old, const TierSet& now);
 
+// Whether the entries both sets hold in `list` with the same tier come in
+// another order in the new set. Within a tier the single lists keep the order of their codes,
+// but the pair list keeps its own, and its last matching row counts.
+bool reordered(const TierSet& old, const TierSet& now, TierSetList list);
+
 // The table versions a list serves: "2.40", "2.60 and 2.70", ...
 const char* list_versions(TierSetList list);
 

@@ -105,12 +105,15 @@ struct ListTally {
   TierSetList list;
   std::array<std::size_t, kKinds> byKind{};
   std::size_t total = 0;
+  bool reordered = false;  // the entries both hold come in another order
 };
 
-std::vector<ListTally> tally(const std::vector<Change>& changes) {
+std::vector<ListTally> tally(const TierSet& old, const TierSet& now,
+                             const std::vector<Change>& changes) {
   std::vector<ListTally> lists;
   for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-    lists.push_back({static_cast<TierSetList>(i), {}, 0});
+    const auto list = static_cast<TierSetList>(i);
+    lists.push_back({list, {}, 0, reordered(old, now, list)});
   }
   for (const Change& c : changes) {
     ListTally& t = lists[static_cast<std::size_t>(c.list)];
@@ -127,14 +130,14 @@ std::string text_report(const TierSet& old, const TierSet& now,
   std::string out = identity_lines("old: ", old) + identity_lines("new: ", now);
   std::size_t listsChanged = 0;
   auto next = changes.begin();
-  for (const ListTally& t : tally(changes)) {
+  for (const ListTally& t : tally(old, now, changes)) {
     out += std::string(tier_set_file(t.list)) + " (" + list_versions(t.list) + "): ";
-    if (t.total == 0) {
+    if (t.total == 0 && !t.reordered) {
       out += "no change\n";
       continue;
     }
     ++listsChanged;
-    std::string counts;
+    std::string counts = t.reordered ? "entries in another order" : "";
     for (std::size_t k = 0; k < kKinds; ++k) {
       if (t.byKind[k] == 0) continue;
       counts += (counts.empty() ? "" : ", ") + counted(t.byKind[k], static_cast<Kind>(k));
@@ -173,9 +176,10 @@ std::string json_report(const TierSet& old, const TierSet& now,
   std::string out = "{\"old\":" + tier_set_json(old) + ",\"new\":" + tier_set_json(now) +
                     ",\"same_entries\":" + (changes.empty() ? "true" : "false") + ",\"lists\":[";
   bool first = true;
-  for (const ListTally& t : tally(changes)) {
+  for (const ListTally& t : tally(old, now, changes)) {
     out += std::string(first ? "" : ",") + "{\"list\":\"" + tier_set_file(t.list) +
-           "\",\"versions\":\"" + list_versions(t.list) + "\"";
+           "\",\"versions\":\"" + list_versions(t.list) +
+           "\",\"reordered\":" + (t.reordered ? "true" : "false");
     for (std::size_t k = 0; k < kKinds; ++k) {
       out += ",\"" + std::string(kind_name(static_cast<Kind>(k))) +
              "\":" + std::to_string(t.byKind[k]);

@@ -41,6 +41,13 @@ int run_diff(const DiffOptions& o) {
     // The sets' identities stay out of the rows, which a spreadsheet reads.
     std::fprintf(stderr, "cmg290: old: %s\ncmg290: new: %s\n", old->identity().c_str(),
                  now->identity().c_str());
+    for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
+      const auto list = static_cast<TierSetList>(i);
+      if (setdiff::reordered(*old, *now, list)) {
+        std::fprintf(stderr, "cmg290: %s: the entries both sets hold come in another order\n",
+                     tier_set_file(list));
+      }
+    }
     out = setdiff::csv_report(changes);
   } else {
     out = o.format == "json" ? setdiff::json_report(*old, *now, changes)
@@ -59,14 +66,15 @@ std::function<int()> add_tables_diff(CLI::App& tables) {
       "diff",
       "Show what changed from the tier-table set OLD to the set NEW, list by list: entries added "
       "and removed (a pair.csv entry is keyed by its two codes), tier and excluded-RIC changes, "
-      "placeholder disclosures cleared or added, with each entry's lines in both sets, and the "
+      "placeholder disclosures cleared or added, with each entry's lines in both sets, lists whose "
+      "common entries come in another order (pair.csv: its last matching row counts), and the "
       "identities of both sets. Exit 0 whether or not they differ; 2 when a set does not load "
       "(every problem as FILE:LINE: reason).");
-  cmd->add_option("old", o->old,
+  cmd->add_option("OLD", o->old,
                   "The old set: a directory, or compiled-in for the lists compiled into the "
                   "grouper (a directory of that name: ./compiled-in).")
       ->required();
-  cmd->add_option("new", o->now, "The new set, likewise.")->required();
+  cmd->add_option("NEW", o->now, "The new set, likewise.")->required();
   CLI::Option* format =
       cmd->add_option("-f,--format", o->format,
                       "text: for a reader; csv: one row per change (list,versions,change,code,"

@@ -162,6 +162,36 @@ TEST_F(TablesDiff, ReportsAClearedPlaceholderDisclosure) {
   EXPECT_NE(tool("tables diff new compiled-in").out.find("disclosure added"), std::string::npos);
 }
 
+// Two pairs of one tier swapped: no entry changed, but the pair list's last
+// matching row counts, so the order is reported.
+TEST_F(TablesDiff, ReportsEntriesInAnotherOrder) {
+  ASSERT_EQ(tool("tables export --all new").code, 0);
+  std::vector<std::string> pairs = lines_of(read("new/pair.csv"));
+  auto tier = [](const std::string& row) {
+    const std::size_t comma = row.find(',');
+    return row[row.find(',', comma + 1) + 1];
+  };
+  ASSERT_EQ(tier(pairs[1]), tier(pairs[2]));
+  std::swap(pairs[1], pairs[2]);
+  std::string text;
+  for (const std::string& r : pairs) text += r + "\n";
+  write("new/pair.csv", text);
+  const Outcome run = tool("tables diff compiled-in new --allow-deviations");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("\npair.csv (2.82 and 2.90): entries in another order\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\nsingle-2.90.csv (2.90): no change\n"), std::string::npos);
+  EXPECT_TRUE(run.out.ends_with("the sets differ in the order of their entries only\n"));
+  const auto json =
+      nlohmann::json::parse(tool("tables diff compiled-in new --allow-deviations --json").out);
+  EXPECT_EQ(json["lists"][5]["reordered"], true);
+  EXPECT_EQ(json["lists"][4]["reordered"], false);
+  EXPECT_NE(tool("tables diff compiled-in new --allow-deviations --csv")
+                .err.find("cmg290: pair.csv: the entries both sets hold come in another order"),
+            std::string::npos);
+}
+
 TEST_F(TablesDiff, RefusesASetThatDoesNotLoad) {
   ASSERT_EQ(tool("tables export --all a").code, 0);
   write("a/single-2.50.csv", "code,tier,excluded_rics\n478.31,X,\n");

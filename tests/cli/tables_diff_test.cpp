@@ -139,6 +139,8 @@ TEST_F(TablesDiff, NamesEveryChangeWithItsLinesOnBothSides) {
 // A placeholder row whose disclosure the new set clears is named so: the
 // rows of the compiled-in set that are placeholders against a set that
 // holds none.
+// TODO(merge): clear the rows by their mark in the list files once rows
+// carry one; a manifest then no longer clears a whole set.
 TEST_F(TablesDiff, ReportsAClearedPlaceholderDisclosure) {
   ASSERT_EQ(tool("tables export --all new").code, 0);
   write("new/manifest.txt", "name = cleared\nplaceholders = none\n");

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Speed of `cmg290 compare` end to end, beside `cmg290 group` over the same
-# file: compare groups every record twice (with set A and set B).
+# file: compare groups every record twice (with the old set and the new).
 #
 #   bench/compare_bench.sh [BUILD_DIR] [RECORDS]      (defaults: build, 1000000)
 #
@@ -8,7 +8,8 @@
 # lists as a set with `cmg290 tables export --all`, reads the records once
 # so that they sit in the page cache, then takes the best of RUNS rounds
 # (default 5) of
-#   cmg290 compare --tier-tables SET FILE           (the set against the compiled-in one)
+#   cmg290 compare --tier-tables SET FILE           (the compiled-in set, then SET)
+#   cmg290 compare --tier-tables SET --json FILE    (the whole report as JSON)
 #   cmg290 compare --tier-tables SET --tier-tables SET FILE
 #   cmg290 group FILE -o /dev/null
 # and prints records per second and the CPU seconds of each.
@@ -58,6 +59,8 @@ report() {
 echo "$records records, best of $runs, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 read -r w c < <(best "$tool" compare -q "${threads[@]}" --tier-tables "$work/set" "$input")
 report "compare --tier-tables SET (against compiled-in)" "$w" "$c"
+read -r w c < <(best "$tool" compare -q "${threads[@]}" --tier-tables "$work/set" --json "$input")
+report "compare --tier-tables SET --json" "$w" "$c"
 read -r w c < <(best "$tool" compare -q "${threads[@]}" --tier-tables "$work/set" \
   --tier-tables "$work/set" "$input")
 report "compare --tier-tables SET --tier-tables SET" "$w" "$c"

@@ -1,5 +1,6 @@
-// cmg290 compare: groups every record with two tier-table sets and reports
-// how the results differ, the impact of a change of the lists.
+// cmg290 compare: groups every record with two tier-table sets, the old and
+// the new, and reports how the results differ from old to new, the impact
+// of a change of the lists.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -26,12 +27,15 @@ namespace {
 constexpr unsigned kMaxThreads = 64;
 
 struct CompareOptions {
-  std::vector<std::string> sets;  // A, then B (default: the compiled-in set)
+  // The new set, or the old then the new; with one, the compiled-in set is
+  // the old one.
+  std::vector<std::string> sets;
   std::vector<std::string> inputs;
   std::string changed;  // --changed FILE or "-"
   bool allowDeviations = false;
   bool failOnChange = false;
   bool quiet = false;
+  std::string format = "text";
   std::size_t top = 20;
   unsigned threads = 1;
 };
@@ -55,12 +59,12 @@ int run_compare(const CompareOptions& o) {
   const auto start = std::chrono::steady_clock::now();
   if (o.sets.empty() || o.sets.size() > 2) {
     return fatal(
-        "compare takes --tier-tables once or twice (set A, and set B or the compiled-in "
-        "set)");
+        "compare takes --tier-tables once (the new set, the compiled-in set being the old) or "
+        "twice (the old set, then the new)");
   }
-  const auto a = load_set(o.sets[0], o.allowDeviations);
+  const auto a = o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations) : TierSet::compiled();
   if (a == nullptr) return kExitFatal;
-  const auto b = o.sets.size() == 2 ? load_set(o.sets[1], o.allowDeviations) : TierSet::compiled();
+  const auto b = load_set(o.sets.back(), o.allowDeviations);
   if (b == nullptr) return kExitFatal;
 
   std::vector<std::string> names = o.inputs;
@@ -86,7 +90,8 @@ int run_compare(const CompareOptions& o) {
   const bool complete = compare::scan(
       inputs, *a, *b, scanOptions,
       [&](const compare::Change& c) {
-        return changes.write(compare::change_row(c, inputs[c.file]->name)) == WriteStatus::Ok;
+        return changes.write(compare::change_row(c, inputs[c.file]->name, *a, *b)) ==
+               WriteStatus::Ok;
       },
       counts, error);
   if (!error.empty()) return fatal(error);  // a pending --changed file is removed
@@ -98,7 +103,8 @@ int run_compare(const CompareOptions& o) {
   if (!complete) return kExitFatal;
 
   // The report goes to standard output, unless the changed records go there.
-  const std::string report = compare::report_text(counts, *a, *b, o.top);
+  const std::string report = o.format == "json" ? compare::report_json(counts, *a, *b)
+                                                : compare::report_text(counts, *a, *b, o.top);
   std::FILE* to = o.changed == "-" ? stderr : stdout;
   std::fwrite(report.data(), 1, report.size(), to);
   if (std::fflush(to) != 0 && to == stdout) return kExitClean;  // a reader that went away
@@ -122,24 +128,37 @@ Command add_compare_command(CLI::App& app) {
   o->threads = cores == 0 ? 1 : std::min(cores, kMaxThreads);
   CLI::App* cmd = app.add_subcommand(
       "compare",
-      "Group every record with two comorbidity tier-table sets, A and B, and report how many "
-      "records changed tier letter and CMG, and the transitions (A0101 -> D0101  1,234).");
+      "Group every record with two comorbidity tier-table sets, the old and the new, and report "
+      "from old to new how many records changed CMG, the records of each tier letter, RIC and "
+      "CMG, and the transitions (A0101 -> D0101  1,234). A record's CMG changes exactly when "
+      "its tier letter does.");
   cmd->add_option("input", o->inputs,
                   "Record files; '-' or none reads standard input. Lines are read as by group.");
   cmd->add_option("--tier-tables", o->sets,
-                  "A tier-table set directory: the first is set A, a second set B (default: the "
-                  "compiled-in set).")
+                  "A tier-table set directory. Given once, the new set, compared with the "
+                  "compiled-in set as the old one; given twice, the old set, then the new.")
       ->type_name("DIR")
       ->allow_extra_args(false)
       ->required();
   cmd->add_flag("--allow-deviations", o->allowDeviations,
                 "Accept sets that deviate from the documented contents of the lists.");
   cmd->add_option("--changed", o->changed,
-                  "Write the changed records here as CSV (file,line,cmg_a,cmg_b,tier_row_a,"
-                  "tier_row_b,placeholder_a,placeholder_b); '-' is standard output, and the "
-                  "report then goes to standard error.")
+                  "Write the changed records here as CSV (file,line,table_version,cmg_old,"
+                  "cmg_new,entry_old,tier_old,entry_new,tier_new,placeholder_old,"
+                  "placeholder_new; an entry as FILE:LINE of its list); '-' is standard output, "
+                  "and the report then goes to standard error.")
       ->type_name("FILE|-");
-  cmd->add_option("--top", o->top, "Transitions listed; the rest are summed on one line.")
+  CLI::Option* format =
+      cmd->add_option("-f,--format", o->format,
+                      "text: the report for a reader; json: the whole report as one JSON "
+                      "document, every transition and CMG (docs/cmg290.1).")
+          ->check(CLI::IsMember({"text", "json"}))
+          ->default_str("text");
+  cmd->add_flag_callback(
+         "--json", [o] { o->format = "json"; }, "The same as -f json.")
+      ->excludes(format);
+  cmd->add_option("--top", o->top,
+                  "Transitions listed in the text report; the rest are summed on one line.")
       ->default_str("20");
   cmd->add_option("-j,--threads", o->threads, "Grouping threads (default: all cores).")
       ->check(CLI::Range(1u, kMaxThreads))

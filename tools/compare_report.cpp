@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "set_diff.h"
 #include "text_cells.h"
 
 namespace cmg290::cli::compare {
@@ -18,18 +19,37 @@ std::string cmg_text(std::uint64_t packed) {
   return s.empty() ? "(none)" : s;
 }
 
-std::string source_text(const cmg290::TierSource& s) {
+std::string entry_text(const TierSet& set, const cmg290::TierSource& s) {
   if (s.row == 0) return "";
-  return std::string(tier_set_file(s.list)) + " row " + std::to_string(s.row);
+  return std::string(tier_set_file(s.list)) + ":" +
+         std::to_string(setdiff::list_line(set, s.list, s.row));
 }
 
-std::string trimmed(const char* cmg) {
-  std::string s(cmg, 5);
+std::string trimmed(const char* text, std::size_t size) {
+  std::string s(text, size);
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 
+std::string padded(std::string s, std::size_t width) {
+  if (s.size() < width) s.resize(width, ' ');
+  return s;
+}
+
+std::string from_to(std::uint64_t from, std::uint64_t to) {
+  return padded(with_commas(from), 9) + " -> " + with_commas(to);
+}
+
 }  // namespace
+
+int tier_slot(char letter) {
+  return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;
+}
+
+const char* tier_slot_name(int slot) {
+  constexpr const char* names[kTierSlots] = {"A", "B", "C", "D", "none"};
+  return names[slot];
+}
 
 std::uint64_t pack_cmg(const char* cmg) {
   std::uint64_t v = 0;
@@ -47,8 +67,19 @@ std::string unpack_cmg(std::uint64_t packed) {
 void Counts::add(const Counts& o) {
   records += o.records;
   grouped += o.grouped;
-  tierChanged += o.tierChanged;
   cmgChanged += o.cmgChanged;
+  for (int side = 0; side < 2; ++side) {
+    for (int t = 0; t < kTierSlots; ++t) tiers[side][t] += o.tiers[side][t];
+  }
+  for (std::size_t r = 0; r < rics.size(); ++r) {
+    rics[r][0] += o.rics[r][0];
+    rics[r][1] += o.rics[r][1];
+  }
+  for (const auto& [key, n] : o.cmgs) {
+    auto& mine = cmgs[key];
+    mine[0] += n[0];
+    mine[1] += n[1];
+  }
   for (const auto& [key, n] : o.transitions) transitions[key] += n;
 }
 
@@ -58,21 +89,45 @@ std::string with_commas(std::uint64_t n) {
   return digits;
 }
 
-std::string report_text(const Counts& counts, const TierSet& a, const TierSet& b, std::size_t top) {
-  std::string out;
-  out += "set A: " + a.identity() + (a.holds_placeholders() ? " (holds placeholders)" : "") + "\n";
-  out += "set B: " + b.identity() + (b.holds_placeholders() ? " (holds placeholders)" : "") + "\n";
-  out += "records:             " + with_commas(counts.records) + " (" +
-         with_commas(counts.grouped) + " grouped)\n";
-  out += "tier letter changed: " + with_commas(counts.tierChanged) + "\n";
-  out += "CMG changed:         " + with_commas(counts.cmgChanged) + "\n";
-  if (counts.transitions.empty()) return out;
-
+std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t>> sorted_transitions(
+    const Counts& counts) {
   std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t>> rows(
       counts.transitions.begin(), counts.transitions.end());
   std::stable_sort(rows.begin(), rows.end(),
                    [](const auto& x, const auto& y) { return x.second > y.second; });
-  out += "transitions (CMG with set A -> with set B), most records first:\n";
+  return rows;
+}
+
+std::string report_text(const Counts& counts, const TierSet& old, const TierSet& now,
+                        std::size_t top) {
+  std::string out;
+  out +=
+      "old: " + old.identity() + (old.holds_placeholders() ? " (holds placeholders)" : "") + "\n";
+  out +=
+      "new: " + now.identity() + (now.holds_placeholders() ? " (holds placeholders)" : "") + "\n";
+  out += "records:     " + with_commas(counts.records) + " (" + with_commas(counts.grouped) +
+         " grouped)\n";
+  out += "CMG changed: " + with_commas(counts.cmgChanged) + "\n";
+  out += "records by tier letter, with the old set -> with the new:\n";
+  for (int t = 0; t < kTierSlots; ++t) {
+    out += "  " + padded(tier_slot_name(t), 5) + from_to(counts.tiers[0][t], counts.tiers[1][t]) +
+           "\n";
+  }
+  if (counts.transitions.empty()) return out;
+
+  out += "records by RIC, and those whose CMG changed:\n";
+  for (std::size_t r = 0; r < counts.rics.size(); ++r) {
+    if (counts.rics[r][0] == 0) continue;
+    out += std::string("  ") + static_cast<char>('0' + r / 10) + static_cast<char>('0' + r % 10) +
+           "   " + padded(with_commas(counts.rics[r][0]), 9) + " " +
+           with_commas(counts.rics[r][1]) + " changed\n";
+  }
+  out += "CMGs whose records differ, with the old set -> with the new:\n";
+  for (const auto& [cmg, n] : counts.cmgs) {
+    if (n[0] != n[1]) out += "  " + padded(cmg_text(cmg), 6) + from_to(n[0], n[1]) + "\n";
+  }
+  const auto rows = sorted_transitions(counts);
+  out += "transitions (CMG with the old set -> with the new), most records first:\n";
   std::uint64_t rest = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (i >= top) {
@@ -93,15 +148,19 @@ std::string report_text(const Counts& counts, const TierSet& a, const TierSet& b
 }
 
 std::string changes_header() {
-  return "file,line,cmg_a,cmg_b,tier_row_a,tier_row_b,placeholder_a,placeholder_b\n";
+  return "file,line,table_version,cmg_old,cmg_new,entry_old,tier_old,entry_new,tier_new,"
+         "placeholder_old,placeholder_new\n";
 }
 
-std::string change_row(const Change& c, const std::string& file) {
+std::string change_row(const Change& c, const std::string& file, const TierSet& old,
+                       const TierSet& now) {
   std::string row = frontend::csv_cell(file);
-  row += "," + std::to_string(c.line) + "," + trimmed(c.a.cmg) + "," + trimmed(c.b.cmg) + ",";
-  row += source_text(c.sourceA) + "," + source_text(c.sourceB) + ",";
-  row += std::string(c.sourceA.placeholder ? "true" : "false") + "," +
-         (c.sourceB.placeholder ? "true" : "false") + "\n";
+  row += "," + std::to_string(c.line) + "," + trimmed(c.old.tableVersion, 4) + "," +
+         trimmed(c.old.cmg, 5) + "," + trimmed(c.now.cmg, 5) + ",";
+  row += entry_text(old, c.sourceOld) + "," + trimmed(c.old.cmg, 1) + ",";
+  row += entry_text(now, c.sourceNew) + "," + trimmed(c.now.cmg, 1) + ",";
+  row += std::string(c.sourceOld.placeholder ? "true" : "false") + "," +
+         (c.sourceNew.placeholder ? "true" : "false") + "\n";
   return row;
 }
 

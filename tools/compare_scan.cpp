@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -16,6 +17,26 @@
 namespace cmg290::cli::compare {
 
 namespace {
+
+// A worker's records by CMG, for the CMGs of a tier letter A to D and four
+// digits: [letter * 10000 + number] -> {with the old set, with the new}.
+// Any other CMG is counted in the chunk's Counts::cmgs. Flat, so that the
+// count costs no search per record; folded into Counts::cmgs at the end.
+using CmgTable = std::vector<std::array<std::uint64_t, 2>>;
+constexpr std::size_t kCmgSlots = 4 * 10000;
+
+// The slot of a CMG in a CmgTable, or kCmgSlots for any other.
+std::size_t cmg_slot(const char* cmg) {
+  const unsigned letter = static_cast<unsigned char>(cmg[0]) - 'A';
+  if (letter >= 4) return kCmgSlots;
+  std::size_t number = 0;
+  for (int i = 1; i < 5; ++i) {
+    const unsigned digit = static_cast<unsigned char>(cmg[i]) - '0';
+    if (digit >= 10) return kCmgSlots;
+    number = number * 10 + digit;
+  }
+  return letter * 10000 + number;
+}
 
 struct Chunk : batch::InputChunk {
   std::uint64_t seq = 0;
@@ -53,9 +74,10 @@ class Scanner : private batch::ChunkReader::Slots {
     std::thread reader;
     std::vector<std::thread> workers;
     try {
+      tables_.assign(options_.threads, CmgTable(kCmgSlots));  // before any worker starts
       reader = std::thread([this] { guarded([this] { read_all(); }); });
       for (unsigned i = 0; i < options_.threads; ++i) {
-        workers.emplace_back([this] { guarded([this] { work(); }); });
+        workers.emplace_back([this, i] { guarded([this, i] { work(tables_[i]); }); });
       }
       guarded([&] { merge(onChange, counts); });
     } catch (...) {
@@ -67,6 +89,7 @@ class Scanner : private batch::ChunkReader::Slots {
     close(wake_[0]);
     close(wake_[1]);
     error = error_;
+    if (error_.empty() && finished_) fold_cmgs(counts);
     return error_.empty() && finished_;
   }
 
@@ -140,7 +163,25 @@ class Scanner : private batch::ChunkReader::Slots {
 
   // ---- the workers ----
 
-  void work() {
+  void fold_cmgs(Counts& counts) const {
+    for (std::size_t slot = 0; slot < kCmgSlots; ++slot) {
+      std::array<std::uint64_t, 2> n{};
+      for (const CmgTable& t : tables_) {
+        n[0] += t[slot][0];
+        n[1] += t[slot][1];
+      }
+      if (n[0] == 0 && n[1] == 0) continue;
+      char cmg[5] = {static_cast<char>('A' + slot / 10000)};
+      for (std::size_t i = 4, number = slot % 10000; i >= 1; --i, number /= 10) {
+        cmg[i] = static_cast<char>('0' + number % 10);
+      }
+      auto& total = counts.cmgs[pack_cmg(cmg)];
+      total[0] += n[0];
+      total[1] += n[1];
+    }
+  }
+
+  void work(CmgTable& table) {
     for (;;) {
       Chunk* c;
       {
@@ -150,14 +191,37 @@ class Scanner : private batch::ChunkReader::Slots {
         c = work_.front();
         work_.pop_front();
       }
-      group_chunk(*c);
+      group_chunk(*c, table);
       std::lock_guard lock(m_);
       c->done = true;
       cv_.notify_all();
     }
   }
 
-  void group_chunk(Chunk& c) const {
+  static void count(Counts& counts, CmgTable& table, const cmg290::Result& ra,
+                    const cmg290::Result& rb, bool changed) {
+    ++counts.tiers[0][tier_slot(ra.cmg[0])];
+    ++counts.tiers[1][tier_slot(rb.cmg[0])];
+    if (ra.status == 0) ++counts.grouped;
+    if (ra.cmg[0] != ' ') {  // a CMG reached, with or without a warning
+      const unsigned tens = static_cast<unsigned char>(ra.cmg[1]) - '0';
+      const unsigned ones = static_cast<unsigned char>(ra.cmg[2]) - '0';
+      if (tens < 10 && ones < 10) {
+        auto& ric = counts.rics[tens * 10 + ones];
+        ++ric[0];
+        ric[1] += changed;
+      }
+      const std::size_t from = cmg_slot(ra.cmg);
+      const std::size_t to = changed ? cmg_slot(rb.cmg) : from;
+      ++(from < kCmgSlots ? table[from] : counts.cmgs[pack_cmg(ra.cmg)])[0];
+      ++(to < kCmgSlots ? table[to] : counts.cmgs[pack_cmg(rb.cmg)])[1];
+    }
+    if (!changed) return;
+    ++counts.cmgChanged;
+    ++counts.transitions[{pack_cmg(ra.cmg), pack_cmg(rb.cmg)}];
+  }
+
+  void group_chunk(Chunk& c, CmgTable& table) const {
     c.counts = Counts{};
     c.changes.clear();
     std::int64_t line = 0;
@@ -173,17 +237,15 @@ class Scanner : private batch::ChunkReader::Slots {
       ++c.counts.records;
       const cmg290::Result ra = cmg290::group(record, a_);
       const cmg290::Result rb = cmg290::group(record, b_);
-      if (ra.status == 0) ++c.counts.grouped;
-      if (std::memcmp(ra.cmg, rb.cmg, 5) == 0) continue;
-      ++c.counts.cmgChanged;
-      if (ra.cmg[0] != rb.cmg[0]) ++c.counts.tierChanged;
-      ++c.counts.transitions[{pack_cmg(ra.cmg), pack_cmg(rb.cmg)}];
+      const bool changed = std::memcmp(ra.cmg, rb.cmg, 5) != 0;
+      count(c.counts, table, ra, rb, changed);
+      if (!changed) continue;
       if (options_.wantChanges) {
         Change change;
         change.file = c.file;
         change.line = line;
-        change.a = cmg290::group(record, a_, change.sourceA);
-        change.b = cmg290::group(record, b_, change.sourceB);
+        change.old = cmg290::group(record, a_, change.sourceOld);
+        change.now = cmg290::group(record, b_, change.sourceNew);
         c.changes.push_back(change);
       }
     }
@@ -236,6 +298,7 @@ class Scanner : private batch::ChunkReader::Slots {
   const ScanOptions options_;
   batch::ChunkReader reader_;
   std::vector<std::unique_ptr<Chunk>> chunks_;
+  std::vector<CmgTable> tables_;  // one for each worker
   int wake_[2] = {-1, -1};
 
   std::mutex m_;

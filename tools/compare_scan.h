@@ -9,6 +9,7 @@
 // `cmg290 group` (chunk_cutter.h).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,12 +28,26 @@ namespace cmg290::cli::compare {
 std::uint64_t pack_cmg(const char* cmg);
 std::string unpack_cmg(std::uint64_t packed);  // trailing blanks dropped
 
+// Slots of Counts::tiers: the tier letters A to D, then records not grouped.
+constexpr int kTierSlots = 5;
+int tier_slot(char letter);
+
+// The counts of a run, each read from the old set to the new one. A record's
+// CMG is its tier letter and a number that the record alone decides, so the
+// CMG changes exactly when the tier letter does, and only the CMG changes
+// are counted.
 struct Counts {
   std::uint64_t records = 0;  // lines that are not empty
   std::uint64_t grouped = 0;  // status 0 (the same with either set)
-  std::uint64_t tierChanged = 0;
   std::uint64_t cmgChanged = 0;
-  // (CMG with set A, CMG with set B) -> records.
+  // Records by tier slot, with the old set [0] and with the new one [1].
+  std::array<std::array<std::uint64_t, kTierSlots>, 2> tiers{};
+  // Records that reached a CMG, by RIC (the CMG number's first two digits),
+  // and how many of them changed CMG.
+  std::array<std::array<std::uint64_t, 2>, 100> rics{};
+  // CMG -> records with the old set, with the new one.
+  std::map<std::uint64_t, std::array<std::uint64_t, 2>> cmgs;
+  // (CMG with the old set, CMG with the new one) -> records.
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t> transitions;
 
   void add(const Counts& o);
@@ -42,8 +57,8 @@ struct Counts {
 struct Change {
   std::size_t file = 0;  // index of its input
   std::int64_t line = 0;
-  cmg290::Result a, b;
-  cmg290::TierSource sourceA, sourceB;
+  cmg290::Result old, now;  // now: with the new set
+  cmg290::TierSource sourceOld, sourceNew;
 };
 
 struct ScanOptions {
@@ -51,12 +66,12 @@ struct ScanOptions {
   bool wantChanges = false;  // call onChange for every changed record
 };
 
-// Groups every record of `inputs` with both sets. onChange, on the calling
+// Groups every record of `inputs` with both sets, `old` and `now`. onChange, on the calling
 // thread and in input order, returns false to stop the run (its output
 // failed). Returns false with a one-line message in `error` when an input
 // cannot be read.
-bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const cmg290::TierSet& a,
-          const cmg290::TierSet& b, const ScanOptions& options,
+bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const cmg290::TierSet& old,
+          const cmg290::TierSet& now, const ScanOptions& options,
           const std::function<bool(const Change&)>& onChange, Counts& counts, std::string& error);
 
 }  // namespace cmg290::cli::compare

@@ -7,6 +7,7 @@
 //   export  writes one list as CSV, or the whole set (tables_export.cpp)
 //   import  turns a CSV list into its data file, or into a list of a set
 //           (tables_import.cpp, tables_import_set.cpp)
+//   diff    what changed between two sets, list by list (tables_diff.cpp)
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -38,7 +39,7 @@ int check_tables() {
 
 Command add_tables_command(CLI::App& app) {
   CLI::App* tables = app.add_subcommand(
-      "tables", "Check, export and import the comorbidity tier tables of the grouper.");
+      "tables", "Check, export, import and compare the comorbidity tier tables of the grouper.");
   tables->require_subcommand(1);
   CLI::App* check = tables->add_subcommand(
       "check",
@@ -57,13 +58,15 @@ Command add_tables_command(CLI::App& app) {
                   "deviations are listed. Only with DIR.");
   auto exportRun = add_tables_export(*tables);
   auto importRun = add_tables_import(*tables);
-  return Command{tables, [tables, check, setDir, allowDeviations, exportRun, importRun] {
+  auto diffRun = add_tables_diff(*tables);
+  return Command{tables, [tables, check, setDir, allowDeviations, exportRun, importRun, diffRun] {
                    if (check->parsed()) {
                      if (!setDir->empty()) return check_tier_set(*setDir, *allowDeviations);
                      if (*allowDeviations) return fatal("--allow-deviations needs a set DIR");
                      return check_tables();
                    }
                    if (tables->get_subcommand("export")->parsed()) return exportRun();
+                   if (tables->get_subcommand("diff")->parsed()) return diffRun();
                    return importRun();
                  }};
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cmg290/tier_set.h"
 #include "exit_codes.h"
@@ -26,6 +27,7 @@ struct ExportOptions {
   std::string list;
   std::string output;
   std::string all;  // --all DIR
+  bool force = false;
 };
 
 // Whether `name` is one of the files a set directory holds.
@@ -52,12 +54,15 @@ std::string set_name_of(const std::string& dir) {
   return name.empty() || name.size() > 100 || !printable ? "exported" : name;
 }
 
-// Writes the compiled-in set into `dir`: a new or empty directory, or one
-// that holds nothing but a set's files, which are replaced. A directory
-// holding anything else is refused untouched: the set would not load there,
-// and its other files are not ours to remove.
-int export_all(const std::string& dir) {
+// Writes the compiled-in set into `dir`: a new or empty directory, or with
+// `force` one that holds nothing but a set's files, which are replaced. A
+// set's files without `force` are refused untouched, named: they may hold
+// the edits of a list update. A directory holding anything else is refused
+// all the same: the set would not load there, and its other files are not
+// ours to remove.
+int export_all(const std::string& dir, bool force) {
   std::error_code ec;
+  std::vector<std::string> replaced;
   const fs::file_status status = fs::status(dir, ec);
   if (!ec && fs::exists(status)) {
     if (!fs::is_directory(status)) return fatal(dir + " exists and is not a directory");
@@ -69,8 +74,17 @@ int export_all(const std::string& dir) {
                      ", which is not a file of a tier-table set; nothing written (export into a "
                      "new or empty directory, or one holding only a set)");
       }
+      replaced.push_back(name);
     }
     if (ec) return fatal("cannot read the directory " + dir + ": " + ec.message());
+  }
+  std::sort(replaced.begin(), replaced.end());
+  std::string names;
+  for (const std::string& name : replaced) names += (names.empty() ? "" : ", ") + name;
+  if (!replaced.empty() && !force) {
+    return fatal(dir + " already holds a set; export would replace " + names +
+                 ". Nothing written: give --force to replace them, or export into a new or "
+                 "empty directory");
   }
   std::string error;
   if (!TierSet::compiled()->write(dir, error)) return fatal(error);
@@ -89,6 +103,7 @@ int export_all(const std::string& dir) {
   std::fprintf(stderr,
                "cmg290: wrote the compiled-in lists into %s as the set \"%s\" (sha256:%s)\n",
                dir.c_str(), name.c_str(), TierSet::compiled()->digest().c_str());
+  if (!replaced.empty()) std::fprintf(stderr, "cmg290: replaced %s\n", names.c_str());
   return kExitClean;
 }
 
@@ -97,8 +112,9 @@ int run_export(const ExportOptions& o) {
     if (!o.version.empty() || !o.list.empty() || !o.output.empty()) {
       return fatal("--all writes every list; it takes no --version, --list or --output");
     }
-    return export_all(o.all);
+    return export_all(o.all, o.force);
   }
+  if (o.force) return fatal("--force applies to --all DIR");
   if (o.version.empty() || o.list.empty()) {
     return fatal("tables export needs --version and --list, or --all DIR");
   }
@@ -133,9 +149,12 @@ std::function<int()> add_tables_export(CLI::App& tables) {
                   "Write the compiled-in set into this directory: the seven lists "
                   "(single-2.40.csv ... pair.csv, secondary.csv) and manifest.txt, each file "
                   "replaced whole, the manifest naming the set after the directory. The "
-                  "directory is created when missing; one that holds any other file is refused "
-                  "and left as it is.")
+                  "directory is created when missing; one that already holds a set's files is "
+                  "refused, naming them, unless --force is given; one that holds any other "
+                  "file is refused and left as it is.")
       ->type_name("DIR");
+  cmd->add_flag("--force", o->force,
+                "With --all: replace the files of a set already in DIR (its edits are lost).");
   return [o] { return run_export(*o); };
 }
 

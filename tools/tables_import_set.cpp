@@ -87,6 +87,17 @@ bool copy_set(const fs::path& dir, const fs::path& copy, const std::string& skip
   return !ec;
 }
 
+// A problem of the imported list in the scratch copy, whose lines are the
+// entries in the order of the list, pointed at the line of the input file
+// that holds the entry instead. Problems of the whole file, or of its header
+// (which the copy writes anew), name the input file alone.
+void to_input_line(TierSetProblem& p, const std::string& source,
+                   const std::vector<tier::Entry>& entries) {
+  p.file = source;
+  const std::size_t entry = p.line >= 2 ? static_cast<std::size_t>(p.line - 2) : entries.size();
+  p.line = entry < entries.size() ? entries[entry].line : 0;
+}
+
 }  // namespace
 
 bool is_set_directory(const std::string& dir) {
@@ -131,8 +142,13 @@ int import_into_set(const std::string& source, const std::vector<tier::Entry>& e
   const auto set = TierSet::load(copy.string(), problems, options);
   if (set == nullptr) {
     const std::string prefix = copy.string();
+    const std::string imported = (copy / name).string();
     for (TierSetProblem p : problems) {
-      if (p.file.starts_with(prefix)) p.file = where + p.file.substr(prefix.size());
+      if (p.file == imported) {
+        to_input_line(p, source, entries);
+      } else if (p.file.starts_with(prefix)) {
+        p.file = where + p.file.substr(prefix.size());
+      }
       std::fprintf(stderr, "%s\n", problem_text(p).c_str());
     }
     return fatal("the set in " + where + " would not load with " + source + " as its " + name +

@@ -13,6 +13,7 @@ namespace cmg290::cli {
 
 std::function<int()> add_tables_export(CLI::App& tables);
 std::function<int()> add_tables_import(CLI::App& tables);
+std::function<int()> add_tables_diff(CLI::App& tables);
 
 // `tables check DIR`: loads the set in `dir` and prints every problem as
 // "FILE:LINE: reason" (exit 1), or its identity, entry counts and allowed

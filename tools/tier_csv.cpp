@@ -33,7 +33,8 @@ std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<Ro
   for (tiersets::CsvError& f : faults) errors.push_back({f.line, std::move(f.reason)});
   std::vector<Entry> entries;
   entries.reserve(rows.size());
-  for (const tiersets::CsvEntry& r : rows) entries.push_back({r.code, r.code2, r.tier, r.rics});
+  for (const tiersets::CsvEntry& r : rows)
+    entries.push_back({r.code, r.code2, r.tier, r.rics, r.line});
   return entries;
 }
 

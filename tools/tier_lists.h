@@ -24,6 +24,7 @@ struct Entry {
   std::string code2;
   std::string tier;
   std::string rics;  // " " when no RIC is excluded
+  int line = 0;      // its line in the file it was read from; 0 when not read
 };
 
 // One data file of src/tables/tier/ and the compiled lists built from it.

@@ -1,5 +1,6 @@
 // cmg290 compare, run end to end: its counts, transitions and changed
 // records against the library's results with both sets.
+#include <array>
 #include <map>
 
 #include "cli/cli_fixture.h"
@@ -19,14 +20,14 @@ TEST_F(CompareCommand, TheCompiledInSetAgainstItselfChangesNothing) {
   ASSERT_EQ(tool("tables export --all set").code, 0);
   const Outcome run = tool("compare --tier-tables set --fail-on-change records.txt");
   EXPECT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("set A: set sha256:" + TierSet::compiled()->digest()), std::string::npos)
+  // With one set given, the compiled-in set is the old one.
+  EXPECT_TRUE(run.out.starts_with(
+      "old: " + TierSet::compiled()->identity() +
+      " (holds placeholders)\nnew: set sha256:" + TierSet::compiled()->digest()))
       << run.out;
-  EXPECT_NE(run.out.find("set B: " + TierSet::compiled()->identity() + " (holds placeholders)"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("records:             3,000 ("), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("tier letter changed: 0\n"), std::string::npos);
-  EXPECT_NE(run.out.find("CMG changed:         0\n"), std::string::npos);
+  EXPECT_NE(run.out.find("records:     3,000 ("), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("CMG changed: 0\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("tier letter changed"), std::string::npos) << "the same count as CMG's";
   EXPECT_EQ(run.out.find("transitions"), std::string::npos);
 }
 
@@ -49,12 +50,16 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   ASSERT_EQ(imported.code, 0) << imported.err;
 
   std::vector<TierSetProblem> problems;
-  const auto a = TierSet::load(path("a").string(), problems, {true});
-  ASSERT_NE(a, nullptr);
-  const auto b = TierSet::compiled();
+  // Read from old to new: the compiled-in set, then the edited one.
+  const auto b = TierSet::load(path("a").string(), problems, {true});
+  ASSERT_NE(b, nullptr);
+  const auto a = TierSet::compiled();
   std::map<std::string, long> transitions;
+  std::map<std::string, std::array<long, 2>> tiers, cmgs;
+  std::map<std::string, std::array<long, 2>> rics;  // records, changed
   std::string changedCsv =
-      "file,line,cmg_a,cmg_b,tier_row_a,tier_row_b,placeholder_a,placeholder_b\n";
+      "file,line,table_version,cmg_old,cmg_new,entry_old,tier_old,entry_new,tier_new,"
+      "placeholder_old,placeholder_new\n";
   long records = 0, changed = 0;
   const std::vector<std::string> lines = lines_of(read("records.txt"));
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -62,15 +67,26 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
     ++records;
     TierSource sa, sb;
     const std::string ca = cmg_of(cmg290::group(lines[i], *a, sa));
-    const std::string cb = cmg_of(cmg290::group(lines[i], *b, sb));
+    const cmg290::Result rb = cmg290::group(lines[i], *b, sb);
+    const std::string cb = cmg_of(rb);
+    ++tiers[ca.empty() ? "none" : ca.substr(0, 1)][0];
+    ++tiers[cb.empty() ? "none" : cb.substr(0, 1)][1];
+    if (!ca.empty()) {
+      ++cmgs[ca][0];
+      ++cmgs[cb][1];
+      ++rics[ca.substr(1, 2)][0];
+      rics[ca.substr(1, 2)][1] += ca != cb;
+    }
     if (ca == cb) continue;
     ++changed;
     ++transitions[ca + " -> " + cb];
-    auto row = [](const TierSource& s) {
-      return s.row == 0 ? std::string() : tier_set_file(s.list) + (" row " + std::to_string(s.row));
+    // The entry's line in its file: the header is line 1.
+    auto entry = [](const TierSource& s) {
+      return s.row == 0 ? std::string() : tier_set_file(s.list) + (":" + std::to_string(s.row + 1));
     };
-    changedCsv += "records.txt," + std::to_string(i + 1) + "," + ca + "," + cb + "," + row(sa) +
-                  "," + row(sb) + "," + (sa.placeholder ? "true" : "false") + "," +
+    changedCsv += "records.txt," + std::to_string(i + 1) + "," + trim(rb.tableVersion) + "," + ca +
+                  "," + cb + "," + entry(sa) + "," + ca.substr(0, 1) + "," + entry(sb) + "," +
+                  cb.substr(0, 1) + "," + (sa.placeholder ? "true" : "false") + "," +
                   (sb.placeholder ? "true" : "false") + "\n";
   }
   ASSERT_GT(changed, 100);
@@ -81,16 +97,16 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "--top 1000 -j 3 records.txt");
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(read("changed.csv"), changedCsv);
-  EXPECT_NE(run.out.find("records:             20,000 ("), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("records:     20,000 ("), std::string::npos) << run.out;
   EXPECT_EQ(records, 20000);
-  EXPECT_NE(run.out.find("CMG changed:         " + std::to_string(changed) + "\n"),
-            std::string::npos)
+  EXPECT_NE(run.out.find("CMG changed: " + std::to_string(changed) + "\n"), std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("set A: a sha256:" + a->digest() + ", deviating in "), std::string::npos)
+  EXPECT_NE(run.out.find("new: a sha256:" + b->digest() + ", deviating in "), std::string::npos)
       << run.out;
   std::map<std::string, long> reported;
   long last = -1;
-  for (const std::string& l : lines_of(run.out)) {
+  const std::string listed = run.out.substr(run.out.find("\ntransitions ("));
+  for (const std::string& l : lines_of(listed)) {
     const std::size_t arrow = l.find(" -> ");
     if (!l.starts_with("  ") || arrow == std::string::npos) continue;
     std::istringstream fields(l);
@@ -106,6 +122,52 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   }
   EXPECT_EQ(reported, transitions);
 
+  // The text's tier totals, and the CMGs whose counts differ (only those).
+  auto from_to = [](std::string what, std::size_t width, const std::array<long, 2>& n) {
+    auto commas = [](long v) {
+      std::string d = std::to_string(v);
+      for (int i = static_cast<int>(d.size()) - 3; i > 0; i -= 3) d.insert(i, ",");
+      return d;
+    };
+    what.resize(std::max(what.size(), width), ' ');
+    std::string old = commas(n[0]);
+    old.resize(std::max<std::size_t>(old.size(), 9), ' ');
+    return "\n  " + what + old + " -> " + commas(n[1]) + "\n";
+  };
+  for (const auto& [tier, n] : tiers) {
+    EXPECT_NE(run.out.find(from_to(tier, 5, n)), std::string::npos) << tier << run.out;
+  }
+  int differing = 0;
+  for (const auto& [cmg, n] : cmgs) {
+    EXPECT_EQ(run.out.find(from_to(cmg, 6, n)) != std::string::npos, n[0] != n[1]) << cmg;
+    differing += n[0] != n[1];
+  }
+  EXPECT_GT(differing, 3);
+
+  // The whole report as JSON: tiers, RICs and CMGs counted on both sides.
+  const Outcome json = tool("compare --tier-tables a --allow-deviations --json -q records.txt");
+  ASSERT_EQ(json.code, 0) << json.err;
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["old"]["compiled_in"], true);
+  EXPECT_EQ(doc["new"]["sha256"], b->digest());
+  EXPECT_EQ(doc["records"], records);
+  EXPECT_EQ(doc["cmg_changed"], changed);
+  for (const auto& [tier, n] : tiers) {
+    EXPECT_EQ(doc["tiers"][tier]["old"], n[0]) << tier;
+    EXPECT_EQ(doc["tiers"][tier]["new"], n[1]) << tier;
+  }
+  std::map<std::string, std::array<long, 2>> jsonCmgs, jsonRics;
+  for (const auto& c : doc["cmgs"]) jsonCmgs[c["cmg"]] = {c["old"], c["new"]};
+  for (const auto& r : doc["rics"]) jsonRics[r["ric"]] = {r["records"], r["cmg_changed"]};
+  EXPECT_EQ(jsonCmgs, cmgs);
+  EXPECT_EQ(jsonRics, rics);
+  std::map<std::string, long> jsonTransitions;
+  for (const auto& t : doc["transitions"]) {
+    jsonTransitions[t["old"].get<std::string>() + " -> " + t["new"].get<std::string>()] =
+        t["records"];
+  }
+  EXPECT_EQ(jsonTransitions, transitions);
+
   // A pipe and a file in one run: each file's lines are numbered from 1.
   const Outcome two =
       sh("cat records.txt | \"$T\" compare --tier-tables a --allow-deviations "
@@ -118,8 +180,9 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   EXPECT_EQ(read("two.csv"), changedCsv.substr(0, changedCsv.find('\n') + 1) + fromPipe +
                                  changedCsv.substr(changedCsv.find('\n') + 1));
 
-  // The same with the sets swapped, the changes on standard output, the
-  // report on standard error, and one transition listed.
+  // The same with the old set named (a copy of the compiled-in one): the
+  // same rows, the changes on standard output, the report on standard
+  // error, and one transition listed.
   const Outcome swapped = tool(
       "compare --tier-tables set-b --tier-tables a --allow-deviations "
       "--changed - --top 1 --fail-on-change records.txt");
@@ -129,7 +192,7 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "compare --tier-tables set-b --tier-tables a --allow-deviations "
       "--changed - --top 1 --fail-on-change records.txt");
   EXPECT_EQ(other.code, 1) << other.err;
-  EXPECT_EQ(lines_of(other.out).size(), static_cast<std::size_t>(changed + 1));
+  EXPECT_EQ(other.out, changedCsv);
   EXPECT_NE(
       other.err.find("  and " + std::to_string(transitions.size() - 1) + " more transitions ("),
       std::string::npos)

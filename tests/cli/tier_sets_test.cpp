@@ -56,10 +56,22 @@ TEST_F(TierSetCommands, ExportAllWritesASetThatChecksAsTheCompiledIn) {
             std::string::npos);
   EXPECT_NE(checked.out.find("placeholder"), std::string::npos);
 
-  // Again into the set it wrote: its files are replaced.
-  write("set/pair.csv", "garbage\n");
-  EXPECT_EQ(tool("tables export --all set").code, 0);
+  // Again into the set it wrote: refused, naming every file it would
+  // replace, the edits kept; with --force its files are replaced.
+  write("set/pair.csv", "edited\n");
+  const Outcome again = tool("tables export --all set");
+  EXPECT_EQ(again.code, 2);
+  EXPECT_NE(again.err.find("export would replace manifest.txt, pair.csv, secondary.csv, "
+                           "single-2.40.csv, single-2.50.csv, single-2.60.csv, single-2.82.csv, "
+                           "single-2.90.csv. Nothing written: give --force"),
+            std::string::npos)
+      << again.err;
+  EXPECT_EQ(read("set/pair.csv"), "edited\n");
+  const Outcome forced = tool("tables export --all set --force");
+  EXPECT_EQ(forced.code, 0) << forced.err;
+  EXPECT_NE(forced.err.find("cmg290: replaced manifest.txt, pair.csv,"), std::string::npos);
   EXPECT_EQ(load(path("set"))->digest(), TierSet::compiled()->digest());
+  EXPECT_EQ(tool("tables export --version 2.90 --list single --force").code, 2);
 }
 
 TEST_F(TierSetCommands, ExportAllLeavesADirectoryWithOtherFilesAlone) {
@@ -144,7 +156,7 @@ TEST_F(TierSetCommands, ImportIntoASetReplacesOnlyThatListAndKeepsItLoading) {
   EXPECT_NE(same.err.find(TierSet::compiled()->digest()), std::string::npos) << same.err;
 
   // A tier moved from B to D deviates: refused, nothing changes, the
-  // problems name the set's files.
+  // problems of the list name the input file.
   std::string changed = read("l.csv");
   const std::size_t at = changed.find("J38.01^^,B,");
   ASSERT_NE(at, std::string::npos);
@@ -152,7 +164,8 @@ TEST_F(TierSetCommands, ImportIntoASetReplacesOnlyThatListAndKeepsItLoading) {
   write("changed.csv", changed);
   const Outcome refused = tool("tables import changed.csv --version 2.90 --list single --into set");
   EXPECT_EQ(refused.code, 2);
-  EXPECT_NE(refused.err.find("set/single-2.90.csv:"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("changed.csv:"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.err.find("set/single-2.90.csv:"), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("nothing changed"), std::string::npos) << refused.err;
   EXPECT_EQ(refused.err.find("cmg290-import."), std::string::npos) << refused.err;
   EXPECT_EQ(contents(path("set")), before);
@@ -183,6 +196,39 @@ TEST_F(TierSetCommands, ImportIntoASetReplacesOnlyThatListAndKeepsItLoading) {
   EXPECT_NE(bad.err.find("bad.csv:2: unknown tier"), std::string::npos) << bad.err;
   EXPECT_EQ(contents(path("set")), now);
   EXPECT_EQ(tool("tables import l.csv --version 2.90 --list single --allow-deviations").code, 2);
+}
+
+// The input's lines are not the set's: it is read in any order, with blank
+// lines. Each problem of an imported list points at the input line that
+// holds the entry it names.
+TEST_F(TierSetCommands, ImportProblemsCiteTheLinesOfTheInputFile) {
+  ASSERT_EQ(tool("tables export --all set").code, 0);
+  ASSERT_EQ(tool("tables export --version 2.90 --list single -o l.csv").code, 0);
+  std::vector<std::string> rows = lines_of(read("l.csv"));
+  std::string input = rows[0] + "\n\n";
+  for (std::size_t i = rows.size() - 1; i >= 1; --i) {
+    std::string r = rows[i];
+    if (r.starts_with("J38.01^^,B,")) r[9] = 'D';  // deviates: refused
+    input += r + "\n";
+  }
+  write("in.csv", input);
+  const std::vector<std::string> inputLines = lines_of(input);
+  const Outcome run = tool("tables import in.csv --version 2.90 --list single --into set");
+  EXPECT_EQ(run.code, 2);
+  int cited = 0;
+  for (const std::string& l : lines_of(run.err)) {
+    EXPECT_FALSE(l.starts_with("set/single-2.90.csv")) << l;
+    if (!l.starts_with("in.csv:")) continue;
+    const int line = std::stoi(l.substr(7));
+    if (line == 0) continue;  // the whole file
+    ASSERT_LE(line, static_cast<int>(inputLines.size())) << l;
+    // The reason names codes; the first is the entry's own.
+    const std::string& entry = inputLines[line - 1];
+    const std::string code = entry.substr(0, entry.find(','));
+    EXPECT_NE(l.find(code), std::string::npos) << l << " / line " << line << ": " << entry;
+    ++cited;
+  }
+  EXPECT_GT(cited, 0) << run.err;
 }
 
 }  // namespace

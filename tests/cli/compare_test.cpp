@@ -4,12 +4,23 @@
 
 #include "cli/cli_fixture.h"
 #include "cmg290/tier_set.h"
+#include "record_builder.h"
 
 namespace cmg290::cli_test {
 namespace {
 
 std::string cmg_of(const cmg290::Result& r) {
   return trim(std::string(r.cmg, 5));
+}
+
+std::string with_commas(long n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
 }
 
 using CompareCommand = CliTest;
@@ -37,7 +48,21 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   ASSERT_EQ(tool("tables export --all a").code, 0);
   ASSERT_EQ(tool("tables export --version 2.90 --list single -o l.csv").code, 0);
   std::string csv = read("l.csv");
-  for (const std::string code : {"J38.01^^,B,", "Z99.2^^^,", "A04.7^^^,", "R13.12^^,"}) {
+  // Besides, a placeholder row of 2.90 that excludes no RIC, and records
+  // that hold its code.
+  const auto b = TierSet::compiled();
+  std::string placeholder;
+  for (int r = 1; placeholder.empty(); ++r) {
+    const TierSetRow row = b->row(TierSetList::Single290, r);
+    if (b->is_placeholder(TierSetList::Single290, r) && row.excludedRics == " ") {
+      placeholder = row.code;
+    }
+  }
+  std::ofstream(path("records.txt"), std::ios::app)
+      << cmg290::test::RecordBuilder::valid().comorbid(3, placeholder).str() << "\n"
+      << cmg290::test::RecordBuilder::valid().comorbid(9, placeholder).str() << "\n";
+  for (const std::string& code : std::vector<std::string>{"J38.01^^,B,", "Z99.2^^^,", "A04.7^^^,",
+                                                          "R13.12^^,", placeholder + ",D,"}) {
     const std::size_t at = csv.find("\n" + code);
     ASSERT_NE(at, std::string::npos) << code;
     const std::size_t tier = csv.find(',', at) + 1;
@@ -51,18 +76,20 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   std::vector<TierSetProblem> problems;
   const auto a = TierSet::load(path("a").string(), problems, {true});
   ASSERT_NE(a, nullptr);
-  const auto b = TierSet::compiled();
   std::map<std::string, long> transitions;
   std::string changedCsv =
       "file,line,cmg_a,cmg_b,tier_row_a,tier_row_b,placeholder_a,placeholder_b\n";
-  long records = 0, changed = 0;
+  long records = 0, changed = 0, grouped = 0, letters = 0;
   const std::vector<std::string> lines = lines_of(read("records.txt"));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     ++records;
     TierSource sa, sb;
     const std::string ca = cmg_of(cmg290::group(lines[i], *a, sa));
-    const std::string cb = cmg_of(cmg290::group(lines[i], *b, sb));
+    const cmg290::Result rb = cmg290::group(lines[i], *b, sb);
+    const std::string cb = cmg_of(rb);
+    grouped += rb.status == 0;
+    letters += ca.substr(0, 1) != cb.substr(0, 1);
     if (ca == cb) continue;
     ++changed;
     ++transitions[ca + " -> " + cb];
@@ -74,6 +101,7 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
                   (sb.placeholder ? "true" : "false") + "\n";
   }
   ASSERT_GT(changed, 100);
+  ASSERT_NE(changedCsv.find(",false,true\n"), std::string::npos) << "a placeholder row changed";
   ASSERT_GT(transitions.size(), 3u);
 
   const Outcome run = tool(
@@ -81,8 +109,12 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "--top 1000 -j 3 records.txt");
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(read("changed.csv"), changedCsv);
-  EXPECT_NE(run.out.find("records:             20,000 ("), std::string::npos) << run.out;
-  EXPECT_EQ(records, 20000);
+  EXPECT_NE(run.out.find("records:             20,002 (" + with_commas(grouped) + " grouped)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("tier letter changed: " + with_commas(letters) + "\n"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(records, 20002);
   EXPECT_NE(run.out.find("CMG changed:         " + std::to_string(changed) + "\n"),
             std::string::npos)
       << run.out;
@@ -130,9 +162,14 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "--changed - --top 1 --fail-on-change records.txt");
   EXPECT_EQ(other.code, 1) << other.err;
   EXPECT_EQ(lines_of(other.out).size(), static_cast<std::size_t>(changed + 1));
-  EXPECT_NE(
-      other.err.find("  and " + std::to_string(transitions.size() - 1) + " more transitions ("),
-      std::string::npos)
+  long top = 0, shown = 0;
+  for (const auto& [t, n] : transitions) top = std::max(top, n);
+  for (const std::string& l : lines_of(other.err))
+    shown += l.starts_with("  ") && l.find(" -> ") != std::string::npos;
+  EXPECT_EQ(shown, 1) << other.err;
+  EXPECT_NE(other.err.find("  and " + std::to_string(transitions.size() - 1) +
+                           " more transitions (" + with_commas(changed - top) + " records)\n"),
+            std::string::npos)
       << other.err;
 }
 

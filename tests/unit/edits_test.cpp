@@ -80,6 +80,8 @@ std::vector<Case> cases() {
        "\x7f"
        "4",
        "byte 0x7f at position 882"},
+      {"DEL in the record kind", EditCode::UnreadableByte, v290().kind("\x7f"), v290().kind("~"),
+       "record_kind", "\x7f", "byte 0x7f at position 11"},
       {"DEL in a late cell", EditCode::UnreadableByte, v290().comorbid(20, "I10.\x7f"),
        v290().comorbid(20, "I10.~"), "comorbid_code_20", "I10.\x7f", "byte 0x7f at position 1208"},
       {"29 February 1900", EditCode::DateInvalid, v290().birthDate("19000229"),

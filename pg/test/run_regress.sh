@@ -47,7 +47,7 @@ failed=0
 # replaced (within the documented contents), an excluded RIC dropped in 2.90
 # only (a deviation), two faults, thirty faults (one with a byte outside
 # ASCII, one quoting a code of 400 characters), a directory that cannot be
-# read.
+# read, and a faulty set under a long path with a byte outside ASCII.
 sets=$CLUSTER_TMP/sets
 edit() { # FILE SED-EXPRESSION: the expression must change the file
   local before
@@ -70,6 +70,11 @@ edit "$sets/many/single-2.50.csv" '2,31s/^/?/'
 edit "$sets/many/single-2.50.csv" $'2s/?/\xe9/'
 edit "$sets/many/single-2.50.csv" "3s/?/?$(printf 'W%.0s' $(seq 400))/"
 mkdir -m 000 "$sets/unreadable"
+# The faulty set again, under a directory named with byte 0xe9 and a path
+# long enough for its problems to be cut.
+long=$(printf 'L%.0s' $(seq 200))
+mkdir -p "$sets/"$'\xe9'"/$long"
+cp -r "$sets/faulty" "$sets/"$'\xe9'"/$long/$long"
 export CMG290_TEST_SETS=$sets
 
 echo "== pg_regress"

@@ -5,12 +5,23 @@
 
 #include "cli/cli_fixture.h"
 #include "cmg290/tier_set.h"
+#include "record_builder.h"
 
 namespace cmg290::cli_test {
 namespace {
 
 std::string cmg_of(const cmg290::Result& r) {
   return trim(std::string(r.cmg, 5));
+}
+
+std::string with_commas(long n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+    out += digits[k];
+  }
+  return out;
 }
 
 using CompareCommand = CliTest;
@@ -38,7 +49,21 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   ASSERT_EQ(tool("tables export --all a").code, 0);
   ASSERT_EQ(tool("tables export --version 2.90 --list single -o l.csv").code, 0);
   std::string csv = read("l.csv");
-  for (const std::string code : {"J38.01^^,B,", "Z99.2^^^,", "A04.7^^^,", "R13.12^^,"}) {
+  // Besides, a placeholder row of 2.90 that excludes no RIC, and records
+  // that hold its code.
+  const auto a = TierSet::compiled();
+  std::string placeholder;
+  for (int r = 1; placeholder.empty(); ++r) {
+    const TierSetRow row = a->row(TierSetList::Single290, r);
+    if (a->is_placeholder(TierSetList::Single290, r) && row.excludedRics == " ") {
+      placeholder = row.code;
+    }
+  }
+  std::ofstream(path("records.txt"), std::ios::app)
+      << cmg290::test::RecordBuilder::valid().comorbid(3, placeholder).str() << "\n"
+      << cmg290::test::RecordBuilder::valid().comorbid(9, placeholder).str() << "\n";
+  for (const std::string& code : std::vector<std::string>{"J38.01^^,B,", "Z99.2^^^,", "A04.7^^^,",
+                                                          "R13.12^^,", placeholder + ",D,"}) {
     const std::size_t at = csv.find("\n" + code);
     ASSERT_NE(at, std::string::npos) << code;
     const std::size_t tier = csv.find(',', at) + 1;
@@ -53,14 +78,13 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   // Read from old to new: the compiled-in set, then the edited one.
   const auto b = TierSet::load(path("a").string(), problems, {true});
   ASSERT_NE(b, nullptr);
-  const auto a = TierSet::compiled();
   std::map<std::string, long> transitions;
   std::map<std::string, std::array<long, 2>> tiers, cmgs;
   std::map<std::string, std::array<long, 2>> rics;  // records, changed
   std::string changedCsv =
       "file,line,table_version,cmg_old,cmg_new,entry_old,tier_old,entry_new,tier_new,"
       "placeholder_old,placeholder_new\n";
-  long records = 0, changed = 0;
+  long records = 0, changed = 0, grouped = 0;
   const std::vector<std::string> lines = lines_of(read("records.txt"));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
@@ -69,6 +93,7 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
     const std::string ca = cmg_of(cmg290::group(lines[i], *a, sa));
     const cmg290::Result rb = cmg290::group(lines[i], *b, sb);
     const std::string cb = cmg_of(rb);
+    grouped += rb.status == 0;
     ++tiers[ca.empty() ? "none" : ca.substr(0, 1)][0];
     ++tiers[cb.empty() ? "none" : cb.substr(0, 1)][1];
     if (!ca.empty()) {
@@ -90,6 +115,9 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
                   (sb.placeholder ? "true" : "false") + "\n";
   }
   ASSERT_GT(changed, 100);
+  ASSERT_TRUE(changedCsv.find(",true,true\n") != std::string::npos ||
+              changedCsv.find(",true,false\n") != std::string::npos)
+      << "a placeholder row changed";
   ASSERT_GT(transitions.size(), 3u);
 
   const Outcome run = tool(
@@ -97,8 +125,10 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "--top 1000 -j 3 records.txt");
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(read("changed.csv"), changedCsv);
-  EXPECT_NE(run.out.find("records:     20,000 ("), std::string::npos) << run.out;
-  EXPECT_EQ(records, 20000);
+  EXPECT_NE(run.out.find("records:     20,002 (" + with_commas(grouped) + " grouped)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(records, 20002);
   EXPECT_NE(run.out.find("CMG changed: " + std::to_string(changed) + "\n"), std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("new: a sha256:" + b->digest() + ", deviating in "), std::string::npos)
@@ -124,11 +154,7 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
 
   // The text's tier totals, and the CMGs whose counts differ (only those).
   auto from_to = [](std::string what, std::size_t width, const std::array<long, 2>& n) {
-    auto commas = [](long v) {
-      std::string d = std::to_string(v);
-      for (int i = static_cast<int>(d.size()) - 3; i > 0; i -= 3) d.insert(i, ",");
-      return d;
-    };
+    auto commas = with_commas;
     what.resize(std::max(what.size(), width), ' ');
     std::string old = commas(n[0]);
     old.resize(std::max<std::size_t>(old.size(), 9), ' ');
@@ -193,9 +219,14 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
       "--changed - --top 1 --fail-on-change records.txt");
   EXPECT_EQ(other.code, 1) << other.err;
   EXPECT_EQ(other.out, changedCsv);
-  EXPECT_NE(
-      other.err.find("  and " + std::to_string(transitions.size() - 1) + " more transitions ("),
-      std::string::npos)
+  long top = 0, shown = 0;
+  for (const auto& [t, n] : transitions) top = std::max(top, n);
+  for (const std::string& l : lines_of(other.err))
+    shown += l.starts_with("  ") && l.find(" -> ") != std::string::npos;
+  EXPECT_EQ(shown, 1) << other.err;
+  EXPECT_NE(other.err.find("  and " + std::to_string(transitions.size() - 1) +
+                           " more transitions (" + with_commas(changed - top) + " records)\n"),
+            std::string::npos)
       << other.err;
 }
 

@@ -130,6 +130,28 @@ TEST_F(TierSetCommands, CheckNamesEveryFaultByFileAndLine) {
   EXPECT_EQ(order.code, 1);
   EXPECT_NE(order.out.find("set2/pair.csv:2: "), std::string::npos) << order.out;
 
+  // A list that ends on a placeholder row: the row is counted.
+  const auto compiled = TierSet::compiled();
+  const TierSetList l290 = TierSetList::Single290;
+  int last = 0, marked = 0;
+  for (int r = 1; r <= compiled->entries(l290); ++r) {
+    if (compiled->is_placeholder(l290, r)) last = r, ++marked;
+  }
+  ASSERT_EQ(tool("tables export --all set3").code, 0);
+  rows = lines_of(read("set3/single-2.90.csv"));
+  rows.resize(static_cast<std::size_t>(last) + 1);
+  text.clear();
+  for (const std::string& r : rows) text += r + "\n";
+  write("set3/single-2.90.csv", text);
+  const Outcome ending = tool("tables check --allow-deviations set3");
+  EXPECT_EQ(ending.code, 0) << ending.err;
+  const std::string counted =
+      std::to_string(last) + " entries, " + std::to_string(marked) + " placeholders\n";
+  EXPECT_NE(ending.out.find("single-2.90.csv  " +
+                            std::string(5 - std::to_string(last).size(), ' ') + counted),
+            std::string::npos)
+      << ending.out;
+
   EXPECT_EQ(tool("tables check missing-dir").code, 2);
   EXPECT_EQ(tool("tables check --allow-deviations").code, 2);
 }

@@ -40,6 +40,11 @@ def test_a_json_batch_line_of_max_body_bytes_is_grouped_and_one_more_refused(sta
                 assert (last.get("cmg") == "B0101") == grouped
                 if not grouped:
                     assert last["code"] == "too_large"
+    # Counted and logged as refused, also when the long line is in a later block.
+    metrics = requests.get(server.url + "/metrics").text
+    for code in ["200", "413"]:
+        assert f'cmg290_http_requests_total{{route="/v1/group/batch",code="{code}"}} 4\n' in metrics
+    assert server.log().count(b" POST /v1/group/batch 413 ") == 4
 
 
 def test_an_all_blank_text_line_is_a_record(start_server):

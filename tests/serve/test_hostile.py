@@ -61,6 +61,19 @@ def test_body_framing_that_is_not_plain_is_refused(server, headers, body):
     refused(server, data, 400)
 
 
+@pytest.mark.parametrize("path, status", [("/v1/nothing", 404), ("/v1/group?edits=maybe", 400)])
+def test_a_refusal_waiting_for_100_continue_is_answered_at_once_and_closed(start_server, path,
+                                                                          status):
+    # The body is withheld; the server must not wait for it to drop it.
+    server = start_server("--timeout", "10")
+    data = post(path, b"", "Content-Type: text/plain", "Expect: 100-continue",
+                "Content-Length: 1251", length=False)
+    answer, closed = exchange(server.port, data, timeout=3)
+    assert status_of(answer) == status, answer[:200]
+    assert b"Connection: close" in answer.split(b"\r\n\r\n")[0] and closed
+    assert b"100 Continue" not in answer
+
+
 def test_host_must_be_given_once_in_http_1_1(server):
     for hosts in [[], ["Host: a", "Host: b"], ["Host: a", "Host: a"]]:
         data = "\r\n".join(["GET /healthz HTTP/1.1", *hosts]).encode() + b"\r\n\r\n"

@@ -41,6 +41,9 @@ RecordBuilder v290() {
 RecordBuilder v260() {
   return RecordBuilder::valid().versionDate("20120601").ageDate("20120601");
 }
+RecordBuilder v282() {
+  return RecordBuilder::valid().versionDate("20160101").ageDate("20160101");
+}
 
 struct Case {
   const char* what;
@@ -69,6 +72,24 @@ std::vector<Case> cases() {
                    "4",
                    2),
        "byte 0x00 at position 882"},
+      {"DEL in an item", EditCode::UnreadableByte,
+       v290().motor(1,
+                    "\x7f"
+                    "4"),
+       v290().motor(1, "~4"), "motor_item_1",
+       "\x7f"
+       "4",
+       "byte 0x7f at position 882"},
+      {"DEL in the record kind", EditCode::UnreadableByte, v290().kind("\x7f"), v290().kind("~"),
+       "record_kind", "\x7f", "byte 0x7f at position 11"},
+      {"DEL in a late cell", EditCode::UnreadableByte, v290().comorbid(20, "I10.\x7f"),
+       v290().comorbid(20, "I10.~"), "comorbid_code_20", "I10.\x7f", "byte 0x7f at position 1208"},
+      {"29 February 1900", EditCode::DateInvalid, v290().birthDate("19000229"),
+       v290().birthDate("20000229"), "birth_date", "19000229", "not a calendar date"},
+      {"blank day of the age date", EditCode::DateInvalid, v290().ageDate("202003  "),
+       v290().birthDate("195003  "), "age_date", "202003", "not a calendar date"},
+      {"blank day of the version date", EditCode::DateInvalid, v290().versionDate("202003  "),
+       v290().birthDate("195003  "), "version_date", "202003", "not a calendar date"},
       {"30 February", EditCode::DateInvalid, v290().versionDate("20230230"),
        v290().versionDate("20240229"), "version_date", "20230230",
        "\"20230230\" is not a calendar date (YYYYMMDD)"},
@@ -97,6 +118,11 @@ std::vector<Case> cases() {
        "would be B instead of A"},
       {"ICD-10 code in small letters", EditCode::ComorbidCodeForm, v290().comorbid(4, "j38.01^^"),
        v290().comorbid(4, "J38.02^^"), "comorbid_code_4", "j38.01^^", "\"J38.01^^\""},
+      {"pair-list code without its dot", EditCode::ComorbidCodeForm, v290().comorbid(1, "E088"),
+       v290().comorbid(1, "E08.8^^^"), "comorbid_code_1", "E088", "compares \"E08.8^^^\""},
+      {"code dropped in 2.90 without its dot", EditCode::ComorbidCodeForm,
+       v282().comorbid(1, "J985"), v290().comorbid(1, "J985"), "comorbid_code_1", "J985",
+       "table version 2.82 compares \"J98.5^^^\""},
       {"ICD-9 code without its dot", EditCode::ComorbidCodeForm, v260().comorbid(1, "47831"),
        v260().comorbid(1, "478.31"), "comorbid_code_1", "47831",
        "table version 2.60 compares \"478.31\""},
@@ -120,6 +146,10 @@ std::vector<Case> cases() {
        v290().comorbid(1, "^^^^^^^^").comorbid(2, "I10.^^^^"),
        v290().comorbid(2, "^^^^^^^^").comorbid(1, "I10.^^^^"), "comorbid_code_2", "I10.^^^^",
        "stops at comorbid_code_1, which begins with \"^\""},
+      {"a code after two end marks", EditCode::ComorbidCodeUnread,
+       v290().comorbid(3, "^^^^^^^^").comorbid(6, "^").comorbid(8, "I10.^^^^"),
+       v290().comorbid(3, "^^^^^^^^").comorbid(6, "^").comorbid(2, "I10.^^^^"), "comorbid_code_8",
+       "I10.^^^^", "stops at comorbid_code_3,"},
       {"item 88", EditCode::ItemValue, v290().motor(3, "88"), v290().motor(3, "07"), "motor_item_3",
        "88", "\"88\" is neither blank nor a value from 0 to 7; it counts as 88"},
       {"item -1", EditCode::ItemValue, v290().cognitive(2, "-1"), v290().cognitive(2, " 1"),
@@ -159,6 +189,11 @@ TEST(Edits, CleanRecordsAndRecordsThatAreNotGroupedHaveNone) {
                            .comorbid(1, "J38.01^^")
                            .comorbid(2, "^^^^^^^^"))
                   .empty());
+  // Shaped like codes of both families and on no list; a code of 2.82 only.
+  EXPECT_TRUE(edits_of(v290().comorbid(1, "E9999").comorbid(2, "J985")).empty());
+  // Stopped before the impairment check: its form is not looked at.
+  EXPECT_EQ(codes_of(edits_of(v290().birthDate("2020 3  ").impairment("01.1"))),
+            std::vector<std::string>{"date-invalid"});
   // Status 1 and 2: not checked at all.
   EXPECT_TRUE(edits_of(v290().id("IRF-PAJ").motor(1, "88").str().substr(0, 900)).empty());
   EXPECT_TRUE(edits_of(v290().kind("3").motor(1, "88")).empty());

@@ -85,6 +85,15 @@ TEST(TierSetLoad, EveryFaultyRowIsNamed) {
   EXPECT_TRUE(Names(problems, "secondary.csv:4: a quoted field is not closed"));
   EXPECT_EQ(problems.size(), 7u);
 
+  // Text after a closing quote, and a doubled quote inside a code.
+  SetDir framing;
+  framing.write_compiled();
+  framing.set_line("single-2.90.csv", 2, "\"J38.01\"xB,");
+  framing.set_line("single-2.90.csv", 3, "\"J3\"\"801\",B,");
+  const auto framed = refusal(framing);
+  EXPECT_TRUE(Names(framed, "single-2.90.csv:2: a quoted field is not closed, or is followed by"));
+  EXPECT_TRUE(Names(framed, "single-2.90.csv:3: code \"J3\\x22801\" is not an ICD-10-CM code"));
+
   // A huge cell is quoted by its head and its length, not in full.
   SetDir huge;
   huge.write_compiled();
@@ -123,6 +132,62 @@ TEST(TierSetLoad, BrokenStructureIsRefusedWhateverIsAllowed) {
     EXPECT_TRUE(Names(problems, "single-2.82.csv:4: tier \"B\" follows tier \"D\""));
     EXPECT_TRUE(
         Names(problems, "single-2.90.csv:1158: code \"K25.0^^^\" also occurs in list pair.csv"));
+  }
+}
+
+// Each list at the most entries a search holds loads (its deviations
+// allowed); one more is refused.
+TEST(TierSetLoad, EntryLimitsOfTheLists) {
+  // Codes on no list, in ascending byte order.
+  auto code = [](const char* head, int k) {
+    return head + std::string(k < 10 ? "00" : k < 100 ? "0" : "") + std::to_string(k);
+  };
+  for (const int most : {60000, 4000, 255}) {
+    SCOPED_TRACE(most);
+    SetDir dir;
+    dir.write_compiled();
+    // The secondary codes must be pair codes: pairs of the secondary codes
+    // and others, or a chain of 256 codes that the secondary list takes.
+    std::vector<std::string> pairCodes;
+    for (const std::string& line : dir.lines_of("secondary.csv")) {
+      pairCodes.push_back(line.substr(0, line.find(',')));
+    }
+    pairCodes.erase(pairCodes.begin());
+    std::string file = most == 60000 ? "single-2.40.csv" : "pair.csv";
+    std::vector<std::string> rows;
+    if (most == 60000) {
+      for (int k = 0; k <= most; ++k) {
+        const std::string digits = std::to_string(10000 + k);
+        rows.push_back(digits.substr(0, 3) + "." + digits.substr(3) + ",D,");
+      }
+    } else if (most == 4000) {
+      for (int k = 0; pairCodes.size() < 91; ++k) pairCodes.push_back(code("Y90.", k));
+      for (std::size_t a = 0; a < 91; ++a) {
+        for (std::size_t b = a + 1; b < 91; ++b) {
+          rows.push_back(pairCodes[a] + "," + pairCodes[b] + ",D,");
+        }
+      }
+    } else {
+      std::string chain = "code_1,code_2,tier,excluded_rics\n";
+      for (int k = 0; k < 255; ++k) chain += code("Y91.", k) + "," + code("Y91.", k + 1) + ",D,\n";
+      dir.write("pair.csv", chain);
+      file = "secondary.csv";
+      for (int k = 0; k <= most; ++k) rows.push_back(code("Y91.", k) + ",D,");
+    }
+    const std::string header = dir.line(file, 1) + "\n";
+    auto write_rows = [&](int n) {
+      std::string text = header;
+      for (int k = 0; k < n; ++k) text += rows[static_cast<std::size_t>(k)] + "\n";
+      dir.write(file, text);
+    };
+    write_rows(most);
+    std::vector<TierSetProblem> problems;
+    const auto set = dir.load(problems, true);
+    ASSERT_NE(set, nullptr) << problems_text(problems);
+    write_rows(most + 1);
+    EXPECT_TRUE(Names(refusal(dir, true), file + " holds " + std::to_string(most + 1) +
+                                              " entries, more than the " + std::to_string(most) +
+                                              " a search can hold"));
   }
 }
 
@@ -167,6 +232,13 @@ TEST(TierSetLoad, Manifest) {
   EXPECT_TRUE(Names(refusal(dir), "manifest.txt:1: the name must be 1 to 100"));
   dir.write("manifest.txt", "name = tab\there\n");
   EXPECT_TRUE(Names(refusal(dir), "manifest.txt:1: the name must be"));
+  dir.write("manifest.txt", "name = del\x7f\n");
+  EXPECT_TRUE(Names(refusal(dir), "manifest.txt:1: the name must be"));
+  dir.write("manifest.txt", "name = " + std::string(100, 'x') + "\n");
+  std::vector<TierSetProblem> none;
+  const auto longest = dir.load(none);
+  ASSERT_NE(longest, nullptr) << problems_text(none);
+  EXPECT_EQ(longest->name(), std::string(100, 'x'));
 }
 
 }  // namespace

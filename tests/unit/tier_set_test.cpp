@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "cmg290/tier_set.h"
 #include "tier_set_files.h"
+#include "tiersets/sha256.h"
 
 namespace cmg290::test {
 namespace {
@@ -159,6 +161,74 @@ TEST(TierSet, DigestCoversWhatGroupsAndNothingElse) {
   bool named = false;
   for (const std::string& d : set->deviations()) named = named || d.starts_with(where);
   EXPECT_TRUE(named) << set->deviations().front();
+}
+
+// The digest the README and docs/explain.md print, and its definition: each
+// list in order, its file name, a line end and its CSV text with every
+// excluded-RIC list as the RICs it names in ascending order.
+TEST(TierSet, CompiledInDigestIsTheDocumentedOne) {
+  SetDir dir;
+  dir.write_compiled();
+  tiersets::Sha256 sha;
+  for (const TierSetList list : kAllLists) {
+    const bool early = list <= TierSetList::Single260;
+    std::string text;
+    for (std::string line : dir.lines_of(tier_set_file(list))) {
+      const std::size_t quote = line.find('"');
+      if (quote != std::string::npos) {
+        std::vector<std::string> rics;
+        std::istringstream names(line.substr(quote + 1, line.size() - quote - 2));
+        for (std::string r; std::getline(names, r, ',');)
+          rics.push_back(r.substr(r.find_first_not_of(' '), 2));
+        std::sort(rics.begin(), rics.end());
+        line.resize(quote + 1);
+        for (const std::string& r : rics)
+          line += r + (&r == &rics.back() ? "\"" : early ? "," : ", ");
+      }
+      text += line + "\n";
+    }
+    sha.update(std::string(tier_set_file(list)) + "\n" + text);
+  }
+  const std::string digest = tiersets::hex(sha.finish());
+  EXPECT_EQ(digest, "28920747ca9b0b29ccfbf2fffcb9f7b0f3d86778b01f3393046fe0546129977d");
+  EXPECT_EQ(TierSet::compiled()->digest(), digest);
+}
+
+// A placeholder row moved into tier C is none; a last row equal to a
+// placeholder row is one.
+TEST(TierSet, PlaceholderMarksAtTheEdges) {
+  const auto compiled = TierSet::compiled();
+  const TierSetList l290 = TierSetList::Single290;
+  int last = 0;
+  for (int r = 1; r <= compiled->entries(l290); ++r) {
+    if (compiled->is_placeholder(l290, r)) last = r;
+  }
+  ASSERT_LT(last, compiled->entries(l290));
+  SetDir dir;
+  dir.write_compiled();
+  std::vector<std::string> lines = dir.lines_of("single-2.90.csv");
+  lines.resize(static_cast<std::size_t>(last) + 1);  // the header is line 1
+  ASSERT_TRUE(compiled->is_placeholder(l290, 27));
+  std::string moved = lines[27];
+  lines.erase(lines.begin() + 27);
+  moved.replace(moved.find(",D,"), 3, ",C,");
+  const auto tier = [](const std::string& line) { return line[line.find(',') + 1]; };
+  const auto at = std::find_if(lines.begin() + 1, lines.end(), [&](const std::string& x) {
+    return tier(x) == 'D' || (tier(x) == 'C' && x > moved);
+  });
+  const int movedRow = static_cast<int>(at - lines.begin());
+  lines.insert(at, moved);
+  std::string text;
+  for (const std::string& x : lines) text += x + "\n";
+  dir.write("single-2.90.csv", text);
+  std::vector<TierSetProblem> problems;
+  const auto set = dir.load(problems, true);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  ASSERT_EQ(set->entries(l290), last);
+  EXPECT_EQ(set->row(l290, movedRow).tier, 'C');
+  EXPECT_FALSE(set->is_placeholder(l290, movedRow));
+  EXPECT_TRUE(set->is_placeholder(l290, last));
+  EXPECT_EQ(placeholder_rows(*set, l290), placeholder_rows(*compiled, l290) - 1);
 }
 
 TEST(TierSet, ManifestNamesTheSetAndItsPlaceholders) {

@@ -152,6 +152,13 @@ SELECT use_set('faulty');
 SELECT regexp_replace(use_set('many'), 'W{20,}', 'W...W') AS refused;
 SELECT max(length(line)) + length(current_setting('test.sets')) - length('$SETS') AS longest_line
 FROM regexp_split_to_table(use_set('many'), E'\n') AS line;
+-- The escapes and the cut are the setting's own: a path with byte 0xe9 and
+-- lines of problems longer than 300 bytes.
+SELECT regexp_replace(substr(r, strpos(r, 'DETAIL:')), '[L/]{20,}', 'L...L', 'g') AS refused,
+       (SELECT max(octet_length(line)) FROM regexp_split_to_table(r, E'\n') AS line
+        WHERE line NOT LIKE 'ERROR:%') + length(current_setting('test.sets')) - length('$SETS')
+         AS longest_line
+FROM use_set(E'\xe9/' || repeat('L', 200) || '/' || repeat('L', 200)) AS r;
 SELECT use_set('missing');
 SELECT use_set('unreadable');
 SELECT use_set('./compiled');

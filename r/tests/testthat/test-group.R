@@ -161,3 +161,11 @@ test_that("a set describes itself with the Python module's names", {
   expect_output(print(compiled), "(compiled in)", fixed = TRUE)
   expect_output(print(set), paste("from", set$path), fixed = TRUE)
 })
+
+test_that("a record without a CMG row groups to its tier letter alone", {
+  items <- setNames(as.list(rep("-9", 12)), paste0("motor_item_", 1:12))
+  record <- do.call(grouped_record, items)
+  expect_equal(explain(record)$result$cmg, "A")
+  expect_equal(group(c(record, grouped_record()))$cmg[1], "A")
+  expect_equal(group(record, edits = TRUE)$cmg, "A")
+})

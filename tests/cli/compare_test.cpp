@@ -221,7 +221,7 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
   EXPECT_EQ(other.out, changedCsv);
   long top = 0, shown = 0;
   for (const auto& [t, n] : transitions) top = std::max(top, n);
-  for (const std::string& l : lines_of(other.err))
+  for (const std::string& l : lines_of(other.err.substr(other.err.find("\ntransitions ("))))
     shown += l.starts_with("  ") && l.find(" -> ") != std::string::npos;
   EXPECT_EQ(shown, 1) << other.err;
   EXPECT_NE(other.err.find("  and " + std::to_string(transitions.size() - 1) +

@@ -17,6 +17,7 @@
 #include "compare_scan.h"
 #include "exit_codes.h"
 #include "group_inputs.h"
+#include "group_tier_set.h"
 #include "output_file.h"
 
 namespace cmg290::cli {
@@ -27,6 +28,7 @@ constexpr unsigned kMaxThreads = 64;
 
 struct CompareOptions {
   std::vector<std::string> sets;  // A, then B (default: the compiled-in set)
+  std::vector<std::string> pins;  // none, or the digest of each set in turn
   std::vector<std::string> inputs;
   std::string changed;  // --changed FILE or "-"
   bool allowDeviations = false;
@@ -38,10 +40,12 @@ struct CompareOptions {
 
 // Loads a set, or reports every problem as "FILE:LINE: reason" and returns
 // null.
-std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviations) {
+std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviations,
+                                        const std::string& pin) {
   std::vector<TierSetProblem> problems;
   TierSetOptions options;
   options.allowDeviations = allowDeviations;
+  options.expectedSha256 = pin;
   auto set = TierSet::load(dir, problems, options);
   if (set == nullptr) {
     for (const TierSetProblem& p : problems) std::fprintf(stderr, "%s\n", problem_text(p).c_str());
@@ -58,9 +62,14 @@ int run_compare(const CompareOptions& o) {
         "compare takes --tier-tables once or twice (set A, and set B or the compiled-in "
         "set)");
   }
-  const auto a = load_set(o.sets[0], o.allowDeviations);
+  if (!o.pins.empty() && o.pins.size() != o.sets.size()) {
+    return fatal("--tier-tables-sha256 is given once for each --tier-tables, in the same order");
+  }
+  auto pin = [&o](std::size_t i) { return o.pins.empty() ? std::string() : o.pins[i]; };
+  const auto a = load_set(o.sets[0], o.allowDeviations, pin(0));
   if (a == nullptr) return kExitFatal;
-  const auto b = o.sets.size() == 2 ? load_set(o.sets[1], o.allowDeviations) : TierSet::compiled();
+  const auto b =
+      o.sets.size() == 2 ? load_set(o.sets[1], o.allowDeviations, pin(1)) : TierSet::compiled();
   if (b == nullptr) return kExitFatal;
 
   std::vector<std::string> names = o.inputs;
@@ -134,6 +143,11 @@ Command add_compare_command(CLI::App& app) {
       ->required();
   cmd->add_flag("--allow-deviations", o->allowDeviations,
                 "Accept sets that deviate from the documented contents of the lists.");
+  cmd->add_option("--tier-tables-sha256", o->pins,
+                  std::string(kSha256Help) + " Given once for each --tier-tables, in turn.")
+      ->type_name("HEX")
+      ->allow_extra_args(false)
+      ->transform(sha256_option());
   cmd->add_option("--changed", o->changed,
                   "Write the changed records here as CSV (file,line,cmg_a,cmg_b,tier_row_a,"
                   "tier_row_b,placeholder_a,placeholder_b); '-' is standard output, and the "

@@ -209,6 +209,17 @@ def test_layout_healthz_and_openapi(server):
         assert path in api["paths"], path
 
 
+def test_every_member_of_a_result_is_documented(server):
+    documented = requests.get(server.url + "/v1/openapi.json").json()["components"]["schemas"][
+        "Result"]["properties"]
+    single = requests.post(server.url + "/v1/group?edits=true", data=SAMPLES[0], headers=TEXT)
+    batch = requests.post(server.url + "/v1/group/batch?edits=true", data=SAMPLES[0],
+                          headers=TEXT)
+    for answer in [single.json(), json.loads(batch.content)]:
+        assert set(answer) <= set(documented), set(answer) - set(documented)
+        assert list(answer)[-2:] == ["edits", "tier_set"]
+
+
 def test_page_and_its_files_come_from_the_server(server):
     page = requests.get(server.url + "/")
     assert page.status_code == 200 and page.headers["Content-Type"].startswith("text/html")

@@ -1,4 +1,4 @@
-// The tier-table set the extension's functions group with, chosen by two
+// The tier-table set the extension's functions group with, chosen by three
 // settings that only a superuser may change:
 //
 //   cmg290.tier_tables                   a set's directory (an absolute
@@ -6,17 +6,24 @@
 //                                        compiled-in lists
 //   cmg290.tier_tables_allow_deviations  accept a set that deviates from
 //                                        the documented contents
+//   cmg290.tier_tables_sha256            the digest the set must have (64
+//                                        hex digits; empty: any): that set
+//                                        is taken with its deviations, any
+//                                        other refused
 //
 // A value is loaded once, when it is set, and kept by the backend until the
 // setting changes; a call only reads which set is in use.
 //
-// SET refuses a set that does not load (and one that deviates while
-// deviations are not allowed) with its problems, and the set in use stays.
-// A value from anywhere else (postgresql.conf, ALTER DATABASE or ALTER ROLE
-// ... SET, the connection) is taken even when its set does not load: the
+// SET and ALTER DATABASE / ROLE ... SET refuse a set that does not load
+// (and one that deviates while deviations are not allowed, or that is not
+// the one pinned, by the settings of the session) with its problems, and
+// the set in use stays.
+// A value from anywhere else (postgresql.conf, the database's or role's
+// settings as a session starts, the connection) is taken even when its set
+// does not load, and a pin that is no digest likewise: the
 // server would otherwise drop it with a warning and group with the
 // compiled-in lists. Every call then fails naming the problems, until the
-// setting names a set that loads.
+// settings name a set that loads (and is the one pinned).
 #pragma once
 
 namespace cmg290 {
@@ -25,7 +32,7 @@ class TierSet;
 
 namespace cmg290::pg {
 
-// Defines both settings; called once as the server loads the module.
+// Defines the settings; called once as the server loads the module.
 void define_tier_settings();
 
 struct SetInUse {

@@ -84,7 +84,7 @@ endif()
 # DIR, tables import into a set, tables diff, and cmg290 compare.
 if(TARGET cmg290_cli)
   add_executable(cli_tier_set_tests cli/tier_sets_test.cpp cli/compare_test.cpp
-                                    cli/tables_diff_test.cpp)
+                                    cli/tables_diff_test.cpp cli/tier_set_pin_test.cpp)
   target_include_directories(cli_tier_set_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(cli_tier_set_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
                                                    GTest::gtest_main)

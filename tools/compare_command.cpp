@@ -18,6 +18,7 @@
 #include "compare_scan.h"
 #include "exit_codes.h"
 #include "group_inputs.h"
+#include "group_tier_set.h"
 #include "output_file.h"
 
 namespace cmg290::cli {
@@ -30,6 +31,7 @@ struct CompareOptions {
   // The new set, or the old then the new; with one, the compiled-in set is
   // the old one.
   std::vector<std::string> sets;
+  std::vector<std::string> pins;  // none, or the digest of each set in turn
   std::vector<std::string> inputs;
   std::string changed;  // --changed FILE or "-"
   bool allowDeviations = false;
@@ -42,10 +44,12 @@ struct CompareOptions {
 
 // Loads a set, or reports every problem as "FILE:LINE: reason" and returns
 // null.
-std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviations) {
+std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviations,
+                                        const std::string& pin) {
   std::vector<TierSetProblem> problems;
   TierSetOptions options;
   options.allowDeviations = allowDeviations;
+  options.expectedSha256 = pin;
   auto set = TierSet::load(dir, problems, options);
   if (set == nullptr) {
     for (const TierSetProblem& p : problems) std::fprintf(stderr, "%s\n", problem_text(p).c_str());
@@ -62,9 +66,14 @@ int run_compare(const CompareOptions& o) {
         "compare takes --tier-tables once (the new set, the compiled-in set being the old) or "
         "twice (the old set, then the new)");
   }
-  const auto a = o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations) : TierSet::compiled();
+  if (!o.pins.empty() && o.pins.size() != o.sets.size()) {
+    return fatal("--tier-tables-sha256 is given once for each --tier-tables, in the same order");
+  }
+  auto pin = [&o](std::size_t i) { return o.pins.empty() ? std::string() : o.pins[i]; };
+  const auto a = o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations, pin(0))
+                                    : TierSet::compiled();
   if (a == nullptr) return kExitFatal;
-  const auto b = load_set(o.sets.back(), o.allowDeviations);
+  const auto b = load_set(o.sets.back(), o.allowDeviations, pin(o.sets.size() - 1));
   if (b == nullptr) return kExitFatal;
 
   std::vector<std::string> names = o.inputs;
@@ -142,6 +151,11 @@ Command add_compare_command(CLI::App& app) {
       ->required();
   cmd->add_flag("--allow-deviations", o->allowDeviations,
                 "Accept sets that deviate from the documented contents of the lists.");
+  cmd->add_option("--tier-tables-sha256", o->pins,
+                  std::string(kSha256Help) + " Given once for each --tier-tables, in turn.")
+      ->type_name("HEX")
+      ->allow_extra_args(false)
+      ->transform(sha256_option());
   cmd->add_option("--changed", o->changed,
                   "Write the changed records here as CSV (file,line,table_version,cmg_old,"
                   "cmg_new,entry_old,tier_old,entry_new,tier_new,placeholder_old,"

@@ -13,17 +13,27 @@
 
 namespace CLI {
 class App;
-}
+class Validator;
+}  // namespace CLI
 
 namespace cmg290::cli {
 
 struct TierSetChoice {
   std::string directory;  // empty: the compiled-in lists
   bool allowDeviations = false;
+  std::string expectedSha256;  // empty: no pin; else 64 lower-case hex digits
 };
 
-// Adds --tier-tables DIR and --allow-deviations to a subcommand.
+// Adds --tier-tables DIR, --allow-deviations and --tier-tables-sha256 HEX to
+// a subcommand.
 void add_tier_set_options(CLI::App& cmd, TierSetChoice& choice);
+
+// Checks a value of --tier-tables-sha256 (parse_sha256) and turns it into
+// lower case.
+CLI::Validator sha256_option();
+
+// The help of --tier-tables-sha256.
+extern const char* const kSha256Help;
 
 // The chosen set. A set that fails to load gives null, after every problem
 // has been written to standard error, one "FILE:LINE: reason" a line.

@@ -56,7 +56,7 @@ const char* describe_status(int status) {
 const Edits RowFormatter::kNoEdits{};
 
 std::string tier_set_member(const TierSet& set) {
-  return ",\"tier_set\":" + json_string(set.name() + " sha256:" + set.digest().substr(0, 12));
+  return ",\"tier_set\":" + tier_set_json(set);
 }
 
 RowFormatter::RowFormatter(RowLayout layout) : layout_(std::move(layout)) {

@@ -46,7 +46,9 @@ struct RowLayout {
 };
 
 // The member naming a set in a JSON Lines row, with its leading comma:
-// ,"tier_set":"NAME sha256:DIGEST" with the first 12 hex digits of the digest.
+// ,"tier_set":{...}, the set's identity as tier_set_json writes it (name,
+// full sha256, deviations), the same object `explain -f json`, the server's
+// answers and the Python and R frames carry.
 std::string tier_set_member(const TierSet& set);
 
 class RowFormatter {

@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "group_tier_set.h"
 #include "serve/server.h"
 
 namespace cmg290::cli {
@@ -48,6 +49,9 @@ Command add_serve_command(CLI::App& app) {
                   "(default: the lists compiled in).");
   cmd->add_flag("--allow-deviations", o->allowDeviations,
                 "Take a set that deviates from the documented contents of the lists.");
+  cmd->add_option("--tier-tables-sha256", o->tierTablesSha256, kSha256Help)
+      ->type_name("HEX")
+      ->transform(sha256_option());
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "

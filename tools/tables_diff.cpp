@@ -27,7 +27,7 @@ struct DiffOptions {
 
 std::shared_ptr<const TierSet> load(const std::string& dir, bool allowDeviations) {
   if (dir == kCompiledIn) return TierSet::compiled();
-  return load_chosen_set({dir, allowDeviations});
+  return load_chosen_set({dir, allowDeviations, {}});
 }
 
 int run_diff(const DiffOptions& o) {

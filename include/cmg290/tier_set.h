@@ -73,7 +73,19 @@ struct TierSetOptions {
   // deviations are then part of the set's identity (deviations()). A set
   // that breaks what the searches rely on is refused all the same.
   bool allowDeviations = false;
+
+  // The SHA-256 digest (digest()) the set must have, 64 hex digits in either
+  // case; empty: none. A set with this digest is taken with its deviations,
+  // as if they were allowed (its contents are exactly the ones signed off);
+  // a set with any other digest is refused with a problem naming both. A
+  // pin that is not 64 hex digits refuses the set too (parse_sha256).
+  std::string expectedSha256;
 };
+
+// Reads a SHA-256 digest as a user writes it: 64 hex digits in either case,
+// nothing else. True with the digest in lower case in `digest`; false with
+// what is wrong in `error`.
+CMG290_API bool parse_sha256(std::string_view text, std::string& digest, std::string& error);
 
 // One row of a list as the set holds it; codes as records hold them, " "
 // for an excluded-RIC list naming no RIC; code2 is empty but in pair.csv.

@@ -300,7 +300,7 @@ class TierSetError(ValueError):
         return (type(self), (self.path, self.problems))
 
 
-def load_tier_set(path, allow_deviations=False):
+def load_tier_set(path, allow_deviations=False, sha256=None):
     """Load a comorbidity tier-table set from a directory.
 
     The directory holds the seven lists as CSV, as ``cmg290 tables export
@@ -316,6 +316,11 @@ def load_tier_set(path, allow_deviations=False):
     identity. A set that breaks what the tier search relies on is refused
     all the same.
 
+    ``sha256`` pins the set: the digest it must have (64 hex digits in
+    either case, as ``TierSet.digest`` and ``cmg290 tables check`` show it).
+    The set with that digest is taken with its deviations, as the set that
+    was signed off; any other is refused, the problem naming both digests.
+
     Returns an immutable ``TierSet``, which any number of calls and threads
     may share. It can be pickled: a process that unpickles it loads it from
     its path once and checks its digest.
@@ -323,10 +328,18 @@ def load_tier_set(path, allow_deviations=False):
     Raises TierSetError (a ValueError) listing every problem as
     "FILE:LINE: reason" when the set cannot be loaded (a missing or
     unreadable directory, a missing file, a faulty row), ValueError for a
-    path holding a zero character and TypeError for a path of another type.
+    path holding a zero character and TypeError for a path of another type;
+    ValueError for a ``sha256`` that is not 64 hex digits and TypeError for
+    one that is not a str.
     """
     path = _os.path.abspath(_os.fsdecode(path))
-    tier_set, problems = _native.load_tier_set(path, bool(allow_deviations))
+    if sha256 is not None and not isinstance(sha256, str):
+        raise TypeError(
+            f"sha256 must be a str of 64 hex digits or None, not {type(sha256).__name__}"
+        )
+    if sha256 is not None and not sha256:
+        raise ValueError("sha256: the expected sha256 must be 64 hex digits; it is empty")
+    tier_set, problems = _native.load_tier_set(path, bool(allow_deviations), sha256 or "")
     if tier_set is None:
         raise TierSetError(path, problems)
     return tier_set

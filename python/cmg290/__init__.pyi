@@ -70,7 +70,9 @@ class TierSetError(ValueError):
     problems: list[str]
     def __init__(self, path: str, problems: Sequence[str]) -> None: ...
 
-def load_tier_set(path: PathArg, allow_deviations: bool = False) -> TierSet:
+def load_tier_set(
+    path: PathArg, allow_deviations: bool = False, sha256: str | None = None
+) -> TierSet:
     """Load a tier-table set from a directory. Raises TierSetError (every problem), ValueError
     (a zero character in the path) or TypeError."""
 

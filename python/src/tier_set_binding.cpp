@@ -71,14 +71,22 @@ py::str path_text(const std::string& text) {
 }
 
 // (TierSet, []) or (None, ["FILE:LINE: reason", ...]).
-py::tuple load(const py::object& path, bool allowDeviations) {
+// With a pin (`sha256` not empty) the set must have that digest; a pin that
+// is no digest is a ValueError.
+py::tuple load(const py::object& path, bool allowDeviations, const std::string& sha256) {
   const std::string directory = file_system_path(path);
+  cmg290::TierSetOptions options;
+  options.allowDeviations = allowDeviations;
+  if (!sha256.empty()) {
+    std::string error;
+    if (!cmg290::parse_sha256(sha256, options.expectedSha256, error)) {
+      throw py::value_error("sha256: " + error);
+    }
+  }
   std::vector<cmg290::TierSetProblem> problems;
   std::shared_ptr<const cmg290::TierSet> set;
   {
     py::gil_scoped_release release;
-    cmg290::TierSetOptions options;
-    options.allowDeviations = allowDeviations;
     set = cmg290::TierSet::load(directory, problems, options);
     loads.fetch_add(1, std::memory_order_relaxed);
   }
@@ -87,7 +95,9 @@ py::tuple load(const py::object& path, bool allowDeviations) {
     texts.append(path_text(cmg290::problem_text(p)));
   }
   if (set == nullptr) return py::make_tuple(py::none(), texts);
-  return py::make_tuple(PyTierSet{std::move(set), path, allowDeviations}, texts);
+  // A pinned set is loaded again (unpickled) as one whose deviations are
+  // allowed: its digest is checked all the same.
+  return py::make_tuple(PyTierSet{std::move(set), path, allowDeviations || !sha256.empty()}, texts);
 }
 
 void write(const PyTierSet& s, const py::handle& path) {
@@ -205,6 +215,7 @@ void bind_tier_set(py::module_& m) {
           py::arg("memo"));
 
   m.def("load_tier_set", &load, py::arg("path"), py::arg("allow_deviations") = false,
+        py::arg("sha256") = std::string(),
         "Loads a set: (TierSet, []) or (None, problems); see cmg290.load_tier_set.");
   m.def(
       "compiled_tier_set",

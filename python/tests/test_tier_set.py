@@ -195,3 +195,38 @@ def test_a_set_pickles_by_path_and_loads_once_per_process(tmp_path):
     write_set_list(changing, "single-2.90.csv", header, rows)
     with pytest.raises(cmg290.TierSetError, match="files changed after it was loaded"):
         pickle.loads(data)
+
+
+def test_a_pinned_set_is_taken_with_its_deviations_and_no_other(tmp_path):
+    directory = make_set(tmp_path / "signed", retier={"J38.01^^": "D"})
+    with pytest.raises(cmg290.TierSetError):
+        cmg290.load_tier_set(directory)
+    allowed = cmg290.load_tier_set(directory, allow_deviations=True)
+    assert allowed.deviations
+
+    pinned = cmg290.load_tier_set(directory, sha256=allowed.digest.upper())
+    assert (pinned.digest, pinned.deviations) == (allowed.digest, allowed.deviations)
+    assert pinned.to_dict() == allowed.to_dict()
+    # Unpickled where the pin is not repeated: loaded again, checked by digest.
+    assert pickle.loads(pickle.dumps(pinned)).digest == allowed.digest
+
+    compiled = cmg290.compiled_tier_set().digest
+    for allow in (False, True):
+        with pytest.raises(cmg290.TierSetError) as refused:
+            cmg290.load_tier_set(directory, allow_deviations=allow, sha256=compiled)
+        assert refused.value.problems == [
+            f"{directory}: the set is not the one expected: its sha256 is {allowed.digest}, "
+            f"expected {compiled}"
+        ]
+    plain = make_set(tmp_path / "plain")
+    assert cmg290.load_tier_set(plain, sha256=compiled).digest == compiled
+
+
+@pytest.mark.parametrize("pin, error", [("abc", ValueError), ("", ValueError),
+                                        ("g" * 64, ValueError), ("0" * 65, ValueError),
+                                        (b"0" * 64, TypeError), (64, TypeError)])
+def test_a_pin_that_is_no_digest_is_refused_before_loading(exported, pin, error):
+    loads = cmg290._native.tier_set_loads()
+    with pytest.raises(error, match="64 hex digits"):
+        cmg290.load_tier_set(exported.path, sha256=pin)
+    assert cmg290._native.tier_set_loads() == loads

@@ -1,7 +1,9 @@
 group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE) {
   workers <- check_workers(workers)
   check_flag(edits, "edits")
-  .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+  frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+  attr(frame, "tier_set") <- tier_set_identity(tier_set)
+  frame
 }
 
 # A TRUE or FALSE argument; anything else (NA, "yes", 1, c(TRUE, FALSE)) is

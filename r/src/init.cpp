@@ -11,7 +11,7 @@ SEXP cmg290_explain(SEXP record, SEXP tierSet);
 SEXP cmg290_build_record(SEXP fields);
 SEXP cmg290_record_layout();
 SEXP cmg290_status_text(SEXP status);
-SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations);
+SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations, SEXP sha256);
 SEXP cmg290_compiled_tier_set();
 SEXP cmg290_write_tier_set(SEXP pointer, SEXP path);
 
@@ -24,7 +24,7 @@ static const R_CallMethodDef kRoutines[] = {
     {"cmg290_build_record", reinterpret_cast<DL_FUNC>(&cmg290_build_record), 1},
     {"cmg290_record_layout", reinterpret_cast<DL_FUNC>(&cmg290_record_layout), 0},
     {"cmg290_status_text", reinterpret_cast<DL_FUNC>(&cmg290_status_text), 1},
-    {"cmg290_load_tier_set", reinterpret_cast<DL_FUNC>(&cmg290_load_tier_set), 2},
+    {"cmg290_load_tier_set", reinterpret_cast<DL_FUNC>(&cmg290_load_tier_set), 3},
     {"cmg290_compiled_tier_set", reinterpret_cast<DL_FUNC>(&cmg290_compiled_tier_set), 0},
     {"cmg290_write_tier_set", reinterpret_cast<DL_FUNC>(&cmg290_write_tier_set), 2},
     {nullptr, nullptr, 0}};

@@ -77,11 +77,16 @@ const cmg290::TierSet* tier_set_of(SEXP pointer) {
 
 }  // namespace cmg290::r
 
-extern "C" SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations) {
+extern "C" SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations, SEXP sha256) {
   BEGIN_RCPP
   const std::string directory = Rcpp::as<std::string>(path);
   cmg290::TierSetOptions options;
   options.allowDeviations = Rcpp::as<bool>(allowDeviations);
+  const std::string pin = Rcpp::as<std::string>(sha256);
+  std::string error;
+  if (!pin.empty() && !cmg290::parse_sha256(pin, options.expectedSha256, error)) {
+    throw std::invalid_argument("sha256: " + error);
+  }
   std::vector<cmg290::TierSetProblem> problems;
   auto set = cmg290::TierSet::load(directory, problems, options);
   if (!set) {

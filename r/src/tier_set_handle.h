@@ -24,10 +24,11 @@ const cmg290::TierSet* tier_set_of(SEXP pointer);
 }  // namespace cmg290::r
 
 extern "C" {
-// load_tier_set(path, allow_deviations): a list of the set's name, digest,
+// load_tier_set(path, allow_deviations, sha256): a list of the set's name, digest,
 // identity, compiled_in, holds_placeholders, deviations, path (NULL here),
 // entries (per list file) and its pointer.
-SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations);
+// `sha256` is "" for no pin, else the digest the set must have.
+SEXP cmg290_load_tier_set(SEXP path, SEXP allowDeviations, SEXP sha256);
 // The lists compiled into the grouper, as a set in the same form.
 SEXP cmg290_compiled_tier_set();
 // Writes a set into a directory in the form load_tier_set reads.

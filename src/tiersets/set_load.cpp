@@ -85,6 +85,16 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
                                     const std::string& defaultName, const TierSetOptions& options,
                                     std::vector<TierSetProblem>& problems) {
   const std::size_t before = problems.size();
+  // A pinned set takes its deviations: they are part of what was signed off.
+  std::string pin;
+  if (!options.expectedSha256.empty()) {
+    std::string reason;
+    if (!parse_sha256(options.expectedSha256, pin, reason)) {
+      problems.push_back({where, 0, reason});
+      return nullptr;
+    }
+  }
+  const bool allowDeviations = options.allowDeviations || !pin.empty();
   auto data = std::make_unique<SetData>();
   Manifest manifest;
   manifest.name = defaultName;
@@ -132,7 +142,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     const int line = f.row >= 1 && f.row <= l.rows() ? l.entries[f.row - 1].line : 0;
     const std::string path = path_of(where, f.list);
     if (!reported.emplace(path, line, f.what).second) continue;
-    if (f.fault == tables::TierFault::kContents && options.allowDeviations) {
+    if (f.fault == tables::TierFault::kContents && allowDeviations) {
       data->deviations.push_back(problem_text({path, line, f.what}));
     } else {
       problems.push_back({path, line, f.what});
@@ -144,6 +154,12 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
 
   data->name = manifest.name;
   data->digest = canonical_digest(*data);
+  if (!pin.empty() && data->digest != pin) {
+    problems.push_back(
+        {where, 0,
+         "the set is not the one expected: its sha256 is " + data->digest + ", expected " + pin});
+    return nullptr;
+  }
   if (manifest.placeholdersMarked) {
     mark_placeholders(*data, TierSet::compiled()->data());
   } else {

@@ -93,6 +93,28 @@ const char* tier_set_file(TierSetList list) noexcept {
   return i >= 0 && i < tiersets::kLists ? list_infos()[i].file : "";
 }
 
+bool parse_sha256(std::string_view text, std::string& digest, std::string& error) {
+  constexpr std::size_t kDigits = 64;
+  std::string lower;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      lower += c;
+    } else if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
+      lower += static_cast<char>(c | 0x20);
+    } else {
+      error = "the expected sha256 must be 64 hex digits (0-9, a-f); it holds another character";
+      return false;
+    }
+  }
+  if (lower.size() != kDigits) {
+    error = "the expected sha256 must be 64 hex digits (0-9, a-f); it holds " +
+            std::to_string(lower.size());
+    return false;
+  }
+  digest = std::move(lower);
+  return true;
+}
+
 std::string problem_text(const TierSetProblem& p) {
   std::string out = p.file;
   if (p.line > 0) {

@@ -33,8 +33,7 @@ inline const std::string kTool = CMG290_CLI;
 inline const std::string kSourceDir = CMG290_SOURCE_DIR;
 // What each JSON Lines row of a run with the compiled-in lists ends with.
 inline const std::string kCompiledSetMember =
-    ",\"tier_set\":\"compiled-in sha256:" + cmg290::TierSet::compiled()->digest().substr(0, 12) +
-    "\"";
+    ",\"tier_set\":" + cmg290::tier_set_json(*cmg290::TierSet::compiled());
 
 struct Outcome {
   int code;

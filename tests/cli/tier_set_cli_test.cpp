@@ -61,10 +61,12 @@ TEST_F(TierSetCli, ExportedSetGroupsAsTheCompiledInLists) {
   }
   // JSON Lines: the same rows but for the member naming the set: the same
   // lists have the same digest, under the name the manifest gives.
-  const std::string digest = TierSet::compiled()->digest().substr(0, 12);
+  const std::string digest = TierSet::compiled()->digest();
   write("set/manifest.txt", "name = copy\n");
   std::string loaded = tool("group -q -f jsonl --tier-tables set in.txt").out;
-  const std::string copyMember = ",\"tier_set\":\"copy sha256:" + digest + "\"}";
+  const std::string copyMember = ",\"tier_set\":{\"name\":\"copy\",\"sha256\":\"" + digest +
+                                 "\",\"compiled_in\":false,\"placeholders\":true,"
+                                 "\"deviations\":[]}}";
   for (std::size_t at = 0; (at = loaded.find(copyMember, at)) != std::string::npos;) {
     loaded.replace(at, copyMember.size(), kCompiledSetMember + "}");
   }

@@ -14,13 +14,19 @@ JSON = {"Content-Type": "application/json"}
 NDJSON = {"Content-Type": "application/x-ndjson"}
 
 
+def command_output(body: bytes):
+    """The bytes `cmg290 group -f jsonl` writes for the same lines."""
+    return subprocess.run([CMG290, "group", "-f", "jsonl", "-q", "-"], input=body,
+                          capture_output=True, check=False).stdout
+
+
 def command_results(body: bytes):
-    """What `cmg290 group -f jsonl` gives for the same lines, less the member naming the
-    tier-table set."""
-    out = subprocess.run([CMG290, "group", "-f", "jsonl", "-q", "-"], input=body,
-                         capture_output=True, check=False).stdout
-    return [{k: v for k, v in json.loads(line).items() if k != "tier_set"}
-            for line in out.splitlines()]
+    """What `cmg290 group -f jsonl` gives for the same lines, one object a line."""
+    return [json.loads(line) for line in command_output(body).splitlines()]
+
+
+def without_set(result):
+    return {k: v for k, v in result.items() if k != "tier_set"}
 
 
 def without_line(result):
@@ -46,7 +52,9 @@ def test_fields_build_the_record_the_explanation_reads_back(server):
     fields = {k: v for k, v in explained["fields"].items() if v.strip()}
     by_fields = requests.post(server.url + "/v1/group", json={"fields": fields})
     assert by_fields.status_code == 200
-    assert by_fields.json() == explained["result"]
+    # The same result, and the same identity of the set as the explanation's.
+    assert without_set(by_fields.json()) == explained["result"]
+    assert by_fields.json()["tier_set"] == explained["tier_set"]
     assert by_fields.json() == without_line(command_results(record)[0])
     # The same fields through the explanation.
     again = requests.post(server.url + "/v1/explain", json={"fields": fields}).json()
@@ -76,8 +84,12 @@ def test_text_batch_streams_the_command_results_in_order(server):
     assert got.status_code == 200
     assert got.headers["Content-Type"] == "application/x-ndjson"
     assert got.headers.get("Transfer-Encoding") == "chunked"
+    # Byte for byte what the command writes, the set's identity included.
+    assert got.content == command_output(body)
     lines = [json.loads(line) for line in got.content.splitlines()]
-    assert lines == command_results(body)
+    tables = requests.get(server.url + "/v1/tables").json()
+    assert all(r["tier_set"] == {k: v for k, v in tables.items() if k != "entries"}
+               for r in lines)
     assert [r["line"] for r in lines] == list(range(1, 11)) + list(range(12, len(SAMPLES) + 2))
 
 
@@ -195,6 +207,17 @@ def test_layout_healthz_and_openapi(server):
     for path in ["/v1/group", "/v1/group/batch", "/v1/explain", "/v1/layout", "/v1/tables",
                  "/healthz", "/metrics"]:
         assert path in api["paths"], path
+
+
+def test_every_member_of_a_result_is_documented(server):
+    documented = requests.get(server.url + "/v1/openapi.json").json()["components"]["schemas"][
+        "Result"]["properties"]
+    single = requests.post(server.url + "/v1/group?edits=true", data=SAMPLES[0], headers=TEXT)
+    batch = requests.post(server.url + "/v1/group/batch?edits=true", data=SAMPLES[0],
+                          headers=TEXT)
+    for answer in [single.json(), json.loads(batch.content)]:
+        assert set(answer) <= set(documented), set(answer) - set(documented)
+        assert list(answer)[-2:] == ["edits", "tier_set"]
 
 
 def test_page_and_its_files_come_from_the_server(server):

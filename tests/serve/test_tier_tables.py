@@ -27,6 +27,16 @@ def without_line(result):
     return {k: v for k, v in result.items() if k != "line"}
 
 
+def results(answers):
+    """The results of single answers, less the identity of the set."""
+    return [{k: v for k, v in r.items() if k != "tier_set"} for r in answers]
+
+
+def identity(tables):
+    """The identity every answer names a set by: /v1/tables less the entry counts."""
+    return {k: v for k, v in tables.items() if k != "entries"}
+
+
 def answers(server):
     """Single, batch and explain answers for the samples and FIELDS, and /v1/tables."""
     with requests.Session() as s:
@@ -75,10 +85,14 @@ def test_exported_set_answers_as_the_compiled_in_lists(start_server, tmp_path):
     compiled = answers(start_server())
     directory = export_tier_set(tmp_path / "exported")
     loaded = answers(start_server("--tier-tables", str(directory)))
-    assert loaded[0] == compiled[0]
-    assert loaded[1] == compiled[1]
+    # The same results; only the name of the set differs.
+    assert results(loaded[0]) == results(compiled[0])
+    assert results(loaded[1]) == results(compiled[1])
     assert [without_line(r) for r in loaded[1]] == loaded[0]
-    assert [e["result"] for e in loaded[2]] == loaded[0]
+    assert [e["result"] for e in loaded[2]] == results(loaded[0])
+    # Every answer names the set it grouped with, as explain does.
+    for answer in loaded[0] + loaded[1] + loaded[2]:
+        assert answer["tier_set"] == identity(loaded[3])
     tables = loaded[3]
     assert tables["name"] == "exported" and tables["compiled_in"] is False
     assert tables["sha256"] == compiled[3]["sha256"]
@@ -99,12 +113,35 @@ def test_changed_set_changes_single_batch_and_explain_answers_alike(start_server
     assert explained[-1]["tier"]["letter"] == "A"
     assert [without_line(r) for r in batch] == single
     # The explanation walks the set's rows apart from the grouping's search.
-    assert [e["result"] for e in explained] == single
+    assert [e["result"] for e in explained] == results(single)
+    assert all(a["tier_set"] == identity(tables) for a in single + batch + explained)
+    assert single[0]["tier_set"]["deviations"] == tables["deviations"] != []
     assert tables["name"] == "one row changed" and tables["compiled_in"] is False
     assert tables["deviations"] and tables["deviations"][0].startswith(
         f"{directory}/single-2.40.csv:{line}: ")
     compiled = requests.get(start_server().url + "/v1/tables").json()
     assert tables["sha256"] != compiled["sha256"]
+
+
+def test_a_pinned_set_is_served_with_its_deviations_and_no_other(start_server, tmp_path):
+    directory = export_tier_set(tmp_path / "signed", name="signed")
+    edit_tier_row(directory, "single-2.40.csv", "478.31", EXCLUDING_RIC_01)
+    signed = answers(start_server("--tier-tables", str(directory), "--allow-deviations"))
+    digest = signed[3]["sha256"]
+    pinned = answers(start_server("--tier-tables", str(directory),
+                                  "--tier-tables-sha256", digest.upper()))
+    assert pinned == signed and pinned[0][-1]["tier_set"]["deviations"]
+
+    compiled = requests.get(start_server().url + "/v1/tables").json()["sha256"]
+    code, stderr = start_refused("--tier-tables", str(directory), "--allow-deviations",
+                                 "--tier-tables-sha256", compiled)
+    assert code == 2 and f"its sha256 is {digest}, expected {compiled}" in stderr, stderr
+    assert "--allow-deviations takes them" not in stderr
+    for bad in ["abc", "sha256:" + compiled[7:], compiled + "0"]:
+        code, stderr = start_refused("--tier-tables", str(directory), "--tier-tables-sha256", bad)
+        assert code == 2 and "64 hex digits" in stderr, stderr
+    code, stderr = start_refused("--tier-tables-sha256", compiled)
+    assert code == 2 and "--tier-tables" in stderr, stderr
 
 
 def test_faulty_set_refuses_to_start_naming_every_fault(tmp_path):

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "assets.h"
+#include "batch.h"
 #include "cmg290/cmg290.h"
 #include "cmg290/edits.h"
 #include "cmg290/explain.h"
@@ -200,7 +201,8 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
     }
   }
   static constexpr std::string_view kEditsMember = ",\"edits\":";
-  std::string out(kResultJsonMaxFixed + 6 * 64 + 4 +
+  const std::string setMember = tier_set_member(set);
+  std::string out(kResultJsonMaxFixed + 6 * 64 + 4 + setMember.size() +
                       (options.edits ? kEditsMember.size() + edits_json_room(edits) : 0),
                   '\0');
   char* p = out.data();
@@ -210,6 +212,8 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
     std::memcpy(p, kEditsMember.data(), kEditsMember.size());
     p = write_edits_json(p + kEditsMember.size(), edits);
   }
+  std::memcpy(p, setMember.data(), setMember.size());
+  p += setMember.size();
   *p++ = '}';
   *p++ = '\n';
   out.resize(static_cast<std::size_t>(p - out.data()));

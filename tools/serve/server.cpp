@@ -193,7 +193,12 @@ int run_server(const ServeOptions& o) {
   }
   // Loaded once, before anything listens, and kept unchanged until the end.
   ServedTierSet tiers;
-  if (!load_served_set(o.tierTables, o.allowDeviations, tiers)) return kCannotStart;
+  if (!o.tierTablesSha256.empty() && o.tierTables.empty()) {
+    return fail("--tier-tables-sha256 goes with --tier-tables");
+  }
+  if (!load_served_set(o.tierTables, {o.allowDeviations, o.tierTablesSha256}, tiers)) {
+    return kCannotStart;
+  }
 
   AccessToken token;
   std::string error;

@@ -24,6 +24,7 @@ struct ServeOptions {
   bool log = true;                  // one line per request on standard error
   std::string tierTables;           // a tier-table set's directory; empty: the compiled-in lists
   bool allowDeviations = false;     // take a set that deviates from the documented contents
+  std::string tierTablesSha256;     // the set's expected digest (lower case); empty: any
 };
 
 // Exit codes of run_server().

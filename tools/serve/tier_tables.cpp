@@ -32,14 +32,13 @@ std::string tables_json(const TierSet& set) {
   return json;
 }
 
-bool load_served_set(const std::string& directory, bool allowDeviations, ServedTierSet& out) {
+bool load_served_set(const std::string& directory, const TierSetOptions& options,
+                     ServedTierSet& out) {
   if (directory.empty()) {
     out.set = TierSet::compiled();
     out.loaded = nullptr;
   } else {
     std::vector<TierSetProblem> problems;
-    TierSetOptions options;
-    options.allowDeviations = allowDeviations;
     out.set = TierSet::load(directory, problems, options);
     if (out.set == nullptr) {
       std::fprintf(stderr, "cmg290 serve: the tier-table set in %s cannot be used:\n",
@@ -48,11 +47,12 @@ bool load_served_set(const std::string& directory, bool allowDeviations, ServedT
         std::fprintf(stderr, "%s\n", problem_text(p).c_str());
       }
       if (problems.empty()) std::fprintf(stderr, "%s: not loaded\n", directory.c_str());
-      if (!allowDeviations) {
+      if (!options.allowDeviations && options.expectedSha256.empty()) {
         // Say so when only deviations from the documented contents stood in
         // the way.
         std::vector<TierSetProblem> again;
-        if (TierSet::load(directory, again, {.allowDeviations = true}) != nullptr) {
+        if (TierSet::load(directory, again, {.allowDeviations = true, .expectedSha256 = {}}) !=
+            nullptr) {
           std::fprintf(stderr,
                        "cmg290 serve: these are deviations from the documented contents of the "
                        "lists; --allow-deviations takes them\n");

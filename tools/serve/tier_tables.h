@@ -23,7 +23,8 @@ struct ServedTierSet {
 // Loads the set in `directory` (empty: the compiled-in lists). On a fault
 // writes every problem found on standard error, one per line as
 // "FILE:LINE: reason", and returns false.
-bool load_served_set(const std::string& directory, bool allowDeviations, ServedTierSet& out);
+bool load_served_set(const std::string& directory, const TierSetOptions& options,
+                     ServedTierSet& out);
 
 // The set as GET /v1/tables describes it: tier_set_json's members and the
 // entries of each list by its file, {"entries":{"single-2.40.csv":N,...}}.

@@ -82,6 +82,7 @@ SELECT set_config('test.sets', :'sets', false) AS ignored \gset
 SELECT cmg290_tier_set() - 'sha256' AS tier_set, length(cmg290_tier_set()->>'sha256') AS digits;
 SHOW cmg290.tier_tables;
 SHOW cmg290.tier_tables_allow_deviations;
+SHOW cmg290.tier_tables_sha256;
 SELECT p.proname, p.provolatile, p.proparallel FROM pg_proc p WHERE p.proname = 'cmg290_tier_set';
 CREATE TEMP TABLE compiled_in AS SELECT cmg290_tier_set() AS tier_set;
 
@@ -223,6 +224,53 @@ SELECT cmg290_tier_set()->>'name' AS name, cmg290_cmg(coded('A23.256^')) AS cmg;
 \c - cmg290
 SELECT cmg290_tier_set()->>'name' AS name;
 ALTER ROLE regress_cmg290_plain RESET cmg290.tier_tables;
+
+-- ALTER ROLE ... SET of a deviating set is refused as SET is, by this
+-- session's settings: a pin of its digest (or deviations allowed) lets it.
+SELECT set_config('test.sets', :'sets', false) AS ignored \gset
+SELECT cmg290_tier_set()->>'sha256' AS compiled_sha256 \gset
+SELECT attempt(format('ALTER ROLE regress_cmg290_plain SET cmg290.tier_tables = %L',
+                      current_setting('test.sets') || '/deviating'));
+
+-- Pinning a set by its digest (cmg290.tier_tables_sha256): the set with
+-- that digest is taken with its deviations, any other refused naming both.
+SET cmg290.tier_tables_allow_deviations = on;
+SELECT use_set('deviating');
+SELECT cmg290_tier_set()->>'sha256' AS deviating_sha256 \gset
+RESET cmg290.tier_tables;
+RESET cmg290.tier_tables_allow_deviations;
+SELECT attempt('SET cmg290.tier_tables_sha256 = ''abc''') AS too_short;
+SELECT attempt(format('SET cmg290.tier_tables_sha256 = %L', 'sha256:' || :'deviating_sha256'))
+  AS prefixed;
+SELECT attempt(format('SET cmg290.tier_tables_sha256 = %L', upper(:'deviating_sha256')));
+SELECT current_setting('cmg290.tier_tables_sha256') = :'deviating_sha256' AS lower_case;
+SELECT use_set('deviating');
+SELECT cmg290_tier_set()->>'name' AS name,
+       jsonb_array_length(cmg290_tier_set()->'deviations') AS deviations,
+       cmg290_cmg(coded('A33.23^^')) AS cmg;
+SELECT regexp_replace(use_set('changed'), '[0-9a-f]{64}', '<sha256>', 'g') AS other_set;
+SELECT attempt(format('ALTER ROLE regress_cmg290_plain SET cmg290.tier_tables = %L',
+                      current_setting('test.sets') || '/deviating')) AS pinned_role;
+ALTER ROLE regress_cmg290_plain RESET cmg290.tier_tables;
+-- Pinned to another digest while the set is in use: every call fails.
+SELECT attempt(format('SET cmg290.tier_tables_sha256 = %L', :'compiled_sha256'));
+SELECT regexp_replace(attempt($$SELECT cmg290_cmg(coded('A33.23^^'))$$), '[0-9a-f]{64}',
+                      '<sha256>', 'g') AS cmg;
+RESET cmg290.tier_tables;
+SELECT cmg290_tier_set()->>'name' AS name;
+-- A plain role can not change the pin.
+SET ROLE regress_cmg290_plain;
+SELECT attempt('SET cmg290.tier_tables_sha256 = ''''') AS plain_role;
+RESET ROLE;
+RESET cmg290.tier_tables_sha256;
+-- A pin that is no digest, given before the module was loaded (as from
+-- postgresql.conf), fails every call.
+\c -
+SELECT set_config('test.sets', :'sets', false) AS ignored \gset
+SELECT set_config('cmg290.tier_tables_sha256', 'not a digest', false) IS NOT NULL AS kept_as_text;
+SELECT attempt($$SELECT cmg290_cmg(coded('A23.257^'))$$) AS cmg;
+RESET cmg290.tier_tables_sha256;
+SELECT cmg290_cmg(coded('A23.257^')) AS cmg;
 
 -- Names outside the module's settings are refused once it is loaded.
 SET cmg290.tier_table = '/tmp';

@@ -35,3 +35,9 @@ codes_of <- function(records, tier_set = NULL) {
   vapply(records, function(r) paste(edits(r, tier_set = tier_set)$code, collapse = ";"), "",
          USE.NAMES = FALSE)
 }
+
+# A frame less the attribute naming the set that grouped it.
+without_set <- function(frame) {
+  attr(frame, "tier_set") <- NULL
+  frame
+}

@@ -41,7 +41,7 @@ test_that("group with edits agrees with cmg290 group --edits and changes no resu
   # raise no short-record edit, where the command reads them as they are.
   records <- readLines(path)
   frame <- group(records, workers = -1L, edits = TRUE)
-  expect_identical(frame[names(frame) != "edits"], group(records, workers = -1L))
+  expect_identical(frame[names(frame) != "edits"], without_set(group(records, workers = -1L)))
   expect_gt(mean(frame$edits != ""), 0.1)
   expect_true(any(grepl("short-record", frame$edits, fixed = TRUE)))
   # The library's edits of single records, from the first rows.

@@ -78,7 +78,15 @@ test_that("a tier-table set groups as the compiled-in lists when it holds them",
   expect_match(set$identity, paste0("sha256:", set$digest))
   expect_output(print(set), set$identity, fixed = TRUE)
   records <- rep(mixed_records(), 100)
-  expect_identical(group(records, tier_set = set, workers = 2L), group(records))
+  loaded <- group(records, tier_set = set, workers = 2L)
+  expect_identical(without_set(loaded), without_set(group(records)))
+  # Each frame names its set by the same identity as the other front ends.
+  expect_identical(attr(loaded, "tier_set"),
+                   list(name = set$name, sha256 = set$digest, compiled_in = FALSE,
+                        placeholders = TRUE, deviations = character(0)))
+  expect_identical(attr(group(records), "tier_set"),
+                   list(name = "compiled-in", sha256 = set$digest, compiled_in = TRUE,
+                        placeholders = TRUE, deviations = character(0)))
   expect_identical(explain(records[1], tier_set = set)$result, explain(records[1])$result)
 })
 
@@ -98,7 +106,20 @@ test_that("a tier-table set with a changed tier gives that tier", {
   set <- load_tier_set(path, allow_deviations = TRUE)
   expect_match(set$identity, "deviating")
   expect_gt(length(set$deviations), 0)
+  # Pinned by its digest, in either case, the set loads with its deviations;
+  # pinned to another, it is refused naming both digests.
+  pinned <- load_tier_set(path, sha256 = toupper(set$digest))
+  expect_identical(pinned[c("digest", "deviations", "identity")],
+                   set[c("digest", "deviations", "identity")])
+  compiled <- compiled_tier_set()$digest
+  expect_error(load_tier_set(path, allow_deviations = TRUE, sha256 = compiled),
+               paste0("its sha256 is ", set$digest, ", expected ", compiled), fixed = TRUE)
+  for (bad in list("abc", "", paste0("sha256:", compiled), NA_character_, c(compiled, compiled),
+                   1)) {
+    expect_error(load_tier_set(path, sha256 = bad), "64 hex digits")
+  }
   after <- group(record, tier_set = set)
+  expect_identical(attr(after, "tier_set")$deviations, set$deviations)
   expect_equal(after$cmg, paste0("A", substr(before$cmg, 2, 5)))
   expect_equal(explain(record, tier_set = set)$result$cmg, after$cmg)
 })

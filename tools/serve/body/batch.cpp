@@ -46,6 +46,10 @@ char* put_uint(char* out, std::uint64_t v) {
 
 }  // namespace
 
+std::string tier_set_member(const TierSet* set) {
+  return ",\"tier_set\":" + tier_set_json(set != nullptr ? *set : *TierSet::compiled());
+}
+
 std::string error_json(const BodyError& error, std::uint64_t line) {
   using Json = nlohmann::ordered_json;
   Json j = Json::object();
@@ -58,8 +62,12 @@ std::string error_json(const BodyError& error, std::uint64_t line) {
 
 BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet,
                            bool edits)
-    : type_(type), maxLine_(maxLine), sink_(std::move(sink)), tierSet_(tierSet) {
-  out_.reserve(kBlock + kMaxResultLine + (edits ? kEditsReserve : 0));
+    : type_(type),
+      maxLine_(maxLine),
+      sink_(std::move(sink)),
+      tierSet_(tierSet),
+      setMember_(tier_set_member(tierSet)) {
+  out_.reserve(kBlock + kMaxResultLine + setMember_.size() + (edits ? kEditsReserve : 0));
   if (edits) {
     edits_ = std::make_unique<Edits>();
     editsText_.resize(kEditsReserve);
@@ -117,7 +125,7 @@ bool BatchGrouper::take_line(std::string_view line) {
   const Result r = tierSet_ != nullptr ? group(record, *tierSet_) : group(record);
   ++records_;
   const std::size_t at = out_.size();
-  out_.resize(at + kMaxResultLine);
+  out_.resize(at + kMaxResultLine + setMember_.size());
   char* p = out_.data() + at;
   std::memcpy(p, "{\"line\":", 8);
   p = put_uint(p + 8, line_);
@@ -126,8 +134,11 @@ bool BatchGrouper::take_line(std::string_view line) {
   if (edits_) {
     out_.resize(static_cast<std::size_t>(p - out_.data()));
     append_edits(record, r);
+    out_ += setMember_;
     out_ += "}\n";
   } else {
+    std::memcpy(p, setMember_.data(), setMember_.size());
+    p += setMember_.size();
     *p++ = '}';
     *p++ = '\n';
     out_.resize(static_cast<std::size_t>(p - out_.data()));

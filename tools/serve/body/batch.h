@@ -28,7 +28,8 @@ class BatchGrouper {
   // are read.
   // Records are grouped with the tier lists of `tierSet`, or the compiled-in
   // ones when it is null; the set must outlive the grouper. With `edits`,
-  // each result ends in the record's edits ("edits":[...]).
+  // each result holds the record's edits ("edits":[...]); each ends in the
+  // set's identity ("tier_set":{...}), as a line of `cmg290 group -f jsonl`.
   BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const TierSet* tierSet = nullptr,
                bool edits = false);
 
@@ -61,6 +62,7 @@ class BatchGrouper {
   std::size_t maxLine_;
   Sink sink_;
   const TierSet* tierSet_;
+  std::string setMember_;        // tier_set_member(tierSet_), ending each result
   std::string partial_;          // the start of a line split across blocks
   std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
   std::string record_;           // a record built from a JSON line
@@ -77,6 +79,11 @@ class BatchGrouper {
   std::string refusedCode_;
   bool ended_ = false;
 };
+
+// The member naming the set (null: the compiled-in one) that ends every
+// result, with its leading comma: ,"tier_set":{...} as tier_set_json writes
+// it.
+std::string tier_set_member(const TierSet* set);
 
 // Writes an error answer's members: {"error":...,"code":...,"field":...}
 // with "line" when above 0. The field is null when empty.

@@ -1,5 +1,6 @@
-"""`cmg290 serve --tier-tables`: the set is loaded once at start, groups every
-route, is described by GET /v1/tables, and stays as loaded when its files change."""
+"""`cmg290 serve --tier-tables`: the set is loaded at start, groups every route, is
+described by GET /v1/tables, and stays as loaded when its files change (until SIGHUP:
+test_reload.py)."""
 import json
 import re
 import shutil
@@ -58,7 +59,7 @@ def test_tables_describes_the_compiled_in_set_and_takes_get_and_head(start_serve
     assert got.headers["Cache-Control"] == "no-store"
     tables = got.json()
     assert list(tables) == ["name", "sha256", "compiled_in", "placeholders", "deviations",
-                            "entries"]
+                            "entries", "loaded_at", "reloads"]
     assert tables["name"] == "compiled-in" and tables["compiled_in"] is True
     assert tables["placeholders"] is True and tables["deviations"] == []
     assert re.fullmatch("[0-9a-f]{64}", tables["sha256"])

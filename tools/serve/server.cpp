@@ -28,6 +28,7 @@
 #include "connection.h"
 #include "metrics.h"
 #include "routes.h"
+#include "served_tables.h"
 #include "tier_tables.h"
 #include "tls_setup.h"
 
@@ -191,9 +192,11 @@ int run_server(const ServeOptions& o) {
   if (o.allowDeviations && o.tierTables.empty()) {
     return fail("--allow-deviations goes with --tier-tables");
   }
-  // Loaded once, before anything listens, and kept unchanged until the end.
-  ServedTierSet tiers;
-  if (!load_served_set(o.tierTables, o.allowDeviations, tiers)) return kCannotStart;
+  // Loaded before anything listens; again on SIGHUP.
+  TierSetOptions setOptions;
+  setOptions.allowDeviations = o.allowDeviations;
+  ServedTables tables(o.tierTables, setOptions);
+  if (!tables.load_first()) return kCannotStart;
 
   AccessToken token;
   std::string error;
@@ -208,13 +211,15 @@ int run_server(const ServeOptions& o) {
   }
   const int maxConnections = connections_that_fit(o.maxConnections);
 
-  // SIGINT and SIGTERM are waited for below; every thread, started after
-  // this, has them blocked.
+  // SIGINT, SIGTERM and SIGHUP are waited for below; every thread, started
+  // after this, has them blocked.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  sigset_t signals = stopSignals;
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -250,7 +255,7 @@ int run_server(const ServeOptions& o) {
   const int port = acceptor->local_endpoint(ec).port();
 
   Metrics metrics;
-  const RouteContext routes{o.maxBody, &token, &metrics, o.log, tiers.loaded, tiers.json};
+  const RouteContext routes{o.maxBody, &token, &metrics, o.log, &tables};
   asio::thread_pool workers(static_cast<std::size_t>(o.threads));
   Shared shared;
   shared.routes = &routes;
@@ -262,8 +267,8 @@ int run_server(const ServeOptions& o) {
   std::fprintf(stderr, "cmg290 serve: listening on %s://%s:%d (%d threads%s)\n",
                tls ? "https" : "http", url_host(o.listen.host).c_str(), port, o.threads,
                token.enabled() ? ", token required" : "");
-  std::fprintf(stderr, "cmg290 serve: tier tables %s%s\n", tiers.set->identity().c_str(),
-               tiers.set->holds_placeholders() ? " (holds placeholder rows)" : "");
+  std::fprintf(stderr, "cmg290 serve: %s\n", tier_set_line(*tables.current()->set).c_str());
+  tables.start();
   asio::co_spawn(
       threads.front().context,
       accept_loop(*acceptor, threads, shared, tls ? &tlsContext : nullptr, maxConnections),
@@ -274,8 +279,13 @@ int run_server(const ServeOptions& o) {
     t.thread = std::thread([&t] { t.context.run(); });
   }
 
-  int sig = 0;
-  sigwait(&stopSignals, &sig);
+  // SIGHUP reloads the tier-table set; once stopping, it stays blocked and
+  // is passed over.
+  for (;;) {
+    int sig = 0;
+    if (sigwait(&signals, &sig) != 0 || sig != SIGHUP) break;
+    tables.request_reload();
+  }
   std::fprintf(stderr, "cmg290 serve: stopping: finishing the requests in flight (%g s at most)\n",
                o.grace);
   asio::post(threads.front().context, [&acceptor] {
@@ -287,6 +297,7 @@ int run_server(const ServeOptions& o) {
   for (IoThread& t : threads) t.context.stop();
   for (IoThread& t : threads) t.thread.join();
   workers.join();
+  tables.stop();
   // Connections cut off but not yet ended go with their threads, while what
   // they use is still there.
   acceptor.reset();

@@ -254,3 +254,30 @@ def test_reload_signals_in_a_row_under_load_are_merged_and_the_last_one_counts(s
     assert cmgs <= {old, "A0110"}
     assert cmg(server) == "A0110"
     assert server.stop() == 0
+
+
+def test_signal_during_a_reload_gives_one_more_reload_after_it(start_server, tmp_path):
+    directory = export_tier_set(tmp_path / "set")
+    # A long manifest (comment lines, within the size limit) keeps each reload busy for a while
+    # after it has read the files.
+    (directory / "manifest.txt").write_text("name = slow\n" + "#\n" * (4 * 1024 * 1024 - 16))
+    server = start_server("--tier-tables", str(directory), "--allow-deviations")
+    old = cmg(server)
+    server.proc.send_signal(signal.SIGHUP)
+    deadline = time.monotonic() + WAIT
+    while b"SIGHUP: reloading" not in server.log():
+        assert time.monotonic() < deadline, server.log()
+        time.sleep(0.002)
+    time.sleep(0.03)  # the files are read; the reload is still going
+    text = (directory / "single-2.40.csv").read_text()
+    replace_file(directory, "single-2.40.csv",
+                 re.sub(r"(?m)^478\.31,.*$", EXCLUDING_RIC_01, text, count=1),
+                 tmp_path / "scratch.csv")
+    server.proc.send_signal(signal.SIGHUP)
+    while tables(server)["reloads"]["succeeded"] < 2:
+        assert time.monotonic() < deadline, server.log().decode(errors="replace")
+        time.sleep(0.02)
+    assert tables(server)["deviations"] and cmg(server) == "A0110" != old
+    assert tables(server)["reloads"] == {"succeeded": 2, "failed": 0,
+                                         "last": tables(server)["reloads"]["last"]}
+    assert server.stop() == 0

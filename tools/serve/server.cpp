@@ -192,6 +192,12 @@ int run_server(const ServeOptions& o) {
   if (o.allowDeviations && o.tierTables.empty()) {
     return fail("--allow-deviations goes with --tier-tables");
   }
+  // A SIGHUP while the set loads is held, to reload once the server runs,
+  // rather than ending it.
+  sigset_t hangUp;
+  sigemptyset(&hangUp);
+  sigaddset(&hangUp, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &hangUp, nullptr);
   // Loaded before anything listens; again on SIGHUP.
   TierSetOptions setOptions;
   setOptions.allowDeviations = o.allowDeviations;

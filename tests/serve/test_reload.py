@@ -37,26 +37,34 @@ def cmg(server):
     return requests.post(server.url + "/v1/group", json={"fields": FIELDS}).json()["cmg"]
 
 
-def reload(server, wait=True):
-    """Sends SIGHUP; waits until the server counts one more reload, and returns /v1/tables."""
-    before = tables(server)["reloads"]
-    server.proc.send_signal(signal.SIGHUP)
-    if not wait:
-        return before
+def wait_for(server, done):
+    """Waits until done() holds; returns its value."""
     deadline = time.monotonic() + WAIT
-    while True:
-        now = tables(server)
-        if now["reloads"]["succeeded"] + now["reloads"]["failed"] > \
-                before["succeeded"] + before["failed"]:
-            return now
+    while not (value := done()):
         assert time.monotonic() < deadline, server.log().decode(errors="replace")
-        time.sleep(0.02)
+        time.sleep(0.01)
+    return value
 
 
-def replace_file(directory, file, text, scratch):
-    """Writes `file` of the set at once (a reload running meanwhile reads it whole)."""
-    scratch.write_text(text)
-    os.replace(scratch, directory / file)
+def tables_after(server, reloads):
+    """/v1/tables once at least `reloads` reloads have ended, else None."""
+    t = tables(server)
+    return t if t["reloads"]["succeeded"] + t["reloads"]["failed"] >= reloads else None
+
+
+def reload(server):
+    """Sends SIGHUP; waits until the server counts one more reload, and returns /v1/tables."""
+    count = tables(server)["reloads"]
+    server.proc.send_signal(signal.SIGHUP)
+    return wait_for(server, lambda: tables_after(server, count["succeeded"] + count["failed"] + 1))
+
+
+def deviate_at_once(directory, scratch):
+    """Makes the set deviate in one row, writing its file at once (a reload running meanwhile
+    reads it whole)."""
+    text = (directory / "single-2.40.csv").read_text()
+    scratch.write_text(re.sub(r"(?m)^478\.31,.*$", EXCLUDING_RIC_01, text, count=1))
+    os.replace(scratch, directory / "single-2.40.csv")
 
 
 def test_reload_takes_a_changed_set_for_new_requests(start_server, tmp_path):
@@ -97,13 +105,11 @@ def test_reload_takes_a_changed_set_for_new_requests(start_server, tmp_path):
     assert metric(text, "cmg290_tier_set_last_reload_successful") == 1
     assert abs(metric(text, "cmg290_tier_set_last_reload_timestamp_seconds") - time.time()) < 600
     log = server.log().decode()
-    assert f"reloaded in " in log and f"tier tables after sha256:{after['sha256']}" in log
+    assert "reloaded in " in log and f"tier tables after sha256:{after['sha256']}" in log
     assert f"(was before sha256:{first['sha256']})" in log
 
     # The same contents again: a reload all the same, said to change nothing.
-    again = reload(server)
-    assert again["sha256"] == after["sha256"] and again["reloads"]["succeeded"] == 2
-    assert f"(was after sha256:{after['sha256']}, deviating in " in server.log().decode()
+    assert reload(server)["reloads"]["succeeded"] == 2
     assert server.log().decode().count(": the same contents)") == 1
     assert server.stop() == 0
 
@@ -201,10 +207,7 @@ def test_sighup_with_the_compiled_in_lists_changes_nothing(start_server):
     before = tables(server)
     for k in range(1, 4):
         server.proc.send_signal(signal.SIGHUP)
-        deadline = time.monotonic() + WAIT
-        while server.log().count(b"nothing to reload") < k:
-            assert time.monotonic() < deadline, server.log()
-            time.sleep(0.02)
+        wait_for(server, lambda: server.log().count(b"nothing to reload") >= k)
     assert tables(server) == before and before["reloads"]["last"] is None
     assert requests.get(server.url + "/healthz").status_code == 200
     assert server.stop() == 0
@@ -230,30 +233,18 @@ def test_reload_signals_in_a_row_under_load_are_merged_and_the_last_one_counts(s
     clients = [threading.Thread(target=load) for _ in range(3)]
     for c in clients:
         c.start()
-    def wait_for_reloads(count):
-        # Watched in the log: a request for /v1/tables would order the threads that serve the
-        # load after the reload, and hide a race from ThreadSanitizer.
-        deadline = time.monotonic() + WAIT
-        while server.log().count(b"reloaded in ") < count:
-            assert time.monotonic() < deadline, server.log().decode(errors="replace")
-            time.sleep(0.01)
-
+    # Reloads are watched in the log: a request for /v1/tables would order the threads that
+    # serve the load after the reload, and hide a race from ThreadSanitizer.
     try:
         for k in range(1, 6):  # reloads one after the other while requests go on
             server.proc.send_signal(signal.SIGHUP)
-            wait_for_reloads(k)
+            wait_for(server, lambda: server.log().count(b"reloaded in ") >= k)
         for _ in range(30):
             server.proc.send_signal(signal.SIGHUP)
         # Changed while those reloads run: the signal after the change is not lost.
-        text = (directory / "single-2.40.csv").read_text()
-        replace_file(directory, "single-2.40.csv",
-                     re.sub(r"(?m)^478\.31,.*$", EXCLUDING_RIC_01, text, count=1),
-                     tmp_path / "scratch.csv")
+        deviate_at_once(directory, tmp_path / "scratch.csv")
         server.proc.send_signal(signal.SIGHUP)
-        deadline = time.monotonic() + WAIT
-        while not re.search(rb"reloaded in .*deviating in", server.log()):
-            assert time.monotonic() < deadline, server.log().decode(errors="replace")
-            time.sleep(0.01)
+        wait_for(server, lambda: re.search(rb"reloaded in .*deviating in", server.log()))
         time.sleep(0.2)
     finally:
         stop.set()
@@ -275,20 +266,11 @@ def test_signal_during_a_reload_gives_one_more_reload_after_it(start_server, tmp
     server = start_server("--tier-tables", str(directory), "--allow-deviations")
     old = cmg(server)
     server.proc.send_signal(signal.SIGHUP)
-    deadline = time.monotonic() + WAIT
-    while b"SIGHUP: reloading" not in server.log():
-        assert time.monotonic() < deadline, server.log()
-        time.sleep(0.002)
+    wait_for(server, lambda: b"SIGHUP: reloading" in server.log())
     time.sleep(0.03)  # the files are read; the reload is still going
-    text = (directory / "single-2.40.csv").read_text()
-    replace_file(directory, "single-2.40.csv",
-                 re.sub(r"(?m)^478\.31,.*$", EXCLUDING_RIC_01, text, count=1),
-                 tmp_path / "scratch.csv")
+    deviate_at_once(directory, tmp_path / "scratch.csv")
     server.proc.send_signal(signal.SIGHUP)
-    while tables(server)["reloads"]["succeeded"] < 2:
-        assert time.monotonic() < deadline, server.log().decode(errors="replace")
-        time.sleep(0.02)
-    assert tables(server)["deviations"] and cmg(server) == "A0110" != old
-    assert tables(server)["reloads"] == {"succeeded": 2, "failed": 0,
-                                         "last": tables(server)["reloads"]["last"]}
+    last = wait_for(server, lambda: tables_after(server, 2))
+    assert last["deviations"] and cmg(server) == "A0110" != old
+    assert last["reloads"]["succeeded"] == 2 and last["reloads"]["failed"] == 0
     assert server.stop() == 0

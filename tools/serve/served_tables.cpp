@@ -132,14 +132,15 @@ bool ServedTables::reload() {
   const auto started = std::chrono::steady_clock::now();
   std::vector<std::string> problems;
   bool onlyDeviations = false;
-  std::shared_ptr<const TierSet> set;
+  std::shared_ptr<const ServedSet> fresh;
   try {
-    set = load_tier_set(directory_, options_, problems, onlyDeviations);
+    std::shared_ptr<const TierSet> set =
+        load_tier_set(directory_, options_, problems, onlyDeviations);
+    if (set != nullptr) fresh = served(std::move(set), false);
   } catch (const std::exception& e) {
-    set = nullptr;
+    // Out of memory, most likely: the set in use stays.
     problems.push_back(directory_ + ": " + e.what());
   }
-  std::shared_ptr<const ServedSet> fresh = set != nullptr ? served(std::move(set), false) : nullptr;
   std::shared_ptr<const ServedSet> old;
   {
     const std::lock_guard lock(mutex_);

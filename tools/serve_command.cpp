@@ -45,8 +45,8 @@ Command add_serve_command(CLI::App& app) {
   cmd->add_flag("--insecure", o->insecure,
                 "Listen beyond loopback without TLS and a token (warns).");
   cmd->add_option("--tier-tables", o->tierTables,
-                  "Directory of a tier-table set to group with, loaded once at start "
-                  "(default: the lists compiled in).");
+                  "Directory of a tier-table set to group with, loaded at start and again on "
+                  "SIGHUP (default: the lists compiled in).");
   cmd->add_flag("--allow-deviations", o->allowDeviations,
                 "Take a set that deviates from the documented contents of the lists.");
   cmd->add_option("--tier-tables-sha256", o->tierTablesSha256, kSha256Help)
@@ -56,8 +56,9 @@ Command add_serve_command(CLI::App& app) {
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
       "and --token-file. SIGINT or SIGTERM stops it after the requests in flight, given --grace "
-      "seconds; a second signal stops it at once. The tier-table set is read once at start: to "
-      "switch sets, stop the server and start it again.\n"
+      "seconds; a second signal stops it at once. SIGHUP reloads the --tier-tables set: requests "
+      "in flight finish with the old set, new ones get the new set once it has loaded, and a set "
+      "that cannot be loaded leaves the old one in use (each problem logged).\n"
       "Exit codes: 0 stopped with every request answered; 2 could not start; 3 requests were cut "
       "after the grace period; 4 stopped at once by a second signal.");
   return {cmd, [o, listen, quiet] {

@@ -16,6 +16,7 @@
 
 #include "batch.h"
 #include "connection.h"
+#include "served_tables.h"
 
 namespace cmg290::serve {
 
@@ -67,6 +68,9 @@ std::string chunk_size(std::size_t n) {
 // went away, 503 when the server stopped first).
 template <class Stream>
 awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) {
+  // The whole batch groups with the set in use when it started; a reload
+  // meanwhile serves the requests that come after it.
+  const std::shared_ptr<const ServedSet> served = context().tables->current();
   if (req.expectContinue && !co_await write(continue_line())) co_return false;
   const auto executor = co_await asio::this_coro::executor;
   asio::steady_timer signal(executor, asio::steady_timer::time_point::max());
@@ -77,7 +81,7 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
         target->append(data, size);
         return true;
       },
-      context().tierSet, plan.options.edits);
+      served->loaded, plan.options.edits);
   // The blocks of this batch are grouped one after the other, in order.
   auto strand = asio::make_strand(*shared_.workers);
   std::deque<std::unique_ptr<Block>> queued;  // read, in order; grouped or being grouped

@@ -18,6 +18,7 @@
 #include "cmg290/record_layout.h"
 #include "cmg290/result_json.h"
 #include "cmg290/tier_set.h"
+#include "served_tables.h"
 
 namespace cmg290::serve {
 
@@ -62,11 +63,8 @@ Answer answer_get(const RouteContext& context, const Request& req) {
   switch (req.route) {
     case Route::Layout:
       return json_answer(layout);
-    case Route::Tables: {
-      Answer a = json_answer({});
-      a.fixedBody = context.tablesJson;
-      return a;
-    }
+    case Route::Tables:
+      return json_answer(context.tables->tables_json());
     case Route::OpenApi: {
       Answer a = json_answer({});
       a.fixedBody = openapi_document();
@@ -79,7 +77,7 @@ Answer answer_get(const RouteContext& context, const Request& req) {
     case Route::Metrics: {
       Answer a;
       a.contentType = "text/plain; version=0.0.4; charset=utf-8";
-      a.body = context.metrics->text();
+      a.body = context.metrics->text() + context.tables->metrics_text();
       return a;
     }
     default: {
@@ -185,7 +183,9 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
     record = built;
   }
   context.metrics->count_records(1);
-  const TierSet* set = context.tierSet;
+  // Held until the answer is made, whatever a reload does meanwhile.
+  const std::shared_ptr<const ServedSet> served = context.tables->current();
+  const TierSet* set = served->loaded;
   if (explain) {
     return json_answer(
         explain_json(set != nullptr ? cmg290::explain(record, *set) : cmg290::explain(record)) +
@@ -220,6 +220,19 @@ Answer answer_single(const RouteContext& context, std::string_view body, BodyTyp
   return json_answer(std::move(out));
 }
 
+std::string utc_time(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() % 1000;
+  std::tm utc;
+  gmtime_r(&seconds, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+  char text[40];
+  std::snprintf(text, sizeof text, "%s.%03dZ", stamp, static_cast<int>(millis));
+  return text;
+}
+
 // One line per request on standard error, written at once: time, client,
 // method, route, status, bytes of the answer's body and microseconds. The
 // route is the path for known routes and "other" for any other, so no text
@@ -230,22 +243,15 @@ void finish_request(const RouteContext& context, const Request& req, int status,
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - req.start).count());
   context.metrics->count_request(req.route, status, us);
   if (!context.log) return;
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc;
-  gmtime_r(&seconds, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+  const std::string stamp = utc_time(std::chrono::system_clock::now());
   const std::string_view method = shown_method(req.method);
   const std::string name(route_name(req.route));
   char line[256];
   const int n =
-      std::snprintf(line, sizeof line, "%s.%03dZ %s %.*s %s %d %llu %lluus\n", stamp,
-                    static_cast<int>(millis), req.remote.empty() ? "-" : req.remote.c_str(),
-                    static_cast<int>(method.size()), method.data(), name.c_str(), status,
-                    static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(us));
+      std::snprintf(line, sizeof line, "%s %s %.*s %s %d %llu %lluus\n", stamp.c_str(),
+                    req.remote.empty() ? "-" : req.remote.c_str(), static_cast<int>(method.size()),
+                    method.data(), name.c_str(), status, static_cast<unsigned long long>(bytes),
+                    static_cast<unsigned long long>(us));
   if (n > 0) {
     const ssize_t written = ::write(STDERR_FILENO, line, std::min<std::size_t>(n, sizeof line - 1));
     (void)written;

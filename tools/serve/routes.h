@@ -2,27 +2,29 @@
 // route lookup, the method, the access token, the body's type and size.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "access_token.h"
-#include "cmg290/tier_set.h"
 #include "http_message.h"
 #include "metrics.h"
 #include "request_options.h"
 
 namespace cmg290::serve {
 
+class ServedTables;
+
 struct RouteContext {
   std::size_t maxBody;
   const AccessToken* token;
   Metrics* metrics;
   bool log;
-  // The tier-table set loaded with --tier-tables, shared read-only by every
-  // thread; null: the compiled-in lists.
-  const TierSet* tierSet;
-  std::string_view tablesJson;  // the answer of GET /v1/tables
+  // The tier-table set in use (read once per request: a reload may replace
+  // it), and GET /v1/tables.
+  const ServedTables* tables;
 };
 
 Route route_of(std::string_view path);
@@ -46,6 +48,9 @@ Plan plan_request(const RouteContext& context, const Request& req);
 // them; an explanation carries them always.
 Answer answer_single(const RouteContext& context, std::string_view body, BodyType type,
                      bool explain, const RequestOptions& options);
+
+// "2026-12-08T07:56:12.213Z": a time as the server's log writes it (UTC).
+std::string utc_time(std::chrono::system_clock::time_point time);
 
 // Writes the request's log line and counts it: its status and the bytes of
 // its answer's body that were sent.

@@ -28,6 +28,7 @@
 #include "connection.h"
 #include "metrics.h"
 #include "routes.h"
+#include "served_tables.h"
 #include "tier_tables.h"
 #include "tls_setup.h"
 
@@ -191,14 +192,23 @@ int run_server(const ServeOptions& o) {
   if (o.allowDeviations && o.tierTables.empty()) {
     return fail("--allow-deviations goes with --tier-tables");
   }
-  // Loaded once, before anything listens, and kept unchanged until the end.
-  ServedTierSet tiers;
+  // A SIGHUP while the set loads is held, to reload once the server runs,
+  // rather than ending it.
+  sigset_t hangUp;
+  sigemptyset(&hangUp);
+  sigaddset(&hangUp, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &hangUp, nullptr);
   if (!o.tierTablesSha256.empty() && o.tierTables.empty()) {
     return fail("--tier-tables-sha256 goes with --tier-tables");
   }
-  if (!load_served_set(o.tierTables, {o.allowDeviations, o.tierTablesSha256}, tiers)) {
-    return kCannotStart;
-  }
+  // Loaded before anything listens; again on SIGHUP, with the same options
+  // (a pinned server reloads only a set of that digest).
+  TierSetOptions setOptions;
+  setOptions.allowDeviations = o.allowDeviations;
+  setOptions.expectedSha256 = o.tierTablesSha256;
+  ServedTables tables(o.tierTables, setOptions);
+  if (!tables.load_first()) return kCannotStart;
+
 
   AccessToken token;
   std::string error;
@@ -213,13 +223,15 @@ int run_server(const ServeOptions& o) {
   }
   const int maxConnections = connections_that_fit(o.maxConnections);
 
-  // SIGINT and SIGTERM are waited for below; every thread, started after
-  // this, has them blocked.
+  // SIGINT, SIGTERM and SIGHUP are waited for below; every thread, started
+  // after this, has them blocked.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  sigset_t signals = stopSignals;
+  sigaddset(&signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -255,7 +267,7 @@ int run_server(const ServeOptions& o) {
   const int port = acceptor->local_endpoint(ec).port();
 
   Metrics metrics;
-  const RouteContext routes{o.maxBody, &token, &metrics, o.log, tiers.loaded, tiers.json};
+  const RouteContext routes{o.maxBody, &token, &metrics, o.log, &tables};
   asio::thread_pool workers(static_cast<std::size_t>(o.threads));
   Shared shared;
   shared.routes = &routes;
@@ -267,8 +279,8 @@ int run_server(const ServeOptions& o) {
   std::fprintf(stderr, "cmg290 serve: listening on %s://%s:%d (%d threads%s)\n",
                tls ? "https" : "http", url_host(o.listen.host).c_str(), port, o.threads,
                token.enabled() ? ", token required" : "");
-  std::fprintf(stderr, "cmg290 serve: tier tables %s%s\n", tiers.set->identity().c_str(),
-               tiers.set->holds_placeholders() ? " (holds placeholder rows)" : "");
+  std::fprintf(stderr, "cmg290 serve: %s\n", tier_set_line(*tables.current()->set).c_str());
+  tables.start();
   asio::co_spawn(
       threads.front().context,
       accept_loop(*acceptor, threads, shared, tls ? &tlsContext : nullptr, maxConnections),
@@ -279,8 +291,13 @@ int run_server(const ServeOptions& o) {
     t.thread = std::thread([&t] { t.context.run(); });
   }
 
-  int sig = 0;
-  sigwait(&stopSignals, &sig);
+  // SIGHUP reloads the tier-table set; once stopping, it stays blocked and
+  // is passed over.
+  for (;;) {
+    int sig = 0;
+    if (sigwait(&signals, &sig) != 0 || sig != SIGHUP) break;
+    tables.request_reload();
+  }
   std::fprintf(stderr, "cmg290 serve: stopping: finishing the requests in flight (%g s at most)\n",
                o.grace);
   asio::post(threads.front().context, [&acceptor] {
@@ -292,6 +309,7 @@ int run_server(const ServeOptions& o) {
   for (IoThread& t : threads) t.context.stop();
   for (IoThread& t : threads) t.thread.join();
   workers.join();
+  tables.stop();
   // Connections cut off but not yet ended go with their threads, while what
   // they use is still there.
   acceptor.reset();

@@ -34,7 +34,8 @@ inline constexpr int kCutAfterGrace = cli::kExitServeCut;
 inline constexpr int kStoppedAtOnce = cli::kExitServeStoppedAtOnce;
 
 // Runs the server until SIGINT or SIGTERM, then gives the requests in flight
-// the grace period; a second signal ends it at once. Returns the exit code
+// the grace period; a second signal ends it at once. SIGHUP reloads the
+// tier-table set of --tier-tables (served_tables.h). Returns the exit code
 // (a message on standard error says why it could not start).
 int run_server(const ServeOptions& options);
 

@@ -1,8 +1,5 @@
 #include "tier_tables.h"
 
-#include <cstdio>
-#include <vector>
-
 namespace cmg290::serve {
 
 namespace {
@@ -13,11 +10,10 @@ constexpr TierSetList kLists[] = {
 
 }  // namespace
 
-std::string tables_json(const TierSet& set) {
+std::string tables_json_members(const TierSet& set) {
   std::string json = tier_set_json(set);
   // One object: its members are followed by the entry counts.
-  if (json.empty() || json.back() != '}') return json + "\n";
-  json.pop_back();
+  if (!json.empty() && json.back() == '}') json.pop_back();
   json += ",\"entries\":{";
   const char* comma = "";
   for (TierSetList list : kLists) {
@@ -28,42 +24,35 @@ std::string tables_json(const TierSet& set) {
     json += std::to_string(set.entries(list));
     comma = ",";
   }
-  json += "}}\n";
+  json += '}';
   return json;
 }
 
-bool load_served_set(const std::string& directory, const TierSetOptions& options,
-                     ServedTierSet& out) {
-  if (directory.empty()) {
-    out.set = TierSet::compiled();
-    out.loaded = nullptr;
-  } else {
-    std::vector<TierSetProblem> problems;
-    out.set = TierSet::load(directory, problems, options);
-    if (out.set == nullptr) {
-      std::fprintf(stderr, "cmg290 serve: the tier-table set in %s cannot be used:\n",
-                   directory.c_str());
-      for (const TierSetProblem& p : problems) {
-        std::fprintf(stderr, "%s\n", problem_text(p).c_str());
-      }
-      if (problems.empty()) std::fprintf(stderr, "%s: not loaded\n", directory.c_str());
-      if (!options.allowDeviations && options.expectedSha256.empty()) {
-        // Say so when only deviations from the documented contents stood in
-        // the way.
-        std::vector<TierSetProblem> again;
-        if (TierSet::load(directory, again, {.allowDeviations = true, .expectedSha256 = {}}) !=
-            nullptr) {
-          std::fprintf(stderr,
-                       "cmg290 serve: these are deviations from the documented contents of the "
-                       "lists; --allow-deviations takes them\n");
-        }
-      }
-      return false;
-    }
-    out.loaded = out.set.get();
+std::string tier_set_line(const TierSet& set) {
+  return "tier tables " + set.identity() +
+         (set.holds_placeholders() ? " (holds placeholder rows)" : "");
+}
+
+std::shared_ptr<const TierSet> load_tier_set(const std::string& directory,
+                                             const TierSetOptions& options,
+                                             std::vector<std::string>& problems,
+                                             bool& onlyDeviations) {
+  onlyDeviations = false;
+  if (directory.empty()) return TierSet::compiled();
+  std::vector<TierSetProblem> found;
+  std::shared_ptr<const TierSet> set = TierSet::load(directory, found, options);
+  if (set != nullptr) return set;
+  for (const TierSetProblem& p : found) problems.push_back(problem_text(p));
+  if (found.empty()) problems.push_back(directory + ": not loaded");
+  if (!options.allowDeviations && options.expectedSha256.empty()) {
+    // Say so when only deviations from the documented contents stood in the
+    // way.
+    TierSetOptions allowing = options;
+    allowing.allowDeviations = true;
+    std::vector<TierSetProblem> again;
+    onlyDeviations = TierSet::load(directory, again, allowing) != nullptr;
   }
-  out.json = tables_json(*out.set);
-  return true;
+  return nullptr;
 }
 
 }  // namespace cmg290::serve

@@ -24,6 +24,7 @@ struct Entry {
   std::string code2;
   std::string tier;
   std::string rics;  // " " when no RIC is excluded
+  std::string mark;  // a set's placeholder column: "", "placeholder" or "official"
 };
 
 // One data file of src/tables/tier/ and the compiled lists built from it.

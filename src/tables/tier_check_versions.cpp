@@ -78,6 +78,8 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
       rep.row(to, t,
               "code " + quoted(code) + " has tier " + quoted(text(to.tier, t)) + " here but " +
                   quoted(text(from.tier, r)) + " in list " + from.name);
+      // Its row moved with its group: the order of the others is what counts.
+      continue;
     }
     if (late && is_i60_entry(code)) {
       if (!same_rics(text(from.rics, r), ex::kI60Rics, late)) {
@@ -88,8 +90,8 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
       }
     } else if (!same_rics(text(to.rics, t), text(from.rics, r), late)) {
       rep.row(to, t,
-              "code " + quoted(code) + " excludes " + quoted(text(to.rics, t)) + " here but " +
-                  quoted(text(from.rics, r)) + " in list " + from.name);
+              "code " + quoted(code) + " excludes " + quoted_rics(text(to.rics, t)) + " here but " +
+                  quoted_rics(text(from.rics, r)) + " in list " + from.name);
     }
     if (t < lastToRow) {
       rep.row(to, t, "code " + quoted(code) + " is out of the order of list " + from.name);

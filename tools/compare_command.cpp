@@ -86,7 +86,7 @@ int run_compare(const CompareOptions& o) {
   const bool complete = compare::scan(
       inputs, *a, *b, scanOptions,
       [&](const compare::Change& c) {
-        return changes.write(compare::change_row(c, inputs[c.file]->name)) == WriteStatus::Ok;
+        return changes.write(compare::change_row(c, inputs[c.file]->name, *a, *b)) == WriteStatus::Ok;
       },
       counts, error);
   if (!error.empty()) return fatal(error);  // a pending --changed file is removed

@@ -18,9 +18,11 @@ std::string cmg_text(std::uint64_t packed) {
   return s.empty() ? "(none)" : s;
 }
 
-std::string source_text(const cmg290::TierSource& s) {
+// The entry that gave the tier letter, by the line of its set's file:
+// "single-2.90.csv:58".
+std::string source_text(const cmg290::TierSource& s, const cmg290::TierSet& set) {
   if (s.row == 0) return "";
-  return std::string(tier_set_file(s.list)) + " row " + std::to_string(s.row);
+  return std::string(tier_set_file(s.list)) + ":" + std::to_string(set.line(s.list, s.row));
 }
 
 std::string trimmed(const char* cmg) {
@@ -96,10 +98,11 @@ std::string changes_header() {
   return "file,line,cmg_a,cmg_b,tier_row_a,tier_row_b,placeholder_a,placeholder_b\n";
 }
 
-std::string change_row(const Change& c, const std::string& file) {
+std::string change_row(const Change& c, const std::string& file, const TierSet& a,
+                       const TierSet& b) {
   std::string row = frontend::csv_cell(file);
   row += "," + std::to_string(c.line) + "," + trimmed(c.a.cmg) + "," + trimmed(c.b.cmg) + ",";
-  row += source_text(c.sourceA) + "," + source_text(c.sourceB) + ",";
+  row += source_text(c.sourceA, a) + "," + source_text(c.sourceB, b) + ",";
   row += std::string(c.sourceA.placeholder ? "true" : "false") + "," +
          (c.sourceB.placeholder ? "true" : "false") + "\n";
   return row;

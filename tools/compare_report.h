@@ -20,10 +20,11 @@ std::string report_text(const Counts& counts, const TierSet& a, const TierSet& b
 std::string changes_header();
 
 // One changed record as a CSV row, with its line end: its file and line,
-// the CMG with each set, and for each set the list row that gave the tier
-// letter ("pair.csv row 12", empty when none did) and whether that row is a
-// placeholder.
-std::string change_row(const Change& change, const std::string& file);
+// the CMG with each set, and for each set the entry that gave the tier
+// letter, by the line of its file ("pair.csv:13", empty when none did), and
+// whether that row is a placeholder.
+std::string change_row(const Change& change, const std::string& file, const TierSet& a,
+                       const TierSet& b);
 
 // 1234567 as "1,234,567".
 std::string with_commas(std::uint64_t n);

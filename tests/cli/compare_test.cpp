@@ -66,11 +66,13 @@ TEST_F(CompareCommand, ReportsExactlyTheLibrarysDifferences) {
     if (ca == cb) continue;
     ++changed;
     ++transitions[ca + " -> " + cb];
-    auto row = [](const TierSource& s) {
-      return s.row == 0 ? std::string() : tier_set_file(s.list) + (" row " + std::to_string(s.row));
+    // The deciding entries by the lines of their files.
+    auto row = [](const TierSource& s, const TierSet& set) {
+      return s.row == 0 ? std::string()
+                        : tier_set_file(s.list) + (":" + std::to_string(set.line(s.list, s.row)));
     };
-    changedCsv += "records.txt," + std::to_string(i + 1) + "," + ca + "," + cb + "," + row(sa) +
-                  "," + row(sb) + "," + (sa.placeholder ? "true" : "false") + "," +
+    changedCsv += "records.txt," + std::to_string(i + 1) + "," + ca + "," + cb + "," +
+                  row(sa, *a) + "," + row(sb, *b) + "," + (sa.placeholder ? "true" : "false") + "," +
                   (sb.placeholder ? "true" : "false") + "\n";
   }
   ASSERT_GT(changed, 100);

@@ -13,6 +13,15 @@ std::map<std::string_view, int> rows_by_code(const TierList& l) {
   return rows;
 }
 
+// The rows run B, C, D, each group in ascending byte order of the code.
+bool in_order(const TierList& l) {
+  for (int r = 2; r <= entries(l); ++r) {
+    const std::string_view tier = text(l.tier, r), before = text(l.tier, r - 1);
+    if (tier < before || (tier == before && text(l.code, r) < text(l.code, r - 1))) return false;
+  }
+  return true;
+}
+
 bool is_i60_entry(std::string_view code) {
   for (const std::string_view c : ex::kI60Codes) {
     if (c == code) return true;
@@ -62,6 +71,9 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
   }
 
   const bool late = is_late(from);
+  // The relative order is compared only between lists in order: a broken
+  // order is reported in its own list, not as the other's rows.
+  const bool ordered = in_order(from) && in_order(to);
   int lastToRow = 0;
   for (int r = 1; r <= entries(from); ++r) {
     const std::string_view code = text(from.code, r);
@@ -93,7 +105,7 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
               "code " + quoted(code) + " excludes " + quoted_rics(text(to.rics, t)) + " here but " +
                   quoted_rics(text(from.rics, r)) + " in list " + from.name);
     }
-    if (t < lastToRow) {
+    if (ordered && t < lastToRow) {
       rep.row(to, t, "code " + quoted(code) + " is out of the order of list " + from.name);
     }
     lastToRow = t;

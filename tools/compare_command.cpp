@@ -70,8 +70,8 @@ int run_compare(const CompareOptions& o) {
     return fatal("--tier-tables-sha256 is given once for each --tier-tables, in the same order");
   }
   auto pin = [&o](std::size_t i) { return o.pins.empty() ? std::string() : o.pins[i]; };
-  const auto a = o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations, pin(0))
-                                    : TierSet::compiled();
+  const auto a =
+      o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations, pin(0)) : TierSet::compiled();
   if (a == nullptr) return kExitFatal;
   const auto b = load_set(o.sets.back(), o.allowDeviations, pin(o.sets.size() - 1));
   if (b == nullptr) return kExitFatal;

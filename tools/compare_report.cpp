@@ -21,8 +21,7 @@ std::string cmg_text(std::uint64_t packed) {
 
 std::string entry_text(const TierSet& set, const cmg290::TierSource& s) {
   if (s.row == 0) return "";
-  return std::string(tier_set_file(s.list)) + ":" +
-         std::to_string(setdiff::list_line(set, s.list, s.row));
+  return std::string(tier_set_file(s.list)) + ":" + std::to_string(set.line(s.list, s.row));
 }
 
 std::string trimmed(const char* text, std::size_t size) {

@@ -14,10 +14,8 @@ constexpr TierSetList kLists[] = {
     TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
     TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
 
-// Whether the row's placeholder disclosure was cleared from `old` to `now`.
-// TODO(merge): TierSet::disclosure_cleared(list, row) on the new set says it
-// once a maintainer clears a row in its file; until then both sides' marks
-// are compared.
+// Whether the row's placeholder disclosure was cleared from `old` to `now`:
+// a placeholder there, marked official here (TierSet::disclosure_cleared).
 bool disclosure_cleared(const TierSet& old, int oldRow, const TierSet& now, TierSetList list,
                         int newRow) {
   return old.is_placeholder(list, oldRow) && !now.is_placeholder(list, newRow);
@@ -27,7 +25,7 @@ Side side_of(const TierSet& set, TierSetList list, int row) {
   const TierSetRow r = set.row(list, row);
   Side s;
   s.row = row;
-  s.line = list_line(set, list, row);
+  s.line = set.line(list, row);
   s.tier = r.tier;
   s.rics = r.excludedRics == " " ? std::string_view() : r.excludedRics;
   s.placeholder = set.is_placeholder(list, row);
@@ -87,10 +85,6 @@ void diff_list(const TierSet& old, const TierSet& now, TierSetList list, std::ve
 }
 
 }  // namespace
-
-int list_line(const TierSet& /*set*/, TierSetList /*list*/, int row) {
-  return row + 1;
-}
 
 const char* kind_name(Kind kind) {
   switch (kind) {

@@ -11,11 +11,6 @@
 
 namespace cmg290::cli::setdiff {
 
-// The line of a row in its list's file: the header is line 1.
-// TODO(merge): TierSet::line(list, row) gives this once the sets know their
-// files' lines; switch to it then.
-int list_line(const TierSet& set, TierSetList list, int row);
-
 // What happened to an entry, in the order a list's changes are reported.
 // An entry is keyed by its code (pair.csv: by its two codes); one entry may
 // give several changes (its tier and its excluded RICs).

@@ -47,12 +47,22 @@ int check_tier_set(const std::string& dir, bool allowDeviations) {
   std::printf("%s\n", set->identity().c_str());
   for (const TierSetList list : kLists) {
     int placeholders = 0;
-    for (int row = 1; row <= set->entries(list); ++row)
+    int cleared = 0;
+    for (int row = 1; row <= set->entries(list); ++row) {
       placeholders += set->is_placeholder(list, row);
+      cleared += set->disclosure_cleared(list, row);
+    }
     std::printf("  %-16s %5d entries", tier_set_file(list), set->entries(list));
     if (placeholders > 0)
       std::printf(", %d placeholder%s", placeholders, placeholders == 1 ? "" : "s");
+    if (cleared > 0) std::printf(", %d cleared (marked official)", cleared);
     std::printf("\n");
+  }
+  // Files passed over, rows whose disclosure is cleared, manifest keys no
+  // longer honoured.
+  if (!set->notes().empty()) {
+    std::printf("notes: %zu\n", set->notes().size());
+    for (const std::string& n : set->notes()) std::printf("  %s\n", n.c_str());
   }
   const auto& deviations = set->deviations();
   if (!deviations.empty()) {

@@ -95,10 +95,10 @@ int export_all(const std::string& dir, bool force) {
   if (!manifest.open((fs::path(dir) / "manifest.txt").string())) return fatal(manifest.error());
   manifest.write(
       "# A comorbidity tier-table set, written by `cmg290 tables export --all` from the lists\n"
-      "# compiled into the grouper. Rename it once it holds other lists; \"placeholders = none\"\n"
-      "# once no generated placeholder row is left.\n"
+      "# compiled into the grouper. Rename it once it holds other lists. A placeholder row\n"
+      "# stays disclosed until its placeholder column says \"official\" (docs/tier-sets.md).\n"
       "name = " +
-      name + "\nplaceholders = marked\n");
+      name + "\n");
   if (const int code = manifest.finish(kExitClean); !manifest.committed()) return code;
   std::fprintf(stderr,
                "cmg290: wrote the compiled-in lists into %s as the set \"%s\" (sha256:%s)\n",

@@ -116,7 +116,8 @@ int import_into_set(const std::string& source, const std::vector<tier::Entry>& e
   const auto list =
       static_cast<TierSetList>(&file - tier::all_list_files().data());  // the same order
   const std::string name = tier_set_file(list);
-  const std::string csv = tier::write_csv(entries, file.kind);
+  // With the placeholder column, so that rows marked official stay cleared.
+  const std::string csv = tier::write_set_csv(entries, file.kind, static_cast<int>(list));
   const std::string where = where_of(dir);
 
   std::string error;

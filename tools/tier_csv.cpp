@@ -4,6 +4,7 @@
 #include "tier_csv.h"
 
 #include "set_csv.h"
+#include "set_data.h"
 
 namespace cmg290::cli::tier {
 
@@ -19,11 +20,21 @@ bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std
   return tiersets::normalize_rics(text, kind, rics, reason, rics_width(kind));
 }
 
-std::string write_csv(const std::vector<Entry>& entries, ListKind kind) {
+std::string write_csv(const std::vector<Entry>& entries, ListKind kind, bool marks) {
   std::vector<tiersets::CsvEntry> rows;
   rows.reserve(entries.size());
-  for (const Entry& e : entries) rows.push_back({e.code, e.code2, e.tier, e.rics, 0});
-  return tiersets::write_csv(rows, kind);
+  for (const Entry& e : entries) rows.push_back({e.code, e.code2, e.tier, e.rics, 0, e.mark});
+  return tiersets::write_csv(rows, kind, marks);
+}
+
+std::string write_set_csv(const std::vector<Entry>& entries, ListKind kind, int list) {
+  std::vector<tiersets::CsvEntry> rows;
+  rows.reserve(entries.size());
+  for (const Entry& e : entries) {
+    rows.push_back({e.code, e.code2, e.tier, e.rics, 0, e.mark});
+    tiersets::set_mark(rows.back(), tiersets::row_mark(list, rows.back()));
+  }
+  return tiersets::write_csv(rows, kind, true);
 }
 
 std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<RowError>& errors) {
@@ -34,7 +45,7 @@ std::vector<Entry> read_csv(std::string_view text, ListKind kind, std::vector<Ro
   std::vector<Entry> entries;
   entries.reserve(rows.size());
   for (const tiersets::CsvEntry& r : rows)
-    entries.push_back({r.code, r.code2, r.tier, r.rics, r.line});
+    entries.push_back({r.code, r.code2, r.tier, r.rics, r.line, r.mark});
   return entries;
 }
 

@@ -15,8 +15,15 @@ namespace cmg290::cli::tier {
 std::string_view csv_header(ListKind kind);
 
 // A list as CSV: the header, then one line per entry in row order. An entry
-// that excludes no RIC has an empty excluded_rics field.
-std::string write_csv(const std::vector<Entry>& entries, ListKind kind);
+// that excludes no RIC has an empty excluded_rics field. With `marks`, a
+// single-code list has the placeholder column of a set's files.
+std::string write_csv(const std::vector<Entry>& entries, ListKind kind, bool marks = false);
+
+// List `list` of a tier-table set (the index of its cmg290::TierSetList) as
+// the set's file: with the placeholder column saying "placeholder" on the
+// rows whose code is a placeholder code, and keeping "official" where it
+// clears one.
+std::string write_set_csv(const std::vector<Entry>& entries, ListKind kind, int list);
 
 // A code as records hold it, from a code written with or without its dot
 // and, in the ICD-10-CM lists, with or without the "^" filler: "47831" and

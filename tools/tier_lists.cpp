@@ -158,9 +158,9 @@ bool read_def(std::string_view text, ListKind kind, std::vector<Entry>& entries,
       return false;
     }
     if (pair) {
-      entries.push_back({texts[0], texts[1], texts[2], texts[3], 0});
+      entries.push_back({texts[0], texts[1], texts[2], texts[3], 0, ""});
     } else {
-      entries.push_back({texts[0], "", texts[1], texts[2], 0});
+      entries.push_back({texts[0], "", texts[1], texts[2], 0, ""});
     }
   }
   return true;
@@ -180,7 +180,7 @@ OwnedList::OwnedList(const tables::TierList& shape, const std::vector<Entry>& en
   }
   if (shape.eflag.present()) {
     // Every entry's flag starts as "0".
-    std::vector<Entry> flags(entries.size(), Entry{"0", "", "", "", 0});
+    std::vector<Entry> flags(entries.size(), Entry{"0", "", "", "", 0, ""});
     eflag_ = cells(shape.eflag, flags, &Entry::code);
     view_.eflag = view_of(shape.eflag, eflag_);
   }

@@ -25,6 +25,7 @@ struct Entry {
   std::string tier;
   std::string rics;  // " " when no RIC is excluded
   int line = 0;      // its line in the file it was read from; 0 when not read
+  std::string mark;  // a set's placeholder column: "", "placeholder" or "official"
 };
 
 // One data file of src/tables/tier/ and the compiled lists built from it.

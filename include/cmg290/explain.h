@@ -115,6 +115,8 @@ struct TierDecision {
   std::vector<std::string> codes;
   std::vector<int> cells;
   bool placeholder = false;  // the row is a placeholder, not from an official list
+  const char* file = "";     // the list's file in a set: "single-2.90.csv", "pair.csv", ...
+  int line = 0;              // the row's line in that file (TierSet::line)
 };
 
 enum class SkipReason {
@@ -129,6 +131,8 @@ struct SkippedRow {
   std::string code;
   int cell;
   SkipReason reason;
+  const char* file = "";  // as in TierDecision
+  int line = 0;
 };
 
 // A pair row whose two codes the record holds but that is excluded for the
@@ -137,7 +141,9 @@ struct ExcludedPair {
   int row;
   std::string code1, code2;
   int cell1, cell2;
-  std::vector<int> barred;  // secondary rows it bars
+  std::vector<int> barred;       // secondary rows it bars
+  int line = 0;                  // its line in pair.csv
+  std::vector<int> barredLines;  // the lines of the barred rows in secondary.csv
 };
 
 struct TierStep {

@@ -9,7 +9,8 @@
 //   manifest.txt     (optional)
 //
 // Each list is CSV with the header "code,tier,excluded_rics" (pair.csv:
-// "code_1,code_2,tier,excluded_rics"), one entry per line, in the order of
+// "code_1,code_2,tier,excluded_rics"; the single-code lists may add a
+// fourth column, "placeholder", see below), one entry per line, in the order of
 // the list: B entries, then C, then D, each group in ascending byte order of
 // the code (pair.csv keeps its own order within a group: its last matching
 // row counts). Codes may be written with or without their dot and "^"
@@ -18,10 +19,17 @@
 //
 // manifest.txt holds "key = value" lines ("#" starts a comment line):
 //   name = official 2025      the set's name (else the directory's name)
-//   placeholders = none       the lists hold no rows generated as
-//                             placeholders (default "marked": rows equal to
-//                             a placeholder row of the compiled-in lists
-//                             are marked as such)
+// ("placeholders = marked" or "none" is still read, and changes nothing.)
+//
+// Placeholders (docs/tier-sets.md): a row of a single-code list is a
+// placeholder when its code is the code of a placeholder row of the same
+// compiled-in list, whatever its tier or excluded RICs. The one way to clear
+// a row's disclosure is the word "official" in its placeholder column; such
+// marks are part of the digest. The exporter writes "placeholder" there on
+// placeholder rows, so that a spreadsheet can filter them.
+//
+// Files that editors leave beside the lists (".~lock.*#", "~$*", "*.bak",
+// "*~", any name beginning with ".") are passed over, each with a note.
 //
 // A loaded set is immutable: any number of threads may group with it at
 // once. Grouping with it allocates nothing and takes no lock.
@@ -129,17 +137,33 @@ class CMG290_API TierSet {
   // Row `row` (1 to entries(list)) of the list is a placeholder.
   bool is_placeholder(TierSetList list, int row) const noexcept;
 
+  // Row `row` of a single-code list holds a placeholder code, marked
+  // official in its file: its disclosure is cleared.
+  bool disclosure_cleared(TierSetList list, int row) const noexcept;
+
+  // The line of the list's file that holds row `row` (the header is line
+  // 1); for the compiled-in set, the line of the file `tables export --all`
+  // writes. 0 for a row out of range.
+  int line(TierSetList list, int row) const noexcept;
+
   // The deviations from the documented contents that loading allowed, as
   // "FILE:LINE: reason" texts; empty for a set that fits them.
   const std::vector<std::string>& deviations() const noexcept;
+
+  // What loading passed over or noticed without refusing the set, as
+  // "FILE:LINE: text" or "FILE: text": files left by editors, rows whose
+  // disclosure is cleared, manifest keys no longer honoured. Not part of
+  // the identity.
+  const std::vector<std::string>& notes() const noexcept;
 
   int entries(TierSetList list) const noexcept;
   // Row 1 to entries(list); the views live as long as the set.
   TierSetRow row(TierSetList list, int row) const;
 
   // Writes the set into `directory` (created if missing) in the form load
-  // reads: the seven lists and a manifest naming the set. Existing files of
-  // those names are replaced. False with the reason on a failure.
+  // reads: the seven lists (the single-code ones with their placeholder
+  // column) and a manifest naming the set. Existing files of those names
+  // are replaced. False with the reason on a failure.
   bool write(const std::string& directory, std::string& error) const;
 
   const tiersets::SetData& data() const noexcept { return *data_; }

@@ -63,9 +63,10 @@ for name in changed deviating faulty many; do
   cp -r "$sets/compiled" "$sets/$name"
   edit "$sets/$name/manifest.txt" "s/^name = .*/name = $name/"
 done
-edit "$sets/changed/single-2.82.csv" 's/^A23\.257^,D,$/A23.256^,D,/'
-edit "$sets/changed/single-2.90.csv" 's/^A23\.257^,D,$/A23.256^,D,/'
-edit "$sets/deviating/single-2.90.csv" 's/^A33\.23^^,D,01$/A33.23^^,D,/'
+# The single-code lists carry the placeholder column: "code,tier,excluded_rics,placeholder".
+edit "$sets/changed/single-2.82.csv" 's/^A23\.257^,D,,placeholder$/A23.256^,D,,/'
+edit "$sets/changed/single-2.90.csv" 's/^A23\.257^,D,,placeholder$/A23.256^,D,,/'
+edit "$sets/deviating/single-2.90.csv" 's/^A33\.23^^,D,01,\(placeholder\)\{0,1\}$/A33.23^^,D,,/'
 edit "$sets/faulty/single-2.40.csv" '5s/,B,/,E,/'
 rm "$sets/faulty/secondary.csv"
 edit "$sets/many/single-2.50.csv" '2,31s/^/?/'

@@ -270,8 +270,20 @@ Explanation explain_with(std::string_view record, const TierSet& set, bool compi
   e.tier = compiledColumns ? explain_detail::walk_tier_rows(version, ric, slots)
                            : explain_detail::walk_tier_rows(version, ric, slots,
                                                             set_walk_lists(set.data(), version));
+  // Rows are cited by the lines of the set's files.
   if (TierDecision* d = e.tier->decision ? &*e.tier->decision : nullptr) {
-    d->placeholder = set.is_placeholder(set_list(version, d->list), d->row);
+    const TierSetList list = set_list(version, d->list);
+    d->placeholder = set.is_placeholder(list, d->row);
+    d->file = tier_set_file(list);
+    d->line = set.line(list, d->row);
+  }
+  for (SkippedRow& s : e.tier->skipped) {
+    s.file = tier_set_file(set_list(version, s.list));
+    s.line = set.line(set_list(version, s.list), s.row);
+  }
+  for (ExcludedPair& p : e.tier->excludedPairs) {
+    p.line = set.line(TierSetList::Pair, p.row);
+    for (const int b : p.barred) p.barredLines.push_back(set.line(TierSetList::Secondary, b));
   }
   r.cmg[0] = e.tier->letter;
   r.cmg[1] = '\0';

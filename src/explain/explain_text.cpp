@@ -96,21 +96,21 @@ void write_tier(std::string& out, const TierStep& t, const ExplainedTierSet& set
     for (const SkippedRow& s : t.skipped) {
       if (s.list != l.list) continue;
       line(out, 6,
-           "row " + std::to_string(s.row) + " holds " + shown(s.code) + " (cell " +
-               std::to_string(s.cell) + "): skipped, " +
+           std::string(s.file) + ":" + std::to_string(s.line) + " holds " + shown(s.code) +
+               " (cell " + std::to_string(s.cell) + "): skipped, " +
                (s.reason == SkipReason::RicExcluded ? "its excluded RICs hold the record's RIC"
                                                     : "barred by an excluded pair"));
     }
     if (l.list != TierList::Pair) continue;
     for (const ExcludedPair& p : t.excludedPairs) {
       std::string barred;
-      for (int b : p.barred) barred += (barred.empty() ? "" : ", ") + std::to_string(b);
+      for (int b : p.barredLines) barred += (barred.empty() ? "" : ", ") + std::to_string(b);
       line(out, 6,
-           "row " + std::to_string(p.row) + " holds " + shown(p.code1) + " (cell " +
+           "pair.csv:" + std::to_string(p.line) + " holds " + shown(p.code1) + " (cell " +
                std::to_string(p.cell1) + ") and " + shown(p.code2) + " (cell " +
                std::to_string(p.cell2) + "): excluded for the record's RIC, no tier" +
                (barred.empty() ? ""
-                               : "; bars secondary row" +
+                               : "; bars secondary.csv line" +
                                      std::string(p.barred.size() > 1 ? "s " : " ") + barred));
     }
   }
@@ -125,8 +125,8 @@ void write_tier(std::string& out, const TierStep& t, const ExplainedTierSet& set
         (i == 0 ? "" : " and ") + shown(d.codes[i]) + " (cell " + std::to_string(d.cells[i]) + ")";
   }
   line(out, 4,
-       std::string("tier ") + t.letter + " from " + list_words(d.list) + " row " +
-           std::to_string(d.row) + ": the record holds " + found +
+       std::string("tier ") + t.letter + " from " + list_words(d.list) + " " + d.file + ":" +
+           std::to_string(d.line) + ": the record holds " + found +
            (d.placeholder ? "; a placeholder row, not from an official list" : ""));
 }
 

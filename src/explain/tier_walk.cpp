@@ -84,7 +84,7 @@ void walk_three_stages(const Columns& single, const Columns& pairs, const Column
     const int cell2 = w.find(pairs.code2_at(r));
     if (cell1 == 0 || cell2 == 0) continue;
     if (detail::ric_excluded_blank_free(pairs.rics_at(r), ric)) {
-      ExcludedPair excluded{r, pairs.code_at(r), pairs.code2_at(r), cell1, cell2, {}};
+      ExcludedPair excluded{r, pairs.code_at(r), pairs.code2_at(r), cell1, cell2, {}, 0, {}};
       for (const char* code : {pairs.code_at(r), pairs.code2_at(r)}) {
         for (int k = 1; k <= secondary.rows; ++k) {
           if (std::strcmp(secondary.code_at(k), code) == 0) {

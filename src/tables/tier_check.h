@@ -39,6 +39,17 @@ std::string ric_set(std::string_view rics, bool late);
 // Both lists name the same RICs.
 bool same_rics(std::string_view a, std::string_view b, bool late);
 
+// An excluded-RIC list in a message: quoted, and "" for one naming no RIC
+// (the lists hold it as " ").
+std::string quoted_rics(std::string_view rics);
+
+// The RIC (two digits) is one the grouper assigns: a RIC of the impairment
+// table, 01 to 21.
+bool assigned_ric(std::string_view ric);
+
+// The RICs the documented lists exclude, for messages: "01, 02, ... and 15".
+std::string documented_rics();
+
 inline bool is_late(const TierList& l) {
   return l.kind != ListKind::kEarlySingle;
 }
@@ -57,8 +68,10 @@ class Report {
   void list(const TierList& l, const std::string& what) {
     out_.push_back({fault_, l.name, -1, what, "list " + std::string(l.name) + ": " + what});
   }
-  void row(const TierList& l, int row, const std::string& what) {
-    out_.push_back({fault_, l.name, row, what,
+  void row(const TierList& l, int r, const std::string& what) { row(fault_, l, r, what); }
+  // A finding of the given kind, whatever kind is set.
+  void row(TierFault fault, const TierList& l, int row, const std::string& what) {
+    out_.push_back({fault, l.name, row, what,
                     "list " + std::string(l.name) + " row " + std::to_string(row) + ": " + what});
   }
 
@@ -101,8 +114,10 @@ void check_order(Report& rep, const TierList& l);
 // Row `row` holds the entry; a row past the list's end is reported missing.
 void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e);
 
-// Rows 1 to the end of the C group, the first three D rows after them, and
-// the last three rows.
+// The fixed rows: the B and C groups (`leading`), the first three D entries
+// and the last three. Each entry is found by its code: one missing, or held
+// with another tier or other RICs, is reported once, as is a row added among
+// them; rows they merely displace are not named.
 void check_fixed_rows(Report& rep, const TierList& l, std::span<const ex::Entry> leading,
                       std::span<const ex::Entry> firstD, std::span<const ex::Entry> lastD);
 

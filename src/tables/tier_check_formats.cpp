@@ -47,6 +47,17 @@ bool is_known_ric(std::string_view ric) {
   return false;
 }
 
+// The first RIC of a sound excluded-RIC list that the documented lists never
+// exclude; empty when there is none.
+std::string_view undocumented_ric(std::string_view s) {
+  for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+    if (is_digit(s[i]) && is_digit(s[i + 1]) && !is_known_ric(s.substr(i, 2))) {
+      return s.substr(i, 2);
+    }
+  }
+  return {};
+}
+
 // What is wrong with an excluded-RIC list; empty when it is sound. Early
 // lists separate RICs by ",", late ones by ", " and may end in one blank.
 std::string rics_fault(std::string_view s, bool late) {
@@ -62,7 +73,9 @@ std::string rics_fault(std::string_view s, bool late) {
   for (;;) {
     if (rest.size() < 2 || !is_digit(rest[0]) || !is_digit(rest[1])) return shape;
     const std::string_view ric = rest.substr(0, 2);
-    if (!is_known_ric(ric)) return "names RIC " + quoted(ric) + ", which these lists never exclude";
+    if (!is_known_ric(ric) && !assigned_ric(ric)) {
+      return "names RIC " + quoted(ric) + ", which the grouper never assigns";
+    }
     if (!seen.insert(ric).second) return "names RIC " + quoted(ric) + " twice";
     rest.remove_prefix(2);
     if (rest.empty()) return {};
@@ -94,6 +107,11 @@ void check_formats(Report& rep, const TierList& l) {
     const std::string_view rics = text(l.rics, r);
     if (const std::string fault = rics_fault(rics, late); !fault.empty()) {
       rep.row(l, r, std::string(l.rics.name) + " " + quoted(rics) + " " + fault);
+    } else if (const std::string_view ric = undocumented_ric(rics); !ric.empty()) {
+      // The searches take any RIC the grouper assigns: a deviation at most.
+      rep.row(TierFault::kContents, l, r,
+              "excludes RIC " + quoted(ric) + ", which the documented lists never exclude (they " +
+                  "exclude " + documented_rics() + ")");
     }
     if (l.eflag.present() && text(l.eflag, r) != "0") {
       rep.row(l, r,

@@ -47,15 +47,62 @@ void expect_row(Report& rep, const TierList& l, int row, const ex::Entry& e) {
   }
 }
 
+namespace {
+
+// Where a message about a fixed row points the reader.
+constexpr const char* kFixedRule =
+    " (one of the rows every version holds; see \"The rows every version holds\" in "
+    "docs/tier-sets.md)";
+
+}  // namespace
+
 void check_fixed_rows(Report& rep, const TierList& l, std::span<const ex::Entry> leading,
                       std::span<const ex::Entry> firstD, std::span<const ex::Entry> lastD) {
-  int row = 1;
-  for (const ex::Entry& e : leading) expect_row(rep, l, row++, e);
-  for (const ex::Entry& e : firstD) expect_row(rep, l, row++, e);
-  // A list too short for its fixed rows has them reported missing once.
-  if (entries(l) < row - 1 + static_cast<int>(lastD.size())) return;
-  row = entries(l) - static_cast<int>(lastD.size()) + 1;
-  for (const ex::Entry& e : lastD) expect_row(rep, l, row++, e);
+  // Each change is reported once, at the entry changed, never as the rows
+  // it displaces: the entries are found by code, wherever they sit.
+  std::map<std::string_view, int> rowOf;
+  for (int r = 1; r <= entries(l); ++r) rowOf.emplace(text(l.code, r), r);
+  std::map<std::string_view, const ex::Entry*> fixed;
+  for (const auto group : {leading, firstD, lastD}) {
+    for (const ex::Entry& e : group) fixed.emplace(e.code, &e);
+  }
+  for (const auto& [code, e] : fixed) {
+    const auto at = rowOf.find(code);
+    if (at == rowOf.end()) {
+      rep.list(l, "code " + quoted(code) + " is missing, expected " +
+                      entry_text(e->code, e->tier, e->rics) + kFixedRule);
+      continue;
+    }
+    const std::string_view tier = text(l.tier, at->second);
+    const std::string_view rics = text(l.rics, at->second);
+    if (tier != e->tier || !same_rics(rics, e->rics, is_late(l))) {
+      rep.row(l, at->second,
+              "holds " + entry_text(code, tier, rics) + ", expected " +
+                  entry_text(e->code, e->tier, e->rics) + kFixedRule);
+    }
+  }
+  // Rows added where the fixed rows are: in the B or C group, before the
+  // last of the first D entries, or after the first of the last ones.
+  const std::string_view firstDEnd = firstD.empty() ? "" : firstD.back().code;
+  const std::string_view lastDBegin = lastD.empty() ? "" : lastD.front().code;
+  for (int r = 1; r <= entries(l); ++r) {
+    const std::string_view code = text(l.code, r);
+    if (fixed.contains(code)) continue;
+    const std::string_view tier = text(l.tier, r);
+    if (tier == "B" || tier == "C") {
+      rep.row(l, r,
+              "code " + quoted(code) + " is added to tier " + quoted(tier) + ", whose " +
+                  std::to_string(leading.size()) + " entries (B and C) are fixed" + kFixedRule);
+    } else if (tier == "D" && !firstDEnd.empty() && code < firstDEnd) {
+      rep.row(l, r,
+              "code " + quoted(code) + " comes before " + quoted(firstDEnd) +
+                  ", among the first D entries, which are fixed" + kFixedRule);
+    } else if (tier == "D" && !lastDBegin.empty() && code > lastDBegin) {
+      rep.row(l, r,
+              "code " + quoted(code) + " comes after " + quoted(lastDBegin) +
+                  ", among the last D entries, which are fixed" + kFixedRule);
+    }
+  }
 }
 
 void check_three_char_early(Report& rep, const TierList& l) {
@@ -112,13 +159,13 @@ void check_ric_counts(Report& rep, const TierList& l, const std::vector<RicCount
     const auto at = found.find(ric_set(e.rics, is_late(l)));
     const int got = at == found.end() ? 0 : at->second;
     if (got != e.count) {
-      rep.list(l, "excluded-RIC list " + quoted(e.rics) + " is carried by " + entry_count(got) +
-                      ", expected " + std::to_string(e.count));
+      rep.list(l, "excluded-RIC list " + quoted_rics(e.rics) + " is carried by " +
+                      entry_count(got) + ", expected " + std::to_string(e.count));
     }
     if (at != found.end()) found.erase(at);
   }
   for (const auto& [rics, got] : found) {
-    rep.list(l, "excluded-RIC list " + quoted(rics) + " is carried by " + entry_count(got) +
+    rep.list(l, "excluded-RIC list " + quoted_rics(rics) + " is carried by " + entry_count(got) +
                     ", expected none");
   }
 }

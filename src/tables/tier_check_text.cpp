@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cmg290/tables.h"
 #include "tier_check.h"
 
 namespace cmg290::tables::tier_check {
@@ -29,7 +30,7 @@ std::string quoted(std::string_view s) {
 }
 
 std::string entry_text(std::string_view code, std::string_view tier, std::string_view rics) {
-  return quoted(code) + " " + quoted(tier) + " " + quoted(rics);
+  return quoted(code) + " " + quoted(tier) + " " + quoted_rics(rics);
 }
 
 std::string_view text(const Column& c, int row) {
@@ -66,6 +67,27 @@ std::string ric_set(std::string_view rics, bool late) {
 
 bool same_rics(std::string_view a, std::string_view b, bool late) {
   return ric_set(a, late) == ric_set(b, late);
+}
+
+std::string quoted_rics(std::string_view rics) {
+  while (!rics.empty() && rics.back() == ' ') rics.remove_suffix(1);
+  return quoted(rics);
+}
+
+bool assigned_ric(std::string_view ric) {
+  for (int r = 1; r < kImpairmentRows; ++r) {
+    if (ric == Ric240[r]) return true;
+  }
+  return false;
+}
+
+std::string documented_rics() {
+  std::string out;
+  for (std::size_t i = 0; i < ex::kRics.size(); ++i) {
+    if (i > 0) out += i + 1 == ex::kRics.size() ? " and " : ", ";
+    out += ex::kRics[i];
+  }
+  return out;
 }
 
 }  // namespace cmg290::tables::tier_check

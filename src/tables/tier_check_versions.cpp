@@ -13,6 +13,15 @@ std::map<std::string_view, int> rows_by_code(const TierList& l) {
   return rows;
 }
 
+// The rows run B, C, D, each group in ascending byte order of the code.
+bool in_order(const TierList& l) {
+  for (int r = 2; r <= entries(l); ++r) {
+    const std::string_view tier = text(l.tier, r), before = text(l.tier, r - 1);
+    if (tier < before || (tier == before && text(l.code, r) < text(l.code, r - 1))) return false;
+  }
+  return true;
+}
+
 bool is_i60_entry(std::string_view code) {
   for (const std::string_view c : ex::kI60Codes) {
     if (c == code) return true;
@@ -62,6 +71,9 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
   }
 
   const bool late = is_late(from);
+  // The relative order is compared only between lists in order: a broken
+  // order is reported in its own list, not as the other's rows.
+  const bool ordered = in_order(from) && in_order(to);
   int lastToRow = 0;
   for (int r = 1; r <= entries(from); ++r) {
     const std::string_view code = text(from.code, r);
@@ -78,6 +90,8 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
       rep.row(to, t,
               "code " + quoted(code) + " has tier " + quoted(text(to.tier, t)) + " here but " +
                   quoted(text(from.tier, r)) + " in list " + from.name);
+      // Its row moved with its group: the order of the others is what counts.
+      continue;
     }
     if (late && is_i60_entry(code)) {
       if (!same_rics(text(from.rics, r), ex::kI60Rics, late)) {
@@ -88,10 +102,10 @@ void check_versions(Report& rep, const TierList& from, const TierList& to,
       }
     } else if (!same_rics(text(to.rics, t), text(from.rics, r), late)) {
       rep.row(to, t,
-              "code " + quoted(code) + " excludes " + quoted(text(to.rics, t)) + " here but " +
-                  quoted(text(from.rics, r)) + " in list " + from.name);
+              "code " + quoted(code) + " excludes " + quoted_rics(text(to.rics, t)) + " here but " +
+                  quoted_rics(text(from.rics, r)) + " in list " + from.name);
     }
-    if (t < lastToRow) {
+    if (ordered && t < lastToRow) {
       rep.row(to, t, "code " + quoted(code) + " is out of the order of list " + from.name);
     }
     lastToRow = t;

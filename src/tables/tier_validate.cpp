@@ -1,6 +1,7 @@
 // Structural checks of the comorbidity tier tables.
 #include "tier_validate.h"
 
+#include <set>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -80,6 +81,24 @@ constexpr Shape kShape290s1 = {1156, 9, 3, 21, kEightBlanks, "  "};
 constexpr Shape kShapePair = {63, 9, 3, 21, kEightBlanks, " "};
 constexpr Shape kShapeSecondary = {48, 9, 3, 21, kEightBlanks, " "};
 
+// The checks between versions, adding no finding for a row that already has
+// one of the contents: the fixed-row checks name a changed entry first, by
+// the rule it breaks, and the change is reported once.
+void check_versions_once(std::vector<TierFinding>& out, const TierList& from, const TierList& to,
+                         const std::vector<Change>& drops, const std::vector<Change>& adds) {
+  std::set<std::pair<std::string, int>> named;
+  for (const TierFinding& f : out) {
+    if (f.fault == TierFault::kContents && f.row >= 1) named.emplace(f.list, f.row);
+  }
+  std::vector<TierFinding> found;
+  Report rep(found);
+  rep.kind(TierFault::kContents);
+  check_versions(rep, from, to, drops, adds);
+  for (TierFinding& f : found) {
+    if (f.row < 1 || !named.contains({f.list, f.row})) out.push_back(std::move(f));
+  }
+}
+
 bool check_list(Report& rep, const TierList& l, const Shape& shape) {
   if (!check_cells(rep, l, shape)) return false;
   check_formats(rep, l);
@@ -113,10 +132,10 @@ std::vector<TierFinding> find_tier_faults(const TierTables& t) {
       check_early(t.list260, kShape260, ex::kEarlyLastD260, &ex::EarlyRicCount::in260);
   rep.kind(TierFault::kContents);
   if (ok240 && ok250) {
-    check_versions(rep, t.list240, t.list250, changes(ex::kDrop250), changes(ex::kAdd250));
+    check_versions_once(out, t.list240, t.list250, changes(ex::kDrop250), changes(ex::kAdd250));
   }
   if (ok250 && ok260) {
-    check_versions(rep, t.list250, t.list260, changes(ex::kDrop260), changes(ex::kAdd260));
+    check_versions_once(out, t.list250, t.list260, changes(ex::kDrop260), changes(ex::kAdd260));
   }
 
   rep.kind(TierFault::kStructure);
@@ -138,7 +157,7 @@ std::vector<TierFinding> find_tier_faults(const TierTables& t) {
     std::vector<Change> adds = diabetes_codes(true);
     for (const Change& c : changes(ex::kDrop290)) drops.push_back(c);
     for (const Change& c : changes(ex::kAdd290)) adds.push_back(c);
-    check_versions(rep, t.list282s1, t.list290s1, drops, adds);
+    check_versions_once(out, t.list282s1, t.list290s1, drops, adds);
   }
 
   rep.kind(TierFault::kStructure);

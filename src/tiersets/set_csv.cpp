@@ -116,6 +116,26 @@ int tier_rank(const std::string& tier) {
   return tier[0] - 'B';
 }
 
+// The separator a line uses when it is not the comma: "\";\" (semicolons)"
+// or "tabs", when the line holds no comma but that separator; else empty.
+std::string other_separator(std::string_view line) {
+  if (line.find(',') != std::string_view::npos) return {};
+  if (line.find(';') != std::string_view::npos) return "\";\" (semicolons)";
+  if (line.find('\t') != std::string_view::npos && !trim(line).empty()) return "tabs";
+  return {};
+}
+
+// A word of the placeholder column, in lower case; false for an unknown one.
+bool read_mark(std::string_view field, std::string& mark) {
+  std::string word(trim(field));
+  for (char& c : word) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (!word.empty() && word != kPlaceholderMark && word != kOfficialMark) return false;
+  mark = std::move(word);
+  return true;
+}
+
 }  // namespace
 
 std::size_t max_code_chars(ListKind kind) {
@@ -130,17 +150,26 @@ std::string_view ric_separator(ListKind kind) {
   return kind == ListKind::kEarlySingle ? "," : ", ";
 }
 
-std::string_view csv_header(ListKind kind) {
-  return kind == ListKind::kPair ? "code_1,code_2,tier,excluded_rics" : "code,tier,excluded_rics";
+bool has_marks(ListKind kind) {
+  return kind == ListKind::kEarlySingle || kind == ListKind::kLateSingle;
 }
 
-std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind) {
-  std::string out(csv_header(kind));
+std::string_view csv_header(ListKind kind, bool marks) {
+  if (kind == ListKind::kPair) return "code_1,code_2,tier,excluded_rics";
+  return marks && has_marks(kind) ? "code,tier,excluded_rics,placeholder"
+                                  : "code,tier,excluded_rics";
+}
+
+std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind, bool marks) {
+  marks = marks && has_marks(kind);
+  std::string out(csv_header(kind, marks));
   out += '\n';
   for (const CsvEntry& e : entries) {
     out += csv_field(e.code) + ",";
     if (kind == ListKind::kPair) out += csv_field(e.code2) + ",";
-    out += csv_field(e.tier) + "," + (e.rics == " " ? "" : csv_field(e.rics)) + "\n";
+    out += csv_field(e.tier) + "," + (e.rics == " " ? "" : csv_field(e.rics));
+    if (marks) out += "," + csv_field(e.mark);
+    out += "\n";
   }
   return out;
 }
@@ -172,8 +201,10 @@ bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std
       return false;
     }
     const std::string ric = item.size() == 1 ? "0" + std::string(item) : std::string(item);
-    if (std::ranges::find(tables::expected::kRics, ric) == tables::expected::kRics.end()) {
-      reason = "unknown RIC " + quoted(item) + " in excluded RICs " + quoted(text);
+    if (!tables::tier_check::assigned_ric(ric)) {
+      reason = "unknown RIC " + quoted(item) + " in excluded RICs " + quoted(text) +
+               ": the grouper assigns RICs 01 to 21, and the documented lists exclude " +
+               tables::tier_check::documented_rics();
       return false;
     }
     if (std::ranges::find(names, ric) != names.end()) {
@@ -201,7 +232,8 @@ bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std
 std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
                                std::vector<CsvError>& errors, std::size_t maxRicsChars) {
   const bool pair = kind == ListKind::kPair;
-  const std::size_t fieldCount = pair ? 4 : 3;
+  std::size_t fieldCount = pair ? 4 : 3;
+  bool marks = false;  // the header names the placeholder column
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   std::vector<CsvEntry> entries;
@@ -218,6 +250,13 @@ std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
       fail("the line holds a zero byte");
       continue;
     }
+    // A list saved with another separator gives one fault, not one a line.
+    if (const std::string other = headerSeen ? "" : other_separator(line); !other.empty()) {
+      fail("the fields are separated by " + other +
+           ", not by commas: save the list again as CSV with \",\" as the field separator "
+           "(in a spreadsheet: Save As, Text CSV, field delimiter \",\")");
+      return {};
+    }
     if (!split_csv_line(line, fields)) {
       fail("a quoted field is not closed, or is followed by more than a comma");
       continue;
@@ -230,14 +269,22 @@ std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
       std::string header;
       for (const std::string& f : fields)
         header += (header.empty() ? "" : ",") + std::string(trim(f));
-      if (header != csv_header(kind)) {
-        fail("missing header: the first line must be " + quoted(csv_header(kind)));
+      const bool known = header == csv_header(kind) || header == csv_header(kind, true);
+      if (!known) {
+        fail("missing header: the first line must be " + quoted(csv_header(kind)) +
+             (has_marks(kind) ? " or " + quoted(csv_header(kind, true)) : ""));
       }
+      // Under a faulty header the rows are read as they come, with the
+      // placeholder column or without.
+      marks = has_marks(kind) && (header == csv_header(kind, true) || !known);
+      if (marks) fieldCount = 4;
       continue;
     }
+    // A spreadsheet may leave out an empty last column.
+    if (marks && fields.size() == 3) fields.emplace_back();
     if (fields.size() != fieldCount) {
-      fail("expected " + std::to_string(fieldCount) + " fields (" + std::string(csv_header(kind)) +
-           "), found " + std::to_string(fields.size()));
+      fail("expected " + std::to_string(fieldCount) + " fields (" +
+           std::string(csv_header(kind, marks)) + "), found " + std::to_string(fields.size()));
       continue;
     }
 
@@ -258,6 +305,12 @@ std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
     e.tier = tier;
     if (!normalize_rics(fields[pair ? 3 : 2], kind, e.rics, reason, maxRicsChars)) {
       fail(reason);
+      continue;
+    }
+    if (marks && !read_mark(fields[3], e.mark)) {
+      fail("unknown word " + quoted(trim(fields[3])) +
+           " in the placeholder column: leave it empty, " + "or write \"" +
+           std::string(kPlaceholderMark) + "\" or \"" + std::string(kOfficialMark) + "\"");
       continue;
     }
     const std::string key = pair ? e.code + " " + e.code2 : e.code;

@@ -22,7 +22,20 @@ struct CsvEntry {
   std::string tier;
   std::string rics;
   int line = 0;  // where it was read; 0 when not read from a file
+  // The placeholder column of a single-code list: empty, kPlaceholderMark
+  // or kOfficialMark, lower case whatever case the file used.
+  std::string mark;
 };
+
+// The words of the placeholder column (single-code lists): the exporter
+// writes "placeholder" on the rows whose code is a placeholder code; a
+// maintainer writes "official" on such a row to clear its disclosure.
+inline constexpr std::string_view kPlaceholderMark = "placeholder";
+inline constexpr std::string_view kOfficialMark = "official";
+
+// Whether lists of this kind have the placeholder column: the single-code
+// lists of every version.
+bool has_marks(ListKind kind);
 
 struct CsvError {
   int line;  // 1 is the first line of the text
@@ -42,8 +55,10 @@ std::string_view ric_separator(ListKind kind);
 // counts.
 bool next_line(std::string_view& text, std::string_view& line);
 
-// The header line of a list of this kind, without its line end.
-std::string_view csv_header(ListKind kind);
+// The header line of a list of this kind, without its line end; with
+// `marks`, the single-code lists' header with the placeholder column:
+// "code,tier,excluded_rics,placeholder".
+std::string_view csv_header(ListKind kind, bool marks = false);
 
 // A code as records hold it, from a code written with or without its dot
 // and, in the ICD-10-CM lists, with or without the "^" filler: "47831" and
@@ -55,25 +70,31 @@ bool normalize_code(std::string_view text, ListKind kind, std::string& code, std
 // separated by "," or ";" with any blanks around them: "1;2" and "01, 02"
 // give "01,02" in the lists of 2.40 to 2.60 and "01, 02" in the others; an
 // empty field gives " ". In the lists of 2.82 and 2.90 a list that ends in
-// a blank keeps one. False with the reason for an unknown RIC, a RIC named
-// twice, a malformed list, or one longer than `maxChars` (0: max_rics_chars).
+// a blank keeps one. Any RIC the grouper assigns (01 to 21) is read; the
+// table checks report one that the documented lists never exclude as a
+// deviation. False with the reason for a RIC the grouper never assigns, a
+// RIC named twice, a malformed list, or one longer than `maxChars` (0:
+// max_rics_chars).
 bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason,
                     std::size_t maxChars = 0);
 
 // A list as CSV: the header, then one line per entry in row order; an entry
-// that excludes no RIC has an empty excluded_rics field.
-std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind);
+// that excludes no RIC has an empty excluded_rics field. With `marks`, a
+// single-code list has the placeholder column, each row's `mark` in it.
+std::string write_csv(const std::vector<CsvEntry>& entries, ListKind kind, bool marks = false);
 
 // Reads a list from CSV text: checks the header and every row, reporting
 // every fault (a missing or wrong header, a wrong number of fields, an
 // unknown tier, a malformed or over-long code, an unknown RIC, a duplicate
-// entry, a zero byte). With `sort`, then puts the entries into the order of
-// the list: B, then C, then D, each group in ascending byte order of the
-// code, except the pair list, whose entries keep their order within each
-// group; without, they stay in the order of the text. Blank lines
-// (and lines of empty fields only) are skipped; a leading byte-order mark
-// and CRLF line ends are accepted. The entries are meaningful only when
-// `errors` is empty.
+// entry, a zero byte, an unknown word in the placeholder column). A
+// single-code list may have the placeholder column (header
+// "code,tier,excluded_rics,placeholder"; a row may then leave the column
+// out). A text whose first line is separated by ";" or tabs instead of
+// commas gives one fault, on that line, saying so, and no other. With `sort`, then puts the entries
+// into the order of the list: B, then C, then D, each group in ascending byte order of the code,
+// except the pair list, whose entries keep their order within each group; without, they stay in the
+// order of the text. Blank lines (and lines of empty fields only) are skipped; a leading byte-order
+// mark and CRLF line ends are accepted. The entries are meaningful only when `errors` is empty.
 // `maxRicsChars` bounds the excluded-RIC texts as in normalize_rics.
 std::vector<CsvEntry> read_csv(std::string_view text, ListKind kind, bool sort,
                                std::vector<CsvError>& errors, std::size_t maxRicsChars = 0);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cmg290/tier_set.h"
@@ -36,6 +37,7 @@ const std::array<ListInfo, kLists>& list_infos();
 struct SetList {
   std::vector<CsvEntry> entries;
   std::vector<char> placeholder;  // per row, 0 or 1; row 0 is 0
+  std::vector<char> cleared;      // per row: a placeholder code marked official
   std::vector<char> code, code2, tier, rics, eflag;
   tables::TierList view;  // over the cells above
 
@@ -48,6 +50,7 @@ struct SetData {
   bool compiled = false;
   bool placeholders = false;  // some row is a placeholder
   std::vector<std::string> deviations;
+  std::vector<std::string> notes;  // what loading passed over or noticed
   std::array<SetList, kLists> lists;
   SetIndex index;
 };
@@ -65,18 +68,31 @@ tables::TierTables check_view(const SetData& data);
 bool build_index(SetData& data, std::string& reason);
 
 // The SHA-256 of the canonical contents: every list in the order of
-// TierSetList, its file name, a line end, and its CSV text with each
-// excluded-RIC list written as the RICs it names, in ascending order.
+// TierSetList, its file name, a line end, and its CSV text (without the
+// placeholder column) with each excluded-RIC list written as the RICs it
+// names, in ascending order; then, only when some row's disclosure is
+// cleared, "official" and a line "FILE,CODE" for each such row. A set
+// clearing none has the digest it had before rows could be cleared.
 std::string canonical_digest(const SetData& data);
 
 // Whether each row of the compiled-in lists is a placeholder: the D entries
 // that are not among the rows every version fixes (tier_expected.h).
 bool generated_row(ListKind kind, const CsvEntry& e);
 
-// Marks as placeholders the rows equal to a placeholder row of the same
-// compiled-in list (code, tier and the RICs excluded), and sets
-// data.placeholders.
-void mark_placeholders(SetData& data, const SetData& compiled);
+// What a row of list `list` (0 to kLists - 1) is: a placeholder when its
+// code is the code of a placeholder row of the same compiled-in list,
+// whatever its tier and excluded RICs, unless the row is marked official
+// (then its disclosure is cleared); "official" on any other row is stray.
+enum class RowMark { kNone, kPlaceholder, kCleared, kStray };
+RowMark row_mark(int list, const CsvEntry& e);
+
+// Sets the entry's mark to what the placeholder column says of such a row:
+// "placeholder", "official", or nothing (a stray mark is dropped).
+void set_mark(CsvEntry& e, RowMark mark);
+
+// Marks the rows of every list by row_mark, sets data.placeholders and each
+// entry's mark (set_mark). Returns the rows (list, row) whose mark was stray.
+std::vector<std::pair<int, int>> mark_placeholders(SetData& data);
 
 // The compiled-in lists as a set's data.
 std::unique_ptr<SetData> make_compiled_data();

@@ -187,6 +187,18 @@ std::string canonical_digest(const SetData& data) {
     sha.update("\n");
     sha.update(write_csv(entries, kind));
   }
+  std::string cleared;
+  for (int i = 0; i < kLists; ++i) {
+    const SetList& l = data.lists[i];
+    for (int r = 1; r < static_cast<int>(l.cleared.size()); ++r) {
+      if (l.cleared[r])
+        cleared += std::string(list_infos()[i].file) + "," + l.entries[r - 1].code + "\n";
+    }
+  }
+  if (!cleared.empty()) {
+    sha.update("official\n");
+    sha.update(cleared);
+  }
   return hex(sha.finish());
 }
 

@@ -25,14 +25,13 @@ std::string trim(std::string_view s) {
 
 struct Manifest {
   std::string name;
-  bool placeholdersMarked = true;
 };
 
 constexpr std::size_t kMaxNameChars = 100;
 
 // "key = value" lines; blank lines and lines beginning with "#" are skipped.
 void read_manifest(std::string_view text, const std::string& path, Manifest& m,
-                   std::vector<TierSetProblem>& problems) {
+                   std::vector<TierSetProblem>& problems, std::vector<std::string>& notes) {
   std::set<std::string> seen;
   int number = 0;
   while (!text.empty()) {
@@ -64,11 +63,19 @@ void read_manifest(std::string_view text, const std::string& path, Manifest& m,
       }
       m.name = value;
     } else if (key == "placeholders") {
+      // Kept readable, so that a set written before stays usable, but no
+      // longer a switch: disclosure follows each row's code.
       if (value != "marked" && value != "none") {
         fail("placeholders must be \"marked\" or \"none\"");
         continue;
       }
-      m.placeholdersMarked = value == "marked";
+      if (value == "none") {
+        notes.push_back(problem_text(
+            {path, number,
+             "\"placeholders = none\" is no longer honoured: a row is a placeholder by its "
+             "code; clear rows one by one with \"official\" in the placeholder column (see "
+             "docs/tier-sets.md)"}));
+      }
     } else {
       fail("unknown key \"" + key + "\" (name, placeholders)");
     }
@@ -80,6 +87,14 @@ std::string path_of(const std::string& where, const std::string& file) {
 }
 
 }  // namespace
+
+const char* left_by_editor(std::string_view name) {
+  if (name.starts_with(".~lock.") && name.ends_with('#')) return "a spreadsheet's lock file";
+  if (name.starts_with("~$")) return "a spreadsheet's lock file";
+  if (name.starts_with('.')) return "a hidden file";
+  if (name.ends_with(".bak") || name.ends_with('~')) return "an editor's backup";
+  return nullptr;
+}
 
 std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std::string& where,
                                     const std::string& defaultName, const TierSetOptions& options,
@@ -101,7 +116,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   const SetFile* byList[kLists] = {};
   for (const SetFile& f : files) {
     if (f.name == kManifestFile) {
-      read_manifest(f.text, path_of(where, f.name), manifest, problems);
+      read_manifest(f.text, path_of(where, f.name), manifest, problems, data->notes);
       continue;
     }
     bool known = false;
@@ -112,6 +127,10 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
         problems.push_back({path_of(where, f.name), 0, "given twice"});
       }
       byList[i] = &f;
+    }
+    if (const char* what = left_by_editor(f.name); !known && what != nullptr) {
+      data->notes.push_back(path_of(where, f.name) + ": passed over (" + what + ")");
+      continue;
     }
     if (!known) {
       problems.push_back({path_of(where, f.name), 0,
@@ -153,17 +172,31 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   if (problems.size() != before) return nullptr;
 
   data->name = manifest.name;
+  for (const auto& [list, row] : mark_placeholders(*data)) {
+    const CsvEntry& e = data->lists[list].entries[row - 1];
+    data->notes.push_back(
+        problem_text({path_of(where, list_infos()[list].file), e.line,
+                      "code " + e.code +
+                          " is marked official but is no placeholder code: the mark changes "
+                          "nothing and is dropped"}));
+  }
+  for (int i = 0; i < kLists; ++i) {
+    const SetList& l = data->lists[i];
+    for (int r = 1; r <= l.rows(); ++r) {
+      if (!l.cleared[r]) continue;
+      data->notes.push_back(
+          problem_text({path_of(where, list_infos()[i].file), l.entries[r - 1].line,
+                        "placeholder code " + l.entries[r - 1].code +
+                            " marked official: its disclosure is cleared"}));
+    }
+  }
+  // The digest covers the official marks, so the pin is checked after them.
   data->digest = canonical_digest(*data);
   if (!pin.empty() && data->digest != pin) {
     problems.push_back(
         {where, 0,
          "the set is not the one expected: its sha256 is " + data->digest + ", expected " + pin});
     return nullptr;
-  }
-  if (manifest.placeholdersMarked) {
-    mark_placeholders(*data, TierSet::compiled()->data());
-  } else {
-    for (SetList& l : data->lists) l.placeholder.assign(l.entries.size() + 1, 0);
   }
   return data;
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,11 @@ struct SetFile {
   std::string name;
   std::string text;
 };
+
+// What a file of this name is when an editor or a spreadsheet leaves it in
+// a set's directory (a lock file, a backup, a hidden file), which loading
+// passes over with a note; null for any other name.
+const char* left_by_editor(std::string_view name);
 
 // Builds a set from its files. `where` is the directory the problems name
 // the files under (empty: the bare file names), `defaultName` the set's name

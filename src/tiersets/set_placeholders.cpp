@@ -7,6 +7,12 @@
 // the table checks know (tier_expected.h), so a D row of a single-code list
 // whose code is none of them is a placeholder. The pair and secondary lists
 // are fixed whole.
+//
+// In a loaded set, disclosure follows the content: a row of a single-code
+// list is a placeholder when its code is the code of a placeholder row of
+// the same compiled-in list, whatever its tier or excluded RICs, unless the
+// row itself is marked "official" in its file (the placeholder column).
+#include <array>
 #include <map>
 #include <memory>
 #include <set>
@@ -76,15 +82,19 @@ std::unique_ptr<SetData> make_compiled_data() {
   build_cells(data);
   std::string reason;
   build_index(data, reason);  // the compiled-in lists fit: checked by the tests
-  data.digest = canonical_digest(data);
   for (int i = 0; i < kLists; ++i) {
     SetList& l = data.lists[i];
     l.placeholder.assign(l.entries.size() + 1, 0);
+    l.cleared.assign(l.entries.size() + 1, 0);
     for (int r = 1; r <= l.rows(); ++r) {
-      l.placeholder[r] = generated_row(list_infos()[i].kind, l.entries[r - 1]);
+      CsvEntry& e = l.entries[r - 1];
+      e.line = r + 1;  // the line of the row in the exported file, below its header
+      l.placeholder[r] = generated_row(list_infos()[i].kind, e);
+      if (l.placeholder[r]) e.mark = kPlaceholderMark;
       data.placeholders = data.placeholders || l.placeholder[r];
     }
   }
+  data.digest = canonical_digest(data);
   return made;
 }
 
@@ -99,28 +109,48 @@ bool generated_row(ListKind kind, const CsvEntry& e) {
   return !threeChar && !late.contains(e.code);
 }
 
-void mark_placeholders(SetData& data, const SetData& compiled) {
-  data.placeholders = false;
-  for (int i = 0; i < kLists; ++i) {
-    const SetList& c = compiled.lists[i];
-    const bool late = list_infos()[i].kind != ListKind::kEarlySingle;
-    std::map<std::string_view, std::string> generated;  // code -> RICs it excludes
-    for (int r = 1; r <= c.rows(); ++r) {
-      if (c.placeholder[r]) {
-        generated.emplace(c.entries[r - 1].code,
-                          tables::tier_check::ric_set(c.entries[r - 1].rics, late));
+RowMark row_mark(int list, const CsvEntry& e) {
+  static const auto codes = [] {
+    std::array<std::set<std::string, std::less<>>, kLists> out;
+    const SetData& compiled = TierSet::compiled()->data();
+    for (int i = 0; i < kLists; ++i) {
+      const SetList& c = compiled.lists[i];
+      for (int r = 1; r <= c.rows(); ++r) {
+        if (c.placeholder[r]) out[i].insert(c.entries[r - 1].code);
       }
     }
+    return out;
+  }();
+  if (list < 0 || list >= kLists) return RowMark::kNone;
+  const bool official = e.mark == kOfficialMark;
+  if (!codes[list].contains(e.code)) return official ? RowMark::kStray : RowMark::kNone;
+  return official ? RowMark::kCleared : RowMark::kPlaceholder;
+}
+
+void set_mark(CsvEntry& e, RowMark mark) {
+  e.mark = mark == RowMark::kPlaceholder ? kPlaceholderMark
+           : mark == RowMark::kCleared   ? kOfficialMark
+                                         : "";
+}
+
+std::vector<std::pair<int, int>> mark_placeholders(SetData& data) {
+  std::vector<std::pair<int, int>> stray;
+  data.placeholders = false;
+  for (int i = 0; i < kLists; ++i) {
     SetList& l = data.lists[i];
     l.placeholder.assign(l.entries.size() + 1, 0);
+    l.cleared.assign(l.entries.size() + 1, 0);
     for (int r = 1; r <= l.rows(); ++r) {
-      const CsvEntry& e = l.entries[r - 1];
-      const auto at = generated.find(e.code);
-      l.placeholder[r] = e.tier == "D" && at != generated.end() &&
-                         tables::tier_check::ric_set(e.rics, late) == at->second;
+      CsvEntry& e = l.entries[r - 1];
+      const RowMark mark = row_mark(i, e);
+      l.placeholder[r] = mark == RowMark::kPlaceholder;
+      l.cleared[r] = mark == RowMark::kCleared;
+      if (mark == RowMark::kStray) stray.emplace_back(i, r);
+      set_mark(e, mark);
       data.placeholders = data.placeholders || l.placeholder[r];
     }
   }
+  return stray;
 }
 
 }  // namespace cmg290::tiersets

@@ -197,8 +197,26 @@ bool TierSet::is_placeholder(TierSetList list, int row) const noexcept {
   return row >= 1 && row <= l.rows() && l.placeholder[row] != 0;
 }
 
+bool TierSet::disclosure_cleared(TierSetList list, int row) const noexcept {
+  const int i = static_cast<int>(list);
+  if (i < 0 || i >= tiersets::kLists) return false;
+  const tiersets::SetList& l = data_->lists[i];
+  return row >= 1 && row < static_cast<int>(l.cleared.size()) && l.cleared[row] != 0;
+}
+
+int TierSet::line(TierSetList list, int row) const noexcept {
+  const int i = static_cast<int>(list);
+  if (i < 0 || i >= tiersets::kLists || row < 1 || row > data_->lists[i].rows()) return 0;
+  const int line = data_->lists[i].entries[row - 1].line;
+  return line > 0 ? line : row + 1;
+}
+
 const std::vector<std::string>& TierSet::deviations() const noexcept {
   return data_->deviations;
+}
+
+const std::vector<std::string>& TierSet::notes() const noexcept {
+  return data_->notes;
 }
 
 int TierSet::entries(TierSetList list) const noexcept {
@@ -224,12 +242,12 @@ bool TierSet::write(const std::string& directory, std::string& error) const {
   }
   const fs::path dir(directory);
   for (int i = 0; i < tiersets::kLists; ++i) {
-    const std::string csv = tiersets::write_csv(data_->lists[i].entries, list_infos()[i].kind);
+    const std::string csv =
+        tiersets::write_csv(data_->lists[i].entries, list_infos()[i].kind, true);
     if (!write_file(dir / list_infos()[i].file, csv, error)) return false;
   }
   std::string manifest =
-      "# A comorbidity tier-table set (see cmg290/tier_set.h).\nname = " + data_->name +
-      "\nplaceholders = " + (data_->placeholders ? "marked" : "none") + "\n";
+      "# A comorbidity tier-table set (see docs/tier-sets.md).\nname = " + data_->name + "\n";
   return write_file(dir / tiersets::kManifestFile, manifest, error);
 }
 

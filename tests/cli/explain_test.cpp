@@ -167,8 +167,9 @@ TEST_F(ExplainCli, LinesAsGroupReadsThem) {
   EXPECT_EQ(one.code, 0);
   EXPECT_EQ(one.out.rfind("lf.txt line 3: grouped, CMG B0102", 0), 0u) << one.out;
   EXPECT_NE(one.out.find("\ncrlf.txt line 3: grouped, CMG B0102"), std::string::npos);
-  EXPECT_NE(one.out.find("tier B from single-code list row 6: the record holds \"Z99.2^^^\""),
-            std::string::npos);
+  EXPECT_NE(
+      one.out.find("tier B from single-code list single-2.90.csv:7: the record holds \"Z99.2^^^\""),
+      std::string::npos);
 }
 
 TEST_F(ExplainCli, FatalErrorsLeaveNoOutputFile) {

@@ -58,7 +58,13 @@ TEST(TierCsv, ExcludedRicsAcceptEitherSeparatorAndOneDigit) {
 }
 
 TEST(TierCsv, FaultyExcludedRicsAreRefused) {
-  EXPECT_NE(rics("04", ListKind::kLateSingle).find("unknown RIC"), std::string::npos);
+  // A RIC the grouper assigns is read (the table checks name it a
+  // deviation); one it never assigns is refused, saying which are used.
+  EXPECT_EQ(rics("04", ListKind::kLateSingle), "04");
+  EXPECT_EQ(rics("21;1", ListKind::kEarlySingle), "21,01");
+  EXPECT_NE(rics("22", ListKind::kLateSingle).find("unknown RIC \"22\""), std::string::npos);
+  EXPECT_NE(rics("50", ListKind::kLateSingle).find("the grouper assigns RICs 01 to 21"),
+            std::string::npos);
   EXPECT_NE(rics("1;99", ListKind::kLateSingle).find("unknown RIC"), std::string::npos);
   EXPECT_NE(rics("01,1", ListKind::kLateSingle).find("twice"), std::string::npos);
   for (const char* bad : {"01,", ",01", "01 02", "001", "x"}) {
@@ -101,7 +107,7 @@ TEST(TierCsv, EveryFaultyRowIsReportedWithItsLine) {
       "478.32,A,15\n"  // 3 unknown tier
       "47,B,\n"        // 4 malformed code
       "478.331,B,\n"   // 5 over-long code
-      "478.34,B,04\n"  // 6 unknown RIC
+      "478.34,B,50\n"  // 6 unknown RIC
       "47831,C,\n"     // 7 duplicate of line 2
       "478.6,B\n"      // 8 too few fields
       "\"478.6,B,\n",  // 9 open quote
@@ -109,7 +115,7 @@ TEST(TierCsv, EveryFaultyRowIsReportedWithItsLine) {
   ASSERT_EQ(errors.size(), 7u);
   const std::pair<int, const char*> expected[] = {
       {3, "unknown tier \"A\""}, {4, "not an ICD-9-CM code"}, {5, "too long"},
-      {6, "unknown RIC \"04\""}, {7, "first on line 2"},      {8, "found 2"},
+      {6, "unknown RIC \"50\""}, {7, "first on line 2"},      {8, "found 2"},
       {9, "not closed"},
   };
   for (std::size_t i = 0; i < errors.size(); ++i) {
@@ -133,8 +139,8 @@ TEST(TierCsv, MissingHeaderIsAFault) {
 }
 
 TEST(TierCsv, ExportedTextReadsBackAndDefTextReadsBack) {
-  const std::vector<Entry> entries = {{"I60.00^^", "", "D", "01, 02, 03 "},
-                                      {"J38.01^^", "", "B", " "}};
+  const std::vector<Entry> entries = {{"I60.00^^", "", "D", "01, 02, 03 ", 0, ""},
+                                      {"J38.01^^", "", "B", " ", 0, ""}};
   const std::string csv = write_csv(entries, ListKind::kLateSingle);
   EXPECT_EQ(csv, "code,tier,excluded_rics\nI60.00^^,D,\"01, 02, 03 \"\nJ38.01^^,B,\n");
   std::vector<RowError> errors;

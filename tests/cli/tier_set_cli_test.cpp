@@ -10,16 +10,20 @@ namespace {
 // A record whose tier letter comes from a placeholder row of the compiled-in
 // 2.90 single-code list (one that excludes no RIC), and one from an
 // official row (Z99.2, row 6, tier B).
-std::string placeholder_record() {
+std::string placeholder_code() {
   const auto set = TierSet::compiled();
   for (int r = 1; r <= set->entries(TierSetList::Single290); ++r) {
     const TierSetRow row = set->row(TierSetList::Single290, r);
     if (set->is_placeholder(TierSetList::Single290, r) && row.excludedRics == " ") {
-      return RecordBuilder::valid().comorbid(2, std::string(row.code)).str();
+      return std::string(row.code);
     }
   }
   ADD_FAILURE() << "no placeholder row";
   return {};
+}
+
+std::string placeholder_record() {
+  return RecordBuilder::valid().comorbid(2, placeholder_code()).str();
 }
 
 std::string official_record() {
@@ -34,6 +38,13 @@ class TierSetCli : public CliTest {
     std::string error;
     ASSERT_TRUE(TierSet::compiled()->write(path(name).string(), error)) << error;
     if (!manifest.empty()) write(name + "/manifest.txt", manifest);
+  }
+  // The set `name` with the disclosure of placeholder_record()'s row
+  // cleared: "official" in its placeholder column.
+  void write_cleared_set(const std::string& name, const std::string& manifest) const {
+    write_set(name, manifest);
+    const std::string code = placeholder_code();
+    replace_line(name + "/single-2.90.csv", code + ",", code + ",D,,official");
   }
   // Replaces the line of a set's file that starts with `start`.
   void replace_line(const std::string& file, const std::string& start,
@@ -170,11 +181,17 @@ TEST_F(TierSetCli, PlaceholderTiersAreCountedAndCanFailTheRun) {
   EXPECT_EQ(none.code, 0);
   EXPECT_EQ(summary_count(none.err, label), 0) << none.err;
 
-  // A set whose manifest says it holds no placeholders: nothing to count.
-  write_set("official", "name = official\nplaceholders = none\n");
+  // A manifest saying "placeholders = none" silences nothing: the same
+  // lists disclose alike.
+  write_set("declared", "name = official\nplaceholders = none\n");
+  const Outcome declared = tool("group --fail-on-placeholder --tier-tables declared in.txt");
+  EXPECT_EQ(declared.code, 1) << declared.err;
+  EXPECT_EQ(summary_count(declared.err, label), 2) << declared.err;
+  // The one row the records hit, cleared in its file: nothing to count.
+  write_cleared_set("official", "name = official\n");
   const Outcome loaded = tool("group --fail-on-placeholder --tier-tables official in.txt");
   EXPECT_EQ(loaded.code, 0) << loaded.err;
-  EXPECT_EQ(loaded.err.find(label), std::string::npos) << loaded.err;
+  EXPECT_EQ(summary_count(loaded.err, label), 0) << loaded.err;
   EXPECT_NE(loaded.err.find("\n  tier-table set official sha256:"), std::string::npos)
       << loaded.err;
   // Placeholders marked, as the compiled-in set writes its manifest.
@@ -187,7 +204,10 @@ TEST_F(TierSetCli, PlaceholderTiersAreCountedAndCanFailTheRun) {
 
 TEST_F(TierSetCli, ExplanationsDiscloseTheSetAndPlaceholderRows) {
   write("in.txt", official_record() + "\n" + placeholder_record() + "\n");
-  write_set("official", "name = official\nplaceholders = none\n");
+  write_cleared_set("official", "name = official\nplaceholders = none\n");
+  std::vector<TierSetProblem> problems;
+  const auto cleared = TierSet::load(path("official").string(), problems);
+  ASSERT_NE(cleared, nullptr);
   const std::string words = "; a placeholder row, not from an official list\n";
   const std::shared_ptr<const TierSet> compiled = TierSet::compiled();
   for (const std::string args : {"", "--tier-tables official "}) {
@@ -199,24 +219,23 @@ TEST_F(TierSetCli, ExplanationsDiscloseTheSetAndPlaceholderRows) {
     for (std::size_t i = 0; i < 2; ++i) {
       const auto j = nlohmann::json::parse(rows[i]);
       EXPECT_EQ(j["tier_set"]["name"], loaded ? "official" : "compiled-in");
-      EXPECT_EQ(j["tier_set"]["sha256"], compiled->digest()) << "the same lists";
+      EXPECT_EQ(j["tier_set"]["sha256"], loaded ? cleared->digest() : compiled->digest());
       EXPECT_EQ(j["tier_set"]["compiled_in"], !loaded);
-      EXPECT_EQ(j["tier_set"]["placeholders"], !loaded);
+      EXPECT_EQ(j["tier_set"]["placeholders"], true);
       EXPECT_EQ(j["tier"]["placeholder"], i == 1 && !loaded) << args << i;
       EXPECT_EQ(j["tier"]["lists"][0]["name"], loaded ? "single-2.90.csv" : "CmdICD290s1");
     }
     const Outcome text = tool("explain " + args + "in.txt");
     ASSERT_EQ(text.code, 0) << text.err;
-    const std::string setLine =
-        loaded
-            ? "\n    tier-table set official sha256:" + compiled->digest() + "\n"
-            : "\n    tier-table set " + compiled->identity() + ", which holds placeholder rows\n";
+    const std::string setLine = "\n    tier-table set " +
+                                (loaded ? cleared : compiled)->identity() +
+                                ", which holds placeholder rows\n";
     const std::size_t second = text.out.find("\nline 2:");
     ASSERT_NE(second, std::string::npos) << text.out;
     EXPECT_NE(text.out.find(setLine), std::string::npos) << text.out;
     EXPECT_EQ(text.out.find(words), loaded ? std::string::npos : text.out.find(words, second))
         << text.out;
-    EXPECT_NE(text.out.find("tier B from single-code list row 6: the record holds "
+    EXPECT_NE(text.out.find("tier B from single-code list single-2.90.csv:7: the record holds "
                             "\"Z99.2^^^\" (cell 1)\n"),
               std::string::npos)
         << text.out;

@@ -19,7 +19,7 @@ class TierSetPin : public CliTest {
     std::string csv = read("signed/single-2.90.csv");
     const std::size_t at = csv.find("\nZ99.2^^^,B,");
     ASSERT_NE(at, std::string::npos);
-    csv.insert(csv.find('\n', at + 1), "01");
+    csv.insert(at + std::string_view("\nZ99.2^^^,B,").size(), "01");
     write("signed/single-2.90.csv", csv);
     std::vector<TierSetProblem> problems;
     const auto set = TierSet::load(path("signed").string(), problems,

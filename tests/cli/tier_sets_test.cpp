@@ -74,6 +74,47 @@ TEST_F(TierSetCommands, ExportAllWritesASetThatChecksAsTheCompiledIn) {
   EXPECT_EQ(tool("tables export --version 2.90 --list single --force").code, 2);
 }
 
+// tables check shows what loading passed over or noticed: an editor's lock
+// file, the rows whose disclosure is cleared (FILE:LINE), a manifest key no
+// longer honoured; a list saved with ";" is named once.
+TEST_F(TierSetCommands, CheckShowsNotesAndClearedRows) {
+  ASSERT_EQ(tool("tables export --all set").code, 0);
+  write("set/.~lock.single-2.90.csv#", "lock");
+  write("set/manifest.txt", "name = signed\nplaceholders = none\n");
+  std::vector<std::string> rows = lines_of(read("set/single-2.90.csv"));
+  ASSERT_TRUE(rows[27].ends_with(",placeholder")) << rows[27];
+  const std::string code = rows[27].substr(0, rows[27].find(','));
+  rows[27] = rows[27].substr(0, rows[27].rfind(',')) + ",official";
+  std::string text;
+  for (const std::string& r : rows) text += r + "\n";
+  write("set/single-2.90.csv", text);
+
+  const Outcome checked = tool("tables check set");
+  EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
+  EXPECT_NE(checked.out.find("single-2.90.csv   1156 entries, 897 placeholders, 1 cleared (marked "
+                             "official)\n"),
+            std::string::npos)
+      << checked.out;
+  EXPECT_NE(checked.out.find("\nnotes: 3\n"), std::string::npos) << checked.out;
+  for (const std::string& note :
+       {std::string("set/.~lock.single-2.90.csv#: passed over (a spreadsheet's lock file)"),
+        "set/single-2.90.csv:28: placeholder code " + code +
+            " marked official: its disclosure is cleared",
+        std::string("set/manifest.txt:2: \"placeholders = none\" is no longer honoured")}) {
+    EXPECT_NE(checked.out.find("\n  " + note), std::string::npos) << note << "\n" << checked.out;
+  }
+
+  std::string semicolons = read("set/pair.csv");
+  for (char& c : semicolons) c = c == ',' ? ';' : c;
+  write("set/pair.csv", semicolons);
+  const Outcome refused = tool("tables check set");
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(lines_of(refused.out).size(), 1u) << refused.out;
+  EXPECT_NE(refused.out.find("set/pair.csv:1: the fields are separated by \";\" (semicolons)"),
+            std::string::npos)
+      << refused.out;
+}
+
 TEST_F(TierSetCommands, ExportAllLeavesADirectoryWithOtherFilesAlone) {
   fs::create_directory(path("mine"));
   write("mine/notes.txt", "mine\n");

@@ -102,8 +102,9 @@ TEST(ExplainJson, AnExcludedPairBarsTheSecondaryRowsOfBothItsCodes) {
   EXPECT_EQ(j["tier"]["letter"], "A");
 }
 
-// A skipped row is named by its row in the list, and the record's cell that
-// holds its code is given apart: row 12 of the 2.40 list, cell 3.
+// A skipped row is named by its row in the list (in the text, by its line in
+// the list's file), and the record's cell that holds its code is given
+// apart: row 12 of the 2.40 list, line 13 of its file, cell 3.
 TEST(ExplainJson, SkippedRowsCarryTheirRowAndTheirCell) {
   RecordBuilder r = RecordBuilder::valid().versionDate("20100801").impairment("  01.1");
   r.comorbid(3, "438.82");
@@ -111,9 +112,10 @@ TEST(ExplainJson, SkippedRowsCarryTheirRowAndTheirCell) {
   EXPECT_EQ(json::parse(explain_json(e))["tier"]["skipped"], json::parse(R"([
       {"list":"single","row":12,"code":"438.82","cell":3,"reason":"ric excluded"}])"));
   const std::string text = explain_text(e);
-  EXPECT_NE(text.find("\n      row 12 holds \"438.82\" (cell 3): skipped, its excluded RICs "
-                      "hold the record's RIC\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("\n      single-2.40.csv:13 holds \"438.82\" (cell 3): skipped, its excluded RICs "
+                "hold the record's RIC\n"),
+      std::string::npos)
       << text;
 }
 
@@ -139,9 +141,9 @@ TEST(ExplainText, PlainWordsForAnExcludedPair) {
   for (const char* line : {
            "\n  impairment group \"  02.1   \": key \"02.1\", impairment table row 8, RIC 03\n",
            "\n  CMG row 18: RIC 03, motor 41.1 to 84.0, any cognitive score, any age: CMG 0301\n",
-           "\n      row 1 holds \"B39.4^^^\" (cell 1) and \"G02.^^^^\" (cell 2): excluded "
-           "for the record's RIC, no tier; bars secondary rows 1, 31\n",
-           "\n      row 1 holds \"B39.4^^^\" (cell 1): skipped, barred by an "
+           "\n      pair.csv:2 holds \"B39.4^^^\" (cell 1) and \"G02.^^^^\" (cell 2): excluded "
+           "for the record's RIC, no tier; bars secondary.csv lines 2, 32\n",
+           "\n      secondary.csv:2 holds \"B39.4^^^\" (cell 1): skipped, barred by an "
            "excluded pair\n",
            "\n    no row gives a tier: tier A\n",
        }) {

@@ -87,7 +87,7 @@ TEST(ExplainTier, TheLastQualifyingPairDecides) {
   expect_decision(t, 'D', TierList::Pair, 3, {"B39.4^^^", "I32.^^^^"}, {1, 3});
   EXPECT_TRUE(t.excludedPairs.empty());
   const std::string text = explain_text(explain(r.str()));
-  EXPECT_NE(text.find("\n    tier D from pair list row 3: the record holds \"B39.4^^^\" "
+  EXPECT_NE(text.find("\n    tier D from pair list pair.csv:4: the record holds \"B39.4^^^\" "
                       "(cell 1) and \"I32.^^^^\" (cell 3)\n"),
             std::string::npos)
       << text;

@@ -43,6 +43,29 @@ TEST(TierSetLoad, FilesOfTheDirectory) {
   EXPECT_TRUE(Names(problems, "notes.txt: unexpected file"));
   EXPECT_TRUE(Names(problems, "old: unexpected file"));
 
+  // Files that editors leave are passed over with a note; any other still
+  // refuses the set.
+  SetDir edited;
+  edited.write_compiled();
+  const char* leftovers[] = {".~lock.single-2.90.csv#", "~$single-2.90.csv", "pair.csv.bak",
+                             "single-2.40.csv~", ".hidden"};
+  for (const char* name : leftovers) edited.write(name, "x");
+  fs::permissions(edited.path() / ".~lock.single-2.90.csv#", fs::perms::none);
+  std::vector<TierSetProblem> passed;
+  const auto set = edited.load(passed);
+  ASSERT_NE(set, nullptr) << problems_text(passed);
+  ASSERT_EQ(set->notes().size(), 5u);
+  for (const char* name : leftovers) {
+    bool noted = false;
+    for (const std::string& n : set->notes()) {
+      noted = noted || (n.find(std::string("/") + name + ": passed over (") != std::string::npos);
+    }
+    EXPECT_TRUE(noted) << name;
+  }
+  EXPECT_EQ(set->digest(), TierSet::compiled()->digest());
+  edited.write("single-2.90.csv.old", "x");
+  EXPECT_TRUE(Names(refusal(edited), "single-2.90.csv.old: unexpected file"));
+
   // A directory that is not there, or a file in its place.
   std::vector<TierSetProblem> none;
   EXPECT_EQ(TierSet::load(dir.str() + "/absent", none), nullptr);
@@ -70,20 +93,25 @@ TEST(TierSetLoad, EveryFaultyRowIsNamed) {
   dir.set_line("single-2.40.csv", 5, "478.34,E,15");      // unknown tier
   dir.set_line("single-2.40.csv", 7, "V4X.0,B,");         // malformed code
   dir.set_line("single-2.40.csv", 9, "V44.0,B,");         // the code of line 7's row
-  dir.set_line("single-2.40.csv", 12, "041.7,C,16");      // a RIC no list excludes
+  dir.set_line("single-2.40.csv", 12, "041.7,C,77");      // a RIC the grouper never assigns
   dir.set_line("single-2.50.csv", 1, "code,tier");        // wrong header
-  dir.set_line("single-2.82.csv", 20, "R13.10,C,01,02");  // a field too many
+  dir.set_line("single-2.82.csv", 20, "R13.10,C,01,,");   // a field too many
+  dir.set_line("single-2.82.csv", 21, "R13.11,C,01,no");  // an unknown placeholder mark
   dir.set_line("single-2.90.csv", 3, "J38.02345,B,15");   // too long
   dir.set_line("secondary.csv", 4, "\"B39.9^^^,D,15");    // quote not closed
   const auto problems = refusal(dir);
   EXPECT_TRUE(Names(problems, "single-2.40.csv:5: unknown tier \"E\""));
   EXPECT_TRUE(Names(problems, "single-2.40.csv:7: code \"V4X.0\" is not an ICD-9-CM code"));
-  EXPECT_TRUE(Names(problems, "single-2.40.csv:12: unknown RIC \"16\""));
+  EXPECT_TRUE(Names(problems,
+                    "single-2.40.csv:12: unknown RIC \"77\" in excluded RICs \"77\": the grouper "
+                    "assigns RICs 01 to 21, and the documented lists exclude 01, 02, 03, 05, 06, "
+                    "08, 09, 10, 11, 14 and 15"));
   EXPECT_TRUE(Names(problems, "single-2.50.csv:1: missing header"));
-  EXPECT_TRUE(Names(problems, "single-2.82.csv:20: expected 3 fields"));
+  EXPECT_TRUE(Names(problems, "single-2.82.csv:20: expected 4 fields"));
+  EXPECT_TRUE(Names(problems, "single-2.82.csv:21: unknown word \"no\" in the placeholder column"));
   EXPECT_TRUE(Names(problems, "single-2.90.csv:3: code \"J38.02345\" is too long"));
   EXPECT_TRUE(Names(problems, "secondary.csv:4: a quoted field is not closed"));
-  EXPECT_EQ(problems.size(), 7u);
+  EXPECT_EQ(problems.size(), 8u);
 
   // Text after a closing quote, and a doubled quote inside a code.
   SetDir framing;
@@ -205,7 +233,7 @@ TEST(TierSetLoad, DeviationsFromTheDocumentedContents) {
   dir.set_line("pair.csv", 3, "B39.4^^^,H32.^^^^,D,14");
   const auto problems = refusal(dir);
   EXPECT_TRUE(Names(problems, "single-2.90.csv: holds 1155 entries, expected 1156"));
-  EXPECT_TRUE(Names(problems, "single-2.40.csv:2: holds \"478.31\" \"B\" \" \", expected"));
+  EXPECT_TRUE(Names(problems, "single-2.40.csv:2: holds \"478.31\" \"B\" \"\", expected"));
   EXPECT_TRUE(Names(problems, "pair.csv:3: holds \"B39.4^^^\" \"H32.^^^^\""));
 
   std::vector<TierSetProblem> none;
@@ -214,6 +242,96 @@ TEST(TierSetLoad, DeviationsFromTheDocumentedContents) {
   EXPECT_EQ(set->entries(TierSetList::Single290), 1155);
   EXPECT_GE(set->deviations().size(), 3u);
   EXPECT_NE(set->identity().find("deviating in"), std::string::npos);
+}
+
+// A change is named once, at the entry changed, by the rule it breaks; the
+// rows it displaces are not named.
+TEST(TierSetLoad, DisplacementIsOneProblemNamingTheRule) {
+  SetDir dir;
+  dir.write_compiled();
+  // Row 23 of 2.90 (line 24), the last C entry, moved to D: sorted in
+  // after the D entries that precede it.
+  std::vector<std::string> lines = dir.lines_of("single-2.90.csv");
+  const std::string moved = lines[23];
+  const std::string code = moved.substr(0, moved.find(','));
+  lines.erase(lines.begin() + 23);
+  std::size_t at = 24;
+  while (at < lines.size() && lines[at].substr(0, lines[at].find(',')) < code) ++at;
+  std::string d = moved;
+  d.replace(code.size() + 1, 1, "D");
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), d);
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  dir.write("single-2.90.csv", text);
+  auto problems = refusal(dir);
+  ASSERT_EQ(problems.size(), 1u) << testing::PrintToString(problems);
+  EXPECT_TRUE(Names(
+      problems, "single-2.90.csv:" + std::to_string(at + 1) + ": holds \"" + code + "\" \"D\""));
+  EXPECT_TRUE(Names(problems, "one of the rows every version holds; see"));
+  EXPECT_TRUE(Names(problems, "docs/tier-sets.md"));
+
+  // One row added to C: the added row, the entry count and the RIC count,
+  // no row it displaces.
+  SetDir added;
+  added.write_compiled();
+  lines = added.lines_of("single-2.90.csv");
+  lines.insert(lines.begin() + 24, "Z99.9,C,");
+  text.clear();
+  for (const std::string& l : lines) text += l + "\n";
+  added.write("single-2.90.csv", text);
+  problems = refusal(added);
+  EXPECT_EQ(problems.size(), 3u) << testing::PrintToString(problems);
+  EXPECT_TRUE(Names(problems, "single-2.90.csv:25: code \"Z99.9^^^\" is added to tier \"C\""));
+  EXPECT_TRUE(Names(problems, "single-2.90.csv: holds 1157 entries, expected 1156"));
+  EXPECT_TRUE(Names(problems, "excluded-RIC list \"\" is carried by"));
+}
+
+// Two rows swapped in 2.82: the broken order is named there, and the 2.90
+// list, untouched, is not blamed for differing from it.
+TEST(TierSetLoad, BrokenOrderIsNotBlamedOnTheNextVersion) {
+  SetDir dir;
+  dir.write_compiled();
+  const std::string a = dir.line("single-2.82.csv", 4), b = dir.line("single-2.82.csv", 5);
+  dir.set_line("single-2.82.csv", 4, b);
+  dir.set_line("single-2.82.csv", 5, a);
+  const auto problems = refusal(dir);
+  ASSERT_EQ(problems.size(), 1u) << testing::PrintToString(problems);
+  EXPECT_TRUE(Names(problems, "single-2.82.csv:5: code"));
+  EXPECT_TRUE(Names(problems, "is out of ascending byte order"));
+}
+
+// Any RIC the grouper assigns is read, and one the documented lists never
+// exclude is a deviation, saying which they exclude.
+TEST(TierSetLoad, RicTheGrouperAssignsIsADeviationAtMost) {
+  SetDir dir;
+  dir.write_compiled();
+  dir.set_line("single-2.90.csv", 1150, dir.line("single-2.90.csv", 1150).substr(0, 9) + "D,16");
+  const auto problems = refusal(dir);
+  EXPECT_TRUE(Names(problems,
+                    "single-2.90.csv:1150: excludes RIC \"16\", which the documented "
+                    "lists never exclude (they exclude 01, 02, 03, 05"));
+  EXPECT_FALSE(Names(problems, "unknown RIC"));
+  std::vector<TierSetProblem> none;
+  const auto set = dir.load(none, true);
+  ASSERT_NE(set, nullptr) << problems_text(none);
+  EXPECT_EQ(set->row(TierSetList::Single290, 1149).excludedRics, "16");
+}
+
+// A list saved with ";" or tabs gives one problem for the file.
+TEST(TierSetLoad, OtherSeparatorIsNamedOnce) {
+  SetDir dir;
+  for (const char separator : {';', '\t'}) {
+    dir.write_compiled();
+    std::string text = dir.read("single-2.82.csv");
+    for (char& c : text) c = c == ',' ? separator : c;
+    dir.write("single-2.82.csv", text);
+    const auto problems = refusal(dir);
+    ASSERT_EQ(problems.size(), 1u) << testing::PrintToString(problems);
+    EXPECT_TRUE(Names(problems, std::string("single-2.82.csv:1: the fields are separated by ") +
+                                    (separator == ';' ? "\";\" (semicolons)" : "tabs") +
+                                    ", not by commas"));
+    EXPECT_TRUE(Names(problems, "field delimiter"));
+  }
 }
 
 TEST(TierSetLoad, Manifest) {

@@ -74,7 +74,7 @@ TEST(TierSet, JsonNamesTheSetAndEscapesItsTexts) {
   ASSERT_NE(set, nullptr) << problems_text(problems);
   EXPECT_EQ(tier_set_json(*set), "{\"name\":\"\\\"quoted\\\" \\\\ set\",\"sha256\":\"" +
                                      set->digest() +
-                                     "\",\"compiled_in\":false,\"placeholders\":false,"
+                                     "\",\"compiled_in\":false,\"placeholders\":true,"
                                      "\"deviations\":[]}");
 }
 
@@ -88,9 +88,9 @@ TEST(TierSet, WrittenSetLoadsBackAsTheSameSet) {
             (std::vector<std::string>{"manifest.txt", "pair.csv", "secondary.csv",
                                       "single-2.40.csv", "single-2.50.csv", "single-2.60.csv",
                                       "single-2.82.csv", "single-2.90.csv"}));
-  EXPECT_EQ(dir.line("single-2.40.csv", 1), "code,tier,excluded_rics");
-  EXPECT_EQ(dir.line("single-2.40.csv", 2), "478.31,B,15");
-  EXPECT_EQ(dir.line("single-2.40.csv", 7), "V44.0,B,");
+  EXPECT_EQ(dir.line("single-2.40.csv", 1), "code,tier,excluded_rics,placeholder");
+  EXPECT_EQ(dir.line("single-2.40.csv", 2), "478.31,B,15,");
+  EXPECT_EQ(dir.line("single-2.40.csv", 7), "V44.0,B,,");
   EXPECT_EQ(dir.line("pair.csv", 1), "code_1,code_2,tier,excluded_rics");
   EXPECT_EQ(dir.line("pair.csv", 2), "B39.4^^^,G02.^^^^,D,\"03, 05\"");
 
@@ -136,7 +136,7 @@ TEST(TierSet, DigestCoversWhatGroupsAndNothingElse) {
   dir.set_line("single-2.90.csv", rowOfI60, "I6000,D,\"3;2; 1\"\r");
   dir.set_line("single-2.90.csv", 1,
                "\xEF\xBB\xBF"
-               "code, tier ,excluded_rics");
+               "code, tier ,excluded_rics,placeholder");
   dir.set_line("single-2.90.csv", 2, "\"J38.01\",B,15");
   dir.write("manifest.txt", "# renamed\nname = another name\n");
   std::vector<TierSetProblem> problems;
@@ -164,8 +164,9 @@ TEST(TierSet, DigestCoversWhatGroupsAndNothingElse) {
 }
 
 // The digest the README and docs/explain.md print, and its definition: each
-// list in order, its file name, a line end and its CSV text with every
-// excluded-RIC list as the RICs it names in ascending order.
+// list in order, its file name, a line end and its CSV text without the
+// placeholder column, with every excluded-RIC list as the RICs it names in
+// ascending order (and, only when some row is marked official, those rows).
 TEST(TierSet, CompiledInDigestIsTheDocumentedOne) {
   SetDir dir;
   dir.write_compiled();
@@ -174,6 +175,13 @@ TEST(TierSet, CompiledInDigestIsTheDocumentedOne) {
     const bool early = list <= TierSetList::Single260;
     std::string text;
     for (std::string line : dir.lines_of(tier_set_file(list))) {
+      if (list <= TierSetList::Single290) {
+        // The placeholder column, "placeholder" or empty, is no part of it.
+        if (line.ends_with(",placeholder"))
+          line.resize(line.size() - 12);
+        else if (line.ends_with(","))
+          line.pop_back();
+      }
       const std::size_t quote = line.find('"');
       if (quote != std::string::npos) {
         std::vector<std::string> rics;
@@ -194,8 +202,8 @@ TEST(TierSet, CompiledInDigestIsTheDocumentedOne) {
   EXPECT_EQ(TierSet::compiled()->digest(), digest);
 }
 
-// A placeholder row moved into tier C is none; a last row equal to a
-// placeholder row is one.
+// A placeholder row moved into tier C stays one (its code is still
+// invented); a last row holding a placeholder code is one.
 TEST(TierSet, PlaceholderMarksAtTheEdges) {
   const auto compiled = TierSet::compiled();
   const TierSetList l290 = TierSetList::Single290;
@@ -226,12 +234,12 @@ TEST(TierSet, PlaceholderMarksAtTheEdges) {
   ASSERT_NE(set, nullptr) << problems_text(problems);
   ASSERT_EQ(set->entries(l290), last);
   EXPECT_EQ(set->row(l290, movedRow).tier, 'C');
-  EXPECT_FALSE(set->is_placeholder(l290, movedRow));
+  EXPECT_TRUE(set->is_placeholder(l290, movedRow));
   EXPECT_TRUE(set->is_placeholder(l290, last));
-  EXPECT_EQ(placeholder_rows(*set, l290), placeholder_rows(*compiled, l290) - 1);
+  EXPECT_EQ(placeholder_rows(*set, l290), placeholder_rows(*compiled, l290));
 }
 
-TEST(TierSet, ManifestNamesTheSetAndItsPlaceholders) {
+TEST(TierSet, ManifestNamesTheSetAndNoKeySilencesItsPlaceholders) {
   SetDir dir;
   dir.write_compiled();
   fs::remove(dir.path() / "manifest.txt");
@@ -240,26 +248,136 @@ TEST(TierSet, ManifestNamesTheSetAndItsPlaceholders) {
   ASSERT_NE(set, nullptr) << problems_text(problems);
   EXPECT_EQ(set->name(), dir.path().filename().string());
   EXPECT_TRUE(set->holds_placeholders());
+  EXPECT_TRUE(set->notes().empty());
 
-  // Declared free of generated rows: none is marked.
-  dir.write("manifest.txt", "name=official\nplaceholders = none\n");
-  set = dir.load(problems);
-  ASSERT_NE(set, nullptr) << problems_text(problems);
-  EXPECT_EQ(set->name(), "official");
-  EXPECT_FALSE(set->holds_placeholders());
-  EXPECT_FALSE(set->is_placeholder(TierSetList::Single290, 27));
+  // "placeholders = none" still loads, with a note, and changes nothing:
+  // two sets of one digest disclose alike.
+  SetDir declared;
+  declared.write_compiled();
+  declared.write("manifest.txt", "name=official\nplaceholders = none\n");
+  const auto silenced = declared.load(problems);
+  ASSERT_NE(silenced, nullptr) << problems_text(problems);
+  EXPECT_EQ(silenced->name(), "official");
+  EXPECT_EQ(silenced->digest(), set->digest());
+  EXPECT_TRUE(silenced->holds_placeholders());
+  for (const TierSetList list : kAllLists) {
+    EXPECT_EQ(placeholder_rows(*silenced, list), placeholder_rows(*set, list));
+  }
+  ASSERT_EQ(silenced->notes().size(), 1u);
+  EXPECT_NE(silenced->notes()[0].find("manifest.txt:2: \"placeholders = none\" is no longer "
+                                      "honoured"),
+            std::string::npos)
+      << silenced->notes()[0];
 
-  // A row that differs from the generated one (here in its excluded RICs)
-  // is not marked; the others still are.
-  dir.write("manifest.txt", "name = official\n");
+  // A placeholder code stays one whatever its tier or excluded RICs.
   const std::string row27 = dir.line("single-2.90.csv", 28);  // the header is line 1
-  const std::string rics = row27.ends_with(",") ? "\"02, 03\"" : "";
-  dir.set_line("single-2.90.csv", 28, row27.substr(0, row27.find(',')) + ",D," + rics);
+  const std::string code = row27.substr(0, row27.find(','));
+  const std::string rics = row27.find(",,") != std::string::npos ? "\"02, 03\"" : "";
+  dir.set_line("single-2.90.csv", 28, code + ",D," + rics);
   set = dir.load(problems, true);
   ASSERT_NE(set, nullptr) << problems_text(problems);
-  EXPECT_TRUE(set->holds_placeholders());
-  EXPECT_FALSE(set->is_placeholder(TierSetList::Single290, 27));
+  EXPECT_TRUE(set->is_placeholder(TierSetList::Single290, 27));
   EXPECT_TRUE(set->is_placeholder(TierSetList::Single290, 28));
+  // Moved to tier C, in its place by code.
+  std::vector<std::string> lines = dir.lines_of("single-2.90.csv");
+  lines.erase(lines.begin() + 27);
+  std::size_t at = 1;
+  while (lines[at].find(",B,") != std::string::npos ||
+         (lines[at].find(",C,") != std::string::npos && lines[at] < code))
+    ++at;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), code + ",C," + rics);
+  std::string text;
+  for (const std::string& l : lines) text += l + "\n";
+  dir.write("single-2.90.csv", text);
+  set = dir.load(problems, true);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(set->row(TierSetList::Single290, static_cast<int>(at)).tier, 'C');
+  EXPECT_TRUE(set->is_placeholder(TierSetList::Single290, static_cast<int>(at)));
+  EXPECT_EQ(placeholder_rows(*set, TierSetList::Single290), 898);
+}
+
+// The exported lists show which rows are placeholders; "official" in that
+// column clears one row, is part of the digest, and survives a write.
+TEST(TierSet, DisclosureIsClearedRowByRow) {
+  const auto compiled = TierSet::compiled();
+  // A set clearing no row keeps the digest printed in the docs.
+  EXPECT_EQ(compiled->digest(), "28920747ca9b0b29ccfbf2fffcb9f7b0f3d86778b01f3393046fe0546129977d");
+  SetDir dir;
+  dir.write_compiled();
+  EXPECT_EQ(dir.line("single-2.90.csv", 1), "code,tier,excluded_rics,placeholder");
+  EXPECT_EQ(dir.line("pair.csv", 1), "code_1,code_2,tier,excluded_rics");
+  EXPECT_TRUE(dir.line("single-2.90.csv", 28).ends_with(",placeholder"));
+  EXPECT_TRUE(dir.line("single-2.90.csv", 2).ends_with(","));
+
+  std::string row = dir.line("single-2.90.csv", 28);
+  dir.set_line("single-2.90.csv", 28, row.substr(0, row.rfind(',')) + ",Official");
+  // On a fixed row the mark means nothing: noted and dropped.
+  row = dir.line("single-2.90.csv", 2);
+  dir.set_line("single-2.90.csv", 2, row.substr(0, row.rfind(',')) + ",official");
+  std::vector<TierSetProblem> problems;
+  const auto set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_NE(set->digest(), compiled->digest());
+  EXPECT_FALSE(set->is_placeholder(TierSetList::Single290, 27));
+  EXPECT_TRUE(set->disclosure_cleared(TierSetList::Single290, 27));
+  EXPECT_FALSE(set->disclosure_cleared(TierSetList::Single290, 1));
+  EXPECT_FALSE(set->disclosure_cleared(TierSetList::Single290, 28));
+  EXPECT_FALSE(set->disclosure_cleared(TierSetList::Pair, 0));
+  EXPECT_EQ(placeholder_rows(*set, TierSetList::Single290), 897);
+  EXPECT_TRUE(set->holds_placeholders());
+  ASSERT_EQ(set->notes().size(), 2u);
+  EXPECT_NE(set->notes()[0].find("single-2.90.csv:2: code J38.01^^ is marked official but is no "
+                                 "placeholder code"),
+            std::string::npos)
+      << set->notes()[0];
+  EXPECT_NE(set->notes()[1].find("single-2.90.csv:28: placeholder code"), std::string::npos)
+      << set->notes()[1];
+
+  // Written and loaded back: the same digest and the same row cleared.
+  SetDir copy;
+  std::string error;
+  ASSERT_TRUE(set->write(copy.str(), error)) << error;
+  EXPECT_TRUE(copy.line("single-2.90.csv", 28).ends_with(",official"));
+  EXPECT_TRUE(copy.line("single-2.90.csv", 2).ends_with(","));
+  const auto again = copy.load(problems);
+  ASSERT_NE(again, nullptr) << problems_text(problems);
+  EXPECT_EQ(again->digest(), set->digest());
+  EXPECT_TRUE(again->disclosure_cleared(TierSetList::Single290, 27));
+
+  // Old files of three columns still load, with the compiled-in digest.
+  SetDir old;
+  old.write_compiled();
+  for (const char* file : {"single-2.40.csv", "single-2.90.csv"}) {
+    std::string text;
+    for (const std::string& l : old.lines_of(file)) text += l.substr(0, l.rfind(',')) + "\n";
+    old.write(file, text);
+  }
+  EXPECT_EQ(old.line("single-2.90.csv", 1), "code,tier,excluded_rics");
+  const auto three = old.load(problems);
+  ASSERT_NE(three, nullptr) << problems_text(problems);
+  EXPECT_EQ(three->digest(), compiled->digest());
+  EXPECT_TRUE(three->is_placeholder(TierSetList::Single290, 27));
+}
+
+// Rows are cited by the line of their file, for a loaded set as it was read,
+// for the compiled-in set as its exported file would have it.
+TEST(TierSet, RowsKnowTheirFileLines) {
+  const auto compiled = TierSet::compiled();
+  EXPECT_EQ(compiled->line(TierSetList::Single290, 1), 2);
+  EXPECT_EQ(compiled->line(TierSetList::Pair, 63), 64);
+  EXPECT_EQ(compiled->line(TierSetList::Pair, 64), 0);
+  EXPECT_EQ(compiled->line(TierSetList::Single240, 0), 0);
+  SetDir dir;
+  dir.write_compiled();
+  const std::string text = dir.read("single-2.82.csv");
+  const std::size_t second = text.find('\n', text.find('\n') + 1) + 1;
+  dir.write("single-2.82.csv", "\n\n" + text.substr(0, second) + "\n" + text.substr(second));
+  std::vector<TierSetProblem> problems;
+  const auto set = dir.load(problems);
+  ASSERT_NE(set, nullptr) << problems_text(problems);
+  EXPECT_EQ(set->line(TierSetList::Single282, 1), 4);
+  EXPECT_EQ(set->line(TierSetList::Single282, 2), 6);
+  EXPECT_EQ(set->line(TierSetList::Single290, 2), 3);
 }
 
 }  // namespace

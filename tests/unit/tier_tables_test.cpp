@@ -210,7 +210,12 @@ TEST(TierTableChecks, Formats) {
                       "list 290c row 1: CmdRIC290c \"03,05\" is neither"));
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s1, &TierList::rics,
                                     [](MutableColumn& c) { c.set(1, "04"); }),
-                      "names RIC \"04\", which these lists never exclude"));
+                      "list 290s1 row 1: excludes RIC \"04\", which the documented lists never "
+                      "exclude (they exclude 01, 02, 03, 05, 06, 08, 09, 10, 11, 14 and 15)"));
+  EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s1, &TierList::rics,
+                                    [](MutableColumn& c) { c.set(1, "50"); }),
+                      "list 290s1 row 1: CmdRIC290s1 \"50\" names RIC \"50\", which the grouper "
+                      "never assigns"));
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list290s2, &TierList::eflag,
                                     [](MutableColumn& c) { c.set(7, "1"); }),
                       "list 290s2 row 7: CmdEflag290s2 \"1\", expected \"0\""));
@@ -236,10 +241,11 @@ TEST(TierTableChecks, FixedRowsAndThreeCharacterCodes) {
   EXPECT_TRUE(
       Reports(check_mutated(&TierTables::list250, &TierList::rics,
                             [](MutableColumn& c) { c.set(12, " "); }),
-              "list 250 row 12: holds \"438.82\" \"C\" \" \", expected \"438.82\" \"C\" \"01\""));
+              "list 250 row 12: holds \"438.82\" \"C\" \"\", expected \"438.82\" \"C\" \"01\""));
   EXPECT_TRUE(Reports(check_mutated(&TierTables::list260, &TierList::code,
                                     [](MutableColumn& c) { c.set(967, "999.4"); }),
-                      "list 260 row 967: holds \"999.4\""));
+                      "list 260 row 967: code \"999.4\" comes after \"999.31\", among the last D "
+                      "entries"));
   // Drop the "." of "042." and the list misses one of its three-character
   // codes; a late list with one category fewer is counted short.
   int row042 = 0;

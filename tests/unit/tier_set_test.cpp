@@ -325,6 +325,14 @@ TEST(TierSet, DisclosureIsClearedRowByRow) {
   EXPECT_FALSE(set->disclosure_cleared(TierSetList::Pair, 0));
   EXPECT_EQ(placeholder_rows(*set, TierSetList::Single290), 897);
   EXPECT_TRUE(set->holds_placeholders());
+  // A pin names the digest with the marks: the set loads by it, and not by
+  // the digest of its lists without them.
+  TierSetOptions pinned;
+  pinned.expectedSha256 = set->digest();
+  std::vector<TierSetProblem> refused;
+  EXPECT_NE(TierSet::load(dir.str(), refused, pinned), nullptr) << problems_text(refused);
+  pinned.expectedSha256 = compiled->digest();
+  EXPECT_EQ(TierSet::load(dir.str(), refused, pinned), nullptr);
   ASSERT_EQ(set->notes().size(), 2u);
   EXPECT_NE(set->notes()[0].find("single-2.90.csv:2: code J38.01^^ is marked official but is no "
                                  "placeholder code"),

@@ -209,7 +209,6 @@ int run_server(const ServeOptions& o) {
   ServedTables tables(o.tierTables, setOptions);
   if (!tables.load_first()) return kCannotStart;
 
-
   AccessToken token;
   std::string error;
   if (!o.tokenFile.empty()) {

@@ -17,8 +17,11 @@ packages=(
   r-base-core r-cran-rcpp r-cran-testthat
 )
 # Packages dpkg does not list as installed ("install ok installed").
-missing=$(dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null |
-  awk '$1 == "ii" { print $2 }' | sort | comm -13 - <(printf '%s\n' "${packages[@]}" | sort))
+# dpkg-query fails for a package it has never seen, as on a new machine:
+# that is an answer here, not an error.
+installed=$(dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null || true)
+missing=$(awk '$1 == "ii" { print $2 }' <<<"$installed" | sort |
+  comm -13 - <(printf '%s\n' "${packages[@]}" | sort))
 if [ -z "$missing" ]; then
   echo "setup: all ${#packages[@]} build and test packages are installed"
   exit 0

@@ -14,7 +14,7 @@ if(NOT CMG290_SANITIZE)
   find_package(Python3 COMPONENTS Interpreter)
   if(Python3_Interpreter_FOUND)
     add_test(NAME tier_tables_generated
-             COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/gen_tier_tables.py --check)
+             COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/src/tables/tier/gen_tier_tables.py --check)
   endif()
 
   # The generator's own tests: its options (--help, a mistyped option writes

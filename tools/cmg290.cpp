@@ -9,7 +9,7 @@
 #include "cmg290/cmg290.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 
 #ifndef CMG290_PROJECT_VERSION
 #define CMG290_PROJECT_VERSION "unknown"

@@ -1,7 +1,7 @@
 // The reader `cmg290 group` and `cmg290 compare` share: the inputs cut into
 // chunks of whole lines in order, what each chunk tells of its input, and
 // how a stop or an input that cannot be read ends the reading.
-#include "chunk_reader.h"
+#include "shared/chunk_reader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

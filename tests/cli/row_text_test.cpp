@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "row_text.h"
+#include "group/row_text.h"
 
 namespace cmg290::cli {
 namespace {

@@ -1,7 +1,7 @@
 // The CSV form of the comorbidity tier lists, compiled in from tools/: codes
 // and excluded-RIC lists as people write them, every kind of faulty row, the
 // order the lists need, and the .def text.
-#include "tier_csv.h"
+#include "tables/tier_csv.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@ import sys
 import tempfile
 import unittest
 
-GENERATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+GENERATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "tables", "tier",
                          "gen_tier_tables.py")
 OFFICIAL = "// Official 2.40 list, received 2026-10-01\nROW(\"042.\", \"C\", \"\")\n"
 

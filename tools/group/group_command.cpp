@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "group_pipeline.h"
-#include "group_tier_set.h"
+#include "shared/group_tier_set.h"
 
 namespace cmg290::cli {
 

@@ -17,9 +17,9 @@
 #include "compare_report.h"
 #include "compare_scan.h"
 #include "exit_codes.h"
-#include "group_inputs.h"
-#include "group_tier_set.h"
-#include "output_file.h"
+#include "shared/group_inputs.h"
+#include "shared/group_tier_set.h"
+#include "shared/output_file.h"
 
 namespace cmg290::cli {
 

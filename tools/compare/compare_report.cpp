@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "set_diff.h"
+#include "tables/set_diff.h"
 #include "text_cells.h"
 
 namespace cmg290::cli::compare {

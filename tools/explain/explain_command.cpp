@@ -9,8 +9,8 @@
 #include "cmg290/explain.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "group_tier_set.h"
-#include "output_file.h"
+#include "shared/group_tier_set.h"
+#include "shared/output_file.h"
 #include "record_lines.h"
 
 namespace cmg290::cli {

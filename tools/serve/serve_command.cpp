@@ -5,7 +5,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
-#include "group_tier_set.h"
+#include "shared/group_tier_set.h"
 #include "serve/server.h"
 
 namespace cmg290::cli {

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "exit_codes.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 #include "tables_import_set.h"
 #include "tables_subcommands.h"
 #include "tier_csv.h"

@@ -12,7 +12,7 @@
 
 #include "cmg290/tier_set.h"
 #include "exit_codes.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 #include "tables_subcommands.h"
 #include "tier_csv.h"
 

@@ -10,10 +10,10 @@
 
 #include "chunk_pipeline.h"
 #include "exit_codes.h"
-#include "group_inputs.h"
+#include "shared/group_inputs.h"
 #include "group_summary.h"
 #include "group_tally.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 #include "progress.h"
 
 namespace cmg290::cli {

@@ -1,4 +1,4 @@
-"""The named rows of the comorbidity tier lists that tools/gen_tier_tables.py
+"""The named rows of the comorbidity tier lists that src/tables/tier/gen_tier_tables.py
 writes: the B and C rows, the D rows every version holds, the pairs and the
 secondary rows, and the code categories the synthetic D codes keep clear of."""
 

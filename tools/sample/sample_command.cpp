@@ -23,7 +23,7 @@
 #include "cmg290/tables.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 #include "table_versions.h"
 
 namespace cmg290::cli {

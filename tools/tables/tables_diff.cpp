@@ -7,7 +7,7 @@
 #include <string>
 
 #include "exit_codes.h"
-#include "group_tier_set.h"
+#include "shared/group_tier_set.h"
 #include "set_diff.h"
 #include "tables_subcommands.h"
 

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "chunk_cutter.h"
-#include "chunk_reader.h"
-#include "group_inputs.h"
+#include "shared/chunk_reader.h"
+#include "shared/group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
-#include "group_tier_set.h"
-#include "output_file.h"
+#include "shared/group_tier_set.h"
+#include "shared/output_file.h"
 #include "progress.h"
 #include "result_format.h"
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "chunk_cutter.h"
-#include "chunk_reader.h"
+#include "shared/chunk_reader.h"
 
 namespace cmg290::cli::compare {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "group_tier_set.h"
+#include "shared/group_tier_set.h"
 #include "result_format.h"
 
 namespace cmg290::cli {

@@ -14,7 +14,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "field_rows.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 
 namespace cmg290::cli {
 

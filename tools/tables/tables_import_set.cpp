@@ -7,7 +7,7 @@
 
 #include "cmg290/tier_set.h"
 #include "exit_codes.h"
-#include "output_file.h"
+#include "shared/output_file.h"
 #include "tier_csv.h"
 
 namespace cmg290::cli {

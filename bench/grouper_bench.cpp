@@ -16,8 +16,8 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/tier_set.h"
+#include "grouper/record_intake.h"
 #include "record_builder.h"
-#include "record_intake.h"
 #include "streamed_records.h"
 #include "tier_record.h"
 

@@ -1,7 +1,7 @@
 # The database boundary (src/extproc), driven through a host that stands in
 # for the database's external-procedure agent.
 add_library(extproc_host OBJECT extproc/oci_host.cpp)
-target_include_directories(extproc_host PUBLIC ${PROJECT_SOURCE_DIR}/src/extproc
+target_include_directories(extproc_host PUBLIC ${PROJECT_SOURCE_DIR}/src
                                                ${CMAKE_CURRENT_SOURCE_DIR})
 
 # Loads the built libcmg290.so with dlopen as the agent does; the library

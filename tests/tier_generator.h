@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cmg290/tier_tables.h"
-#include "record_checks.h"
-#include "record_intake.h"
+#include "grouper/record_checks.h"
+#include "grouper/record_intake.h"
 
 namespace cmg290::test {
 

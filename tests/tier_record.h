@@ -9,8 +9,8 @@
 
 #include "cmg290/cmg290.h"
 #include "explain/tier_walk.h"
-#include "record_intake.h"
-#include "tier_search.h"
+#include "grouper/record_intake.h"
+#include "grouper/tier_search.h"
 
 namespace cmg290::test {
 

@@ -8,7 +8,7 @@
 #include "cmg290/cmg290.h"
 #include "cmg290/status.h"
 #include "cmg290/tables.h"
-#include "table_versions.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::python {
 

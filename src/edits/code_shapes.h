@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "table_versions.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::edits_detail {
 

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <utility>
 
-#include "classify.h"
 #include "cmg290/tables.h"
-#include "code_shapes.h"
-#include "edit_checks.h"
-#include "packed_code.h"
-#include "set_data.h"
-#include "tier_scan.h"
+#include "edits/code_shapes.h"
+#include "edits/edit_checks.h"
+#include "grouper/classify.h"
+#include "grouper/packed_code.h"
+#include "grouper/tier_scan.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290::edits_detail {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "cmg290/edits.h"
-#include "set_index.h"
-#include "table_versions.h"
+#include "tables/table_versions.h"
+#include "tiersets/set_index.h"
 
 namespace cmg290::edits_detail {
 

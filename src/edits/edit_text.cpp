@@ -6,7 +6,7 @@
 
 #include "cmg290/edits.h"
 #include "cmg290/result_json.h"
-#include "table_versions.h"
+#include "tables/table_versions.h"
 
 namespace cmg290 {
 

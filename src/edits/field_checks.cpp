@@ -5,12 +5,12 @@
 #include <cstring>
 #include <utility>
 
-#include "classify.h"
 #include "cmg290/status.h"
 #include "cmg290/tables.h"
-#include "decimal.h"
-#include "edit_checks.h"
-#include "record_intake.h"
+#include "edits/edit_checks.h"
+#include "grouper/classify.h"
+#include "grouper/decimal.h"
+#include "grouper/record_intake.h"
 
 namespace cmg290::edits_detail {
 

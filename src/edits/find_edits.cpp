@@ -4,9 +4,9 @@
 #include "cmg290/edits.h"
 #include "cmg290/status.h"
 #include "cmg290/tier_set.h"
-#include "edit_checks.h"
-#include "record_intake.h"
-#include "set_data.h"
+#include "edits/edit_checks.h"
+#include "grouper/record_intake.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290 {
 

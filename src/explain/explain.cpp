@@ -6,11 +6,11 @@
 
 #include "cmg290/tables.h"
 #include "cmg290/tier_set.h"
+#include "explain/tier_walk.h"
 #include "grouper/classify.h"
 #include "grouper/decimal.h"
 #include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
-#include "tier_walk.h"
 #include "tiersets/set_data.h"
 
 namespace cmg290 {

@@ -1,12 +1,12 @@
-#include "tier_walk.h"
+#include "explain/tier_walk.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "checks/tier_validate.h"
 #include "cmg290/tier_tables.h"
 #include "grouper/ric_exclusion.h"
-#include "tier_validate.h"
 
 namespace cmg290::explain_detail {
 

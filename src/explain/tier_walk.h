@@ -2,10 +2,10 @@
 // one by one, in row order, noting every row that bears on the letter.
 #pragma once
 
+#include "checks/tier_validate.h"
 #include "cmg290/explain.h"
 #include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
-#include "tables/tier_validate.h"
 
 namespace cmg290::explain_detail {
 

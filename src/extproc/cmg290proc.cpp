@@ -18,7 +18,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/export.h"
-#include "oci_platform.h"
+#include "extproc/oci_platform.h"
 
 #pragma weak ociepgoe
 #pragma weak ociepmsg

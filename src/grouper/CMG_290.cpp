@@ -2,9 +2,9 @@
 #include "cmg290/cmg290.h"
 #include "cmg290/status.h"
 
-#include "pass.h"
-#include "pass_body.h"
-#include "tier_search.h"
+#include "grouper/pass.h"
+#include "grouper/pass_body.h"
+#include "grouper/tier_search.h"
 
 namespace cmg290::detail {
 

@@ -1,12 +1,12 @@
-#include "classify.h"
+#include "grouper/classify.h"
 
 #include <array>
 #include <cstring>
 
 #include "cmg290/tables.h"
-#include "code_map.h"
-#include "decimal.h"
-#include "packed_code.h"
+#include "grouper/code_map.h"
+#include "grouper/decimal.h"
+#include "grouper/packed_code.h"
 
 namespace cmg290::detail {
 
@@ -17,11 +17,11 @@ namespace {
 constexpr std::uint64_t kImpairmentKeys[kImpairmentRows] = {
     pack_code("  "),
 #define IMP(code, ric) pack_code(code),
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
 };
 #define IMP(code, ric) static_assert(bounded_length(code, 9) <= 7, "impairment codes fit the key");
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
 
 // The keys hashed to their rows, for one lookup instead of a search; the
@@ -60,7 +60,7 @@ constexpr CmgBounds kCmgBounds[kCmgRows] = {
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg)                              \
   {to_int(ric), to_int(ml),        to_int(mh), bound_set(cl, ch), to_int(cl), \
    to_int(ch),  bound_set(al, ah), to_int(al), to_int(ah)},
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 
@@ -89,7 +89,7 @@ constexpr bool rics_grouped() {
 static_assert(rics_grouped(), "CMG rows are grouped by RIC in ascending order");
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) \
   static_assert(ric_number(ric) != 0, "CMG rows name a two-digit RIC");
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 
 }  // namespace

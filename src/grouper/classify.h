@@ -2,7 +2,7 @@
 // scores, CMG lookup.
 #pragma once
 
-#include "record_intake.h"
+#include "grouper/record_intake.h"
 
 namespace cmg290::detail {
 

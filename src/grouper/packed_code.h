@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "word_bytes.h"
+#include "grouper/word_bytes.h"
 
 namespace cmg290::detail {
 

@@ -4,14 +4,14 @@
 
 #include <cstring>
 
-#include "classify.h"
 #include "cmg290/cmg290.h"
 #include "cmg290/status.h"
 #include "cmg290/tables.h"
-#include "decimal.h"
-#include "pass.h"
-#include "record_checks.h"
-#include "record_intake.h"
+#include "grouper/classify.h"
+#include "grouper/decimal.h"
+#include "grouper/pass.h"
+#include "grouper/record_checks.h"
+#include "grouper/record_intake.h"
 
 namespace cmg290::detail {
 

@@ -1,10 +1,10 @@
-#include "record_checks.h"
+#include "grouper/record_checks.h"
 
 #include <cstring>
 #include <iterator>
 
-#include "decimal.h"
-#include "word_bytes.h"
+#include "grouper/decimal.h"
+#include "grouper/word_bytes.h"
 
 namespace cmg290::detail {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "cmg290/status.h"
-#include "record_intake.h"
-#include "table_versions.h"
+#include "grouper/record_intake.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::detail {
 

@@ -1,4 +1,4 @@
-#include "record_intake.h"
+#include "grouper/record_intake.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/record_layout.h"
-#include "word_bytes.h"
+#include "grouper/word_bytes.h"
 
 namespace cmg290::detail {
 

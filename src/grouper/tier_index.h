@@ -14,9 +14,9 @@
 #include <bit>
 #include <cstdint>
 
-#include "code_map.h"
-#include "packed_code.h"
-#include "ric_exclusion.h"
+#include "grouper/code_map.h"
+#include "grouper/packed_code.h"
+#include "grouper/ric_exclusion.h"
 
 namespace cmg290::detail {
 

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <utility>
 
-#include "packed_code.h"
-#include "record_intake.h"
-#include "table_versions.h"
-#include "word_bytes.h"
+#include "grouper/packed_code.h"
+#include "grouper/record_intake.h"
+#include "grouper/word_bytes.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::detail {
 

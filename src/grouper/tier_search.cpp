@@ -1,10 +1,10 @@
 // Comorbidity tier search over the indexed tier lists.
-#include "tier_search.h"
+#include "grouper/tier_search.h"
 
-#include "classify.h"
-#include "packed_code.h"
-#include "tier_index.h"
-#include "tier_scan.h"
+#include "grouper/classify.h"
+#include "grouper/packed_code.h"
+#include "grouper/tier_index.h"
+#include "grouper/tier_scan.h"
 
 namespace cmg290::detail {
 
@@ -16,31 +16,31 @@ namespace {
 #define PAIR(code1, code2, tier, rics) {code1, code2, tier, rics},
 constexpr TierRow kRows240[] = {
     {"", "", " "},
-#include "tier/icd240.def"
+#include "tables/tier/icd240.def"
 };
 constexpr TierRow kRows250[] = {
     {"", "", " "},
-#include "tier/icd250.def"
+#include "tables/tier/icd250.def"
 };
 constexpr TierRow kRows260[] = {
     {"", "", " "},
-#include "tier/icd260.def"
+#include "tables/tier/icd260.def"
 };
 constexpr TierRow kRows282s1[] = {
     {"", "", " "},
-#include "tier/icd281s1.def"
+#include "tables/tier/icd281s1.def"
 };
 constexpr TierRow kRows290s1[] = {
     {"", "", " "},
-#include "tier/icd290s1.def"
+#include "tables/tier/icd290s1.def"
 };
 constexpr TierRow kRowsSecondary[] = {
     {"", "", " "},
-#include "tier/secondary.def"
+#include "tables/tier/secondary.def"
 };
 constexpr PairRow kRowsPairs[] = {
     {"", "", "", " "},
-#include "tier/pairs.def"
+#include "tables/tier/pairs.def"
 };
 #undef ROW
 #undef PAIR
@@ -51,13 +51,13 @@ constexpr PairRow kRowsPairs[] = {
   (bounded_length(code, 9) >= 1 && bounded_length(code, 9) <= kPackedCodeChars)
 #define ROW(code, tier, rics) static_assert(CODE_FITS(code));
 #define PAIR(code1, code2, tier, rics) static_assert(CODE_FITS(code1) && CODE_FITS(code2));
-#include "tier/icd240.def"
-#include "tier/icd250.def"
-#include "tier/icd260.def"
-#include "tier/icd281s1.def"
-#include "tier/icd290s1.def"
-#include "tier/pairs.def"
-#include "tier/secondary.def"
+#include "tables/tier/icd240.def"
+#include "tables/tier/icd250.def"
+#include "tables/tier/icd260.def"
+#include "tables/tier/icd281s1.def"
+#include "tables/tier/icd290s1.def"
+#include "tables/tier/pairs.def"
+#include "tables/tier/secondary.def"
 #undef ROW
 #undef PAIR
 #undef CODE_FITS
@@ -65,7 +65,7 @@ constexpr PairRow kRowsPairs[] = {
 // The exclusion masks cover the RIC numbers 0 to 63; the impairment table
 // yields 01 to 21.
 #define IMP(code, ric) static_assert(ric_number(ric) >= 1 && ric_number(ric) < 64);
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
 
 constexpr auto kIndex240 = build_list_index(kRows240, RicVariant::Plain);

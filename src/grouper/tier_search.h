@@ -1,8 +1,8 @@
 // Comorbidity tier search: the tier letter that precedes the CMG code.
 #pragma once
 
-#include "record_checks.h"
-#include "record_intake.h"
+#include "grouper/record_checks.h"
+#include "grouper/record_intake.h"
 
 namespace cmg290::detail {
 

@@ -4,7 +4,7 @@
 namespace {
 constexpr int kCmgEntries = 0
 #define CMGROW(...) +1
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
     ;
 static_assert(kCmgEntries + 1 == kCmgRows, "cmg.def must hold 87 rows");
@@ -13,48 +13,48 @@ static_assert(kCmgEntries + 1 == kCmgRows, "cmg.def must hold 87 rows");
 const char RicCode[kCmgRows][3] = {
     "  ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) ric,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char MotLow[kCmgRows][4] = {
     "   ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) ml,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char MotHigh[kCmgRows][4] = {
     "   ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) mh,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char CogLow[kCmgRows][3] = {
     "  ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) cl,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char CogHigh[kCmgRows][3] = {
     "  ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) ch,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char AgeLow[kCmgRows][4] = {
     "   ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) al,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char AgeHigh[kCmgRows][4] = {
     "   ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) ah,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };
 const char CMG[kCmgRows][5] = {
     "    ",
 #define CMGROW(ric, ml, mh, cl, ch, al, ah, cmg) cmg,
-#include "cmg.def"
+#include "tables/cmg.def"
 #undef CMGROW
 };

@@ -4,7 +4,7 @@
 namespace {
 constexpr int kImpairmentEntries = 0
 #define IMP(code, ric) +1
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
     ;
 static_assert(kImpairmentEntries + 1 == kImpairmentRows, "impairment.def must hold 85 rows");
@@ -13,13 +13,13 @@ static_assert(kImpairmentEntries + 1 == kImpairmentRows, "impairment.def must ho
 const char Imp240[kImpairmentRows][10] = {
     "  ",
 #define IMP(code, ric) code,
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
 };
 
 const char Ric240[kImpairmentRows][3] = {
     "  ",
 #define IMP(code, ric) ric,
-#include "impairment.def"
+#include "tables/impairment.def"
 #undef IMP
 };

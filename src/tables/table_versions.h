@@ -11,7 +11,7 @@ namespace cmg290::detail {
 enum class TableVersion {
   None,
 #define TABLE_VERSION(id, label, from, to, cells, family) id,
-#include "table_versions.def"
+#include "tables/table_versions.def"
 #undef TABLE_VERSION
 };
 
@@ -30,7 +30,7 @@ inline constexpr std::int64_t kOpenEnded = INT64_MAX;
 inline constexpr TableVersionInfo kTableVersions[] = {
 #define TABLE_VERSION(id, label, from, to, cells, family) \
   {TableVersion::id, label, from, to, cells, CodeFamily::family},
-#include "table_versions.def"
+#include "tables/table_versions.def"
 #undef TABLE_VERSION
 };
 

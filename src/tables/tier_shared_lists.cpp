@@ -4,7 +4,7 @@
 
 static_assert(0
 #define PAIR(code1, code2, tier, rics) +1
-#include "tier/pairs.def"
+#include "tables/tier/pairs.def"
 #undef PAIR
                       == 63 &&
                   63 + 1 == kCmdPairRows,
@@ -12,16 +12,16 @@ static_assert(0
 
 static_assert(0
 #define ROW(code, tier, rics) +1
-#include "tier/secondary.def"
+#include "tables/tier/secondary.def"
 #undef ROW
                       == 48 &&
                   48 + 1 == kCmdSecondaryRows,
               "tier/secondary.def must hold 48 rows");
 
 #define VERSION 281
-#include "tier_shared_lists.inc"
+#include "tables/tier_shared_lists.inc"
 #undef VERSION
 
 #define VERSION 290
-#include "tier_shared_lists.inc"
+#include "tables/tier_shared_lists.inc"
 #undef VERSION

@@ -10,7 +10,7 @@
 #define RIC_WIDTH 20
 #define CODE_ROW0 " "
 #define RIC_ROW0 " "
-#include "tier_single_list.inc"
+#include "tables/tier_single_list.inc"
 #undef LIST
 #undef LIST_FILE
 #undef LIST_ENTRIES
@@ -20,7 +20,7 @@
 #define LIST_FILE "tier/icd250.def"
 #define LIST_ENTRIES 951
 #define TIER_WIDTH 2
-#include "tier_single_list.inc"
+#include "tables/tier_single_list.inc"
 #undef LIST
 #undef LIST_FILE
 #undef LIST_ENTRIES
@@ -28,7 +28,7 @@
 #define LIST 260
 #define LIST_FILE "tier/icd260.def"
 #define LIST_ENTRIES 967
-#include "tier_single_list.inc"
+#include "tables/tier_single_list.inc"
 #undef LIST
 #undef LIST_FILE
 #undef LIST_ENTRIES
@@ -46,7 +46,7 @@
 #define LIST 281s1
 #define LIST_FILE "tier/icd281s1.def"
 #define LIST_ENTRIES 1002
-#include "tier_single_list.inc"
+#include "tables/tier_single_list.inc"
 #undef LIST
 #undef LIST_FILE
 #undef LIST_ENTRIES
@@ -56,4 +56,4 @@
 #define LIST_FILE "tier/icd290s1.def"
 #define LIST_ENTRIES 1156
 #define RIC_ROW0 "  "
-#include "tier_single_list.inc"
+#include "tables/tier_single_list.inc"

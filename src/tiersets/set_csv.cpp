@@ -1,11 +1,11 @@
 // Comorbidity tier lists as CSV.
-#include "set_csv.h"
+#include "tiersets/set_csv.h"
 
 #include <algorithm>
 #include <map>
 
-#include "tier_check.h"
-#include "tier_expected.h"
+#include "checks/tier_check.h"
+#include "checks/tier_expected.h"
 
 namespace cmg290::tiersets {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tier_validate.h"
+#include "checks/tier_validate.h"
 
 namespace cmg290::tiersets {
 

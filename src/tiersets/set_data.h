@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
+#include "checks/tier_validate.h"
 #include "cmg290/tier_set.h"
-#include "set_csv.h"
-#include "set_index.h"
-#include "table_versions.h"
-#include "tier_validate.h"
+#include "tables/table_versions.h"
+#include "tiersets/set_csv.h"
+#include "tiersets/set_index.h"
 
 namespace cmg290::tiersets {
 

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <map>
 
-#include "packed_code.h"
-#include "ric_exclusion.h"
-#include "set_data.h"
-#include "sha256.h"
-#include "tier_check.h"
+#include "checks/tier_check.h"
+#include "grouper/packed_code.h"
+#include "grouper/ric_exclusion.h"
+#include "tiersets/set_data.h"
+#include "tiersets/sha256.h"
 
 namespace cmg290::tiersets {
 

@@ -1,13 +1,13 @@
 // Loading a tier-table set from the texts of its files: the manifest, every
 // list read and checked, then the checks of the whole set, the indexes and
 // the identity.
-#include "set_load.h"
+#include "tiersets/set_load.h"
 
 #include <algorithm>
 #include <set>
 #include <tuple>
 
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tiersets {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cmg290/tier_set.h"
-#include "set_data.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290::tiersets {
 

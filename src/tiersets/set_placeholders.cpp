@@ -18,9 +18,9 @@
 #include <set>
 #include <string_view>
 
+#include "checks/tier_check.h"
 #include "cmg290/tier_tables.h"
-#include "set_data.h"
-#include "tier_check.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290::tiersets {
 

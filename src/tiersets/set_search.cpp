@@ -1,11 +1,11 @@
 // Grouping with a loaded tier-table set: the grouping pass with the tier
 // letter from the set's indexes, searched as the compiled-in lists are
 // (tier_search.cpp).
-#include "classify.h"
 #include "cmg290/tier_set.h"
-#include "pass_body.h"
-#include "set_data.h"
-#include "tier_scan.h"
+#include "grouper/classify.h"
+#include "grouper/pass_body.h"
+#include "grouper/tier_scan.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290::tiersets {
 

@@ -1,5 +1,5 @@
 // SHA-256 (FIPS 180-4), one block of 64 bytes at a time.
-#include "sha256.h"
+#include "tiersets/sha256.h"
 
 #include <algorithm>
 #include <bit>

@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "cmg290/result_json.h"
-#include "set_data.h"
-#include "set_load.h"
+#include "tiersets/set_data.h"
+#include "tiersets/set_load.h"
 
 namespace cmg290 {
 

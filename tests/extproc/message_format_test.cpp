@@ -1,7 +1,7 @@
 // The boundary's private routines, compiled into this test so that they can
 // be called directly: the formatting of a raised message is bounded by its
 // buffer whatever the text, which no caller inside the module can show.
-#include "cmg290proc.cpp"
+#include "extproc/cmg290proc.cpp"
 
 #include <string>
 

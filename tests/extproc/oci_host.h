@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "oci_platform.h"
+#include "extproc/oci_platform.h"
 
 // The host's handles. The library sees them only as opaque pointers; each
 // call gets a context of its own, with handles of its own inside.

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "classify.h"
 #include "cmg290/tables.h"
+#include "grouper/classify.h"
 #include "grouping.h"
 #include "record_builder.h"
 

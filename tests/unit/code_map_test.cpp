@@ -1,7 +1,7 @@
 // The code map on its own, away from the tier lists: every code added is
 // found at its lowest row with the others chained in order, and a code never
 // added is not found, whether its bit in the front array is set or not.
-#include "code_map.h"
+#include "grouper/code_map.h"
 
 #include <gtest/gtest.h>
 

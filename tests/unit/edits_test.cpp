@@ -7,7 +7,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/edits.h"
-#include "code_shapes.h"
+#include "edits/code_shapes.h"
 #include "record_builder.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "cmg290/tier_tables.h"
-#include "record_checks.h"
-#include "record_intake.h"
+#include "grouper/record_checks.h"
+#include "grouper/record_intake.h"
+#include "grouper/tier_search.h"
 #include "tier_record.h"
-#include "tier_search.h"
 
 namespace cmg290::detail {
 namespace {

@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "cmg290/cmg290.h"
-#include "decimal.h"
+#include "grouper/decimal.h"
+#include "grouper/packed_code.h"
 #include "grouping.h"
-#include "packed_code.h"
 #include "record_builder.h"
 
 namespace cmg290::test {

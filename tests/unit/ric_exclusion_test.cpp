@@ -2,7 +2,7 @@
 // indexes.
 #include <gtest/gtest.h>
 
-#include "ric_exclusion.h"
+#include "grouper/ric_exclusion.h"
 
 namespace cmg290::detail {
 namespace {

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "checks/tier_check.h"
+#include "checks/tier_validate.h"
 #include "cmg290/tier_tables.h"
-#include "tier_check.h"
-#include "tier_validate.h"
 
 namespace cmg290::tables {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-#include "word_bytes.h"
+#include "grouper/word_bytes.h"
 
 namespace cmg290::cli {
 

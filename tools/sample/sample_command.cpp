@@ -24,7 +24,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "shared/output_file.h"
-#include "table_versions.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::cli {
 

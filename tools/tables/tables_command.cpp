@@ -14,10 +14,10 @@
 #include <memory>
 #include <string>
 
+#include "checks/tier_validate.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "tables_subcommands.h"
-#include "tier_validate.h"
 
 namespace cmg290::cli {
 

@@ -3,8 +3,8 @@
 // RIC texts bounded by the widths of the compiled-in columns.
 #include "tier_csv.h"
 
-#include "set_csv.h"
-#include "set_data.h"
+#include "tiersets/set_csv.h"
+#include "tiersets/set_data.h"
 
 namespace cmg290::cli::tier {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "set_csv.h"
-#include "tier_validate.h"
+#include "checks/tier_validate.h"
+#include "tiersets/set_csv.h"
 
 namespace cmg290::cli::tier {
 

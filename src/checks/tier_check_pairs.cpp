@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "checks/tier_check.h"
 #include "cmg290/tables.h"
-#include "tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

@@ -1,6 +1,6 @@
 // Shapes and cells of the tier table columns: rows, widths, terminators,
 // zero padding and row 0.
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

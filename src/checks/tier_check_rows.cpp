@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

@@ -2,7 +2,7 @@
 // Eflags.
 #include <set>
 
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

@@ -1,7 +1,7 @@
 // Differences between the versions of a single-code tier list.
 #include <set>
 
-#include "tier_check.h"
+#include "checks/tier_check.h"
 
 namespace cmg290::tables::tier_check {
 

@@ -1,14 +1,14 @@
 // Structural checks of the comorbidity tier tables.
-#include "tier_validate.h"
+#include "checks/tier_validate.h"
 
 #include <set>
 #include <span>
 #include <string_view>
 #include <utility>
 
+#include "checks/tier_check.h"
+#include "checks/tier_expected.h"
 #include "cmg290/tier_tables.h"
-#include "tier_check.h"
-#include "tier_expected.h"
 
 namespace cmg290::tables {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tier_expected.h"
-#include "tier_validate.h"
+#include "checks/tier_expected.h"
+#include "checks/tier_validate.h"
 
 namespace cmg290::tables::tier_check {
 

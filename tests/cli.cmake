@@ -35,12 +35,8 @@ if(TARGET cmg290_cli)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # The reader of the inputs that cmg290 group and cmg290 compare share.
-  add_executable(cli_chunk_reader_tests cli/chunk_reader_test.cpp
-                 ${PROJECT_SOURCE_DIR}/tools/shared/chunk_reader.cpp
-                 ${PROJECT_SOURCE_DIR}/tools/shared/group_inputs.cpp
-                 ${PROJECT_SOURCE_DIR}/tools/shared/output_file.cpp)
-  target_include_directories(cli_chunk_reader_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_chunk_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
+  add_executable(cli_chunk_reader_tests cli/chunk_reader_test.cpp)
+  target_link_libraries(cli_chunk_reader_tests PRIVATE cmg290_cli_shared GTest::gtest_main)
   gtest_discover_tests(cli_chunk_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # The writers of result rows' pieces, and the CSV records and cells the

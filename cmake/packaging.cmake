@@ -33,8 +33,15 @@ if(CMG290_BUILD_TOOLS)
   # The documents the manual page sends its readers to.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/explain.md
                 ${PROJECT_SOURCE_DIR}/docs/edits.md ${PROJECT_SOURCE_DIR}/docs/http-api.md
-                ${PROJECT_SOURCE_DIR}/docs/bad-input.md
+                ${PROJECT_SOURCE_DIR}/docs/bad-input.md ${PROJECT_SOURCE_DIR}/docs/command.md
+                ${PROJECT_SOURCE_DIR}/docs/library.md ${PROJECT_SOURCE_DIR}/docs/python.md
+                ${PROJECT_SOURCE_DIR}/docs/r.md ${PROJECT_SOURCE_DIR}/docs/postgresql.md
+                ${PROJECT_SOURCE_DIR}/docs/database-boundary.md
+                ${PROJECT_SOURCE_DIR}/docs/tier-sets.md ${PROJECT_SOURCE_DIR}/docs/development.md
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/cmg290 COMPONENT cli)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/reference/
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/cmg290/reference COMPONENT cli
+          FILES_MATCHING PATTERN "*.md")
 endif()
 add_custom_target(cmg290_package_docs ALL DEPENDS ${CMG290_DEB_FILES})
 

@@ -7,8 +7,8 @@
 #     (pg_expected), with the compiled-in lists and with them exported as a
 #     tier-table set, and their explanations and edits;
 #  3. updates of the extension from each earlier version;
-#  4. the README's commands for the settings, as written, in new
-#     connections;
+#  4. the commands for the settings as docs/postgresql.md shows them, in
+#     new connections;
 #  5. a tier-table set named in the server's configuration.
 # The server is stopped and its folder removed whether the tests pass or not.
 #
@@ -183,16 +183,17 @@ for version in 1.0 1.1 1.2; do
 done
 echo "updated to the current version"
 
-echo "== the README's commands, as written, each group in a new connection"
-# Each command must stand in README.md as given here (line breaks and runs
-# of blanks aside); its path and digest are then replaced by a test set's.
-readme=$(tr -s ' \n' '  ' <"$here/../../README.md")
-readme_sql() { # OFFICIAL-SET DIGEST COMMAND...
+echo "== the commands of docs/postgresql.md, as written, each group in a new connection"
+# Each command must stand in docs/postgresql.md as given here (line breaks
+# and runs of blanks aside); its path and digest are then replaced by a test
+# set's.
+guide=$(tr -s ' \n' '  ' <"$here/../../docs/postgresql.md")
+guide_sql() { # OFFICIAL-SET DIGEST COMMAND...
   local official=$1 digest=$2 command
   shift 2
   for command in "$@"; do
-    if [[ $readme != *"$command"* ]]; then
-      echo "README.md no longer shows: $command" >&2
+    if [[ $guide != *"$command"* ]]; then
+      echo "docs/postgresql.md no longer shows: $command" >&2
       return 1
     fi
     command=${command//\/srv\/cmg290\/official-2025/$official}
@@ -201,7 +202,7 @@ readme_sql() { # OFFICIAL-SET DIGEST COMMAND...
   done
 }
 in_billing() { "${psql[@]}" -d billing "$@"; }
-readme_ok=1
+guide_ok=1
 "${psql[@]}" -d postgres -c "CREATE DATABASE billing" >/dev/null
 in_billing -c "CREATE EXTENSION cmg290" >/dev/null
 deviating=$(in_billing -At -c "LOAD 'cmg290'" -c "SET cmg290.tier_tables_allow_deviations = on" \
@@ -211,53 +212,53 @@ deviating=$(in_billing -At -c "LOAD 'cmg290'" -c "SET cmg290.tier_tables_allow_d
 if out=$("${psql[@]}" -d postgres -c "ALTER SYSTEM SET cmg290.tier_tables = '$sets/changed'" 2>&1) ||
   ! grep -q 'unrecognized configuration parameter' <<<"$out"; then
   echo "ALTER SYSTEM before LOAD: $out" >&2
-  readme_ok=0
+  guide_ok=0
 fi
 # Switching sets for the whole server.
-readme_sql "$sets/changed" "" "LOAD 'cmg290';" \
+guide_sql "$sets/changed" "" "LOAD 'cmg290';" \
   "ALTER SYSTEM SET cmg290.tier_tables = '/srv/cmg290/tiers-2025';" \
-  "SELECT pg_reload_conf();" | "${psql[@]}" -d postgres >/dev/null || readme_ok=0
+  "SELECT pg_reload_conf();" | "${psql[@]}" -d postgres >/dev/null || guide_ok=0
 for tries in $(seq 50); do
   name=$(in_billing -At -c "SELECT cmg290_tier_set()->>'name'")
   [ "$name" = changed ] && break
   sleep 0.1
 done
-[ "$name" = changed ] || { echo "after ALTER SYSTEM: \"$name\" in use" >&2; readme_ok=0; }
+[ "$name" = changed ] || { echo "after ALTER SYSTEM: \"$name\" in use" >&2; guide_ok=0; }
 "${psql[@]}" -d postgres -c "LOAD 'cmg290'" -c "ALTER SYSTEM RESET cmg290.tier_tables" \
   -c "SELECT pg_reload_conf()" >/dev/null
 # A session's set and a database's.
-got=$(readme_sql "$sets/changed" "" "LOAD 'cmg290';" \
+got=$(guide_sql "$sets/changed" "" "LOAD 'cmg290';" \
   "SET cmg290.tier_tables = '/srv/cmg290/official-2025';" \
   "ALTER DATABASE billing SET cmg290.tier_tables = '/srv/cmg290/official-2025';" \
-  "SELECT cmg290_tier_set();" "RESET cmg290.tier_tables;" | in_billing -At) || readme_ok=0
-[[ $got == *'"name": "changed"'* ]] || { echo "SET: $got" >&2; readme_ok=0; }
+  "SELECT cmg290_tier_set();" "RESET cmg290.tier_tables;" | in_billing -At) || guide_ok=0
+[[ $got == *'"name": "changed"'* ]] || { echo "SET: $got" >&2; guide_ok=0; }
 got=$(in_billing -At -c "SELECT cmg290_tier_set()->>'name'")
-[ "$got" = changed ] || { echo "ALTER DATABASE: \"$got\" in use" >&2; readme_ok=0; }
+[ "$got" = changed ] || { echo "ALTER DATABASE: \"$got\" in use" >&2; guide_ok=0; }
 # A deviating set is refused, by the session's settings, without a pin.
-if out=$(readme_sql "$sets/deviating" "" "LOAD 'cmg290';" \
+if out=$(guide_sql "$sets/deviating" "" "LOAD 'cmg290';" \
   "ALTER DATABASE billing SET cmg290.tier_tables = '/srv/cmg290/official-2025';" |
   in_billing 2>&1) || ! grep -q 'deviates from the documented contents' <<<"$out"; then
   echo "ALTER DATABASE of a deviating set: $out" >&2
-  readme_ok=0
+  guide_ok=0
 fi
 # Pinned, it is taken with its deviations.
-readme_sql "$sets/deviating" "${deviating^^}" "LOAD 'cmg290';" \
+guide_sql "$sets/deviating" "${deviating^^}" "LOAD 'cmg290';" \
   "SET cmg290.tier_tables_sha256 = '9f2c...';" \
   "ALTER DATABASE billing SET cmg290.tier_tables_sha256 = '9f2c...';" \
   "ALTER DATABASE billing SET cmg290.tier_tables = '/srv/cmg290/official-2025';" |
-  in_billing >/dev/null || readme_ok=0
+  in_billing >/dev/null || guide_ok=0
 got=$(in_billing -At -c "SELECT cmg290_tier_set()->>'name', current_setting('cmg290.tier_tables_sha256')")
-[ "$got" = "deviating|$deviating" ] || { echo "pinned: $got" >&2; readme_ok=0; }
+[ "$got" = "deviating|$deviating" ] || { echo "pinned: $got" >&2; guide_ok=0; }
 # Pinned to another digest, the database's sessions fail every call.
 in_billing -c "ALTER DATABASE billing SET cmg290.tier_tables_sha256 = '$(printf '0%.0s' $(seq 64))'" >/dev/null
 if out=$(in_billing -At -c "SELECT cmg290_cmg('IRF-PAI')" 2>&1) ||
   ! grep -q "its sha256 is $deviating, expected 0000" <<<"${out,,}"; then
   echo "a database pinned to another set: $out" >&2
-  readme_ok=0
+  guide_ok=0
 fi
 "${psql[@]}" -d postgres -c "DROP DATABASE billing" >/dev/null
-if [ "$readme_ok" -eq 1 ]; then
-  echo "as the README shows them"
+if [ "$guide_ok" -eq 1 ]; then
+  echo "as docs/postgresql.md shows them"
 else
   failed=1
 fi

@@ -145,11 +145,6 @@ class CheckFindsStalePages(unittest.TestCase):
             self.assertIn(page, result.stderr)
         self.assertEqual(self.tree.pages(), [])
 
-    def test_the_committed_pages_are_current(self):
-        result = subprocess.run([sys.executable, GENERATOR, "--check"], capture_output=True,
-                                text=True, check=False)
-        self.assertEqual(result.returncode, 0, result.stderr)
-
 
 class RowsItCannotReadAreRefused(unittest.TestCase):
     """A row the generator cannot read must not drop out of the page in

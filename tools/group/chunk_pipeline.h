@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "chunk_cutter.h"
-#include "shared/chunk_reader.h"
-#include "shared/group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
-#include "shared/group_tier_set.h"
-#include "shared/output_file.h"
 #include "progress.h"
 #include "result_format.h"
+#include "set_grouper.h"
+#include "shared/chunk_reader.h"
+#include "shared/group_inputs.h"
+#include "shared/output_file.h"
 
 namespace cmg290::cli::batch {
 

@@ -12,13 +12,17 @@
 # expressions ($<TARGET_OBJECTS:...>), are not checked. A file pulled in
 # with #include "x.cpp" is beyond what CMake sees.
 
-# The sources of `target` in `out`, none when it has none.
+# The sources of `target` in `out`: those it compiles, and those it has
+# whoever links it compile; none when it has none.
 function(_cmg290_sources target out)
-  get_target_property(sources ${target} SOURCES)
-  if(NOT sources)
-    set(sources "")
-  endif()
-  set(${out} "${sources}" PARENT_SCOPE)
+  set(all "")
+  foreach(property SOURCES INTERFACE_SOURCES)
+    get_target_property(sources ${target} ${property})
+    if(sources)
+      list(APPEND all ${sources})
+    endif()
+  endforeach()
+  set(${out} "${all}" PARENT_SCOPE)
 endfunction()
 
 # Appends to `out` the folder `dir` and every folder below it that the build

@@ -17,8 +17,8 @@
 #include "compare_report.h"
 #include "compare_scan.h"
 #include "exit_codes.h"
-#include "shared/group_inputs.h"
 #include "shared/output_file.h"
+#include "shared/record_inputs.h"
 #include "shared/tier_set_options.h"
 
 namespace cmg290::cli {

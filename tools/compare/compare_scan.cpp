@@ -186,6 +186,42 @@ class Scanner {
 
 }  // namespace
 
+int tier_slot(char letter) {
+  return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;
+}
+
+std::uint64_t pack_cmg(const char* cmg) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 5; ++i) v = v << 8 | static_cast<unsigned char>(cmg[i]);
+  return v;
+}
+
+std::string unpack_cmg(std::uint64_t packed) {
+  std::string s(5, ' ');
+  for (int i = 4; i >= 0; --i, packed >>= 8) s[i] = static_cast<char>(packed & 0xff);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+void Counts::add(const Counts& o) {
+  records += o.records;
+  grouped += o.grouped;
+  cmgChanged += o.cmgChanged;
+  for (int side = 0; side < 2; ++side) {
+    for (int t = 0; t < kTierSlots; ++t) tiers[side][t] += o.tiers[side][t];
+  }
+  for (std::size_t r = 0; r < rics.size(); ++r) {
+    rics[r][0] += o.rics[r][0];
+    rics[r][1] += o.rics[r][1];
+  }
+  for (const auto& [key, n] : o.cmgs) {
+    auto& mine = cmgs[key];
+    mine[0] += n[0];
+    mine[1] += n[1];
+  }
+  for (const auto& [key, n] : o.transitions) transitions[key] += n;
+}
+
 bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& a,
           const TierSet& b, const ScanOptions& options,
           const std::function<bool(const Change&)>& onChange, Counts& counts, std::string& error) {

@@ -17,8 +17,8 @@
 #include "result_format.h"
 #include "set_grouper.h"
 #include "shared/chunk_queue.h"
-#include "shared/group_inputs.h"
 #include "shared/output_file.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli::batch {
 

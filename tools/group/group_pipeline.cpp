@@ -13,8 +13,8 @@
 #include "group_summary.h"
 #include "group_tally.h"
 #include "progress.h"
-#include "shared/group_inputs.h"
 #include "shared/output_file.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "chunk_reader.h"
-#include "group_inputs.h"
+#include "record_inputs.h"
 
 namespace cmg290::cli::batch {
 

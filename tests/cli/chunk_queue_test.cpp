@@ -119,6 +119,31 @@ TEST(ChunkQueue, AWorkersFaultStopsTheRunAndIsItsError) {
   EXPECT_EQ(run.queue.error(), "worker fault");
 }
 
+// Once the run stops, chunks still waiting are handed to no worker: a
+// fault ends the grouping rather than after every chunk read.
+TEST(ChunkQueue, NoChunkIsHandedOutOnceTheRunStops) {
+  std::string text;
+  while (text.size() < (std::size_t{3} << 20)) text += std::string(99, 's') + "\n";
+  const auto inputs = file_of(text);
+  QueueRun run(inputs);
+  QueuedChunk* afterStop = nullptr;
+  const bool complete = run.queue.run(
+      1,
+      [&](unsigned) {
+        if (run.queue.next_work() == nullptr) return;
+        // The reader has meanwhile handed on the rest of the file.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        run.queue.stop();
+        afterStop = run.queue.next_work();
+      },
+      [&] {
+        bool end = false;
+        return run.queue.take(0, end) != nullptr;
+      });
+  EXPECT_FALSE(complete);
+  EXPECT_EQ(afterStop, nullptr);
+}
+
 // The taker gives up while the reader waits on a pipe that stays open.
 TEST(ChunkQueue, TheTakersStopEndsTheReadersWaitOnAPipe) {
   int fds[2];

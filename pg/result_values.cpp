@@ -1,6 +1,6 @@
 #include "result_values.h"
 
-#include "record_memo.h"
+#include "memo/record_memo.h"
 #include "tier_setting.h"
 
 extern "C" {

@@ -28,7 +28,7 @@ namespace cmg290::pg {
 // Groups the bytes of a text value (positions past its end read as blanks)
 // with the tier-table set in use (tier_setting.h). The same record as the
 // backend's last one takes that one's result without grouping again (see
-// record_memo.h).
+// memo/record_memo.h).
 void group_text(text* record, cmg290::Result* out);
 // Forgets the last record: called when the set in use changes.
 void forget_last_record();

@@ -35,7 +35,7 @@ if(TARGET cmg290_cli)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # The reader of the inputs that cmg290 group and cmg290 compare share.
-  add_executable(cli_chunk_reader_tests cli/chunk_reader_test.cpp)
+  add_executable(cli_chunk_reader_tests cli/chunk_reader_test.cpp cli/chunk_queue_test.cpp)
   target_link_libraries(cli_chunk_reader_tests PRIVATE cmg290_cli_shared GTest::gtest_main)
   gtest_discover_tests(cli_chunk_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 

@@ -14,7 +14,8 @@ set_target_properties(extproc_tests PROPERTIES ENABLE_EXPORTS ON)
 add_dependencies(extproc_tests cmg290)
 gtest_discover_tests(extproc_tests TEST_PREFIX extproc. DISCOVERY_TIMEOUT 60)
 
-# The module's private routines, compiled into the test itself.
+# The formatting of a raised message (src/extproc/call_context.h), called
+# directly.
 add_executable(extproc_module_tests extproc/message_format_test.cpp)
 target_link_libraries(extproc_module_tests PRIVATE extproc_host cmg290_static GTest::gtest_main)
 gtest_discover_tests(extproc_module_tests TEST_PREFIX extproc. DISCOVERY_TIMEOUT 60)

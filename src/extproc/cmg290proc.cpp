@@ -10,7 +10,6 @@
 // link the library with the linker's default flags (which refuse strong
 // undefined symbols in a library an executable needs) and load it without
 // the agent; there they stay null, and callcmg290 refuses to run.
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +17,7 @@
 
 #include "cmg290/cmg290.h"
 #include "cmg290/export.h"
+#include "extproc/call_context.h"
 #include "extproc/oci_platform.h"
 
 #pragma weak ociepgoe
@@ -34,6 +34,10 @@
 #pragma weak OCIFileTerm
 
 namespace {
+
+using cmg290::extproc::kErrorNumber;
+using cmg290::extproc::myCtx;
+using cmg290::extproc::raise_application_error;
 
 // True when the loading process defines every platform function. Outside
 // the agent none of them is bound, and there is no way to report an error.
@@ -58,18 +62,6 @@ bool platform_present() {
   return true;
 }
 
-// The handles of the current call. One record per database session, kept in
-// the session's user context; every call rewrites all four fields before any
-// of them is used.
-struct myCtx {
-  OCIExtProcContext* extProcCtx;  // raises errors, hands out call memory
-  OCIEnv* envHandle;
-  OCISvcCtx* svcHandle;  // kept with the others, read nowhere
-  OCIError* errHandle;   // collects the errors of our OCI calls
-};
-
-constexpr int kErrorNumber = 20000;
-
 // The session's record is stored under the four bytes of the integer 1.
 constexpr std::int32_t kContextKey = 1;
 constexpr ub1 kContextKeyLength = sizeof kContextKey;
@@ -84,23 +76,9 @@ constexpr char kDefaultErrorText[] = "unable to retrieve message\n";
 // What lastOciError returns when no call memory can be had.
 constexpr char kNoErrorText[] = "unable to retrieve message";
 
-constexpr std::size_t kMessageSize = 8192;
-
 void raise_fixed(OCIExtProcContext* extProcCtx, const char* message) {
   OCIExtProcRaiseExcpWithMsg(extProcCtx, kErrorNumber,
                              reinterpret_cast<text*>(const_cast<char*>(message)), 0);
-}
-
-// Formats the message in the manner of printf and raises it with `code`. A
-// message longer than the buffer is cut at its end.
-[[gnu::format(printf, 3, 4)]] void raise_application_error(myCtx* ctx, int code, const char* format,
-                                                           ...) {
-  char message[kMessageSize];
-  va_list args;
-  va_start(args, format);
-  if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
-  va_end(args);
-  OCIExtProcRaiseExcpWithMsg(ctx->extProcCtx, code, reinterpret_cast<text*>(message), 0);
 }
 
 // The text of the first error record of the call's error handle, less its

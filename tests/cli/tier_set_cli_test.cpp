@@ -96,7 +96,11 @@ TEST_F(TierSetCli, ChangedSetChangesTheResults) {
   const Outcome refused = tool("group -q --tier-tables set in.txt");
   EXPECT_EQ(refused.code, 2);
   EXPECT_EQ(refused.out, "");
-  EXPECT_NE(refused.err.find("cmg290: the tier-table set set is refused"), std::string::npos)
+  EXPECT_EQ(refused.err.rfind("cmg290: the tier-table set in set cannot be used:\n", 0), 0u)
+      << refused.err;
+  EXPECT_TRUE(refused.err.ends_with(
+      "\ncmg290: these are deviations from the documented contents of the lists; "
+      "--allow-deviations takes them\n"))
       << refused.err;
 
   const Outcome run = tool("group -q --tier-tables set --allow-deviations in.txt");
@@ -135,7 +139,9 @@ TEST_F(TierSetCli, FaultySetIsRefusedWithEveryProblemAndNothingIsWritten) {
     EXPECT_EQ(read("out.txt"), "earlier\n") << command;
     const auto lines = lines_of(run.err);
     ASSERT_GE(lines.size(), 3u) << run.err;
-    EXPECT_EQ(lines[0].rfind("cmg290: the tier-table set set is refused (", 0), 0u) << run.err;
+    EXPECT_EQ(lines[0], "cmg290: the tier-table set in set cannot be used:") << run.err;
+    // More than deviations stand in the way: no hint at --allow-deviations.
+    EXPECT_EQ(run.err.find("--allow-deviations"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("missing.txt"), std::string::npos) << run.err;
     // Every problem on a line of its own, as FILE:LINE: reason.
     bool tierLine = false, pairFile = false;
@@ -149,6 +155,54 @@ TEST_F(TierSetCli, FaultySetIsRefusedWithEveryProblemAndNothingIsWritten) {
   EXPECT_EQ(missing.code, 2);
   EXPECT_NE(missing.err.find("nothing: cannot read the directory"), std::string::npos)
       << missing.err;
+}
+
+// Every subcommand that takes a set refuses one in the same words, naming
+// the side where it takes two, and hints at --allow-deviations when only
+// deviations stand in the way; each exits with 2.
+TEST_F(TierSetCli, EverySubcommandRefusesASetInTheSameWords) {
+  write_set("set");
+  replace_line("set/single-2.90.csv", "Z99.2", "Z99.2,B,01");
+  write("in.txt", official_record() + "\n");
+  const std::string hint =
+      ": these are deviations from the documented contents of the lists; --allow-deviations "
+      "takes them\n";
+  const std::vector<std::pair<std::string, std::string>> runs = {
+      {"group -q --tier-tables set in.txt", "cmg290: the tier-table set"},
+      {"explain --tier-tables set in.txt", "cmg290: the tier-table set"},
+      {"compare --tier-tables set in.txt", "cmg290: the new tier-table set"},
+      {"compare --tier-tables set --tier-tables set in.txt", "cmg290: the old tier-table set"},
+      {"tables diff set compiled-in", "cmg290: the old tier-table set"},
+      {"tables diff compiled-in set", "cmg290: the new tier-table set"},
+      {"serve --listen 127.0.0.1:0 --tier-tables set", "cmg290 serve: the tier-table set"},
+  };
+  for (const auto& [command, first] : runs) {
+    const Outcome run = tool(command);
+    EXPECT_EQ(run.code, 2) << command;
+    EXPECT_EQ(run.out, "") << command;
+    const std::string who = first.substr(0, first.find(':'));
+    EXPECT_EQ(run.err.rfind(first + " in set cannot be used:\nset/single-2.90.csv:", 0), 0u)
+        << command << "\n"
+        << run.err;
+    EXPECT_TRUE(run.err.ends_with("\n" + who + hint)) << command << "\n" << run.err;
+  }
+  // Allowed or pinned, the deviations are taken; a pin of another digest is
+  // refused without the hint, which would not help.
+  EXPECT_EQ(tool("compare -q --tier-tables set --allow-deviations in.txt").code, 0);
+  const Outcome pinned = tool("group --tier-tables set --tier-tables-sha256 " +
+                              TierSet::compiled()->digest() + " in.txt");
+  EXPECT_EQ(pinned.code, 2);
+  EXPECT_EQ(pinned.err.rfind("cmg290: the tier-table set in set cannot be used:\n", 0), 0u)
+      << pinned.err;
+  EXPECT_EQ(pinned.err.find(hint), std::string::npos) << pinned.err;
+  // The options go together on every subcommand that takes them.
+  for (const std::string command : {"group", "explain", "serve"}) {
+    const Outcome alone = tool(command + " --allow-deviations");
+    EXPECT_EQ(alone.code, 2) << command;
+    EXPECT_NE(alone.err.find("--allow-deviations requires --tier-tables"), std::string::npos)
+        << command << "\n"
+        << alone.err;
+  }
 }
 
 TEST_F(TierSetCli, PlaceholderTiersAreCountedAndCanFailTheRun) {

@@ -1,16 +1,18 @@
-// The boundary's private routines, compiled into this test so that they can
-// be called directly: the formatting of a raised message is bounded by its
-// buffer whatever the text, which no caller inside the module can show.
-#include "extproc/cmg290proc.cpp"
-
+// The boundary's formatting of a raised message, called directly: it is
+// bounded by its buffer whatever the text, which no caller inside the module
+// can show.
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "extproc/call_context.h"
 #include "extproc/oci_host.h"
 
 namespace cmg290::test {
 namespace {
+
+using extproc::myCtx;
+using extproc::raise_application_error;
 
 std::string raise(const std::string& text) {
   OciHost& host = OciHost::get();

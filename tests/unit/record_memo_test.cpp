@@ -1,6 +1,6 @@
 // The extension's last-record memo: a record that differs from the kept one
 // at any position the grouper reads is never taken for it.
-#include "record_memo.h"
+#include "memo/record_memo.h"
 
 #include <gtest/gtest.h>
 

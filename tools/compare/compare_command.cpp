@@ -17,9 +17,9 @@
 #include "compare_report.h"
 #include "compare_scan.h"
 #include "exit_codes.h"
-#include "shared/group_inputs.h"
-#include "shared/group_tier_set.h"
 #include "shared/output_file.h"
+#include "shared/record_inputs.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 
@@ -30,11 +30,9 @@ constexpr unsigned kMaxThreads = 64;
 struct CompareOptions {
   // The new set, or the old then the new; with one, the compiled-in set is
   // the old one.
-  std::vector<std::string> sets;
-  std::vector<std::string> pins;  // none, or the digest of each set in turn
+  TierSetChoices sets;
   std::vector<std::string> inputs;
   std::string changed;  // --changed FILE or "-"
-  bool allowDeviations = false;
   bool failOnChange = false;
   bool quiet = false;
   std::string format = "text";
@@ -42,39 +40,29 @@ struct CompareOptions {
   unsigned threads = 1;
 };
 
-// Loads a set, or reports every problem as "FILE:LINE: reason" and returns
-// null.
-std::shared_ptr<const TierSet> load_set(const std::string& dir, bool allowDeviations,
-                                        const std::string& pin) {
-  std::vector<TierSetProblem> problems;
-  TierSetOptions options;
-  options.allowDeviations = allowDeviations;
-  options.expectedSha256 = pin;
-  auto set = TierSet::load(dir, problems, options);
-  if (set == nullptr) {
-    for (const TierSetProblem& p : problems) std::fprintf(stderr, "%s\n", problem_text(p).c_str());
-    fatal("the tier-table set " + dir + " cannot be loaded (" + std::to_string(problems.size()) +
-          (problems.size() == 1 ? " problem" : " problems") + ")");
-  }
-  return set;
-}
-
 int run_compare(const CompareOptions& o) {
   const auto start = std::chrono::steady_clock::now();
-  if (o.sets.empty() || o.sets.size() > 2) {
+  const std::size_t sets = o.sets.directories.size();
+  if (sets == 0 || sets > 2) {
     return fatal(
         "compare takes --tier-tables once (the new set, the compiled-in set being the old) or "
         "twice (the old set, then the new)");
   }
-  if (!o.pins.empty() && o.pins.size() != o.sets.size()) {
+  if (!o.sets.pins.empty() && o.sets.pins.size() != sets) {
     return fatal("--tier-tables-sha256 is given once for each --tier-tables, in the same order");
   }
-  auto pin = [&o](std::size_t i) { return o.pins.empty() ? std::string() : o.pins[i]; };
-  const auto a =
-      o.sets.size() == 2 ? load_set(o.sets[0], o.allowDeviations, pin(0)) : TierSet::compiled();
-  if (a == nullptr) return kExitFatal;
-  const auto b = load_set(o.sets.back(), o.allowDeviations, pin(o.sets.size() - 1));
-  if (b == nullptr) return kExitFatal;
+  // With one set, the old is the compiled-in set (no directory).
+  std::shared_ptr<const TierSet> a;
+  std::shared_ptr<const TierSet> b;
+  if (const int refused =
+          load_tier_set(sets == 2 ? o.sets.choice(0) : TierSetChoice{}, a, {.side = "old"});
+      refused != kExitClean) {
+    return refused;
+  }
+  if (const int refused = load_tier_set(o.sets.choice(sets - 1), b, {.side = "new"});
+      refused != kExitClean) {
+    return refused;
+  }
 
   std::vector<std::string> names = o.inputs;
   if (names.empty()) names.push_back("-");
@@ -143,19 +131,9 @@ Command add_compare_command(CLI::App& app) {
       "its tier letter does.");
   cmd->add_option("input", o->inputs,
                   "Record files; '-' or none reads standard input. Lines are read as by group.");
-  cmd->add_option("--tier-tables", o->sets,
-                  "A tier-table set directory. Given once, the new set, compared with the "
-                  "compiled-in set as the old one; given twice, the old set, then the new.")
-      ->type_name("DIR")
-      ->allow_extra_args(false)
-      ->required();
-  cmd->add_flag("--allow-deviations", o->allowDeviations,
-                "Accept sets that deviate from the documented contents of the lists.");
-  cmd->add_option("--tier-tables-sha256", o->pins,
-                  std::string(kSha256Help) + " Given once for each --tier-tables, in turn.")
-      ->type_name("HEX")
-      ->allow_extra_args(false)
-      ->transform(sha256_option());
+  add_tier_set_options(*cmd, o->sets,
+                       "A tier-table set directory. Given once, the new set, compared with the "
+                       "compiled-in set as the old one; given twice, the old set, then the new.");
   cmd->add_option("--changed", o->changed,
                   "Write the changed records here as CSV (file,line,table_version,cmg_old,"
                   "cmg_new,entry_old,tier_old,entry_new,tier_new,placeholder_old,"

@@ -1,9 +1,10 @@
+// The report of `cmg290 compare`, as text and as JSON, and the CSV rows of
+// the records whose CMG changed.
 #include "compare_report.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "tables/set_diff.h"
 #include "text_cells.h"
 
 namespace cmg290::cli::compare {
@@ -12,6 +13,11 @@ namespace {
 
 std::string plural(std::uint64_t n, const char* one, const char* many) {
   return with_commas(n) + " " + (n == 1 ? one : many);
+}
+
+std::string cmg_json(std::uint64_t packed) {
+  const std::string s = unpack_cmg(packed);
+  return s.empty() ? "null" : "\"" + s + "\"";  // five letters and digits: nothing to escape
 }
 
 std::string cmg_text(std::uint64_t packed) {
@@ -41,51 +47,19 @@ std::string from_to(std::uint64_t from, std::uint64_t to) {
 
 }  // namespace
 
-int tier_slot(char letter) {
-  return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;
-}
-
 const char* tier_slot_name(int slot) {
   constexpr const char* names[kTierSlots] = {"A", "B", "C", "D", "none"};
   return names[slot];
 }
 
-std::uint64_t pack_cmg(const char* cmg) {
-  std::uint64_t v = 0;
-  for (int i = 0; i < 5; ++i) v = v << 8 | static_cast<unsigned char>(cmg[i]);
-  return v;
-}
-
-std::string unpack_cmg(std::uint64_t packed) {
-  std::string s(5, ' ');
-  for (int i = 4; i >= 0; --i, packed >>= 8) s[i] = static_cast<char>(packed & 0xff);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-  return s;
-}
-
-void Counts::add(const Counts& o) {
-  records += o.records;
-  grouped += o.grouped;
-  cmgChanged += o.cmgChanged;
-  for (int side = 0; side < 2; ++side) {
-    for (int t = 0; t < kTierSlots; ++t) tiers[side][t] += o.tiers[side][t];
-  }
-  for (std::size_t r = 0; r < rics.size(); ++r) {
-    rics[r][0] += o.rics[r][0];
-    rics[r][1] += o.rics[r][1];
-  }
-  for (const auto& [key, n] : o.cmgs) {
-    auto& mine = cmgs[key];
-    mine[0] += n[0];
-    mine[1] += n[1];
-  }
-  for (const auto& [key, n] : o.transitions) transitions[key] += n;
-}
-
 std::string with_commas(std::uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(i, ",");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
 }
 
 std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t>> sorted_transitions(
@@ -144,6 +118,42 @@ std::string report_text(const Counts& counts, const TierSet& old, const TierSet&
            plural(rest, "record", "records") + ")\n";
   }
   return out;
+}
+
+std::string report_json(const Counts& counts, const TierSet& old, const TierSet& now) {
+  std::string out = "{\"old\":" + tier_set_json(old) + ",\"new\":" + tier_set_json(now) +
+                    ",\"records\":" + std::to_string(counts.records) +
+                    ",\"grouped\":" + std::to_string(counts.grouped) +
+                    ",\"cmg_changed\":" + std::to_string(counts.cmgChanged) + ",\"tiers\":{";
+  for (int t = 0; t < kTierSlots; ++t) {
+    out += std::string(t == 0 ? "" : ",") + "\"" + tier_slot_name(t) +
+           "\":{\"old\":" + std::to_string(counts.tiers[0][t]) +
+           ",\"new\":" + std::to_string(counts.tiers[1][t]) + "}";
+  }
+  out += "},\"rics\":[";
+  bool first = true;
+  for (std::size_t r = 0; r < counts.rics.size(); ++r) {
+    if (counts.rics[r][0] == 0) continue;
+    out += std::string(first ? "" : ",") + "{\"ric\":\"" + static_cast<char>('0' + r / 10) +
+           static_cast<char>('0' + r % 10) + "\",\"records\":" + std::to_string(counts.rics[r][0]) +
+           ",\"cmg_changed\":" + std::to_string(counts.rics[r][1]) + "}";
+    first = false;
+  }
+  out += "],\"cmgs\":[";
+  first = true;
+  for (const auto& [cmg, n] : counts.cmgs) {
+    out += std::string(first ? "" : ",") + "{\"cmg\":" + cmg_json(cmg) +
+           ",\"old\":" + std::to_string(n[0]) + ",\"new\":" + std::to_string(n[1]) + "}";
+    first = false;
+  }
+  out += "],\"transitions\":[";
+  first = true;
+  for (const auto& [key, n] : sorted_transitions(counts)) {
+    out += std::string(first ? "" : ",") + "{\"old\":" + cmg_json(key.first) +
+           ",\"new\":" + cmg_json(key.second) + ",\"records\":" + std::to_string(n) + "}";
+    first = false;
+  }
+  return out + "]}\n";
 }
 
 std::string changes_header() {

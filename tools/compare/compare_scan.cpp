@@ -1,18 +1,10 @@
 #include "compare_scan.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include "chunk_cutter.h"
-#include "shared/chunk_reader.h"
+#include "shared/chunk_queue.h"
 
 namespace cmg290::cli::compare {
 
@@ -38,16 +30,13 @@ std::size_t cmg_slot(const char* cmg) {
   return letter * 10000 + number;
 }
 
-struct Chunk : batch::InputChunk {
-  std::uint64_t seq = 0;
-  bool done = false;
-
+struct Chunk : batch::QueuedChunk {
   std::int64_t lines = 0;
   Counts counts;
   std::vector<Change> changes;  // lines numbered from 1 within the chunk
 };
 
-class Scanner : private batch::ChunkReader::Slots {
+class Scanner {
  public:
   Scanner(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& a,
           const TierSet& b, const ScanOptions& options)
@@ -55,112 +44,32 @@ class Scanner : private batch::ChunkReader::Slots {
         a_(a),
         b_(b),
         options_(options),
-        reader_(inputs, options.threads + 3, cmg290::kRecordLength) {
+        queue_(inputs, options.threads + 3, cmg290::kRecordLength) {
     const std::size_t chunks = options.threads + 3;
     for (std::size_t i = 0; i < chunks; ++i) {
       auto c = std::make_unique<Chunk>();
-      reader_.equip(*c, i);
-      free_.push_back(c.get());
+      queue_.add(*c);
       chunks_.push_back(std::move(c));
     }
-    slots_.assign(chunks, nullptr);
   }
 
   bool run(const std::function<bool(const Change&)>& onChange, Counts& counts, std::string& error) {
-    if (pipe2(wake_, O_CLOEXEC) != 0) {
-      error = std::string("cannot start: ") + std::strerror(errno);
-      return false;
-    }
-    std::thread reader;
-    std::vector<std::thread> workers;
+    bool finished = false;
     try {
       tables_.assign(options_.threads, CmgTable(kCmgSlots));  // before any worker starts
-      reader = std::thread([this] { guarded([this] { read_all(); }); });
-      for (unsigned i = 0; i < options_.threads; ++i) {
-        workers.emplace_back([this, i] { guarded([this, i] { work(tables_[i]); }); });
-      }
-      guarded([&] { merge(onChange, counts); });
+      finished = queue_.run(
+          options_.threads, [this](unsigned i) { work(tables_[i]); },
+          [&] { return merge(onChange, counts); });
     } catch (...) {
-      fail("cannot start the threads");
+      error = "cannot start the threads";
+      return false;
     }
-    if (!finished_) stop();
-    if (reader.joinable()) reader.join();
-    for (std::thread& w : workers) w.join();
-    close(wake_[0]);
-    close(wake_[1]);
-    error = error_;
-    if (error_.empty() && finished_) fold_cmgs(counts);
-    return error_.empty() && finished_;
+    error = queue_.error();
+    if (error.empty() && finished) fold_cmgs(counts);
+    return error.empty() && finished;
   }
 
  private:
-  template <typename Body>
-  void guarded(Body&& body) noexcept {
-    try {
-      body();
-    } catch (...) {
-      fail("out of memory");
-    }
-  }
-
-  void fail(std::string message) noexcept override {
-    {
-      std::lock_guard lock(m_);
-      if (error_.empty()) {
-        try {
-          error_ = std::move(message);
-        } catch (...) {
-        }
-      }
-    }
-    stop();
-  }
-
-  void stop() {
-    std::lock_guard lock(m_);
-    if (stop_) return;
-    stop_ = true;
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t n = ::write(wake_[1], &byte, 1);
-    cv_.notify_all();
-  }
-
-  // ---- the reader ----
-
-  batch::InputChunk* acquire() override {
-    std::unique_lock lock(m_);
-    cv_.wait(lock, [this] { return stop_ || !free_.empty(); });
-    if (stop_) return nullptr;
-    Chunk* c = free_.back();
-    free_.pop_back();
-    return c;
-  }
-
-  void release(batch::InputChunk* c) override {
-    reader_.unmap(*c);
-    std::lock_guard lock(m_);
-    free_.push_back(static_cast<Chunk*>(c));
-    cv_.notify_all();
-  }
-
-  void submit(batch::InputChunk* chunk) override {
-    Chunk* c = static_cast<Chunk*>(chunk);
-    std::lock_guard lock(m_);
-    c->seq = nextSeq_++;
-    c->done = false;
-    slots_[c->seq % slots_.size()] = c;
-    work_.push_back(c);
-    cv_.notify_all();
-  }
-
-  void read_all() {
-    reader_.read_all(*this, wake_[0]);
-    std::lock_guard lock(m_);
-    readerDone_ = true;
-    totalSeq_ = nextSeq_;
-    cv_.notify_all();
-  }
-
   // ---- the workers ----
 
   void fold_cmgs(Counts& counts) const {
@@ -182,19 +91,9 @@ class Scanner : private batch::ChunkReader::Slots {
   }
 
   void work(CmgTable& table) {
-    for (;;) {
-      Chunk* c;
-      {
-        std::unique_lock lock(m_);
-        cv_.wait(lock, [this] { return stop_ || !work_.empty() || readerDone_; });
-        if (stop_ || work_.empty()) return;
-        c = work_.front();
-        work_.pop_front();
-      }
+    while (auto* c = static_cast<Chunk*>(queue_.next_work())) {
       group_chunk(*c, table);
-      std::lock_guard lock(m_);
-      c->done = true;
-      cv_.notify_all();
+      queue_.finish(*c);
     }
   }
 
@@ -254,41 +153,25 @@ class Scanner : private batch::ChunkReader::Slots {
 
   // ---- the calling thread: chunks back in input order ----
 
-  void merge(const std::function<bool(const Change&)>& onChange, Counts& counts) {
+  // Returns whether every chunk was taken.
+  bool merge(const std::function<bool(const Change&)>& onChange, Counts& counts) {
     std::int64_t lineBase = 0;
     for (std::uint64_t seq = 0;; ++seq) {
-      Chunk* c;
-      {
-        std::unique_lock lock(m_);
-        const std::size_t slot = seq % slots_.size();
-        cv_.wait(lock, [&] {
-          const Chunk* s = slots_[slot];
-          return stop_ || (s != nullptr && s->seq == seq && s->done) ||
-                 (readerDone_ && seq == totalSeq_);
-        });
-        if (stop_) return;
-        if (readerDone_ && seq == totalSeq_) {
-          finished_ = true;
-          return;
-        }
-        c = slots_[slot];
-        slots_[slot] = nullptr;
-      }
-      if (reader_.cut_short(*c)) {
-        fail("cannot read " + inputs_[c->file]->name + ": " + batch::kCutShortMessage);
-        return;
+      bool end = false;
+      auto* c = static_cast<Chunk*>(queue_.take(seq, end));
+      if (c == nullptr) return end;
+      if (queue_.reader().cut_short(*c)) {
+        queue_.fail("cannot read " + inputs_[c->file]->name + ": " + batch::kCutShortMessage);
+        return false;
       }
       if (c->firstOfFile) lineBase = 0;
       counts.add(c->counts);
       for (Change& change : c->changes) {
         change.line += lineBase;
-        if (!onChange(change)) {
-          stop();
-          return;
-        }
+        if (!onChange(change)) return false;
       }
       lineBase += c->lines;
-      release(c);
+      queue_.give_back(*c);
     }
   }
 
@@ -296,25 +179,48 @@ class Scanner : private batch::ChunkReader::Slots {
   const TierSet& a_;
   const TierSet& b_;
   const ScanOptions options_;
-  batch::ChunkReader reader_;
+  batch::ChunkQueue queue_;
   std::vector<std::unique_ptr<Chunk>> chunks_;
   std::vector<CmgTable> tables_;  // one for each worker
-  int wake_[2] = {-1, -1};
-
-  std::mutex m_;
-  std::condition_variable cv_;
-  std::vector<Chunk*> free_;
-  std::deque<Chunk*> work_;
-  std::vector<Chunk*> slots_;
-  std::uint64_t nextSeq_ = 0;
-  std::uint64_t totalSeq_ = 0;
-  bool readerDone_ = false;
-  bool stop_ = false;
-  bool finished_ = false;
-  std::string error_;
 };
 
 }  // namespace
+
+int tier_slot(char letter) {
+  return letter >= 'A' && letter <= 'D' ? letter - 'A' : kTierSlots - 1;
+}
+
+std::uint64_t pack_cmg(const char* cmg) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 5; ++i) v = v << 8 | static_cast<unsigned char>(cmg[i]);
+  return v;
+}
+
+std::string unpack_cmg(std::uint64_t packed) {
+  std::string s(5, ' ');
+  for (int i = 4; i >= 0; --i, packed >>= 8) s[i] = static_cast<char>(packed & 0xff);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+void Counts::add(const Counts& o) {
+  records += o.records;
+  grouped += o.grouped;
+  cmgChanged += o.cmgChanged;
+  for (int side = 0; side < 2; ++side) {
+    for (int t = 0; t < kTierSlots; ++t) tiers[side][t] += o.tiers[side][t];
+  }
+  for (std::size_t r = 0; r < rics.size(); ++r) {
+    rics[r][0] += o.rics[r][0];
+    rics[r][1] += o.rics[r][1];
+  }
+  for (const auto& [key, n] : o.cmgs) {
+    auto& mine = cmgs[key];
+    mine[0] += n[0];
+    mine[1] += n[1];
+  }
+  for (const auto& [key, n] : o.transitions) transitions[key] += n;
+}
 
 bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& a,
           const TierSet& b, const ScanOptions& options,

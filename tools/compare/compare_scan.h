@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "cmg290/tier_set.h"
-#include "shared/group_inputs.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli::compare {
 

@@ -9,9 +9,9 @@
 #include "cmg290/explain.h"
 #include "commands.h"
 #include "exit_codes.h"
-#include "shared/group_tier_set.h"
-#include "shared/output_file.h"
 #include "record_lines.h"
+#include "shared/output_file.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 
@@ -28,8 +28,9 @@ struct ExplainOptions {
 
 int run_explain(const ExplainOptions& options) {
   // Before anything is opened: a refused set leaves every file as it was.
-  const std::shared_ptr<const TierSet> set = load_chosen_set(options.tierSet);
-  if (set == nullptr) return kExitFatal;
+  std::shared_ptr<const TierSet> set;
+  if (const int refused = load_tier_set(options.tierSet, set); refused != kExitClean)
+    return refused;
   std::vector<std::string> names = options.inputs;
   if (names.empty()) names.push_back("-");
   std::vector<std::unique_ptr<batch::Input>> inputs;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shared/group_inputs.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli {
 

@@ -1,27 +1,24 @@
-// The threads of one `cmg290 group` run: a reader cuts the inputs into
-// chunks of whole lines, workers group them, and the calling thread writes
-// their results in input order. A fixed number of chunks circulates between
-// them, so memory stays bounded whatever the size of the input.
+// The threads of one `cmg290 group` run (shared/chunk_queue.h): a reader
+// cuts the inputs into chunks of whole lines, workers number and group
+// their lines, and the calling thread writes their results in input order,
+// unless the worker of a chunk whose turn has come writes them itself.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "chunk_cutter.h"
-#include "shared/chunk_reader.h"
-#include "shared/group_inputs.h"
 #include "group_pipeline.h"
 #include "group_tally.h"
-#include "shared/group_tier_set.h"
-#include "shared/output_file.h"
 #include "progress.h"
 #include "result_format.h"
+#include "set_grouper.h"
+#include "shared/chunk_queue.h"
+#include "shared/output_file.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli::batch {
 
@@ -39,11 +36,9 @@ inline constexpr std::uint8_t kEditsNotKept = 0xff;
 static_assert(Edits::kCapacity < kEditsNotKept);
 
 // A run of whole lines of one input, and the results for them.
-struct Chunk : InputChunk {
+struct Chunk : QueuedChunk {
   std::unique_ptr<char[]> out;  // result rows
   std::size_t outSize = 0;
-
-  std::uint64_t seq = 0;  // position in the stream of chunks
 
   // Grouping stops early when `out` is full (many very short lines); it
   // resumes at resumeAt, whose line number is nextLine.
@@ -71,14 +66,13 @@ struct Chunk : InputChunk {
   std::unique_ptr<std::uint32_t[]> editsAt;
   std::unique_ptr<std::uint8_t[]> editCount;
   std::size_t editsKept = 0;
-  bool done = false;
 
   Tally tally;
   std::string messages;
   int messageCount = 0;
 };
 
-class Pipeline : private ChunkReader::Slots {
+class Pipeline {
  public:
   Pipeline(const GroupOptions& options, const RowFormatter& formatter, const SetGrouper& grouper,
            std::vector<std::unique_ptr<Input>>& inputs, OutputFile& output, Progress& progress);
@@ -88,30 +82,13 @@ class Pipeline : private ChunkReader::Slots {
   void run();
 
   const Tally& tally() const { return total_; }
-  std::string error() const { return outOfMemory_ && error_.empty() ? "out of memory" : error_; }
+  // An exception on any thread (out of memory while formatting or noting a
+  // line) stops them all and becomes the run's error, so that the caller
+  // removes the temporary output and exits with a message.
+  std::string error() const { return queue_.error(); }
 
  private:
-  void stop();
-
-  // Runs one thread's part of the run. An exception (out of memory while
-  // formatting or noting a line) must not escape while the other threads
-  // still run: it stops them all and becomes the run's error, so that the
-  // caller removes the temporary output and exits with a message.
-  template <typename Body>
-  void guarded(Body&& body) noexcept;
-
-  void fail_noexcept(const char* message) noexcept;
-  void fail(std::string message) override;
-
-  // ---- reader thread (chunk_pipeline.cpp) ----
-
-  InputChunk* acquire() override;
-  void release(InputChunk* c) override;
-  void submit(InputChunk* c) override;
-
-  void read_all();
-
-  // ---- worker threads (chunk_workers.cpp) ----
+  // ---- worker threads ----
 
   void work();
 
@@ -132,9 +109,9 @@ class Pipeline : private ChunkReader::Slots {
 
   // Whether the file under a mapped chunk was cut short while it was read;
   // its lines then hold bytes the file never had.
-  bool cut_short(const Chunk& c) const { return reader_.cut_short(c); }
+  bool cut_short(const Chunk& c) const { return queue_.reader().cut_short(c); }
 
-  // ---- writer, on the calling thread (chunk_workers.cpp) ----
+  // ---- writer, on the calling thread ----
   // Each returns whether the run goes on.
 
   bool put(const char* data, std::size_t size);
@@ -151,28 +128,16 @@ class Pipeline : private ChunkReader::Slots {
   OutputFile& output_;
   Progress& progress_;
 
-  ChunkReader reader_;  // used by the reader thread, but for unmap() and cut_short()
+  ChunkQueue queue_;
   std::size_t outCapacity_ = 0;
   std::vector<std::unique_ptr<Chunk>> chunks_;
-  int wake_[2] = {-1, -1};
 
-  std::mutex m_;
-  std::condition_variable cvFree_, cvWork_, cvLines_, cvDone_;
-  std::vector<Chunk*> free_;
-  std::deque<Chunk*> work_;
-  std::vector<Chunk*> slots_;  // submitted chunks by seq modulo their number
-  std::uint64_t nextSeq_ = 0;
-  std::uint64_t totalSeq_ = 0;
-  bool readerDone_ = false;
+  // Under the queue's lock: the chunk whose lines are numbered next, and
+  // the number of its first line.
   std::uint64_t lineTurn_ = 0;
+  std::int64_t nextLine_ = 1;
   // The chunk to be written next; none before the header is out.
   std::uint64_t writeTurn_ = UINT64_MAX;
-  // The chunk the writer waits for; workers wake it for that one only.
-  std::uint64_t writerAwaits_ = UINT64_MAX;
-  std::int64_t nextLine_ = 1;
-  bool stop_ = false;
-  bool outOfMemory_ = false;  // failed without room for a message
-  std::string error_;
 
   Tally total_;
   int shownMessages_ = 0;

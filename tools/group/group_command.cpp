@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "group_pipeline.h"
-#include "shared/group_tier_set.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 

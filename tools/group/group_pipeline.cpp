@@ -10,11 +10,11 @@
 
 #include "chunk_pipeline.h"
 #include "exit_codes.h"
-#include "shared/group_inputs.h"
 #include "group_summary.h"
 #include "group_tally.h"
-#include "shared/output_file.h"
 #include "progress.h"
+#include "shared/output_file.h"
+#include "shared/record_inputs.h"
 
 namespace cmg290::cli {
 
@@ -29,8 +29,9 @@ using batch::Tally;
 int run_group(const GroupOptions& options) {
   const auto start = Clock::now();
   // Before anything is opened: a refused set leaves every file as it was.
-  std::shared_ptr<const TierSet> set = load_chosen_set(options.tierSet);
-  if (set == nullptr) return kExitFatal;
+  std::shared_ptr<const TierSet> set;
+  if (const int refused = load_tier_set(options.tierSet, set); refused != kExitClean)
+    return refused;
   const SetGrouper grouper(set);
 
   std::vector<std::string> names = options.inputs;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "shared/group_tier_set.h"
 #include "result_format.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 

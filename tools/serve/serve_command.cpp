@@ -5,8 +5,8 @@
 
 #include "commands.h"
 #include "exit_codes.h"
-#include "shared/group_tier_set.h"
 #include "serve/server.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 
@@ -44,14 +44,9 @@ Command add_serve_command(CLI::App& app) {
                   "File whose first line is the bearer token every API call must give.");
   cmd->add_flag("--insecure", o->insecure,
                 "Listen beyond loopback without TLS and a token (warns).");
-  cmd->add_option("--tier-tables", o->tierTables,
-                  "Directory of a tier-table set to group with, loaded at start and again on "
-                  "SIGHUP (default: the lists compiled in).");
-  cmd->add_flag("--allow-deviations", o->allowDeviations,
-                "Take a set that deviates from the documented contents of the lists.");
-  cmd->add_option("--tier-tables-sha256", o->tierTablesSha256, kSha256Help)
-      ->type_name("HEX")
-      ->transform(sha256_option());
+  add_tier_set_options(*cmd, o->tierSet,
+                       "Directory of a tier-table set to group with, loaded at start and again on "
+                       "SIGHUP (default: the lists compiled in).");
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "

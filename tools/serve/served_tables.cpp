@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "exit_codes.h"
 #include "routes.h"
 #include "tier_tables.h"
 
@@ -54,36 +55,24 @@ std::string label(const std::string& text) {
 
 }  // namespace
 
-ServedTables::ServedTables(std::string directory, const TierSetOptions& options)
-    : directory_(std::move(directory)), options_(options) {}
+ServedTables::ServedTables(const cli::TierSetChoice& choice) : choice_(choice) {}
 
 ServedTables::~ServedTables() {
   stop();
 }
 
 bool ServedTables::load_first() {
-  std::vector<std::string> problems;
-  bool onlyDeviations = false;
-  std::shared_ptr<const TierSet> set =
-      load_tier_set(directory_, options_, problems, onlyDeviations);
-  if (set == nullptr) {
-    std::fprintf(stderr, "cmg290 serve: the tier-table set in %s cannot be used:\n",
-                 directory_.c_str());
-    for (const std::string& p : problems) std::fprintf(stderr, "%s\n", p.c_str());
-    if (onlyDeviations) {
-      std::fprintf(stderr,
-                   "cmg290 serve: these are deviations from the documented contents of the "
-                   "lists; --allow-deviations takes them\n");
-    }
+  std::shared_ptr<const TierSet> set;
+  if (cli::load_tier_set(choice_, set, {.who = "cmg290 serve"}) != cli::kExitClean) {
     return false;
   }
   const std::lock_guard lock(mutex_);
-  current_ = served(std::move(set), directory_.empty());
+  current_ = served(std::move(set), choice_.directory.empty());
   return true;
 }
 
 void ServedTables::start() {
-  if (directory_.empty() || thread_.joinable()) return;
+  if (choice_.directory.empty() || thread_.joinable()) return;
   thread_ = std::thread([this] { run(); });
 }
 
@@ -103,7 +92,7 @@ std::shared_ptr<const ServedSet> ServedTables::current() const {
 }
 
 void ServedTables::request_reload() {
-  if (directory_.empty()) {
+  if (choice_.directory.empty()) {
     log_line("SIGHUP: grouping with the compiled-in lists, which have nothing to reload");
     return;
   }
@@ -128,18 +117,17 @@ void ServedTables::run() {
 }
 
 bool ServedTables::reload() {
-  log_line("SIGHUP: reloading the tier-table set in " + directory_);
+  log_line("SIGHUP: reloading the tier-table set in " + choice_.directory);
   const auto started = std::chrono::steady_clock::now();
-  std::vector<std::string> problems;
-  bool onlyDeviations = false;
+  cli::SetRefusal refused;
+  std::vector<std::string>& problems = refused.problems;
   std::shared_ptr<const ServedSet> fresh;
   try {
-    std::shared_ptr<const TierSet> set =
-        load_tier_set(directory_, options_, problems, onlyDeviations);
+    std::shared_ptr<const TierSet> set = cli::try_load_set(choice_, refused);
     if (set != nullptr) fresh = served(std::move(set), false);
   } catch (const std::exception& e) {
     // Out of memory, most likely: the set in use stays.
-    problems.push_back(directory_ + ": " + e.what());
+    problems.push_back(choice_.directory + ": " + e.what());
   }
   std::shared_ptr<const ServedSet> old;
   {
@@ -155,11 +143,11 @@ bool ServedTables::reload() {
     lastSucceeded_ = fresh != nullptr;
   }
   if (fresh == nullptr) {
-    log_line("reload failed: the tier-table set in " + directory_ + " cannot be used (" +
+    log_line("reload failed: the tier-table set in " + choice_.directory + " cannot be used (" +
              std::to_string(problems.size()) + (problems.size() == 1 ? " problem" : " problems") +
              "); still grouping with " + tier_set_line(*old->set));
     for (const std::string& p : problems) log_line("reload: " + p);
-    if (onlyDeviations) {
+    if (refused.onlyDeviations) {
       log_line(
           "reload: these are deviations from the documented contents of the lists, which a "
           "server started with --allow-deviations takes");

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "cmg290/tier_set.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::serve {
 
@@ -39,15 +40,15 @@ struct ServedSet {
 
 class ServedTables {
  public:
-  // `directory` empty: the compiled-in lists.
-  ServedTables(std::string directory, const TierSetOptions& options);
+  // No directory: the compiled-in lists.
+  explicit ServedTables(const cli::TierSetChoice& choice);
   ~ServedTables();
   ServedTables(const ServedTables&) = delete;
   ServedTables& operator=(const ServedTables&) = delete;
 
-  // Loads the set before the server starts. On a fault writes every problem
-  // on standard error, one per line as "FILE:LINE: reason", and returns
-  // false.
+  // Loads the set before the server starts. On a fault writes the refusal
+  // every subcommand writes (shared/tier_set_options.h) on standard error
+  // and returns false.
   bool load_first();
 
   // Starts the thread that reloads (none for the compiled-in lists); to be
@@ -82,8 +83,7 @@ class ServedTables {
   // Reloads on the calling thread. True when the new set is in use.
   bool reload();
 
-  const std::string directory_;
-  const TierSetOptions options_;
+  const cli::TierSetChoice choice_;
 
   mutable std::mutex mutex_;  // guards the members up to waitMutex_
   std::shared_ptr<const ServedSet> current_;

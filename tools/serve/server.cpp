@@ -189,7 +189,7 @@ int run_server(const ServeOptions& o) {
                  tls ? "to anyone who connects" : "readable by anyone on the way");
   }
 
-  if (o.allowDeviations && o.tierTables.empty()) {
+  if (o.tierSet.allowDeviations && o.tierSet.directory.empty()) {
     return fail("--allow-deviations goes with --tier-tables");
   }
   // A SIGHUP while the set loads is held, to reload once the server runs,
@@ -198,15 +198,12 @@ int run_server(const ServeOptions& o) {
   sigemptyset(&hangUp);
   sigaddset(&hangUp, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &hangUp, nullptr);
-  if (!o.tierTablesSha256.empty() && o.tierTables.empty()) {
+  if (!o.tierSet.expectedSha256.empty() && o.tierSet.directory.empty()) {
     return fail("--tier-tables-sha256 goes with --tier-tables");
   }
   // Loaded before anything listens; again on SIGHUP, with the same options
   // (a pinned server reloads only a set of that digest).
-  TierSetOptions setOptions;
-  setOptions.allowDeviations = o.allowDeviations;
-  setOptions.expectedSha256 = o.tierTablesSha256;
-  ServedTables tables(o.tierTables, setOptions);
+  ServedTables tables(o.tierSet);
   if (!tables.load_first()) return kCannotStart;
 
   AccessToken token;

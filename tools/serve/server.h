@@ -6,6 +6,7 @@
 
 #include "exit_codes.h"
 #include "listen_address.h"
+#include "shared/tier_set_options.h"
 
 namespace cmg290::serve {
 
@@ -22,9 +23,7 @@ struct ServeOptions {
   int idleTimeout = 5;              // seconds a kept-alive connection may idle
   double grace = 5;                 // seconds in-flight requests get when stopping
   bool log = true;                  // one line per request on standard error
-  std::string tierTables;           // a tier-table set's directory; empty: the compiled-in lists
-  bool allowDeviations = false;     // take a set that deviates from the documented contents
-  std::string tierTablesSha256;     // the set's expected digest (lower case); empty: any
+  cli::TierSetChoice tierSet;       // the compiled-in lists, or a set's directory
 };
 
 // Exit codes of run_server().

@@ -33,26 +33,4 @@ std::string tier_set_line(const TierSet& set) {
          (set.holds_placeholders() ? " (holds placeholder rows)" : "");
 }
 
-std::shared_ptr<const TierSet> load_tier_set(const std::string& directory,
-                                             const TierSetOptions& options,
-                                             std::vector<std::string>& problems,
-                                             bool& onlyDeviations) {
-  onlyDeviations = false;
-  if (directory.empty()) return TierSet::compiled();
-  std::vector<TierSetProblem> found;
-  std::shared_ptr<const TierSet> set = TierSet::load(directory, found, options);
-  if (set != nullptr) return set;
-  for (const TierSetProblem& p : found) problems.push_back(problem_text(p));
-  if (found.empty()) problems.push_back(directory + ": not loaded");
-  if (!options.allowDeviations && options.expectedSha256.empty()) {
-    // Say so when only deviations from the documented contents stood in the
-    // way.
-    TierSetOptions allowing = options;
-    allowing.allowDeviations = true;
-    std::vector<TierSetProblem> again;
-    onlyDeviations = TierSet::load(directory, again, allowing) != nullptr;
-  }
-  return nullptr;
-}
-
 }  // namespace cmg290::serve

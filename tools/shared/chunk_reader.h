@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "chunk_cutter.h"
-#include "group_inputs.h"
 #include "mapped_window.h"
+#include "record_inputs.h"
 
 namespace cmg290::cli::batch {
 

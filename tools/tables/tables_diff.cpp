@@ -7,8 +7,8 @@
 #include <string>
 
 #include "exit_codes.h"
-#include "shared/group_tier_set.h"
 #include "set_diff.h"
+#include "shared/tier_set_options.h"
 #include "tables_subcommands.h"
 
 namespace cmg290::cli {
@@ -25,16 +25,22 @@ struct DiffOptions {
   bool allowDeviations = false;
 };
 
-std::shared_ptr<const TierSet> load(const std::string& dir, bool allowDeviations) {
-  if (dir == kCompiledIn) return TierSet::compiled();
-  return load_chosen_set({dir, allowDeviations, {}});
+// The set a directory argument names; the compiled-in set has no directory.
+TierSetChoice choice(const std::string& dir, bool allowDeviations) {
+  return {dir == kCompiledIn ? std::string() : dir, allowDeviations, {}};
 }
 
 int run_diff(const DiffOptions& o) {
-  const auto old = load(o.old, o.allowDeviations);
-  if (old == nullptr) return kExitFatal;
-  const auto now = load(o.now, o.allowDeviations);
-  if (now == nullptr) return kExitFatal;
+  std::shared_ptr<const TierSet> old;
+  std::shared_ptr<const TierSet> now;
+  if (const int refused = load_tier_set(choice(o.old, o.allowDeviations), old, {.side = "old"});
+      refused != kExitClean) {
+    return refused;
+  }
+  if (const int refused = load_tier_set(choice(o.now, o.allowDeviations), now, {.side = "new"});
+      refused != kExitClean) {
+    return refused;
+  }
   const std::vector<setdiff::Change> changes = setdiff::diff(*old, *now);
   std::string out;
   if (o.format == "csv") {

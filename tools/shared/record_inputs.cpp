@@ -1,4 +1,4 @@
-#include "group_inputs.h"
+#include "record_inputs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-// The inputs of `cmg290 group`: files named on the command line, or
-// standard input.
+// The record files a run of `cmg290 group`, `compare` or `explain` reads:
+// files named on the command line, or standard input.
 #pragma once
 
 #include <sys/types.h>

@@ -1,12 +1,25 @@
-// cmg290 tables check DIR: the checks of a tier-table set on disk, the same
-// that the library runs when it loads one (TierSet::load).
+// cmg290 tables check [DIR]: the checks of the tier tables compiled into
+// the grouper, or of the tier-table set in DIR, the same that the library
+// runs when it loads one (TierSet::load).
+//
+// The compiled-in tables' violations are printed one a line as "list NAME
+// row N: what" (or "list NAME: what"); a set's problems as "FILE:LINE:
+// reason", or on success its identity, entry counts, notes and allowed
+// deviations. Exit 0 when sound, 1 when violations or problems were found,
+// 2 when DIR cannot be read. A set that does not load is the finding here,
+// not a refusal: it goes to standard output, with its count on standard
+// error.
+#include <CLI/CLI.hpp>
+
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "checks/tier_validate.h"
 #include "cmg290/tier_set.h"
 #include "exit_codes.h"
 #include "tables_subcommands.h"
@@ -23,7 +36,17 @@ std::string plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-}  // namespace
+int check_tables() {
+  const auto violations = tables::check_tier_tables(tables::compiled_tier_tables());
+  for (const auto& v : violations) std::printf("%s\n", v.c_str());
+  if (violations.empty()) {
+    std::fprintf(stderr, "tier tables: all checks passed\n");
+    return kExitClean;
+  }
+  std::fprintf(stderr, "tier tables: %zu violation%s\n", violations.size(),
+               violations.size() == 1 ? "" : "s");
+  return kExitFlagged;
+}
 
 int check_tier_set(const std::string& dir, bool allowDeviations) {
   std::error_code ec;
@@ -72,6 +95,31 @@ int check_tier_set(const std::string& dir, bool allowDeviations) {
   std::fprintf(stderr, "tier-table set %s: all checks passed%s\n", dir.c_str(),
                deviations.empty() ? "" : " (with deviations allowed)");
   return kExitClean;
+}
+
+}  // namespace
+
+std::function<int()> add_tables_check(CLI::App& tables) {
+  CLI::App* check = tables.add_subcommand(
+      "check",
+      "Check the comorbidity tier tables (shapes, code and excluded-RIC formats, order, fixed "
+      "rows, excluded-RIC counts, the differences between table versions) and print each "
+      "violation; exit 0 when sound, 1 otherwise. Without DIR the tables compiled into the "
+      "grouper are checked; with DIR the tier-table set there, each fault printed as "
+      "FILE:LINE: reason, and on success the set's identity and entry counts; exit 2 when DIR "
+      "cannot be read.");
+  auto setDir = std::make_shared<std::string>();
+  auto allowDeviations = std::make_shared<bool>(false);
+  check->add_option("dir", *setDir, "A tier-table set directory (as tables export --all writes).");
+  check->add_flag("--allow-deviations", *allowDeviations,
+                  "Accept a set that deviates from the documented contents of the lists (entry "
+                  "counts, fixed rows, version differences, excluded-RIC counts); the "
+                  "deviations are listed. Only with DIR.");
+  return [setDir, allowDeviations] {
+    if (!setDir->empty()) return check_tier_set(*setDir, *allowDeviations);
+    if (*allowDeviations) return fatal("--allow-deviations needs a set DIR");
+    return check_tables();
+  };
 }
 
 }  // namespace cmg290::cli

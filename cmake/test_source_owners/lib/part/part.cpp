@@ -1,0 +1,1 @@
+int part() { return 2; }

@@ -9,9 +9,9 @@
 #include "bindings.h"
 #include "cmg290/cmg290.h"
 #include "cmg290/status.h"
-#include "group_columns.h"
 #include "record_text.h"
 #include "tier_set_arg.h"
+#include "workers.h"
 
 namespace py = pybind11;
 

@@ -32,9 +32,15 @@ TextKeys::TextKeys() : codeIndex_(10000, -1) {
   for (int s = 0; s <= kHighestStatus; ++s) add(cmg290::status_text(s));
   unknownStatus_ = add(cmg290::status_text(-1));
   firstTableVersion_ = static_cast<int>(texts_.size());
-  for (const auto& v : kTableVersions) add(v.label);
-  tableVersions_ = static_cast<int>(std::size(kTableVersions));
+  for (const auto& v : kTableVersions) {
+    add(v.label);
+    std::uint32_t word = 0;
+    word_of(v.label, word);  // every label has four characters (table_versions.h)
+    tableVersionWords_.push_back(word);
+  }
+  word_of(cmg290::kResetResult.tableVersion, blankVersionWord_);
   grouperVersion_ = add(std::string(cmg290::kGrouperVersion));
+  word_of(std::string(cmg290::kGrouperVersion).c_str(), grouperVersionWord_);
   firstTierLetter_ = static_cast<int>(texts_.size());
   for (int t = 0; t < kTierCount; ++t) add(std::string(1, kTierLetters[t]));
 
@@ -55,6 +61,15 @@ TextKeys::TextKeys() : codeIndex_(10000, -1) {
   for (int t = 0; t < kTierCount; ++t) {
     for (const std::string& code : codes) add(kTierLetters[t] + code);
   }
+}
+
+bool TextKeys::word_of(const char* text, std::uint32_t& word) noexcept {
+  // Looked at in order, so that no byte past a shorter text's end is read.
+  if (text[0] == '\0' || text[1] == '\0' || text[2] == '\0' || text[3] == '\0' || text[4] != '\0') {
+    return false;
+  }
+  std::memcpy(&word, text, 4);
+  return true;
 }
 
 TextKey TextKeys::add(std::string text) {
@@ -83,17 +98,19 @@ TextKey TextKeys::cmg(const char* text) const noexcept {
 }
 
 TextKey TextKeys::table_version(const char* text) const noexcept {
-  if (std::strcmp(text, cmg290::kResetResult.tableVersion) == 0) return kNoText;
-  for (int v = 0; v < tableVersions_; ++v) {
-    if (std::strcmp(text, kTableVersions[v].label) == 0) {
-      return static_cast<TextKey>(firstTableVersion_ + v);
-    }
+  std::uint32_t word;
+  if (!word_of(text, word)) return kOddText;
+  if (word == blankVersionWord_) return kNoText;
+  for (std::size_t v = 0; v < tableVersionWords_.size(); ++v) {
+    if (word == tableVersionWords_[v]) return static_cast<TextKey>(firstTableVersion_ + v);
   }
   return kOddText;
 }
 
 TextKey TextKeys::grouper_version(const char* text) const noexcept {
-  return text == cmg290::kGrouperVersion ? static_cast<TextKey>(grouperVersion_) : kOddText;
+  std::uint32_t word;
+  return word_of(text, word) && word == grouperVersionWord_ ? static_cast<TextKey>(grouperVersion_)
+                                                            : kOddText;
 }
 
 const TextKeys& text_keys() {

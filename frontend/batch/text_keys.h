@@ -39,13 +39,18 @@ class TextKeys {
 
  private:
   TextKey add(std::string text);
+  // A text of four characters as one word, for a quick compare; false for
+  // a text of another length.
+  static bool word_of(const char* text, std::uint32_t& word) noexcept;
 
   std::vector<std::string> texts_;
   int firstDescription_ = 0;
   int unknownStatus_ = 0;
   int firstTableVersion_ = 0;
-  int tableVersions_ = 0;
+  std::vector<std::uint32_t> tableVersionWords_;
+  std::uint32_t blankVersionWord_ = 0;
   int grouperVersion_ = 0;
+  std::uint32_t grouperVersionWord_ = 0;
   int firstTierLetter_ = 0;              // "A" .. "D": no CMG row fits
   int firstCmg_ = 0;                     // tier letter major, CMG code minor
   std::vector<std::int16_t> codeIndex_;  // CMG code 0000..9999 -> its index, or -1

@@ -64,6 +64,11 @@ TEST(BatchKeys, TextsTheKeysDoNotHoldAreOdd) {
     }
   }
   EXPECT_EQ(keys.table_version("9.99"), batch::kOddText);
+  // A known label with more after it is not that label.
+  const cmg290::Result r = cmg290::group(sample_records().front());
+  EXPECT_EQ(keys.table_version((std::string(r.tableVersion) + "0").c_str()), batch::kOddText);
+  EXPECT_EQ(keys.table_version("     "), batch::kOddText);
+  EXPECT_EQ(keys.grouper_version("2.900"), batch::kOddText);
   EXPECT_EQ(keys.table_version(""), batch::kOddText);
   EXPECT_EQ(keys.grouper_version("2.9"), batch::kOddText);
   EXPECT_EQ(keys.grouper_version("    "), batch::kOddText);

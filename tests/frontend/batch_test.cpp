@@ -260,6 +260,18 @@ TEST(BatchEngine, RecordsNotReadyAreLeftUnsettledForTheCaller) {
   }
 }
 
+TEST(BatchEngine, AHighByteIsSeenAnywhereInARecord) {
+  for (std::size_t size = 0; size <= 21; ++size) {
+    std::string bytes(size, 'a');
+    EXPECT_FALSE(batch::has_high_byte(bytes)) << size;
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string high = bytes;
+      high[at] = static_cast<char>(0x80 + at);
+      EXPECT_TRUE(batch::has_high_byte(high)) << size << " " << at;
+    }
+  }
+}
+
 TEST(BatchEngine, NoRecordsAndMoreThreadsThanRows) {
   NotingSink sink;
   const std::vector<std::string_view> none;

@@ -121,7 +121,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     }
     bool known = false;
     for (int i = 0; i < kLists; ++i) {
-      if (f.name != list_infos()[i].file) continue;
+      if (f.name != list_info(i).setFile) continue;
       known = true;
       if (byList[i] != nullptr) {
         problems.push_back({path_of(where, f.name), 0, "given twice"});
@@ -140,13 +140,13 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     }
   }
   for (int i = 0; i < kLists; ++i) {
-    const std::string path = path_of(where, list_infos()[i].file);
+    const std::string path = path_of(where, list_info(i).setFile);
     if (byList[i] == nullptr) {
       problems.push_back({path, 0, "missing: every set holds this list"});
       continue;
     }
     std::vector<CsvError> errors;
-    data->lists[i].entries = read_csv(byList[i]->text, list_infos()[i].kind, false, errors);
+    data->lists[i].entries = read_csv(byList[i]->text, list_info(i).kind, false, errors);
     for (CsvError& e : errors) problems.push_back({path, e.line, std::move(e.reason)});
   }
   if (problems.size() != before) return nullptr;
@@ -156,7 +156,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   std::set<std::tuple<std::string, int, std::string>> reported;
   for (const tables::TierFinding& f : tables::find_tier_faults(check_view(*data))) {
     int list = 0;
-    while (list < kLists && f.list != list_infos()[list].file) ++list;
+    while (list < kLists && f.list != list_info(list).setFile) ++list;
     const SetList& l = data->lists[list < kLists ? list : 0];
     const int line = f.row >= 1 && f.row <= l.rows() ? l.entries[f.row - 1].line : 0;
     const std::string path = path_of(where, f.list);
@@ -175,7 +175,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   for (const auto& [list, row] : mark_placeholders(*data)) {
     const CsvEntry& e = data->lists[list].entries[row - 1];
     data->notes.push_back(
-        problem_text({path_of(where, list_infos()[list].file), e.line,
+        problem_text({path_of(where, list_info(list).setFile), e.line,
                       "code " + e.code +
                           " is marked official but is no placeholder code: the mark changes "
                           "nothing and is dropped"}));
@@ -185,7 +185,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     for (int r = 1; r <= l.rows(); ++r) {
       if (!l.cleared[r]) continue;
       data->notes.push_back(
-          problem_text({path_of(where, list_infos()[i].file), l.entries[r - 1].line,
+          problem_text({path_of(where, list_info(i).setFile), l.entries[r - 1].line,
                         "placeholder code " + l.entries[r - 1].code +
                             " marked official: its disclosure is cleared"}));
     }

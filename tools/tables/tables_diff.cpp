@@ -7,8 +7,8 @@
 #include <string>
 
 #include "exit_codes.h"
-#include "set_diff.h"
 #include "shared/group_tier_set.h"
+#include "set_diff.h"
 #include "tables_subcommands.h"
 
 namespace cmg290::cli {

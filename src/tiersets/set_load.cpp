@@ -13,6 +13,19 @@ namespace cmg290::tiersets {
 
 namespace {
 
+// "unexpected file: a set holds the seven lists (single-2.40.csv, ...,
+// secondary.csv) and manifest.txt, nothing else".
+std::string unexpected_file_text() {
+  static_assert(kLists == 7, "the message counts the lists in words");
+  std::string files;
+  for (const tables::TierListInfo& l : tables::kTierLists) {
+    files += files.empty() ? "" : ", ";
+    files += l.setFile;
+  }
+  return "unexpected file: a set holds the seven lists (" + files +
+         ") and manifest.txt, nothing else";
+}
+
 std::string trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
     s.remove_prefix(1);
@@ -133,10 +146,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
       continue;
     }
     if (!known) {
-      problems.push_back({path_of(where, f.name), 0,
-                          "unexpected file: a set holds the seven lists (single-2.40.csv, "
-                          "single-2.50.csv, single-2.60.csv, single-2.82.csv, single-2.90.csv, "
-                          "pair.csv, secondary.csv) and manifest.txt, nothing else"});
+      problems.push_back({path_of(where, f.name), 0, unexpected_file_text()});
     }
   }
   for (int i = 0; i < kLists; ++i) {

@@ -12,6 +12,7 @@
 #include "checks/tier_validate.h"
 #include "cmg290/tier_tables.h"
 #include "tables/tier_catalogue.h"
+#include "tiersets/set_csv.h"
 
 namespace cmg290::tables {
 namespace {
@@ -98,6 +99,23 @@ TEST(TierTables, EachVersionReadsItsOwnColumns) {
   EXPECT_EQ(version_of_label("2.70"), TableVersion::V270);
   EXPECT_EQ(version_of_label("2.7"), TableVersion::None);
   EXPECT_EQ(version_of_label("2.900"), TableVersion::None);
+}
+
+// A loaded set's excluded-RIC texts are held to what the compiled cells of
+// lists of their kind hold.
+TEST(TierCatalogue, ExcludedRicTextsFitTheCompiledCells) {
+  using tiersets::max_rics_chars;
+  EXPECT_EQ(max_rics_chars(ListKind::kEarlySingle), sizeof CmdRIC240[0] - 1);
+  EXPECT_EQ(max_rics_chars(ListKind::kLateSingle), sizeof CmdRIC290s1[0] - 1);
+  EXPECT_EQ(max_rics_chars(ListKind::kPair), sizeof CmdRIC290c[0] - 1);
+  EXPECT_EQ(max_rics_chars(ListKind::kSecondary), sizeof CmdRIC290s2[0] - 1);
+  std::string rics, reason;
+  EXPECT_TRUE(tiersets::normalize_rics("1,2,3,5,6,8", ListKind::kEarlySingle, rics, reason));
+  EXPECT_EQ(rics, "01,02,03,05,06,08");
+  EXPECT_FALSE(tiersets::normalize_rics("1,2,3,5,6,8,9", ListKind::kEarlySingle, rics, reason));
+  EXPECT_TRUE(tiersets::normalize_rics("1,2,3,5,6 ", ListKind::kLateSingle, rics, reason));
+  EXPECT_EQ(rics, "01, 02, 03, 05, 06 ");
+  EXPECT_FALSE(tiersets::normalize_rics("1,2,3,5,6,8", ListKind::kLateSingle, rics, reason));
 }
 
 }  // namespace

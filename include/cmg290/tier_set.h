@@ -59,6 +59,13 @@ enum class TierSetList {
 #undef CMG290_TIER_LIST
 };
 
+// Every list, in the order above.
+inline constexpr TierSetList kTierSetLists[] = {
+#define CMG290_TIER_LIST(id, ...) TierSetList::id,
+#include "cmg290/tier_lists.def"
+#undef CMG290_TIER_LIST
+};
+
 // The file of a list in a set's directory: "single-2.40.csv", "pair.csv", ...
 CMG290_API const char* tier_set_file(TierSetList list) noexcept;
 

@@ -17,11 +17,6 @@ namespace cmg290::python {
 
 namespace {
 
-constexpr cmg290::TierSetList kLists[] = {
-    cmg290::TierSetList::Single240, cmg290::TierSetList::Single250, cmg290::TierSetList::Single260,
-    cmg290::TierSetList::Single282, cmg290::TierSetList::Single290, cmg290::TierSetList::Pair,
-    cmg290::TierSetList::Secondary};
-
 // Sets read from disk by this process, whether they loaded or not: the
 // tests use it to see that a Dask worker loads a set once.
 std::atomic<long> loads{0};
@@ -116,7 +111,7 @@ void write(const PyTierSet& s, const py::handle& path) {
 
 py::dict entries(const PyTierSet& s) {
   py::dict counts;
-  for (cmg290::TierSetList list : kLists) {
+  for (cmg290::TierSetList list : cmg290::kTierSetLists) {
     counts[py::str(cmg290::tier_set_file(list))] = s.set->entries(list);
   }
   return counts;

@@ -26,11 +26,6 @@ void release(SEXP pointer) {
   R_ClearExternalPtr(pointer);
 }
 
-constexpr cmg290::TierSetList kLists[] = {
-    cmg290::TierSetList::Single240, cmg290::TierSetList::Single250, cmg290::TierSetList::Single260,
-    cmg290::TierSetList::Single282, cmg290::TierSetList::Single290, cmg290::TierSetList::Pair,
-    cmg290::TierSetList::Secondary};
-
 // Problems past this many are counted, not listed, in the error.
 constexpr std::size_t kProblemsShown = 20;
 
@@ -39,11 +34,11 @@ SEXP set_object(SetPointer set) {
   R_RegisterCFinalizerEx(pointer, release, TRUE);
   const cmg290::TierSet& s = **static_cast<SetPointer*>(R_ExternalPtrAddr(pointer));
   Rcpp::CharacterVector deviations(s.deviations().begin(), s.deviations().end());
-  Rcpp::IntegerVector entries(std::size(kLists));
-  Rcpp::CharacterVector files(std::size(kLists));
-  for (std::size_t i = 0; i < std::size(kLists); ++i) {
-    entries[static_cast<R_xlen_t>(i)] = s.entries(kLists[i]);
-    files[static_cast<R_xlen_t>(i)] = cmg290::tier_set_file(kLists[i]);
+  Rcpp::IntegerVector entries(std::size(cmg290::kTierSetLists));
+  Rcpp::CharacterVector files(std::size(cmg290::kTierSetLists));
+  for (std::size_t i = 0; i < std::size(cmg290::kTierSetLists); ++i) {
+    entries[static_cast<R_xlen_t>(i)] = s.entries(cmg290::kTierSetLists[i]);
+    files[static_cast<R_xlen_t>(i)] = cmg290::tier_set_file(cmg290::kTierSetLists[i]);
   }
   entries.attr("names") = files;
   // The names of the Python module's set; the path is set by

@@ -2,13 +2,7 @@
 
 namespace cmg290::serve {
 
-namespace {
-
-constexpr TierSetList kLists[] = {
-    TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
-    TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
-
-}  // namespace
+namespace {}  // namespace
 
 std::string tables_json_members(const TierSet& set) {
   std::string json = tier_set_json(set);
@@ -16,7 +10,7 @@ std::string tables_json_members(const TierSet& set) {
   if (!json.empty() && json.back() == '}') json.pop_back();
   json += ",\"entries\":{";
   const char* comma = "";
-  for (TierSetList list : kLists) {
+  for (TierSetList list : kTierSetLists) {
     json += comma;
     json += '"';
     json += tier_set_file(list);

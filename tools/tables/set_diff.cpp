@@ -10,10 +10,6 @@ namespace cmg290::cli::setdiff {
 
 namespace {
 
-constexpr TierSetList kLists[] = {
-    TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
-    TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
-
 // Whether the row's placeholder disclosure was cleared from `old` to `now`:
 // a placeholder there, marked official here (TierSet::disclosure_cleared).
 bool disclosure_cleared(const TierSet& old, int oldRow, const TierSet& now, TierSetList list,
@@ -125,7 +121,7 @@ bool reordered(const TierSet& old, const TierSet& now, TierSetList list) {
 
 std::vector<Change> diff(const TierSet& old, const TierSet& now) {
   std::vector<Change> changes;
-  for (const TierSetList list : kLists) diff_list(old, now, list, changes);
+  for (const TierSetList list : kTierSetLists) diff_list(old, now, list, changes);
   return changes;
 }
 

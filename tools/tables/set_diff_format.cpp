@@ -111,8 +111,7 @@ struct ListTally {
 std::vector<ListTally> tally(const TierSet& old, const TierSet& now,
                              const std::vector<Change>& changes) {
   std::vector<ListTally> lists;
-  for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-    const auto list = static_cast<TierSetList>(i);
+  for (const TierSetList list : kTierSetLists) {
     lists.push_back({list, {}, 0, reordered(old, now, list)});
   }
   for (const Change& c : changes) {

@@ -28,10 +28,6 @@ namespace cmg290::cli {
 
 namespace {
 
-constexpr TierSetList kLists[] = {
-    TierSetList::Single240, TierSetList::Single250, TierSetList::Single260, TierSetList::Single282,
-    TierSetList::Single290, TierSetList::Pair,      TierSetList::Secondary};
-
 std::string plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -68,7 +64,7 @@ int check_tier_set(const std::string& dir, bool allowDeviations) {
     return kExitFlagged;
   }
   std::printf("%s\n", set->identity().c_str());
-  for (const TierSetList list : kLists) {
+  for (const TierSetList list : kTierSetLists) {
     int placeholders = 0;
     int cleared = 0;
     for (int row = 1; row <= set->entries(list); ++row) {

@@ -47,8 +47,7 @@ int run_diff(const DiffOptions& o) {
     // The sets' identities stay out of the rows, which a spreadsheet reads.
     std::fprintf(stderr, "cmg290: old: %s\ncmg290: new: %s\n", old->identity().c_str(),
                  now->identity().c_str());
-    for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-      const auto list = static_cast<TierSetList>(i);
+    for (const TierSetList list : kTierSetLists) {
       if (setdiff::reordered(*old, *now, list)) {
         std::fprintf(stderr, "cmg290: %s: the entries both sets hold come in another order\n",
                      tier_set_file(list));

@@ -30,15 +30,6 @@ struct ExportOptions {
   bool force = false;
 };
 
-// Whether `name` is one of the files a set directory holds.
-bool set_file_name(const std::string& name) {
-  if (name == "manifest.txt") return true;
-  for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-    if (name == tier_set_file(static_cast<TierSetList>(i))) return true;
-  }
-  return false;
-}
-
 // The name of the set in `dir`: the directory's own name when it is a
 // name a manifest takes (1 to 100 printable ASCII characters), else
 // "exported".
@@ -69,7 +60,7 @@ int export_all(const std::string& dir, bool force) {
     fs::directory_iterator it(dir, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      if (!set_file_name(name)) {
+      if (!tier::is_set_file(name)) {
         return fatal(dir + " holds " + name +
                      ", which is not a file of a tier-table set; nothing written (export into a "
                      "new or empty directory, or one holding only a set)");

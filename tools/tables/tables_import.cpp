@@ -35,13 +35,6 @@ namespace fs = std::filesystem;
 
 // ---- into a tier-table set: the list replaces the set's file of that list ----
 
-bool list_file_name(const std::string& name) {
-  for (int i = 0; i <= static_cast<int>(TierSetList::Secondary); ++i) {
-    if (name == tier_set_file(static_cast<TierSetList>(i))) return true;
-  }
-  return false;
-}
-
 // A scratch directory, removed with what it holds when this goes.
 class Scratch {
  public:
@@ -88,7 +81,7 @@ bool copy_set(const fs::path& dir, const fs::path& copy, const std::string& skip
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name == skip) continue;
-    const bool known = name == "manifest.txt" || list_file_name(name);
+    const bool known = tier::is_set_file(name);
     std::error_code fileError;
     if (known && it->is_regular_file(fileError)) {
       fs::copy_file(it->path(), copy / name, fileError);
@@ -125,7 +118,7 @@ bool is_set_directory(const std::string& dir) {
   fs::directory_iterator it(dir, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (name == "manifest.txt" || list_file_name(name)) return true;
+    if (tier::is_set_file(name)) return true;
   }
   return false;
 }

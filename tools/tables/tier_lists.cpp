@@ -126,4 +126,12 @@ bool read_def(std::string_view text, ListKind kind, std::vector<Entry>& entries,
   return true;
 }
 
+bool is_set_file(std::string_view name) {
+  if (name == "manifest.txt") return true;
+  for (const TierSetList list : kTierSetLists) {
+    if (name == tier_set_file(list)) return true;
+  }
+  return false;
+}
+
 }  // namespace cmg290::cli::tier

@@ -42,6 +42,10 @@ const ListFile* find_list(std::string_view version, std::string_view list, std::
 // Every data file, in the order of TierSetList.
 const std::vector<ListFile>& all_list_files();
 
+// Whether `name` is one of the files a set's directory holds: a list's
+// ("single-2.40.csv", ..., "secondary.csv") or "manifest.txt".
+bool is_set_file(std::string_view name);
+
 // The .def text of a list: `comment` (lines without the "// " that the
 // function puts in front) and one ROW or PAIR line per entry.
 std::string render_def(const std::vector<Entry>& entries, ListKind kind,

@@ -30,7 +30,7 @@ if(TARGET cmg290_cli)
 
   cmg290_cli_test(cli_tests RUNS_TOOL
     SOURCES cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp cli/wording_test.cpp
-            cli/tier_set_cli_test.cpp cli/edits_cli_test.cpp)
+            cli/tier_set_cli_test.cpp cli/edits_cli_test.cpp cli/fixture_test.cpp)
 
   # The tests of a run that runs out of memory on one of its threads load
   # this into the tool; sanitizers have allocators of their own, so these

@@ -186,6 +186,11 @@ class CliTest : public ::testing::Test {
   // whose read end is closed before it starts, so that its first write
   // there fails with EPIPE. The outcome's `out` is empty.
   Outcome tool_into_closed_pipe(std::vector<std::string> args) const {
+    args.insert(args.begin(), kTool);
+    return run_into_closed_pipe(std::move(args));
+  }
+  // The same for any program: argv[0] names it by its path.
+  Outcome run_into_closed_pipe(std::vector<std::string> argv) const {
     int fds[2];
     if (pipe(fds) != 0) return {-1, "", "no pipe"};
     close(fds[0]);
@@ -197,12 +202,11 @@ class CliTest : public ::testing::Test {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-    args.insert(args.begin(), kTool);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, kTool.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     int status = 0;

@@ -78,9 +78,11 @@ void compare_version(const detail::TableVersionInfo& version, unsigned seed) {
   ListGenerator gen(version.id, seed);
   const int records = records_per_version();
   int differences = 0, caret = 0, skipped = 0, excludedPairs = 0, lateCell = 0, tiered = 0;
+  int otherVersion = 0;
   for (int i = 0; i < records; ++i) {
     const std::string rec = record(version, gen);
     const Result g = group(rec);
+    otherVersion += std::string(g.tableVersion) != version.label;
     const Explanation e = explain(rec);
     const Result& x = e.result;
     const bool same = x.status == g.status && std::string(x.cmg) == g.cmg &&
@@ -103,6 +105,7 @@ void compare_version(const detail::TableVersionInfo& version, unsigned seed) {
     }
   }
   EXPECT_EQ(differences, 0);
+  EXPECT_EQ(otherVersion, 0) << "records whose version date selects another version";
   // The records must reach the cases that matter, not just give "A".
   EXPECT_GT(tiered, records / 10);
   EXPECT_GT(skipped, records / 200);

@@ -1,23 +1,36 @@
-# End-to-end tests of the cmg290 command-line tool (tools/): they run the
-# built binary on files in a scratch folder.
+# Tests of the cmg290 command-line tool (tools/): its pieces on their own,
+# and the built binary run end to end on files in a scratch folder.
 if(TARGET cmg290_cli)
   find_package(nlohmann_json 3 REQUIRED)
-  add_executable(cli_tests cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp
-                           cli/wording_test.cpp cli/tier_set_cli_test.cpp
-                           cli/edits_cli_test.cpp)
-  target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
-                                          GTest::gtest_main)
-  target_compile_definitions(cli_tests PRIVATE
-    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
-    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  if(CMG290_SANITIZE)
-    # Sanitizers multiply memory use; the resident-memory bound is checked in
-    # the plain build only.
-    target_compile_definitions(cli_tests PRIVATE CMG290_SANITIZED)
-  endif()
-  add_dependencies(cli_tests cmg290_cli)
-  gtest_discover_tests(cli_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+
+  # cmg290_cli_test(NAME SOURCES file... [LINKS target...] [INCLUDES dir...]
+  #                 [RUNS_TOOL])
+  # makes the test executable NAME, whose tests CTest knows as cli.*. With
+  # RUNS_TOOL its tests run the built command (cli/cli_fixture.h): it is
+  # built first, and the fixture's library and JSON reader are linked.
+  function(cmg290_cli_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "RUNS_TOOL" "" "SOURCES;LINKS;INCLUDES")
+    add_executable(${name} ${arg_SOURCES})
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${arg_INCLUDES})
+    target_link_libraries(${name} PRIVATE ${arg_LINKS} GTest::gtest_main)
+    if(arg_RUNS_TOOL)
+      target_link_libraries(${name} PRIVATE cmg290_static nlohmann_json::nlohmann_json)
+      target_compile_definitions(${name} PRIVATE
+        CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
+        CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+      if(CMG290_SANITIZE)
+        # Sanitizers multiply memory use; the resident-memory bound is
+        # checked in the plain build only.
+        target_compile_definitions(${name} PRIVATE CMG290_SANITIZED)
+      endif()
+      add_dependencies(${name} cmg290_cli)
+    endif()
+    gtest_discover_tests(${name} TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  endfunction()
+
+  cmg290_cli_test(cli_tests RUNS_TOOL
+    SOURCES cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp cli/wording_test.cpp
+            cli/tier_set_cli_test.cpp cli/edits_cli_test.cpp cli/fixture_test.cpp)
 
   # The tests of a run that runs out of memory on one of its threads load
   # this into the tool; sanitizers have allocators of their own, so these
@@ -29,64 +42,32 @@ if(TARGET cmg290_cli)
     CMG290_FAIL_ALLOC_LIBRARY="$<TARGET_FILE:cli_fail_alloc>")
 
   # The line reader of `cmg290 group` on its own.
-  add_executable(cli_line_reader_tests cli/line_reader_test.cpp)
-  target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_line_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
-  gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  cmg290_cli_test(cli_line_reader_tests SOURCES cli/line_reader_test.cpp LINKS cmg290_frontend)
 
   # The reader of the inputs that cmg290 group and cmg290 compare share.
-  add_executable(cli_chunk_reader_tests cli/chunk_reader_test.cpp cli/chunk_queue_test.cpp)
-  target_link_libraries(cli_chunk_reader_tests PRIVATE cmg290_cli_shared GTest::gtest_main)
-  gtest_discover_tests(cli_chunk_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  cmg290_cli_test(cli_chunk_reader_tests SOURCES cli/chunk_reader_test.cpp cli/chunk_queue_test.cpp
+    LINKS cmg290_cli_shared)
 
   # The writers of result rows' pieces, and the CSV records and cells the
   # subcommands share.
-  add_executable(cli_row_text_tests cli/row_text_test.cpp cli/csv_records_test.cpp)
-  target_include_directories(cli_row_text_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(cli_row_text_tests PRIVATE cmg290_frontend GTest::gtest_main)
-  gtest_discover_tests(cli_row_text_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  cmg290_cli_test(cli_row_text_tests SOURCES cli/row_text_test.cpp cli/csv_records_test.cpp
+    LINKS cmg290_frontend INCLUDES ${PROJECT_SOURCE_DIR}/tools)
 
   # Reading regular files in place through mapped windows.
-  add_executable(cli_mapped_reader_tests cli/mapped_reader_test.cpp)
-  target_include_directories(cli_mapped_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_mapped_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
-  gtest_discover_tests(cli_mapped_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  cmg290_cli_test(cli_mapped_reader_tests SOURCES cli/mapped_reader_test.cpp
+    LINKS cmg290_frontend)
 
   # cmg290 explain and cmg290 build.
-  add_executable(cli_explain_tests cli/explain_test.cpp)
-  target_include_directories(cli_explain_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_explain_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
-                                                  GTest::gtest_main)
-  target_compile_definitions(cli_explain_tests PRIVATE
-    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
-    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_dependencies(cli_explain_tests cmg290_cli)
-  gtest_discover_tests(cli_explain_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
-endif()
+  cmg290_cli_test(cli_explain_tests RUNS_TOOL SOURCES cli/explain_test.cpp)
 
-# The CSV form of the tier lists (tables export and import), and the two
-# subcommands run end to end.
-if(TARGET cmg290_cli)
-  add_executable(cli_tables_tests cli/tier_csv_test.cpp cli/tables_test.cpp)
-  target_link_libraries(cli_tables_tests PRIVATE cmg290_tier_csv GTest::gtest_main)
-  target_compile_definitions(cli_tables_tests PRIVATE
-    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
-    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_dependencies(cli_tables_tests cmg290_cli)
-  gtest_discover_tests(cli_tables_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
-endif()
+  # The CSV form of the tier lists (tables export and import), and the two
+  # subcommands run end to end.
+  cmg290_cli_test(cli_tables_tests RUNS_TOOL SOURCES cli/tier_csv_test.cpp cli/tables_test.cpp
+    LINKS cmg290_tier_csv)
 
-# Tier-table sets through the command: tables export --all, tables check
-# DIR, tables import into a set, tables diff, and cmg290 compare.
-if(TARGET cmg290_cli)
-  add_executable(cli_tier_set_tests cli/tier_sets_test.cpp cli/compare_test.cpp
-                                    cli/tables_diff_test.cpp cli/tier_set_pin_test.cpp)
-  target_include_directories(cli_tier_set_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_tier_set_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
-                                                   GTest::gtest_main)
-  target_compile_definitions(cli_tier_set_tests PRIVATE
-    CMG290_CLI="$<TARGET_FILE:cmg290_cli>"
-    CMG290_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_dependencies(cli_tier_set_tests cmg290_cli)
-  gtest_discover_tests(cli_tier_set_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
+  # Tier-table sets through the command: tables export --all, tables check
+  # DIR, tables import into a set, tables diff, and cmg290 compare.
+  cmg290_cli_test(cli_tier_set_tests RUNS_TOOL
+    SOURCES cli/tier_sets_test.cpp cli/compare_test.cpp cli/tables_diff_test.cpp
+            cli/tier_set_pin_test.cpp)
 endif()

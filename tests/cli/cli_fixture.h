@@ -1,9 +1,11 @@
-// What the end-to-end tests of the cmg290 tool share: a fixture that runs
-// the built binary through bash in a scratch folder, and readers of its
-// outputs.
+// What the end-to-end tests of the cmg290 tool share: the one fixture that
+// owns a scratch folder and runs the built binary there (through bash, or
+// with its standard output on a closed pipe), and readers of its outputs.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +33,7 @@ using cmg290::test::RecordBuilder;
 
 inline const std::string kTool = CMG290_CLI;
 inline const std::string kSourceDir = CMG290_SOURCE_DIR;
+inline const std::string kSamples = kSourceDir + "/examples/assessments.txt";
 // What each JSON Lines row of a run with the compiled-in lists ends with.
 inline const std::string kCompiledSetMember =
     ",\"tier_set\":" + cmg290::tier_set_json(*cmg290::TierSet::compiled());
@@ -149,6 +152,8 @@ inline testing::AssertionResult same_value(const nlohmann::json& j, const std::s
   return testing::AssertionFailure() << j.dump() << " against '" << field << "'";
 }
 
+// Each test has a scratch folder of its own: dir_, where the tool runs,
+// inside root_, which also holds the script and the captured outputs.
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -163,17 +168,51 @@ class CliTest : public ::testing::Test {
   fs::path path(const std::string& name) const { return dir_ / name; }
   void write(const std::string& name, const std::string& text) const { spit(path(name), text); }
   std::string read(const std::string& name) const { return slurp(path(name)); }
+  bool exists(const std::string& name) const { return fs::exists(path(name)); }
 
-  // Runs a bash script in the scratch folder, with $T naming the tool.
+  // Runs a bash script in the scratch folder, with $T naming the tool. The
+  // exit code of a run ended by a signal is 128 and the signal's number, as
+  // bash gives it.
   Outcome sh(const std::string& script) const {
     spit(root_ / "script.sh", "set -u\nT='" + kTool + "'\ncd '" + dir_.string() + "'\n" + script);
     const std::string cmd = "bash '" + (root_ / "script.sh").string() + "' >'" +
                             (root_ / "out").string() + "' 2>'" + (root_ / "err").string() + "'";
     const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(root_ / "out"),
-            slurp(root_ / "err")};
+    return {exit_code(status), slurp(root_ / "out"), slurp(root_ / "err")};
   }
   Outcome tool(const std::string& args) const { return sh("\"$T\" " + args); }
+
+  // Runs the tool in the scratch folder with its standard output on a pipe
+  // whose read end is closed before it starts, so that its first write
+  // there fails with EPIPE. The outcome's `out` is empty.
+  Outcome tool_into_closed_pipe(std::vector<std::string> args) const {
+    args.insert(args.begin(), kTool);
+    return run_into_closed_pipe(std::move(args));
+  }
+  // The same for any program: argv[0] names it by its path.
+  Outcome run_into_closed_pipe(std::vector<std::string> argv) const {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1, "", "no pipe"};
+    close(fds[0]);
+    const std::string errPath = (root_ / "err").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid) return {-1, "", "not run"};
+    return {exit_code(status), "", slurp(errPath)};
+  }
 
   std::vector<std::string> files_in_dir() const {
     std::vector<std::string> names;
@@ -183,6 +222,11 @@ class CliTest : public ::testing::Test {
   }
 
   fs::path root_, dir_;
+
+ private:
+  static int exit_code(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
 };
 
 // The count that the summary on standard error gives for a label
@@ -217,7 +261,7 @@ inline std::string without_set_member(const std::string& rows) {
 }
 
 inline std::string example_records() {
-  return slurp(kSourceDir + "/examples/assessments.txt");
+  return slurp(kSamples);
 }
 
 }  // namespace cmg290::cli_test

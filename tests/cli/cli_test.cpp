@@ -1,7 +1,7 @@
 // End-to-end tests of the cmg290 tool: each runs the built binary through
 // bash in a scratch folder and looks at its output files, standard output,
 // standard error and exit code.
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 
 namespace cmg290::cli_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <regex>
 
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 #include "cmg290/edits.h"
 
 namespace cmg290::cli_test {

@@ -1,77 +1,19 @@
 // End-to-end tests of `cmg290 explain` and `cmg290 build`: the built tool
-// run through bash in a scratch folder.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
+// run in a scratch folder.
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/cli_fixture.h"
 #include "cmg290/record_layout.h"
 #include "cmg290/tier_set.h"
 #include "record_builder.h"
 
+namespace cmg290::cli_test {
 namespace {
 
-namespace fs = std::filesystem;
-using cmg290::test::RecordBuilder;
-
-const std::string kTool = CMG290_CLI;
-const std::string kSourceDir = CMG290_SOURCE_DIR;
-const std::string kSamples = kSourceDir + "/examples/assessments.txt";
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-struct Outcome {
-  int code;
-  std::string out, err;
-};
-
-class ExplainCli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/cmg290_explain_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const { return slurp(dir_ / name); }
-  bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
-
-  // Runs a bash script in the scratch folder, with $T naming the tool.
-  Outcome sh(const std::string& script) const {
-    std::ofstream(dir_ / ".script") << "T='" << kTool << "'\ncd '" << dir_.string() << "'\n"
-                                    << script;
-    const std::string cmd = "bash '" + (dir_ / ".script").string() + "' >'" +
-                            (dir_ / ".out").string() + "' 2>'" + (dir_ / ".err").string() + "'";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read(".out"),
-            read(".err")};
-  }
-
-  fs::path dir_;
-};
+using ExplainCli = CliTest;
 
 // The explanation as the golden files hold it: without the line and the
 // members that name the tier-table set and mark a placeholder row, and
@@ -281,3 +223,4 @@ TEST_F(ExplainCli, BuildRefusesABadRowWithItsLineNumber) {
 }
 
 }  // namespace
+}  // namespace cmg290::cli_test

@@ -1,6 +1,6 @@
 // How `cmg290 group` reads its inputs: a regular file is read in place, a
 // pipe with read(); both must give the same rows, whatever the lines.
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 
 namespace cmg290::cli_test {
 namespace {

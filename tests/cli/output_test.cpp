@@ -1,7 +1,7 @@
 // Where `cmg290 group` and `cmg290 sample` write: paths that name one of the
 // tool's descriptors, symbolic links, the --id range, and runs that fail on
 // one of their threads. Every case here once lost or corrupted a file.
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 
 namespace cmg290::cli_test {
 namespace {

@@ -1,34 +1,13 @@
 // cmg290 tables export and import, run end to end in a scratch folder.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "cli/cli_fixture.h"
 
+namespace cmg290::cli_test {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The lines of a data file that are not comments.
 std::string entry_lines(const std::string& text) {
@@ -40,33 +19,9 @@ std::string entry_lines(const std::string& text) {
   return out;
 }
 
-class TablesCommand : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/cmg290_tables_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+using TablesCommand = CliTest;
 
-  Outcome tool(const std::string& args) const {
-    const std::string cmd = "cd '" + dir_.string() + "' && '" CMG290_CLI "' " + args + " >'" +
-                            (dir_ / ".out").string() + "' 2>'" + (dir_ / ".err").string() + "'";
-    const int status = std::system(cmd.c_str());
-    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ / ".out"),
-              slurp(dir_ / ".err")};
-    fs::remove(dir_ / ".out");
-    fs::remove(dir_ / ".err");
-    return o;
-  }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-
-  fs::path dir_;
-};
-
-const fs::path kTierDir = fs::path(CMG290_SOURCE_DIR) / "src/tables/tier";
+const fs::path kTierDir = fs::path(kSourceDir) / "src/tables/tier";
 
 // Export, then import: every list of every version comes back as the entry
 // lines of its committed data file, byte for byte.
@@ -234,39 +189,12 @@ TEST_F(TablesCommand, PairAndSecondaryImportsStandForBothVersions) {
   }
 }
 
-// Runs the tool with standard output on a pipe whose read end is closed
-// before the tool starts, so that its first write there fails with EPIPE.
-Outcome run_into_closed_pipe(std::vector<std::string> args, const fs::path& dir) {
-  int fds[2];
-  if (pipe(fds) != 0) return {-1, "", "no pipe"};
-  close(fds[0]);
-  const std::string errPath = (dir / "err.txt").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, fds[1]);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  args.insert(args.begin(), CMG290_CLI);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, CMG290_CLI, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  int status = 0;
-  if (spawned != 0 || waitpid(pid, &status, 0) != pid) return {-1, "", "not run"};
-  if (!WIFEXITED(status)) return {-1, "", "ended by signal " + std::to_string(WTERMSIG(status))};
-  return {WEXITSTATUS(status), "", slurp(errPath)};
-}
-
 // A reader that has gone away is no failure of the export: exit 0, nothing on
 // standard error.
 TEST_F(TablesCommand, ExportIntoAClosedPipeEndsQuietly) {
   for (const char* list : {"single", "pair"}) {
     const Outcome run =
-        run_into_closed_pipe({"tables", "export", "--version", "2.90", "--list", list}, dir_);
+        tool_into_closed_pipe({"tables", "export", "--version", "2.90", "--list", list});
     EXPECT_EQ(run.code, 0) << list << ": " << run.err;
     EXPECT_EQ(run.err, "") << list;
   }
@@ -280,9 +208,8 @@ TEST_F(TablesCommand, ImportIntoAClosedPipeEndsQuietly) {
   fs::create_directory(dir_ / "into");
   fs::create_symlink("/dev/stdout", dir_ / "into/icd290s1.def");
   const Outcome run =
-      run_into_closed_pipe({"tables", "import", (dir_ / "l.csv").string(), "--version", "2.90",
-                            "--list", "single", "--into", (dir_ / "into").string()},
-                           dir_);
+      tool_into_closed_pipe({"tables", "import", (dir_ / "l.csv").string(), "--version", "2.90",
+                             "--list", "single", "--into", (dir_ / "into").string()});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
 }
@@ -314,3 +241,4 @@ TEST_F(TablesCommand, BadChoicesAreFatal) {
 }
 
 }  // namespace
+}  // namespace cmg290::cli_test

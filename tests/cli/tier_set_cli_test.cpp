@@ -2,7 +2,7 @@
 // from the compiled-in lists groups byte for byte alike, a changed set
 // changes the results, a faulty set is refused before anything is read or
 // written, and the set and its placeholder rows are disclosed.
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 
 namespace cmg290::cli_test {
 namespace {

@@ -1,6 +1,6 @@
 // The wording of what `cmg290` prints for people: counts of one in the
 // singular, and the subcommand list of `cmg290 --help` in full sentences.
-#include "cli_fixture.h"
+#include "cli/cli_fixture.h"
 
 namespace cmg290::cli_test {
 namespace {

@@ -6,6 +6,7 @@
 #include "cmg290/tier_tables.h"
 #include "tier_generator.h"
 #include "tier_record.h"
+#include "unit/differential_versions.h"
 
 namespace cmg290::test {
 namespace {
@@ -38,24 +39,13 @@ void compare_version(TableVersion version, unsigned seed) {
   EXPECT_GT(tiered, records / 5);
 }
 
-TEST(TierDifferential, Version240) {
-  compare_version(TableVersion::V240, 240);
+// Seeded with the version's number (240, ..., 290).
+class TierDifferential : public testing::TestWithParam<detail::TableVersionInfo> {};
+
+TEST_P(TierDifferential, Version) {
+  compare_version(GetParam().id, version_number(GetParam()));
 }
-TEST(TierDifferential, Version250) {
-  compare_version(TableVersion::V250, 250);
-}
-TEST(TierDifferential, Version260) {
-  compare_version(TableVersion::V260, 260);
-}
-TEST(TierDifferential, Version270) {
-  compare_version(TableVersion::V270, 270);
-}
-TEST(TierDifferential, Version282) {
-  compare_version(TableVersion::V282, 282);
-}
-TEST(TierDifferential, Version290) {
-  compare_version(TableVersion::V290, 290);
-}
+CMG290_FOR_EACH_TABLE_VERSION(TierDifferential);
 
 }  // namespace
 }  // namespace cmg290::test

@@ -28,10 +28,11 @@ if(TARGET cmg290_cli)
   target_compile_definitions(cli_tests PRIVATE
     CMG290_FAIL_ALLOC_LIBRARY="$<TARGET_FILE:cli_fail_alloc>")
 
-  # The line reader of `cmg290 group` on its own.
-  add_executable(cli_line_reader_tests cli/line_reader_test.cpp)
+  # The line reader of `cmg290 group` on its own, and its inflating source.
+  find_package(ZLIB REQUIRED)
+  add_executable(cli_line_reader_tests cli/line_reader_test.cpp cli/gzip_source_test.cpp)
   target_include_directories(cli_line_reader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_line_reader_tests PRIVATE cmg290_frontend GTest::gtest_main)
+  target_link_libraries(cli_line_reader_tests PRIVATE cmg290_frontend ZLIB::ZLIB GTest::gtest_main)
   gtest_discover_tests(cli_line_reader_tests TEST_PREFIX cli. DISCOVERY_TIMEOUT 60)
 
   # The reader of the inputs that cmg290 group and cmg290 compare share.

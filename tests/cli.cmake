@@ -4,7 +4,7 @@ if(TARGET cmg290_cli)
   find_package(nlohmann_json 3 REQUIRED)
   add_executable(cli_tests cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp
                            cli/wording_test.cpp cli/tier_set_cli_test.cpp
-                           cli/edits_cli_test.cpp)
+                           cli/edits_cli_test.cpp cli/gzip_input_test.cpp)
   target_include_directories(cli_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(cli_tests PRIVATE cmg290_static nlohmann_json::nlohmann_json
                                           GTest::gtest_main)

@@ -101,5 +101,25 @@ TEST_F(GzipInput, CompareAndExplainReadIt) {
   }
 }
 
+#ifndef CMG290_SANITIZED
+// A small file that inflates to one line of 300 MB, then to three million
+// tiny lines: read in bounded chunks, the long line cut to its head.
+TEST_F(GzipInput, ABombKeepsMemoryBounded) {
+  if (access("/usr/bin/time", X_OK) != 0) GTEST_SKIP() << "needs GNU time in /usr/bin/time";
+  const Outcome run =
+      sh("{ head -c 300000000 /dev/zero | tr '\\0' 7; echo; yes x | head -n 3000000; } |"
+         " gzip -1 > bomb.gz\n"
+         "ls -l bomb.gz >&2\n"
+         "/usr/bin/time -q -f 'peak %M' \"$T\" group -q -j 4 -f jsonl bomb.gz | tail -n 1\n");
+  std::istringstream peak(run.err.substr(run.err.find("peak")));
+  std::string word;
+  long kib = 0;
+  peak >> word >> kib;
+  EXPECT_GT(kib, 0) << run.err;
+  EXPECT_LT(kib, 64 * 1024) << "peak resident memory in KiB";
+  EXPECT_TRUE(run.out.starts_with("{\"line\":3000001,")) << run.out;
+}
+#endif
+
 }  // namespace
 }  // namespace cmg290::cli_test

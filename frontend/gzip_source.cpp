@@ -44,9 +44,13 @@ long GzipSource::refill() {
   // What zlib has not taken yet moves to the front of the room.
   if (zs.avail_in > 0 && zs.next_in != in_.get()) std::memmove(in_.get(), zs.next_in, zs.avail_in);
   zs.next_in = in_.get();
+  // Once the raw source has ended it is not asked again: a terminal would
+  // wait for a second end of input.
+  if (ended_) return 0;
   const long got =
       raw_.read(reinterpret_cast<char*>(in_.get()) + zs.avail_in, inBytes_ - zs.avail_in);
   if (got > 0) zs.avail_in += static_cast<uInt>(got);
+  if (got == 0) ended_ = true;
   return got;
 }
 
@@ -88,7 +92,10 @@ long GzipSource::read(char* buf, std::size_t n) {
         pending_ -= take;
         return static_cast<long>(take);
       }
-      return raw_.read(buf, n);
+      if (ended_) return 0;
+      if (const long got = raw_.read(buf, n); got != 0) return got;
+      ended_ = true;
+      return 0;
     case Phase::kEnd:
       return 0;
     case Phase::kDamaged:
@@ -129,14 +136,13 @@ long GzipSource::inflate_into(char* buf, std::size_t n) {
       if (phase_ == Phase::kEnd) return 0;
     }
     if (zs.avail_in == 0) {
-      const long got = refill();
-      if (got < 0) return got;
-      if (got == 0) return fail("the data ends inside a member: the file is truncated");
+      if (const long got = refill(); got < 0) return got;
     }
     zs.next_out = reinterpret_cast<unsigned char*>(buf);
     zs.avail_out = static_cast<uInt>(n);
     const int rc = inflate(&zs, Z_NO_FLUSH);
     const std::size_t made = n - zs.avail_out;
+    long failed = 0;
     switch (rc) {
       case Z_STREAM_END:
         phase_ = Phase::kBetween;
@@ -145,11 +151,21 @@ long GzipSource::inflate_into(char* buf, std::size_t n) {
       case Z_BUF_ERROR:  // all input taken, none made: read on
         break;
       case Z_MEM_ERROR:
-        return fail("out of memory");
+        failed = fail("out of memory");
+        break;
       default:  // Z_DATA_ERROR, Z_NEED_DICT, Z_STREAM_ERROR
-        return fail(damage_text(zs.msg));
+        failed = fail(damage_text(zs.msg));
     }
+    // What was inflated before the damage goes out first, as it would have
+    // in smaller reads; the next read gives up.
     if (made > 0) return static_cast<long>(made);
+    if (failed != 0) return failed;
+    // Nothing more to make of what was read, and nothing more to read. (zlib
+    // may hold output of input it has taken: the end is only the end once
+    // it has handed that out.)
+    if (rc == Z_BUF_ERROR && zs.avail_in == 0 && ended_) {
+      return fail("the data ends inside a member: the file is truncated");
+    }
   }
 }
 

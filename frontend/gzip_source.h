@@ -8,7 +8,8 @@
 // input is damaged, and read() gives up with kDamaged, when a member's
 // header or data is not valid, its CRC or length does not match what was
 // inflated, the input ends inside a member, or bytes after a member do not
-// start another one.
+// start another one. Like a failing read, the damage comes after the bytes
+// inflated before it, whatever the sizes of the reads.
 //
 // Sniffing: in Mode::kSniff the source looks at the first two bytes of the
 // input. When they are the gzip magic bytes (1f 8b) it inflates; otherwise
@@ -88,6 +89,7 @@ class GzipSource : public ByteSource {
   std::unique_ptr<z_stream_s> zs_;
   bool zInit_ = false;
   Phase phase_ = Phase::kStart;
+  bool ended_ = false;         // the raw source has reached its end
   std::size_t pendingAt_ = 0;  // sniffed bytes still to hand out (kPlain)
   std::size_t pending_ = 0;
   std::string damage_;

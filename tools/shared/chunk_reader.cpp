@@ -32,7 +32,7 @@ ChunkReader::ChunkReader(const std::vector<std::unique_ptr<Input>>& inputs, std:
                          std::size_t keepBytes)
     : inputs_(inputs), cutter_(chunk_bytes_for(chunks), keepBytes) {
   for (const auto& in : inputs) {
-    if (in->regular) {
+    if (in->regular && !in->gzip) {
       arena_ = WindowArena::create(chunks, chunk_bytes() + WindowArena::page_size());
       break;
     }

@@ -57,7 +57,7 @@ class ChunkReader {
   };
 
   // For `chunks` chunks; a line longer than a chunk keeps its first
-  // keepBytes. Maps windows only when an input is a regular file.
+  // keepBytes. Maps windows only when an input is a plain regular file.
   ChunkReader(const std::vector<std::unique_ptr<Input>>& inputs, std::size_t chunks,
               std::size_t keepBytes);
 

@@ -44,6 +44,11 @@ TEST_F(GzipInput, GivesTheRowsOfThePlainFile) {
     EXPECT_EQ(run("cd gz && \"$T\" " + args + " two.txt"), plain) << "two members";
     EXPECT_EQ(run("cat gz/mixed.txt | \"$T\" " + args), plain) << "a pipe";
     EXPECT_EQ(run("\"$T\" " + args + " < gz/two.txt"), plain) << "standard input, a file";
+    // Standard input, a file read part way: the gzip data starts where it is.
+    EXPECT_EQ(run("{ printf 'lead\\n'; cat gz/mixed.txt; } > lead.bin\n"
+                  "{ dd bs=5 count=1 of=/dev/null status=none; \"$T\" " +
+                  args + "; } < lead.bin"),
+              plain);
     // Several inputs, gzip and plain mixed: line numbers start again per file.
     EXPECT_EQ(run("cd gz && \"$T\" " + args + " mixed.txt unzipped.txt other.txt"),
               run("cd plain && \"$T\" " + args + " mixed.txt unzipped.txt other.txt"));

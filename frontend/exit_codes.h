@@ -1,5 +1,5 @@
-// The exit codes of every cmg290 subcommand, as the README's "Exit codes"
-// and the manual page's EXIT STATUS describe them.
+// The exit codes of every cmg290 subcommand, as docs/command.md's "Exit
+// codes" and the manual page's EXIT STATUS describe them.
 #pragma once
 
 #include <cstdio>

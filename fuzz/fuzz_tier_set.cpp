@@ -50,7 +50,7 @@ const std::vector<std::vector<std::string>>& compiled_lines() {
     const tiersets::SetData& data = TierSet::compiled()->data();
     for (int i = 0; i < tiersets::kLists; ++i) {
       const std::string csv =
-          tiersets::write_csv(data.lists[i].entries, tiersets::list_infos()[i].kind);
+          tiersets::write_csv(data.lists[i].entries, tiersets::list_info(i).kind);
       for (std::size_t at = 0; at < csv.size();) {
         const std::size_t nl = csv.find('\n', at);
         out[i].push_back(csv.substr(at, nl - at));

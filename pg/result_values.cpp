@@ -12,10 +12,23 @@ extern "C" {
 #include <string_view>
 
 #include "cmg290/tier_set.h"
+#include "tables/table_versions.h"
 
 namespace cmg290::pg {
 
 namespace {
+
+// The cache keeps each version's label by its third character.
+constexpr bool third_characters_distinct() {
+  bool seen[10] = {};
+  for (const cmg290::detail::TableVersionInfo& v : cmg290::detail::kTableVersions) {
+    const char c = v.label[2];
+    if (c < '0' || c > '9' || seen[c - '0']) return false;
+    seen[c - '0'] = true;
+  }
+  return true;
+}
+static_assert(third_characters_distinct(), "table version labels differ in their third character");
 
 // The last record grouped in this backend and its result; forgotten when
 // the tier-table set in use changes.
@@ -82,8 +95,8 @@ ValueCache* value_cache(FunctionCallInfo fcinfo) {
   MemoryContext old = MemoryContextSwitchTo(fcinfo->flinfo->fn_mcxt);
   auto* cache = static_cast<ValueCache*>(palloc0(sizeof(ValueCache)));
   cache->grouperVersion = PointerGetDatum(cstring_to_text(cmg290::kGrouperVersion.data()));
-  for (const char* label : {"2.40", "2.50", "2.60", "2.70", "2.82", "2.90"})
-    cache->tableVersion[label[2] - '0'] = PointerGetDatum(cstring_to_text(label));
+  for (const cmg290::detail::TableVersionInfo& v : cmg290::detail::kTableVersions)
+    cache->tableVersion[v.label[2] - '0'] = PointerGetDatum(cstring_to_text(v.label));
   MemoryContextSwitchTo(old);
   fcinfo->flinfo->fn_extra = cache;
   return cache;
@@ -91,7 +104,7 @@ ValueCache* value_cache(FunctionCallInfo fcinfo) {
 
 Datum table_version_datum(const ValueCache& cache, const cmg290::Result& r) {
   const char c = r.tableVersion[2];
-  if (c >= '4' && c <= '9' && cache.tableVersion[c - '0'] != 0 && r.tableVersion[4] == '\0')
+  if (c >= '0' && c <= '9' && cache.tableVersion[c - '0'] != 0 && r.tableVersion[4] == '\0')
     return cache.tableVersion[c - '0'];
   return table_version_text(r);
 }

@@ -54,7 +54,7 @@ struct ValueCache {
   static constexpr int kHighestTenths = 12000;  // weights add up to 120
   TupleDesc tupdesc;  // the result row of cmg290_group, set by its first call
   Datum grouperVersion;
-  Datum tableVersion[10];  // by the label's third character, '4' to '9'
+  Datum tableVersion[10];  // by the label's third character, a digit
   Datum motor[kHighestTenths - kLowestTenths + 1];
 };
 

@@ -66,7 +66,7 @@ cmg290 group -q "$root/examples/assessments.txt" >"$scratch/results.csv"
 cmp "$scratch/results.csv" "$root/tests/cli/golden/assessments.csv"
 echo "cmg290 group: the golden results"
 [ -f /usr/share/man/man1/cmg290.1.gz ]
-# Where the README's database deployment looks for them.
+# Where docs/database-boundary.md's deployment looks for them.
 [ -f /usr/lib/libcmg290.so.2 ] && [ -f /usr/share/cmg290/cmg290.sql ]
 # Every document the manual page sends its readers to is installed.
 named=$(zcat /usr/share/man/man1/cmg290.1.gz | sed 's/\\-/-/g' |

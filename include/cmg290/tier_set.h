@@ -49,14 +49,14 @@ namespace tiersets {
 struct SetData;
 }
 
+// The lists of tier_lists.def: Single240, Single250, Single260 (2.60 and
+// 2.70), Single282, Single290, Pair and Secondary (2.82 and 2.90).
 enum class TierSetList {
-  Single240,
-  Single250,
-  Single260,  // 2.60 and 2.70
-  Single282,
-  Single290,
-  Pair,       // 2.82 and 2.90
-  Secondary,  // 2.82 and 2.90
+#define CMG290_TIER_LIST(id, token, file, setFile, kind, first, last, entries, codeWidth, \
+                         tierWidth, ricsWidth, codeRow0, ricsRow0)                        \
+  id,
+#include "cmg290/tier_lists.def"
+#undef CMG290_TIER_LIST
 };
 
 // The file of a list in a set's directory: "single-2.40.csv", "pair.csv", ...

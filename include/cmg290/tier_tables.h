@@ -26,49 +26,55 @@
 
 #include "cmg290/export.h"
 
-// Single-code lists of 2.40, 2.50 and 2.60/2.70 (946, 951 and 967 entries).
-inline constexpr int kCmd240Rows = 947;
-inline constexpr int kCmd250Rows = 952;
-inline constexpr int kCmd260Rows = 968;
-CMG290_API extern const char CmdICD240[kCmd240Rows][8];
-CMG290_API extern const char CmdTier240[kCmd240Rows][8];
-CMG290_API extern const char CmdRIC240[kCmd240Rows][20];
-CMG290_API extern const char CmdICD250[kCmd250Rows][8];
-CMG290_API extern const char CmdTier250[kCmd250Rows][2];
-CMG290_API extern const char CmdRIC250[kCmd250Rows][20];
-CMG290_API extern const char CmdICD260[kCmd260Rows][8];
-CMG290_API extern const char CmdTier260[kCmd260Rows][2];
-CMG290_API extern const char CmdRIC260[kCmd260Rows][20];
+// The row count of every list (kCmd240Rows, ..., kCmdPairRows,
+// kCmdSecondaryRows: its entries and the blank row 0) and the widths of its
+// cells, from the catalogue of the lists (tier_lists.def).
+#define CMG290_TIER_LIST(id, token, file, setFile, kind, first, last, entries, codeWidth, \
+                         tierWidth, ricsWidth, codeRow0, ricsRow0)                        \
+  inline constexpr int kCmd##token##Rows = (entries) + 1;                                 \
+  namespace cmg290::tier_widths {                                                         \
+  inline constexpr int k##token##Code = codeWidth, k##token##Tier = tierWidth,            \
+                       k##token##Rics = ricsWidth;                                        \
+  }
+#include "cmg290/tier_lists.def"
+#undef CMG290_TIER_LIST
 
-// Single-code lists of 2.82 and 2.90 (1002 and 1156 entries).
-inline constexpr int kCmd281s1Rows = 1003;
-inline constexpr int kCmd290s1Rows = 1157;
-CMG290_API extern const char CmdICD281s1[kCmd281s1Rows][9];
-CMG290_API extern const char CmdTier281s1[kCmd281s1Rows][3];
-CMG290_API extern const char CmdRIC281s1[kCmd281s1Rows][21];
-CMG290_API extern const char CmdICD290s1[kCmd290s1Rows][9];
-CMG290_API extern const char CmdTier290s1[kCmd290s1Rows][3];
-CMG290_API extern const char CmdRIC290s1[kCmd290s1Rows][21];
+// Single-code lists of 2.40, 2.50 and 2.60/2.70.
+CMG290_API extern const char CmdICD240[kCmd240Rows][cmg290::tier_widths::k240Code];
+CMG290_API extern const char CmdTier240[kCmd240Rows][cmg290::tier_widths::k240Tier];
+CMG290_API extern const char CmdRIC240[kCmd240Rows][cmg290::tier_widths::k240Rics];
+CMG290_API extern const char CmdICD250[kCmd250Rows][cmg290::tier_widths::k250Code];
+CMG290_API extern const char CmdTier250[kCmd250Rows][cmg290::tier_widths::k250Tier];
+CMG290_API extern const char CmdRIC250[kCmd250Rows][cmg290::tier_widths::k250Rics];
+CMG290_API extern const char CmdICD260[kCmd260Rows][cmg290::tier_widths::k260Code];
+CMG290_API extern const char CmdTier260[kCmd260Rows][cmg290::tier_widths::k260Tier];
+CMG290_API extern const char CmdRIC260[kCmd260Rows][cmg290::tier_widths::k260Rics];
 
-// Pair lists of 2.82 and 2.90 (63 entries): an entry counts when both its
-// first code (c1) and its second code (c2) occur.
-inline constexpr int kCmdPairRows = 64;
-CMG290_API extern const char CmdICD281c1[kCmdPairRows][9];
-CMG290_API extern const char CmdICD281c2[kCmdPairRows][9];
-CMG290_API extern const char CmdTier281c[kCmdPairRows][3];
-CMG290_API extern const char CmdRIC281c[kCmdPairRows][21];
-CMG290_API extern const char CmdICD290c1[kCmdPairRows][9];
-CMG290_API extern const char CmdICD290c2[kCmdPairRows][9];
-CMG290_API extern const char CmdTier290c[kCmdPairRows][3];
-CMG290_API extern const char CmdRIC290c[kCmdPairRows][21];
+// Single-code lists of 2.82 and 2.90.
+CMG290_API extern const char CmdICD281s1[kCmd281s1Rows][cmg290::tier_widths::k281s1Code];
+CMG290_API extern const char CmdTier281s1[kCmd281s1Rows][cmg290::tier_widths::k281s1Tier];
+CMG290_API extern const char CmdRIC281s1[kCmd281s1Rows][cmg290::tier_widths::k281s1Rics];
+CMG290_API extern const char CmdICD290s1[kCmd290s1Rows][cmg290::tier_widths::k290s1Code];
+CMG290_API extern const char CmdTier290s1[kCmd290s1Rows][cmg290::tier_widths::k290s1Tier];
+CMG290_API extern const char CmdRIC290s1[kCmd290s1Rows][cmg290::tier_widths::k290s1Rics];
 
-// Secondary lists of 2.82 and 2.90 (48 entries).
-inline constexpr int kCmdSecondaryRows = 49;
-CMG290_API extern const char CmdICD281s2[kCmdSecondaryRows][9];
-CMG290_API extern const char CmdTier281s2[kCmdSecondaryRows][3];
-CMG290_API extern const char CmdRIC281s2[kCmdSecondaryRows][21];
-CMG290_API extern const char CmdEflag281s2[kCmdSecondaryRows][3];
-CMG290_API extern const char CmdICD290s2[kCmdSecondaryRows][9];
-CMG290_API extern const char CmdTier290s2[kCmdSecondaryRows][3];
-CMG290_API extern const char CmdRIC290s2[kCmdSecondaryRows][21];
-CMG290_API extern const char CmdEflag290s2[kCmdSecondaryRows][3];
+// Pair lists of 2.82 and 2.90: an entry counts when both its first code (c1)
+// and its second code (c2) occur.
+CMG290_API extern const char CmdICD281c1[kCmdPairRows][cmg290::tier_widths::kPairCode];
+CMG290_API extern const char CmdICD281c2[kCmdPairRows][cmg290::tier_widths::kPairCode];
+CMG290_API extern const char CmdTier281c[kCmdPairRows][cmg290::tier_widths::kPairTier];
+CMG290_API extern const char CmdRIC281c[kCmdPairRows][cmg290::tier_widths::kPairRics];
+CMG290_API extern const char CmdICD290c1[kCmdPairRows][cmg290::tier_widths::kPairCode];
+CMG290_API extern const char CmdICD290c2[kCmdPairRows][cmg290::tier_widths::kPairCode];
+CMG290_API extern const char CmdTier290c[kCmdPairRows][cmg290::tier_widths::kPairTier];
+CMG290_API extern const char CmdRIC290c[kCmdPairRows][cmg290::tier_widths::kPairRics];
+
+// Secondary lists of 2.82 and 2.90.
+CMG290_API extern const char CmdICD281s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryCode];
+CMG290_API extern const char CmdTier281s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryTier];
+CMG290_API extern const char CmdRIC281s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryRics];
+CMG290_API extern const char CmdEflag281s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryTier];
+CMG290_API extern const char CmdICD290s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryCode];
+CMG290_API extern const char CmdTier290s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryTier];
+CMG290_API extern const char CmdRIC290s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryRics];
+CMG290_API extern const char CmdEflag290s2[kCmdSecondaryRows][cmg290::tier_widths::kSecondaryTier];

@@ -67,7 +67,7 @@ cluster_start() {
 
   DESTDIR=$stage "$CMAKE" --install "$BUILD_DIR" --component cmg290_pg >/dev/null
   # The component writes the server's folders and its own documents' folder,
-  # as the README says, and nothing else.
+  # as docs/postgresql.md says, and nothing else.
   local stray
   stray=$(cd "$stage" && find . -type f | sed 's/^\.//' |
     grep -v -e "^$pkglibdir/" -e "^$sharedir/extension/" -e "/share/doc/postgresql-15-cmg290/" ||

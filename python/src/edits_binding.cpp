@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "batch/batch_rows.h"
 #include "bindings.h"
 #include "cmg290/edits.h"
 #include "record_text.h"
@@ -35,12 +36,7 @@ py::list record_edits(const py::handle& record, const py::handle& tierSet) {
   check_record_object(record.ptr(), "record");
   const std::string_view bytes = record_bytes(record.ptr());
   cmg290::Edits found;
-  const cmg290::Result result = group_with(bytes, set);
-  if (set != nullptr) {
-    cmg290::find_edits(bytes, result, *set, found);
-  } else {
-    cmg290::find_edits(bytes, result, found);
-  }
+  batch::find_record_edits(bytes, batch::group_one(bytes, set), set, found);
   py::list edits;
   for (const cmg290::Edit& e : found) {
     char message[cmg290::kEditMessageMax];

@@ -4,22 +4,25 @@
 #include <pybind11/pybind11.h>
 
 #include <cstring>
-#include <exception>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "batch/group_batch.h"
 #include "bindings.h"
-#include "edit_column.h"
-#include "group_columns.h"
 #include "record_input.h"
 #include "tier_set_arg.h"
 #include "vocabulary.h"
+#include "workers.h"
 
 namespace py = pybind11;
 
 namespace cmg290::python {
 
 namespace {
+
+using batch::EditKey;
+using batch::TextKey;
 
 py::array object_column(std::size_t n) {
   // NumPy fills a new object array with null pointers, which every row
@@ -32,20 +35,76 @@ PyObject** objects(py::array& a) {
   return static_cast<PyObject**>(a.mutable_data());
 }
 
-// Rows with a text the vocabulary lacks (a result no table gives today):
+// Points every row of a text column at the vocabulary's string of its key;
+// a row whose key the vocabulary lacks is left null.
+void fill_text_column(const std::vector<TextKey>& keys, PyObject** column) {
+  const Vocabulary& vocabulary = python::vocabulary();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] >= vocabulary.size()) continue;
+    PyObject* text = vocabulary.string(keys[i]);
+    Py_INCREF(text);
+    column[i] = text;
+  }
+}
+
+// Points every row of the edits column at the string of its codes, one
+// string per distinct list of codes; the maps hold a reference to each
+// until every row has taken its own. A row of more edits than a key holds
+// is grouped again here, with the GIL, for its codes.
+void fill_edit_column(const std::vector<EditKey>& keys, PyObject** column,
+                      const batch::RecordSource& source, const batch::BatchSettings& settings) {
+  std::unordered_map<EditKey, py::str> strings;
+  std::unordered_map<std::string, py::str> longLists;
+  EditKey last = batch::kManyEdits;
+  PyObject* lastText = nullptr;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    PyObject* text = lastText;
+    if (keys[i] == batch::kManyEdits) {
+      char room[cmg290::kRecordLength];
+      std::string_view record;
+      source.get(i, room, record);  // every Python source is ready
+      cmg290::Edits edits;
+      batch::find_record_edits(record, batch::group_one(record, settings.tierSet), settings.tierSet,
+                               edits);
+      const std::string codes = batch::edit_codes_text(edits);
+      auto found = longLists.find(codes);
+      if (found == longLists.end()) found = longLists.emplace(codes, py::str(codes)).first;
+      text = found->second.ptr();
+    } else if (keys[i] != last) {
+      auto found = strings.find(keys[i]);
+      if (found == strings.end()) {
+        found = strings.emplace(keys[i], py::str(batch::edit_key_text(keys[i]))).first;
+      }
+      last = keys[i];
+      text = lastText = found->second.ptr();
+    }
+    Py_INCREF(text);
+    column[i] = text;
+  }
+}
+
+PyObject* latin1(const std::string& text) {
+  PyObject* s = PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+  if (s == nullptr) throw py::error_already_set();
+  return s;
+}
+
+// Rows whose texts the vocabulary lacks (a result no table gives today):
 // grouped again here, with the GIL, and given strings of their own.
-void fill_unknown_texts(const RecordSource& source, const Columns& c, const cmg290::TierSet* set) {
-  PyObject** textColumns[] = {c.description, c.cmg, c.tableVersion, c.grouperVersion};
+void fill_odd_texts(const batch::RecordSource& source, const batch::BatchSettings& settings,
+                    PyObject** const textColumns[4]) {
   for (std::size_t i = 0; i < source.count; ++i) {
-    if (c.description[i] && c.cmg[i] && c.tableVersion[i] && c.grouperVersion[i]) continue;
-    char record[cmg290::kRecordLength];
-    const cmg290::Result r = group_with({record, source.copy(i, record)}, set);
+    if (textColumns[0][i] != nullptr && textColumns[1][i] != nullptr &&
+        textColumns[2][i] != nullptr && textColumns[3][i] != nullptr) {
+      continue;
+    }
+    char room[cmg290::kRecordLength];
+    std::string_view record;
+    source.get(i, room, record);  // every Python source is ready
+    const cmg290::Result r = batch::group_one(record, settings.tierSet);
     const char* texts[] = {cmg290::status_text(r.status), r.cmg, r.tableVersion, r.grouperVersion};
     for (std::size_t k = 0; k < 4; ++k) {
-      if (textColumns[k][i] != nullptr) continue;
-      textColumns[k][i] =
-          PyUnicode_DecodeLatin1(texts[k], static_cast<Py_ssize_t>(strlen(texts[k])), nullptr);
-      if (textColumns[k][i] == nullptr) throw py::error_already_set();
+      if (textColumns[k][i] == nullptr) textColumns[k][i] = latin1(texts[k]);
     }
   }
 }
@@ -67,54 +126,56 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
   // it.
   const int asked = workers_argument(workers.ptr());
   const std::shared_ptr<const cmg290::TierSet> keepSet = tier_set_argument(tierSet);
-  const bool withEdits = edits_argument(editsArgument);
-  const cmg290::TierSet* set = grouping_set(keepSet);
-  const Vocabulary& vocabulary = python::vocabulary();
+  batch::BatchSettings settings;
+  settings.edits = edits_argument(editsArgument);
+  settings.tierSet = grouping_set(keepSet);
   ElementNames names;
   names.name = name.c_str();
   if (!labels.is_none()) names.labels = labels;
   const RecordInput in = record_input(records, names);
   const std::size_t n = in.source.count;
-  const int threads = thread_count(asked, n);
+  settings.threads = thread_count(asked, n);
 
   py::array_t<std::int64_t> status(n), cognitive(n), age(n);
   py::array_t<double> motor(n);
   py::array_t<bool> cognitiveMissing(n), ageMissing(n);
-  py::array description = object_column(n), cmg = object_column(n), tableVersion = object_column(n),
-            grouperVersion = object_column(n);
-  const Columns columns{
-      status.mutable_data(),  objects(description),      objects(cmg),
-      motor.mutable_data(),   cognitive.mutable_data(),  cognitiveMissing.mutable_data(),
-      age.mutable_data(),     ageMissing.mutable_data(), objects(tableVersion),
-      objects(grouperVersion)};
-
-  // Edits: a slot per row while grouping, the strings after.
-  EditColumn edits;
-  std::vector<std::uint32_t> editSlots(withEdits ? n : 0);
-  edits.slots = editSlots.data();
-
-  GroupingCounts counts;
+  std::vector<TextKey> description(n), cmg(n), tableVersion(n), grouperVersion(n);
+  std::vector<EditKey> editKeys(settings.edits ? n : 0);
+  batch::BatchColumns columns;
+  columns.status = {status.mutable_data(), true};
+  columns.cognitiveScore = {cognitive.mutable_data(), true};
+  columns.age = {age.mutable_data(), true};
+  columns.motorScore = motor.mutable_data();
+  columns.cognitiveMissing = cognitiveMissing.mutable_data();
+  columns.ageMissing = ageMissing.mutable_data();
+  columns.description = description.data();
+  columns.cmg = cmg.data();
+  columns.tableVersion = tableVersion.data();
+  columns.grouperVersion = grouperVersion.data();
+  columns.edits = settings.edits ? editKeys.data() : nullptr;
   {
     py::gil_scoped_release release;
-    counts =
-        group_columns(in.source, columns, vocabulary, threads, set, withEdits ? &edits : nullptr);
+    batch::group_batch(in.source, settings, columns);
   }
-  // The rows point at the vocabulary's strings: one reference per row.
-  for (std::size_t s = 0; s < counts.uses.size(); ++s) {
-    PyObject* string = vocabulary.string(static_cast<int>(s));
-    for (std::uint64_t k = 0; k < counts.uses[s]; ++k) Py_INCREF(string);
-  }
-  if (counts.failure) std::rethrow_exception(counts.failure);
-  if (counts.unknownTexts > 0) fill_unknown_texts(in.source, columns, set);
+
+  py::array descriptionColumn = object_column(n), cmgColumn = object_column(n),
+            tableVersionColumn = object_column(n), grouperVersionColumn = object_column(n);
+  PyObject** const textColumns[4] = {objects(descriptionColumn), objects(cmgColumn),
+                                     objects(tableVersionColumn), objects(grouperVersionColumn)};
+  fill_text_column(description, textColumns[0]);
+  fill_text_column(cmg, textColumns[1]);
+  fill_text_column(tableVersion, textColumns[2]);
+  fill_text_column(grouperVersion, textColumns[3]);
+  fill_odd_texts(in.source, settings, textColumns);
   py::object editColumn = py::none();
-  if (withEdits) {
+  if (settings.edits) {
     py::array texts = object_column(n);
-    fill_edit_column(edits, objects(texts));
+    fill_edit_column(editKeys, objects(texts), in.source, settings);
     editColumn = texts;
   }
 
-  return py::make_tuple(status, description, cmg, motor, cognitive, cognitiveMissing, age,
-                        ageMissing, tableVersion, grouperVersion, editColumn);
+  return py::make_tuple(status, descriptionColumn, cmgColumn, motor, cognitive, cognitiveMissing,
+                        age, ageMissing, tableVersionColumn, grouperVersionColumn, editColumn);
 }
 
 }  // namespace

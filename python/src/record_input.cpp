@@ -2,8 +2,11 @@
 
 #include <pybind11/numpy.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
+#include "cmg290/cmg290.h"
 #include "record_text.h"
 
 namespace py = pybind11;
@@ -11,6 +14,17 @@ namespace py = pybind11;
 namespace cmg290::python {
 
 namespace {
+
+// Reads record i of the checked str and bytes objects `context`, copied to
+// `room`; needs no GIL.
+bool copy_object(const void* context, std::size_t i, char* room,
+                 std::string_view& record) noexcept {
+  const std::string_view r = record_bytes(static_cast<PyObject* const*>(context)[i]);
+  const std::size_t n = std::min(r.size(), cmg290::kRecordLength);
+  std::memcpy(room, r.data(), n);
+  record = {room, n};
+  return true;
+}
 
 // Long labels are cut in messages.
 constexpr std::size_t kLabelText = 200;
@@ -59,20 +73,21 @@ py::array unmasked(const py::array& a, const ElementNames& names) {
 }
 
 // A U array in the machine's byte order, every character checked.
-py::array checked_wide(py::array a, const ElementNames& names, RecordSource& source) {
+py::array checked_wide(py::array a, const ElementNames& names, batch::RecordSource& source) {
   if (!a.dtype().attr("isnative").cast<bool>()) {
     a = a.attr("astype")(a.dtype().attr("newbyteorder")("="));
   }
+  batch::FixedWidth& block = source.block;
   source.count = static_cast<std::size_t>(a.shape(0));
-  source.base = static_cast<const char*>(a.data());
-  source.stride = a.strides(0);
-  source.itemSize = static_cast<std::size_t>(a.itemsize());
-  source.wide = true;
-  const std::size_t units = source.itemSize / 4;
+  block.base = static_cast<const char*>(a.data());
+  block.stride = a.strides(0);
+  block.itemSize = static_cast<std::size_t>(a.itemsize());
+  block.wide = true;
+  const std::size_t units = block.itemSize / 4;
   check_each(source.count, names, [&](std::size_t i) {
-    const char* item = source.base + static_cast<std::ptrdiff_t>(i) * source.stride;
+    const char* item = block.base + static_cast<std::ptrdiff_t>(i) * block.stride;
     for (std::size_t k = 0; k < units; ++k) {
-      const std::uint32_t c = RecordSource::code_point(item, k);
+      const std::uint32_t c = batch::FixedWidth::code_point(item, k);
       if (c > 0xFF) {
         throw_above_latin1(names.name, static_cast<std::ptrdiff_t>(i), static_cast<Py_UCS4>(c), k);
       }
@@ -98,9 +113,9 @@ RecordInput record_input(const py::handle& records, const ElementNames& names) {
     } else if (kind == 'S') {
       in.keep = a;
       in.source.count = static_cast<std::size_t>(a.shape(0));
-      in.source.base = static_cast<const char*>(a.data());
-      in.source.stride = a.strides(0);
-      in.source.itemSize = static_cast<std::size_t>(a.itemsize());
+      in.source.block.base = static_cast<const char*>(a.data());
+      in.source.block.stride = a.strides(0);
+      in.source.block.itemSize = static_cast<std::size_t>(a.itemsize());
       return in;
     } else if (kind == 'U') {
       in.keep = checked_wide(a, names, in.source);
@@ -128,7 +143,8 @@ RecordInput record_input(const py::handle& records, const ElementNames& names) {
     check_record_object(items[i], names.name, static_cast<std::ptrdiff_t>(i));
   });
   in.source.count = static_cast<std::size_t>(n);
-  in.source.objects = items;
+  in.source.fetch = copy_object;
+  in.source.context = items;
   return in;
 }
 

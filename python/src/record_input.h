@@ -1,10 +1,10 @@
-// The records argument of group_frame, turned into a RecordSource that can
-// be read without the GIL.
+// The records argument of group_frame, turned into a record source of the
+// batch engine that can be read without the GIL.
 #pragma once
 
 #include <pybind11/pybind11.h>
 
-#include "group_columns.h"
+#include "batch/record_source.h"
 
 namespace cmg290::python {
 
@@ -13,7 +13,7 @@ namespace cmg290::python {
 // be changed by another thread meanwhile).
 struct RecordInput {
   pybind11::object keep;
-  RecordSource source;
+  batch::RecordSource source;
 };
 
 // How messages name a bad element: "records[17]" by its position, or with

@@ -6,12 +6,13 @@
 #include <functional>
 #include <string>
 
+#include "batch/batch_rows.h"
 #include "bindings.h"
 #include "cmg290/cmg290.h"
 #include "cmg290/status.h"
-#include "group_columns.h"
 #include "record_text.h"
 #include "tier_set_arg.h"
+#include "workers.h"
 
 namespace py = pybind11;
 
@@ -99,7 +100,7 @@ PyResult group_one(const py::handle& record, const py::handle& tierSet) {
   const std::shared_ptr<const cmg290::TierSet> set = tier_set_argument(tierSet);
   check_record_object(record.ptr(), "record");
   PyResult result;
-  result.r = group_with(record_bytes(record.ptr()), grouping_set(set));
+  result.r = batch::group_one(record_bytes(record.ptr()), grouping_set(set));
   return result;
 }
 

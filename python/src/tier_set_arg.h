@@ -20,9 +20,4 @@ inline const cmg290::TierSet* grouping_set(const std::shared_ptr<const cmg290::T
   return set != nullptr && !set->is_compiled() ? set.get() : nullptr;
 }
 
-// cmg290::group with the set's lists, or the compiled-in ones for null.
-inline cmg290::Result group_with(std::string_view record, const cmg290::TierSet* set) noexcept {
-  return set != nullptr ? cmg290::group(record, *set) : cmg290::group(record);
-}
-
 }  // namespace cmg290::python

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "batch/batch_rows.h"
 #include "cmg290/edits.h"
 #include "cmg290/tier_set.h"
-#include "edit_keys.h"
 #include "record_text.h"
 #include "tier_set_handle.h"
 
@@ -37,9 +37,8 @@ extern "C" SEXP cmg290_edits(SEXP record, SEXP tierSet) {
   const cmg290::TierSet* set = tier_set_of(tierSet);
   std::string scratch;
   const std::string_view bytes = one_record(record, "record", scratch);
-  const cmg290::Result result = set != nullptr ? cmg290::group(bytes, *set) : cmg290::group(bytes);
   cmg290::Edits edits;
-  find_record_edits(bytes, result, set, edits);
+  cmg290::batch::find_record_edits(bytes, cmg290::batch::group_one(bytes, set), set, edits);
   const R_xlen_t n = edits.count;
   Rcpp::CharacterVector code(n), severity(n), field(n), value(n), message(n);
   char text[cmg290::kEditMessageMax];

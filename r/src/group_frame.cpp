@@ -14,15 +14,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cmg290/status.h"
-#include "edit_keys.h"
-#include "group_rows.h"
+#include "batch/group_batch.h"
 #include "record_text.h"
+#include "thread_count.h"
 #include "tier_set_handle.h"
 
 namespace cmg290::r {
 
 namespace {
+
+using batch::EditKey;
+using batch::TextKey;
 
 // The columns; the last only with edits.
 constexpr int kColumns = 9;
@@ -35,105 +37,60 @@ const char* const kColumnNames[kColumns] = {"status",        "description",     
 // kept alive by the columns they are put into, and made only just before.
 class TextCache {
  public:
-  TextCache() : cmgs_(kCmgKeys, nullptr) {}
+  TextCache() : texts_(batch::text_keys().size(), nullptr) {}
 
   // The same texts when made already, else nullptr; these make nothing.
-  SEXP known_description(int status) const noexcept {
-    for (const auto& [code, text] : descriptions_) {
-      if (code == status) return text;
-    }
-    return nullptr;
+  SEXP known(TextKey key) const noexcept {
+    if (key == batch::kNoText) return NA_STRING;
+    return key < texts_.size() ? texts_[key] : nullptr;
   }
-  SEXP known_cmg(int key) const noexcept {
-    if (key == kNoCmg) return NA_STRING;
-    return key >= 0 ? cmgs_[static_cast<std::size_t>(key)] : nullptr;
-  }
-  SEXP known_version(std::uint32_t key) const noexcept {
-    for (const auto& [k, text] : versions_) {
-      if (k == key) return text;
-    }
-    return nullptr;
-  }
-  SEXP known_edits(std::uint64_t key) const noexcept {
-    if (key == kNoEdits) return R_BlankString;
+  SEXP known_edits(EditKey key) const noexcept {
+    if (key == batch::kNoEdits) return R_BlankString;
     const auto it = edits_.find(key);
     return it == edits_.end() ? nullptr : it->second;
   }
 
-  SEXP description(int status) {
-    for (const auto& [code, text] : descriptions_) {
-      if (code == status) return text;
-    }
-    SEXP text = Rf_mkChar(cmg290::status_text(status));
-    descriptions_.emplace_back(status, text);
-    return text;
-  }
-
-  SEXP cmg(int key) {
-    if (key == kNoCmg) return NA_STRING;
-    SEXP& text = cmgs_[static_cast<std::size_t>(key)];
+  // The text of a key below the keys' size; kNoText is NA.
+  SEXP text(TextKey key) {
+    if (key == batch::kNoText) return NA_STRING;
+    SEXP& text = texts_[key];
     if (text == nullptr) {
-      char s[6] = {static_cast<char>('A' + key / 10001), 0, 0, 0, 0, 0};
-      const int code = key % 10001;
-      if (code < 10000) {
-        for (int k = 4, c = code; k >= 1; --k, c /= 10) s[k] = static_cast<char>('0' + c % 10);
-      }
-      text = Rf_mkChar(s);
+      const std::string_view s = batch::text_keys().text(key);
+      text = Rf_mkCharLen(s.data(), static_cast<int>(s.size()));
     }
-    return text;
-  }
-
-  // A table or grouper version; four blanks are NA.
-  SEXP version(std::uint32_t key) {
-    for (const auto& [k, text] : versions_) {
-      if (k == key) return text;
-    }
-    char s[5] = {};
-    std::memcpy(s, &key, 4);
-    SEXP text = std::strcmp(s, "    ") == 0 ? NA_STRING : Rf_mkCharCE(s, CE_LATIN1);
-    versions_.emplace_back(key, text);
     return text;
   }
 
   // The codes of a key other than kManyEdits joined with ";".
-  SEXP edits(std::uint64_t key) {
-    if (key == kNoEdits) return R_BlankString;
+  SEXP edits(EditKey key) {
+    if (key == batch::kNoEdits) return R_BlankString;
     SEXP& text = edits_[key];
-    if (text == nullptr) text = Rf_mkChar(edit_key_text(key).c_str());
+    if (text == nullptr) text = Rf_mkChar(batch::edit_key_text(key).c_str());
     return text;
   }
 
  private:
-  std::vector<std::pair<int, SEXP>> descriptions_;
-  std::vector<SEXP> cmgs_;
-  std::vector<std::pair<std::uint32_t, SEXP>> versions_;
-  std::unordered_map<std::uint64_t, SEXP> edits_;
+  std::vector<SEXP> texts_;
+  std::unordered_map<EditKey, SEXP> edits_;
 };
 
 // Fills the text columns. While the grouping threads run it only puts in
 // strings the cache holds already, which makes nothing and so cannot fail;
 // the rows it leaves are filled once they have stopped.
-class TextColumns : public RowSink {
+class TextColumns : public batch::RowSink {
  public:
-  // `editKeys` and the frame's edits column only when edits are asked for.
-  TextColumns(SEXP frame, const int* status, const int* cmgKeys, const std::uint32_t* tableVersions,
-              const std::uint32_t* grouperVersions, const std::uint64_t* editKeys, std::size_t rows)
+  TextColumns(SEXP frame, const batch::BatchColumns& columns, std::size_t rows)
       : description_(VECTOR_ELT(frame, 1)),
         cmg_(VECTOR_ELT(frame, 2)),
         tableVersion_(VECTOR_ELT(frame, 6)),
         grouperVersion_(VECTOR_ELT(frame, 7)),
-        edits_(editKeys != nullptr ? VECTOR_ELT(frame, kEditsColumn) : nullptr),
-        status_(status),
-        cmgKeys_(cmgKeys),
-        tableVersions_(tableVersions),
-        grouperVersions_(grouperVersions),
-        editKeys_(editKeys),
+        edits_(columns.edits != nullptr ? VECTOR_ELT(frame, kEditsColumn) : nullptr),
+        c_(columns),
         left_(rows, 0) {}
 
   void rows(std::size_t begin, std::size_t end) noexcept override {
     for (std::size_t i = begin; i < end; ++i) {
-      if (cmgKeys_[i] == kUnsettled || cmgKeys_[i] == kOddCmg ||
-          (editKeys_ != nullptr && editKeys_[i] == kManyEdits)) {
+      if (batch::row_needs_caller(c_, i)) {
         left_[i] = 1;
       } else if (!put_known(i)) {
         // A text not made yet: made in a context of its own, so that an
@@ -148,22 +105,27 @@ class TextColumns : public RowSink {
   // The rows left, once the grouping threads have stopped: records to
   // convert first are settled (which may refuse them), texts not made yet
   // are made.
-  void finish(RecordViews& views, const GroupSettings& settings, const RowColumns& columns) {
+  void finish(RecordViews& views, const batch::BatchSettings& settings) {
     for (std::size_t i = 0; i < left_.size(); ++i) {
       if (left_[i] == 0) continue;
-      if (cmgKeys_[i] == kUnsettled) group_row(views.settle(i), settings, columns, i);
-      const bool manyEdits = editKeys_ != nullptr && editKeys_[i] == kManyEdits;
-      if (cmgKeys_[i] == kOddCmg || manyEdits) {
-        // A CMG text no table gives today, or more edits than a key holds:
+      if (c_.cmg[i] == batch::kUnsettled) batch::group_row(views.settle(i), settings, c_, i);
+      if (batch::row_needs_caller(c_, i)) {
+        // A text no table gives today, or more edits than a key holds:
         // grouped again for the texts.
         const std::string_view record = views.data()[i];
-        const cmg290::Result r = group_one(record, settings);
+        const cmg290::Result r = batch::group_one(record, settings.tierSet);
         const R_xlen_t row = static_cast<R_xlen_t>(i);
-        if (cmgKeys_[i] == kOddCmg) SET_STRING_ELT(cmg_, row, Rf_mkChar(r.cmg));
-        if (manyEdits) {
+        if (c_.cmg[i] == batch::kOddText) SET_STRING_ELT(cmg_, row, Rf_mkChar(r.cmg));
+        if (c_.tableVersion[i] == batch::kOddText) {
+          SET_STRING_ELT(tableVersion_, row, Rf_mkCharCE(r.tableVersion, CE_LATIN1));
+        }
+        if (c_.grouperVersion[i] == batch::kOddText) {
+          SET_STRING_ELT(grouperVersion_, row, Rf_mkCharCE(r.grouperVersion, CE_LATIN1));
+        }
+        if (c_.edits != nullptr && c_.edits[i] == batch::kManyEdits) {
           cmg290::Edits edits;
-          find_record_edits(record, r, settings.tierSet, edits);
-          SET_STRING_ELT(edits_, row, Rf_mkChar(edit_codes_text(edits).c_str()));
+          batch::find_record_edits(record, r, settings.tierSet, edits);
+          SET_STRING_ELT(edits_, row, Rf_mkChar(batch::edit_codes_text(edits).c_str()));
         }
       }
       put_made(i);
@@ -183,11 +145,11 @@ class TextColumns : public RowSink {
   // Row i from texts made already; false, with nothing put in, when one is
   // not.
   bool put_known(std::size_t i) noexcept {
-    SEXP description = cache_.known_description(status_[i]);
-    SEXP cmg = cache_.known_cmg(cmgKeys_[i]);
-    SEXP tableVersion = cache_.known_version(tableVersions_[i]);
-    SEXP grouperVersion = cache_.known_version(grouperVersions_[i]);
-    SEXP edits = editKeys_ != nullptr ? cache_.known_edits(editKeys_[i]) : R_NilValue;
+    SEXP description = cache_.known(c_.description[i]);
+    SEXP cmg = cache_.known(c_.cmg[i]);
+    SEXP tableVersion = cache_.known(c_.tableVersion[i]);
+    SEXP grouperVersion = cache_.known(c_.grouperVersion[i]);
+    SEXP edits = c_.edits != nullptr ? cache_.known_edits(c_.edits[i]) : R_NilValue;
     if (description == nullptr || cmg == nullptr || tableVersion == nullptr ||
         grouperVersion == nullptr || edits == nullptr) {
       return false;
@@ -197,31 +159,30 @@ class TextColumns : public RowSink {
     SET_STRING_ELT(cmg_, row, cmg);
     SET_STRING_ELT(tableVersion_, row, tableVersion);
     SET_STRING_ELT(grouperVersion_, row, grouperVersion);
-    if (editKeys_ != nullptr) SET_STRING_ELT(edits_, row, edits);
+    if (c_.edits != nullptr) SET_STRING_ELT(edits_, row, edits);
     return true;
   }
 
   // Row i, making its texts where needed: each is put into its column as
-  // soon as it is made, which keeps it from R's garbage collector. The CMG
-  // of an odd row, and the edits of a row of more than a key holds, are put
-  // in by finish().
+  // soon as it is made, which keeps it from R's garbage collector. The
+  // texts of an odd row, and the edits of a row of more than a key holds,
+  // are put in by finish().
   void put_made(std::size_t i) {
     const R_xlen_t row = static_cast<R_xlen_t>(i);
-    SET_STRING_ELT(description_, row, cache_.description(status_[i]));
-    if (cmgKeys_[i] != kOddCmg) SET_STRING_ELT(cmg_, row, cache_.cmg(cmgKeys_[i]));
-    SET_STRING_ELT(tableVersion_, row, cache_.version(tableVersions_[i]));
-    SET_STRING_ELT(grouperVersion_, row, cache_.version(grouperVersions_[i]));
-    if (editKeys_ != nullptr && editKeys_[i] != kManyEdits) {
-      SET_STRING_ELT(edits_, row, cache_.edits(editKeys_[i]));
+    auto put = [&](SEXP column, TextKey key) {
+      if (key != batch::kOddText) SET_STRING_ELT(column, row, cache_.text(key));
+    };
+    put(description_, c_.description[i]);
+    put(cmg_, c_.cmg[i]);
+    put(tableVersion_, c_.tableVersion[i]);
+    put(grouperVersion_, c_.grouperVersion[i]);
+    if (c_.edits != nullptr && c_.edits[i] != batch::kManyEdits) {
+      SET_STRING_ELT(edits_, row, cache_.edits(c_.edits[i]));
     }
   }
 
   SEXP description_, cmg_, tableVersion_, grouperVersion_, edits_;
-  const int* status_;
-  const int* cmgKeys_;
-  const std::uint32_t* tableVersions_;
-  const std::uint32_t* grouperVersions_;
-  const std::uint64_t* editKeys_;
+  const batch::BatchColumns& c_;
   std::vector<unsigned char> left_;
   TextCache cache_;
 };
@@ -232,10 +193,13 @@ class TextColumns : public RowSink {
 
 extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP withEdits) {
   using namespace cmg290::r;
+  namespace batch = cmg290::batch;
+  namespace cli = cmg290::cli;
   BEGIN_RCPP
   const bool edits = Rf_asLogical(withEdits) == TRUE;
-  GroupSettings settings;
+  batch::BatchSettings settings;
   settings.tierSet = tier_set_of(tierSet);
+  settings.edits = edits;
   RecordViews views(records, "records");
   const std::size_t n = views.size();
   const R_xlen_t rows = static_cast<R_xlen_t>(n);
@@ -259,25 +223,29 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP with
   for (int c : textColumns) SET_VECTOR_ELT(frame, c, Rf_allocVector(STRSXP, rows));
   if (edits) SET_VECTOR_ELT(frame, kEditsColumn, Rf_allocVector(STRSXP, rows));
 
-  std::vector<int> cmgKeys(n);
-  std::vector<std::uint32_t> tableVersions(n), grouperVersions(n);
-  std::vector<std::uint64_t> editKeys(edits ? n : 0);
-  std::uint64_t* const keys = edits ? editKeys.data() : nullptr;
-  const RowColumns columns{INTEGER(status),
-                           REAL(motor),
-                           INTEGER(cognitive),
-                           INTEGER(age),
-                           cmgKeys.data(),
-                           tableVersions.data(),
-                           grouperVersions.data(),
-                           keys,
-                           NA_INTEGER,
-                           NA_REAL};
-  TextColumns texts(frame, INTEGER(status), cmgKeys.data(), tableVersions.data(),
-                    grouperVersions.data(), keys, n);
-  group_rows(views.data(), views.unchecked(), n, settings, columns,
-             thread_count(Rf_asInteger(workers), n), texts);
-  texts.finish(views, settings, columns);
+  std::vector<TextKey> description(n), cmg(n), tableVersion(n), grouperVersion(n);
+  std::vector<EditKey> editKeys(edits ? n : 0);
+  batch::BatchColumns columns;
+  columns.status = {INTEGER(status), false};
+  columns.cognitiveScore = {INTEGER(cognitive), false};
+  columns.age = {INTEGER(age), false};
+  columns.motorScore = REAL(motor);
+  columns.description = description.data();
+  columns.cmg = cmg.data();
+  columns.tableVersion = tableVersion.data();
+  columns.grouperVersion = grouperVersion.data();
+  columns.edits = edits ? editKeys.data() : nullptr;
+  columns.missingInt = NA_INTEGER;
+  columns.missingReal = NA_REAL;
+  settings.threads = cli::useful_threads(Rf_asInteger(workers), n);
+
+  batch::RecordSource source;
+  source.count = n;
+  source.views = views.data();
+  source.asciiOnly = views.unchecked();
+  TextColumns texts(frame, columns, n);
+  batch::group_batch(source, settings, columns, &texts);
+  texts.finish(views, settings);
 
   SEXP names = PROTECT(Rf_allocVector(STRSXP, columnCount));
   for (int c = 0; c < columnCount; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));

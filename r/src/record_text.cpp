@@ -1,6 +1,5 @@
 #include "record_text.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -58,19 +57,6 @@ bool latin1_from_utf8(std::string_view in, std::string& out, long& code, std::si
 }
 
 }  // namespace
-
-bool has_high_byte(std::string_view bytes) noexcept {
-  std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes.data() + i, 8);
-    if ((word & 0x8080808080808080ULL) != 0) return true;
-  }
-  for (; i < bytes.size(); ++i) {
-    if (static_cast<unsigned char>(bytes[i]) > 0x7F) return true;
-  }
-  return false;
-}
 
 std::string_view record_bytes(SEXP text, const std::string& name, std::string& scratch) {
   const std::string_view bytes{CHAR(text), static_cast<std::size_t>(LENGTH(text))};

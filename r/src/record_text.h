@@ -18,10 +18,11 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/record_source.h"
+
 namespace cmg290::r {
 
-// Some byte of `bytes` is above 0x7F.
-bool has_high_byte(std::string_view bytes) noexcept;
+using batch::has_high_byte;
 
 // The bytes of `text` (a CHARSXP, not NA). A string marked "latin1" or
 // "bytes", and any string of ASCII, is taken as it is; any other is UTF-8

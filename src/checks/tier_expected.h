@@ -3,7 +3,9 @@
 // one version differs from the previous one, and the number of entries that
 // carry each excluded-RIC list. Kept apart from the .def data files on
 // purpose, so that a replaced data file is checked against these facts rather
-// than against itself.
+// than against itself. The generator of the data files
+// (src/tables/tier/tier_list_rows.py) reads these arrays too: keep each an
+// `inline constexpr` array of braced rows of literals.
 #pragma once
 
 #include <array>

@@ -12,74 +12,95 @@
 
 namespace cmg290::tables {
 
+namespace {
+
+using detail::TableVersion;
+
+// The compiled columns, a set per list and, for the lists that 2.82 and 2.90
+// share, per version: the member of TierTables that views them, the list,
+// the first version that reads them, and their names. The kind is the
+// catalogue's.
+struct ColumnSet {
+  TierList TierTables::*member;
+  TierSetList list;
+  TableVersion version;
+  TierList columns;
+};
+
+constexpr TierList single(const char* name, Column code, Column tier, Column rics) {
+  return {name, ListKind::kEarlySingle, code, {}, tier, rics, {}};
+}
+constexpr TierList pairs(const char* name, Column code1, Column code2, Column tier, Column rics) {
+  return {name, ListKind::kPair, code1, code2, tier, rics, {}};
+}
+constexpr TierList secondary(const char* name, Column code, Column tier, Column rics,
+                             Column eflag) {
+  return {name, ListKind::kSecondary, code, {}, tier, rics, eflag};
+}
+
+#define COLUMN(name) column(#name, name)
+constexpr ColumnSet kColumnSets[] = {
+    {&TierTables::list240, TierSetList::Single240, TableVersion::V240,
+     single("240", COLUMN(CmdICD240), COLUMN(CmdTier240), COLUMN(CmdRIC240))},
+    {&TierTables::list250, TierSetList::Single250, TableVersion::V250,
+     single("250", COLUMN(CmdICD250), COLUMN(CmdTier250), COLUMN(CmdRIC250))},
+    {&TierTables::list260, TierSetList::Single260, TableVersion::V260,
+     single("260", COLUMN(CmdICD260), COLUMN(CmdTier260), COLUMN(CmdRIC260))},
+    {&TierTables::list282s1, TierSetList::Single282, TableVersion::V282,
+     single("281s1", COLUMN(CmdICD281s1), COLUMN(CmdTier281s1), COLUMN(CmdRIC281s1))},
+    {&TierTables::list290s1, TierSetList::Single290, TableVersion::V290,
+     single("290s1", COLUMN(CmdICD290s1), COLUMN(CmdTier290s1), COLUMN(CmdRIC290s1))},
+    {&TierTables::list282c, TierSetList::Pair, TableVersion::V282,
+     pairs("281c", COLUMN(CmdICD281c1), COLUMN(CmdICD281c2), COLUMN(CmdTier281c),
+           COLUMN(CmdRIC281c))},
+    {&TierTables::list290c, TierSetList::Pair, TableVersion::V290,
+     pairs("290c", COLUMN(CmdICD290c1), COLUMN(CmdICD290c2), COLUMN(CmdTier290c),
+           COLUMN(CmdRIC290c))},
+    {&TierTables::list282s2, TierSetList::Secondary, TableVersion::V282,
+     secondary("281s2", COLUMN(CmdICD281s2), COLUMN(CmdTier281s2), COLUMN(CmdRIC281s2),
+               COLUMN(CmdEflag281s2))},
+    {&TierTables::list290s2, TierSetList::Secondary, TableVersion::V290,
+     secondary("290s2", COLUMN(CmdICD290s2), COLUMN(CmdTier290s2), COLUMN(CmdRIC290s2),
+               COLUMN(CmdEflag290s2))},
+};
+#undef COLUMN
+
+}  // namespace
+
 TierTables compiled_tier_tables() {
   TierTables t;
-  t.list240 = {"240", ListKind::kEarlySingle,           column("CmdICD240", CmdICD240),
-               {},    column("CmdTier240", CmdTier240), column("CmdRIC240", CmdRIC240),
-               {}};
-  t.list250 = {"250", ListKind::kEarlySingle,           column("CmdICD250", CmdICD250),
-               {},    column("CmdTier250", CmdTier250), column("CmdRIC250", CmdRIC250),
-               {}};
-  t.list260 = {"260", ListKind::kEarlySingle,           column("CmdICD260", CmdICD260),
-               {},    column("CmdTier260", CmdTier260), column("CmdRIC260", CmdRIC260),
-               {}};
-  t.list282s1 = {"281s1",
-                 ListKind::kLateSingle,
-                 column("CmdICD281s1", CmdICD281s1),
-                 {},
-                 column("CmdTier281s1", CmdTier281s1),
-                 column("CmdRIC281s1", CmdRIC281s1),
-                 {}};
-  t.list290s1 = {"290s1",
-                 ListKind::kLateSingle,
-                 column("CmdICD290s1", CmdICD290s1),
-                 {},
-                 column("CmdTier290s1", CmdTier290s1),
-                 column("CmdRIC290s1", CmdRIC290s1),
-                 {}};
-  t.list282c = {"281c",
-                ListKind::kPair,
-                column("CmdICD281c1", CmdICD281c1),
-                column("CmdICD281c2", CmdICD281c2),
-                column("CmdTier281c", CmdTier281c),
-                column("CmdRIC281c", CmdRIC281c),
-                {}};
-  t.list290c = {"290c",
-                ListKind::kPair,
-                column("CmdICD290c1", CmdICD290c1),
-                column("CmdICD290c2", CmdICD290c2),
-                column("CmdTier290c", CmdTier290c),
-                column("CmdRIC290c", CmdRIC290c),
-                {}};
-  t.list282s2 = {"281s2",
-                 ListKind::kSecondary,
-                 column("CmdICD281s2", CmdICD281s2),
-                 {},
-                 column("CmdTier281s2", CmdTier281s2),
-                 column("CmdRIC281s2", CmdRIC281s2),
-                 column("CmdEflag281s2", CmdEflag281s2)};
-  t.list290s2 = {"290s2",
-                 ListKind::kSecondary,
-                 column("CmdICD290s2", CmdICD290s2),
-                 {},
-                 column("CmdTier290s2", CmdTier290s2),
-                 column("CmdRIC290s2", CmdRIC290s2),
-                 column("CmdEflag290s2", CmdEflag290s2)};
+  for (const ColumnSet& s : kColumnSets) {
+    t.*s.member = s.columns;
+    (t.*s.member).kind = tier_list(s.list).kind;
+  }
   return t;
+}
+
+const TierList& compiled_list(const TierTables& t, TierSetList list, TableVersion version) {
+  TierList TierTables::*member = nullptr;
+  for (const ColumnSet& s : kColumnSets) {
+    if (s.list == list && (member == nullptr || s.version <= version)) member = s.member;
+  }
+  return t.*member;
+}
+
+std::vector<TierList TierTables::*> compiled_sets(TierSetList list) {
+  std::vector<TierList TierTables::*> out;
+  for (const ColumnSet& s : kColumnSets) {
+    if (s.list == list) out.push_back(s.member);
+  }
+  return out;
 }
 
 using namespace tier_check;
 
 namespace {
 
-constexpr std::string_view kEightBlanks = "        ";
-constexpr Shape kShape240 = {946, 8, 8, 20, " ", " "};
-constexpr Shape kShape250 = {951, 8, 2, 20, " ", " "};
-constexpr Shape kShape260 = {967, 8, 2, 20, " ", " "};
-constexpr Shape kShape282s1 = {1002, 9, 3, 21, kEightBlanks, " "};
-constexpr Shape kShape290s1 = {1156, 9, 3, 21, kEightBlanks, "  "};
-constexpr Shape kShapePair = {63, 9, 3, 21, kEightBlanks, " "};
-constexpr Shape kShapeSecondary = {48, 9, 3, 21, kEightBlanks, " "};
+// The shape the catalogue gives a list (tier_lists.def).
+Shape shape_of(TierSetList list) {
+  const TierListInfo& l = tier_list(list);
+  return {l.entries, l.codeWidth, l.tierWidth, l.ricsWidth, l.codeRow0, l.ricsRow0};
+}
 
 // The checks between versions, adding no finding for a row that already has
 // one of the contents: the fixed-row checks name a changed entry first, by
@@ -124,12 +145,12 @@ std::vector<TierFinding> find_tier_faults(const TierTables& t) {
     rep.kind(TierFault::kStructure);
     return true;
   };
-  const bool ok240 =
-      check_early(t.list240, kShape240, ex::kEarlyLastD240, &ex::EarlyRicCount::in240);
-  const bool ok250 =
-      check_early(t.list250, kShape250, ex::kEarlyLastD240, &ex::EarlyRicCount::in250);
-  const bool ok260 =
-      check_early(t.list260, kShape260, ex::kEarlyLastD260, &ex::EarlyRicCount::in260);
+  const bool ok240 = check_early(t.list240, shape_of(TierSetList::Single240), ex::kEarlyLastD240,
+                                 &ex::EarlyRicCount::in240);
+  const bool ok250 = check_early(t.list250, shape_of(TierSetList::Single250), ex::kEarlyLastD240,
+                                 &ex::EarlyRicCount::in250);
+  const bool ok260 = check_early(t.list260, shape_of(TierSetList::Single260), ex::kEarlyLastD260,
+                                 &ex::EarlyRicCount::in260);
   rep.kind(TierFault::kContents);
   if (ok240 && ok250) {
     check_versions_once(out, t.list240, t.list250, changes(ex::kDrop250), changes(ex::kAdd250));
@@ -149,8 +170,10 @@ std::vector<TierFinding> find_tier_faults(const TierTables& t) {
     rep.kind(TierFault::kStructure);
     return true;
   };
-  const bool ok282 = check_late(t.list282s1, kShape282s1, &ex::LateRicCount::in282);
-  const bool ok290 = check_late(t.list290s1, kShape290s1, &ex::LateRicCount::in290);
+  const bool ok282 =
+      check_late(t.list282s1, shape_of(TierSetList::Single282), &ex::LateRicCount::in282);
+  const bool ok290 =
+      check_late(t.list290s1, shape_of(TierSetList::Single290), &ex::LateRicCount::in290);
   rep.kind(TierFault::kContents);
   if (ok282 && ok290) {
     std::vector<Change> drops = diabetes_codes(false);
@@ -161,10 +184,10 @@ std::vector<TierFinding> find_tier_faults(const TierTables& t) {
   }
 
   rep.kind(TierFault::kStructure);
-  const bool ok282c = check_list(rep, t.list282c, kShapePair);
-  const bool ok290c = check_list(rep, t.list290c, kShapePair);
-  const bool ok282s2 = check_list(rep, t.list282s2, kShapeSecondary);
-  const bool ok290s2 = check_list(rep, t.list290s2, kShapeSecondary);
+  const bool ok282c = check_list(rep, t.list282c, shape_of(TierSetList::Pair));
+  const bool ok290c = check_list(rep, t.list290c, shape_of(TierSetList::Pair));
+  const bool ok282s2 = check_list(rep, t.list282s2, shape_of(TierSetList::Secondary));
+  const bool ok290s2 = check_list(rep, t.list290s2, shape_of(TierSetList::Secondary));
   rep.kind(TierFault::kContents);
   if (ok282c) check_pairs(rep, t.list282c);
   if (ok290c) check_pairs(rep, t.list290c);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tables/tier_catalogue.h"
+
 namespace cmg290::tables {
 
 // One column: `rows` cells of `width` bytes each, stored row after row.
@@ -26,16 +28,9 @@ struct Column {
 };
 
 template <std::size_t Rows, std::size_t Width>
-Column column(const char* name, const char (&cells)[Rows][Width]) {
+constexpr Column column(const char* name, const char (&cells)[Rows][Width]) {
   return {name, &cells[0][0], static_cast<int>(Rows), static_cast<int>(Width)};
 }
-
-enum class ListKind {
-  kEarlySingle,  // 2.40, 2.50, 2.60: ICD-9-CM codes, "03,05"
-  kLateSingle,   // 2.82, 2.90: ICD-10-CM codes filled with "^", "03, 05"
-  kPair,         // 2.82, 2.90 pair lists
-  kSecondary,    // 2.82, 2.90 secondary lists, with Eflags
-};
 
 // One list: parallel columns sharing row numbers.
 struct TierList {
@@ -57,6 +52,15 @@ struct TierTables {
 
 // Views of the tables compiled into the grouper.
 TierTables compiled_tier_tables();
+
+// The columns of `list` (tier_lists.def) that table version `version`
+// reads: the pair and secondary lists have columns per version. A version
+// the list does not serve gets its first columns.
+const TierList& compiled_list(const TierTables& tables, TierSetList list,
+                              detail::TableVersion version);
+
+// Every set of columns of `list` in TierTables, in the order of the versions.
+std::vector<TierList TierTables::*> compiled_sets(TierSetList list);
 
 // What a violation breaks: the structure that the tier searches rely on
 // (shapes, cell formats, B/C/D grouping and order, duplicates, the relations

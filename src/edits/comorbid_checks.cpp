@@ -22,28 +22,11 @@ namespace {
 
 using detail::TableVersion;
 
-// The single-code list of a version among the set's indexes.
-const tiersets::RuntimeListIndex& single_list(const tiersets::SetIndex& index, TableVersion v) {
-  switch (v) {
-    case TableVersion::V240:
-      return index.single[0];
-    case TableVersion::V250:
-      return index.single[1];
-    case TableVersion::V260:
-    case TableVersion::V270:
-      return index.single[2];
-    case TableVersion::V282:
-      return index.single[3];
-    default:
-      return index.single[4];
-  }
-}
-
 // The code is an entry of one of the version's lists.
 bool on_lists(const EditContext& c, std::uint64_t key) {
-  if (single_list(c.index, c.version).codes.find(key) != 0) return true;
-  if (table_version_info(c.version).family != CodeFamily::Icd10) return false;
-  return c.index.pairs.codeIds.find(key) != 0 || c.index.secondary.codes.find(key) != 0;
+  if (c.index.single(c.version).codes.find(key) != 0) return true;
+  if (!tables::lists_of(c.version).pairStage) return false;
+  return c.index.pairs.codeIds.find(key) != 0 || c.index.secondary().codes.find(key) != 0;
 }
 
 // The tier letter the record would get with `form` in cell k (0-based), or

@@ -11,6 +11,7 @@
 #include "grouper/decimal.h"
 #include "grouper/record_checks.h"
 #include "grouper/record_intake.h"
+#include "tables/tier_catalogue.h"
 #include "tiersets/set_data.h"
 
 namespace cmg290 {
@@ -113,43 +114,21 @@ void finish(Explanation& e, int status) {
 // The lists of a loaded set under the version, named by their files.
 explain_detail::WalkLists set_walk_lists(const tiersets::SetData& set,
                                          detail::TableVersion version) {
-  using detail::TableVersion;
-  const auto& l = set.lists;
-  switch (version) {
-    case TableVersion::V240:
-      return {"single-2.40.csv", l[0].view, nullptr, {}, nullptr, {}};
-    case TableVersion::V250:
-      return {"single-2.50.csv", l[1].view, nullptr, {}, nullptr, {}};
-    case TableVersion::V260:
-    case TableVersion::V270:
-      return {"single-2.60.csv", l[2].view, nullptr, {}, nullptr, {}};
-    case TableVersion::V282:
-      return {"single-2.82.csv", l[3].view, "pair.csv", l[5].view, "secondary.csv", l[6].view};
-    case TableVersion::V290:
-      return {"single-2.90.csv", l[4].view, "pair.csv", l[5].view, "secondary.csv", l[6].view};
-    case TableVersion::None:
-      break;
-  }
-  return {};
+  if (version == detail::TableVersion::None) return {};
+  const tables::VersionLists& lists = tables::lists_of(version);
+  const auto& single = set.lists[static_cast<int>(lists.single)];
+  if (!lists.pairStage) return {single.view.name, single.view, nullptr, {}, nullptr, {}};
+  const auto& pairs = set.lists[static_cast<int>(TierSetList::Pair)];
+  const auto& secondary = set.lists[static_cast<int>(TierSetList::Secondary)];
+  return {single.view.name, single.view,         pairs.view.name,
+          pairs.view,       secondary.view.name, secondary.view};
 }
 
 // The list of a set that the walk's list is under the version.
 TierSetList set_list(detail::TableVersion version, TierList list) {
-  using detail::TableVersion;
   if (list == TierList::Pair) return TierSetList::Pair;
   if (list == TierList::Secondary) return TierSetList::Secondary;
-  switch (version) {
-    case TableVersion::V240:
-      return TierSetList::Single240;
-    case TableVersion::V250:
-      return TierSetList::Single250;
-    case TableVersion::V282:
-      return TierSetList::Single282;
-    case TableVersion::V290:
-      return TierSetList::Single290;
-    default:
-      return TierSetList::Single260;
-  }
+  return tables::lists_of(version).single;
 }
 
 ExplainedTierSet described(const TierSet& set) {

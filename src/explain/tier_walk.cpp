@@ -1,12 +1,15 @@
 #include "explain/tier_walk.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "checks/tier_validate.h"
 #include "cmg290/tier_tables.h"
 #include "grouper/ric_exclusion.h"
+#include "tables/tier_catalogue.h"
 
 namespace cmg290::explain_detail {
 
@@ -112,25 +115,25 @@ void walk_three_stages(const Columns& single, const Columns& pairs, const Column
 }  // namespace
 
 WalkLists compiled_walk_lists(TableVersion version) {
-  const tables::TierTables t = tables::compiled_tier_tables();
-  switch (version) {
-    case TableVersion::V240:
-      return {"CmdICD240", t.list240, nullptr, {}, nullptr, {}};
-    case TableVersion::V250:
-      return {"CmdICD250", t.list250, nullptr, {}, nullptr, {}};
-    case TableVersion::V260:
-    case TableVersion::V270:
-      return {"CmdICD260", t.list260, nullptr, {}, nullptr, {}};
-    case TableVersion::V282:
-      return {"CmdICD281s1", t.list282s1,   "CmdICD281c1, CmdICD281c2",
-              t.list282c,    "CmdICD281s2", t.list282s2};
-    case TableVersion::V290:
-      return {"CmdICD290s1", t.list290s1,   "CmdICD290c1, CmdICD290c2",
-              t.list290c,    "CmdICD290s2", t.list290s2};
-    case TableVersion::None:
-      break;
-  }
-  return {};
+  if (version == TableVersion::None) return {};
+  static const tables::TierTables t = tables::compiled_tier_tables();
+  const tables::VersionLists& lists = tables::lists_of(version);
+  const tables::TierList& single = tables::compiled_list(t, lists.single, version);
+  if (!lists.pairStage) return {single.code.name, single, nullptr, {}, nullptr, {}};
+  const tables::TierList& pairs = tables::compiled_list(t, TierSetList::Pair, version);
+  const tables::TierList& secondary = tables::compiled_list(t, TierSetList::Secondary, version);
+  // "CmdICD281c1, CmdICD281c2": the names of both code columns, per version.
+  static const auto pairNames = [] {
+    std::array<std::string, std::size(detail::kTableVersions) + 1> out;
+    for (const detail::TableVersionInfo& v : detail::kTableVersions) {
+      const tables::TierList& p = tables::compiled_list(t, TierSetList::Pair, v.id);
+      out[static_cast<std::size_t>(v.id)] = std::string(p.code.name) + ", " + p.code2.name;
+    }
+    return out;
+  }();
+  return {
+      single.code.name,    single,   pairNames[static_cast<std::size_t>(version)].c_str(), pairs,
+      secondary.code.name, secondary};
 }
 
 TierStep walk_tier_rows(TableVersion version, const char* ric, const ComorbidCodeList& codes) {

@@ -13,6 +13,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <span>
 
 #include "grouper/code_map.h"
 #include "grouper/packed_code.h"
@@ -67,8 +68,9 @@ struct ListIndex {
   }
 };
 
+// `rows` holds Rows rows, row 0 the blank one.
 template <int Rows>
-constexpr ListIndex<Rows> build_list_index(const TierRow (&rows)[Rows], RicVariant variant) {
+constexpr ListIndex<Rows> build_list_index(std::span<const TierRow> rows, RicVariant variant) {
   ListIndex<Rows> index;
   for (int r = 1; r < Rows; ++r) {
     index.codes.add(pack_code(rows[r].code), r);

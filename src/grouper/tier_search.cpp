@@ -1,10 +1,15 @@
 // Comorbidity tier search over the indexed tier lists.
 #include "grouper/tier_search.h"
 
+#include <iterator>
+#include <span>
+#include <utility>
+
 #include "grouper/classify.h"
 #include "grouper/packed_code.h"
 #include "grouper/tier_index.h"
 #include "grouper/tier_scan.h"
+#include "tables/tier_catalogue.h"
 
 namespace cmg290::detail {
 
@@ -68,12 +73,32 @@ constexpr PairRow kRowsPairs[] = {
 #include "tables/impairment.def"
 #undef IMP
 
-constexpr auto kIndex240 = build_list_index(kRows240, RicVariant::Plain);
-constexpr auto kIndex250 = build_list_index(kRows250, RicVariant::Plain);
-constexpr auto kIndex260 = build_list_index(kRows260, RicVariant::Plain);
-constexpr auto kIndex282s1 = build_list_index(kRows282s1, RicVariant::BlankFree);
-constexpr auto kIndex290s1 = build_list_index(kRows290s1, RicVariant::BlankFree);
-constexpr auto kIndexSecondary = build_list_index(kRowsSecondary, RicVariant::BlankFree);
+// The rows of every list but the pair list, by TierSetList.
+constexpr std::span<const TierRow> kListRows[] = {kRows240,   kRows250, kRows260,      kRows282s1,
+                                                  kRows290s1, {},       kRowsSecondary};
+
+constexpr bool rows_as_catalogued() {
+  if (std::size(kListRows) != std::size(tables::kTierLists)) return false;
+  for (const tables::TierListInfo& l : tables::kTierLists) {
+    const std::span<const TierRow> rows = kListRows[static_cast<int>(l.list)];
+    if (l.kind == tables::ListKind::kPair) {
+      if (!rows.empty() || std::ssize(kRowsPairs) != l.rows()) return false;
+    } else if (std::ssize(rows) != l.rows()) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(rows_as_catalogued(), "every data file holds the entries the catalogue counts");
+
+// The index of list L (not the pair list), built by the compiler.
+template <int L>
+constexpr auto kListIndex = build_list_index<static_cast<int>(kListRows[L].size())>(
+    kListRows[L], tables::kTierLists[L].kind == tables::ListKind::kEarlySingle
+                      ? RicVariant::Plain
+                      : RicVariant::BlankFree);
+
+constexpr const auto& kIndexSecondary = kListIndex<static_cast<int>(TierSetList::Secondary)>;
 constexpr auto kIndexPairs = build_pair_index(kRowsPairs, kRowsSecondary);
 
 template <int Rows>
@@ -122,23 +147,29 @@ char three_stage_tier(const ListIndex<Rows>& single, const ScannedCodes& codes, 
 
 namespace {
 
-char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& codes) {
-  switch (version) {
-    case TableVersion::V240:
-      return single_list_tier(kIndex240, codes, ricNumber);
-    case TableVersion::V250:
-      return single_list_tier(kIndex250, codes, ricNumber);
-    case TableVersion::V260:
-    case TableVersion::V270:
-      return single_list_tier(kIndex260, codes, ricNumber);
-    case TableVersion::V282:
-      return three_stage_tier(kIndex282s1, codes, ricNumber);
-    case TableVersion::V290:
-      return three_stage_tier(kIndex290s1, codes, ricNumber);
-    case TableVersion::None:
-      break;
+// The search of one version, resolved when compiling: its single-code list,
+// then, from 2.82 on, the pair and the secondary list.
+template <TableVersion V>
+char tier_of_version(int ricNumber, const ScannedCodes& codes) {
+  constexpr tables::VersionLists kLists = tables::lists_of(V);
+  constexpr const auto& kSingle = kListIndex<static_cast<int>(kLists.single)>;
+  if constexpr (kLists.pairStage) {
+    return three_stage_tier(kSingle, codes, ricNumber);
+  } else {
+    return single_list_tier(kSingle, codes, ricNumber);
   }
-  return 'A';
+}
+
+// The search of the version (not None), one case per row of
+// table_versions.def.
+template <std::size_t... I>
+char tier_of_codes(TableVersion version, int ricNumber, const ScannedCodes& codes,
+                   std::index_sequence<I...>) {
+  char letter = 'A';
+  (void)((version == static_cast<TableVersion>(I + 1) &&
+          (letter = tier_of_version<static_cast<TableVersion>(I + 1)>(ricNumber, codes), true)) ||
+         ...);
+  return letter;
 }
 
 }  // namespace
@@ -147,7 +178,8 @@ char tier_letter_from_record(TableVersion version, const char* ric, const char* 
   if (version == TableVersion::None) return 'A';
   ScannedCodes codes;
   scan_record(record, version, codes);
-  return tier_of_codes(version, ric_number(ric), codes);
+  return tier_of_codes(version, ric_number(ric), codes,
+                       std::make_index_sequence<std::size(kTableVersions)>{});
 }
 
 }  // namespace cmg290::detail

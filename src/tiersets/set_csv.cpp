@@ -143,7 +143,12 @@ std::size_t max_code_chars(ListKind kind) {
 }
 
 std::size_t max_rics_chars(ListKind kind) {
-  return kind == ListKind::kEarlySingle ? 19 : 20;
+  // What the excluded-RIC cells of every compiled list of this kind hold.
+  int width = 0;
+  for (const tables::TierListInfo& l : tables::kTierLists) {
+    if (l.kind == kind && (width == 0 || l.ricsWidth < width)) width = l.ricsWidth;
+  }
+  return width == 0 ? 0 : static_cast<std::size_t>(width - 1);
 }
 
 std::string_view ric_separator(ListKind kind) {

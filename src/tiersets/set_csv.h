@@ -27,6 +27,23 @@ struct CsvEntry {
   std::string mark;
 };
 
+// A list held in parallel columns of fixed-width cells, as the table checks
+// and the explanation's row walk read it: the cells, and the view of them.
+struct ListCells {
+  std::vector<char> code, code2, tier, rics, eflag;
+};
+
+// Fills `cells` with the entries in cells shaped like `shape` (the compiled
+// list the entries stand in for: its cell widths and row 0), every Eflag of
+// rows 1 on "0", and returns the view of them, with the shape's names. Texts
+// longer than their cells are cut; the caller checks widths. The view is
+// valid while `cells` is unchanged.
+tables::TierList fill_cells(ListCells& cells, const tables::TierList& shape,
+                            const std::vector<CsvEntry>& entries);
+
+// The entries (rows 1 on) of a list held in columns.
+std::vector<CsvEntry> entries_of(const tables::TierList& list);
+
 // The words of the placeholder column (single-code lists): the exporter
 // writes "placeholder" on the rows whose code is a placeholder code; a
 // maintainer writes "official" on such a row to clear its disclosure.

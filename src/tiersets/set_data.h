@@ -20,17 +20,12 @@
 
 namespace cmg290::tiersets {
 
-inline constexpr int kLists = 7;
+inline constexpr int kLists = tables::kTierListCount;
 
-struct ListInfo {
-  TierSetList list;
-  const char* file;  // "single-2.40.csv"
-  ListKind kind;
-  const char* checkName;  // the list's name in the table checks: "240", "281c", ...
-};
-
-// The seven lists in the order of TierSetList.
-const std::array<ListInfo, kLists>& list_infos();
+// List i (0 to kLists - 1, the order of TierSetList) of the catalogue.
+inline const tables::TierListInfo& list_info(int i) {
+  return tables::kTierLists[i];
+}
 
 // One list: its entries (rows 1 on) and the same as parallel columns of
 // fixed-width cells, with a blank row 0, shaped like the compiled-in list.
@@ -38,7 +33,7 @@ struct SetList {
   std::vector<CsvEntry> entries;
   std::vector<char> placeholder;  // per row, 0 or 1; row 0 is 0
   std::vector<char> cleared;      // per row: a placeholder code marked official
-  std::vector<char> code, code2, tier, rics, eflag;
+  ListCells cells;
   tables::TierList view;  // over the cells above
 
   int rows() const { return static_cast<int>(entries.size()); }

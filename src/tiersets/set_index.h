@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tables/tier_catalogue.h"
+
 namespace cmg290::tiersets {
 
 // Largest lists a loaded set may hold, so that a search keeps its state in a
@@ -199,11 +201,19 @@ struct RuntimePairIndex {
   std::vector<std::uint16_t> bar1, bar2;
 };
 
+// The indexes of a set: every list but the pair list by its TierSetList,
+// the pair list with the secondary list's rows it bars.
 struct SetIndex {
-  RuntimeListIndex single[5];  // 2.40, 2.50, 2.60 (and 2.70), 2.82, 2.90
-  RuntimeListIndex secondary;
+  RuntimeListIndex lists[tables::kTierListCount];  // the pair list's is empty
   RuntimePairIndex pairs;
   IndexArena arena;  // the tables of the lists above
+
+  const RuntimeListIndex& list(TierSetList l) const { return lists[static_cast<int>(l)]; }
+  // The single-code list that serves the version (not None).
+  const RuntimeListIndex& single(detail::TableVersion v) const {
+    return list(tables::lists_of(v).single);
+  }
+  const RuntimeListIndex& secondary() const { return list(TierSetList::Secondary); }
 };
 
 }  // namespace cmg290::tiersets

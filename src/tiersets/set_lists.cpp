@@ -17,13 +17,6 @@ using tables::Column;
 using tables::TierList;
 using tables::TierTables;
 
-// The compiled-in list whose shape (cell widths, row 0) list i takes.
-const TierList& compiled_shape(const TierTables& t, int i) {
-  const TierList* shapes[kLists] = {&t.list240,   &t.list250,  &t.list260,  &t.list282s1,
-                                    &t.list290s1, &t.list290c, &t.list290s2};
-  return *shapes[i];
-}
-
 // Cells of the shape's width: row 0 copied from the shape, then each
 // entry's field, cut to the width less its terminator.
 std::vector<char> cells(const Column& shape, const std::vector<CsvEntry>& entries,
@@ -38,9 +31,9 @@ std::vector<char> cells(const Column& shape, const std::vector<CsvEntry>& entrie
   return out;
 }
 
-Column view_of(const Column& shape, const char* name, const std::vector<char>& cells) {
+Column view_of(const Column& shape, const std::vector<char>& cells) {
   if (!shape.present()) return {};
-  return {name, cells.data(),
+  return {shape.name, cells.data(),
           static_cast<int>(cells.size() / static_cast<std::size_t>(shape.width)), shape.width};
 }
 
@@ -58,82 +51,94 @@ RuntimeListIndex list_index(const SetList& l, bool blankFree) {
 
 }  // namespace
 
-const std::array<ListInfo, kLists>& list_infos() {
-  static const std::array<ListInfo, kLists> infos = {{
-      {TierSetList::Single240, "single-2.40.csv", ListKind::kEarlySingle, "240"},
-      {TierSetList::Single250, "single-2.50.csv", ListKind::kEarlySingle, "250"},
-      {TierSetList::Single260, "single-2.60.csv", ListKind::kEarlySingle, "260"},
-      {TierSetList::Single282, "single-2.82.csv", ListKind::kLateSingle, "281s1"},
-      {TierSetList::Single290, "single-2.90.csv", ListKind::kLateSingle, "290s1"},
-      {TierSetList::Pair, "pair.csv", ListKind::kPair, "290c"},
-      {TierSetList::Secondary, "secondary.csv", ListKind::kSecondary, "290s2"},
-  }};
-  return infos;
+TierList fill_cells(ListCells& c, const TierList& shape, const std::vector<CsvEntry>& entries) {
+  TierList view = shape;
+  c.code = cells(shape.code, entries, &CsvEntry::code);
+  c.tier = cells(shape.tier, entries, &CsvEntry::tier);
+  c.rics = cells(shape.rics, entries, &CsvEntry::rics);
+  view.code = view_of(shape.code, c.code);
+  view.tier = view_of(shape.tier, c.tier);
+  view.rics = view_of(shape.rics, c.rics);
+  if (shape.code2.present()) {
+    c.code2 = cells(shape.code2, entries, &CsvEntry::code2);
+    view.code2 = view_of(shape.code2, c.code2);
+  }
+  if (shape.eflag.present()) {
+    const std::vector<CsvEntry> flags(entries.size(), CsvEntry{"0", "", "", "", 0, ""});
+    c.eflag = cells(shape.eflag, flags, &CsvEntry::code);
+    view.eflag = view_of(shape.eflag, c.eflag);
+  }
+  return view;
+}
+
+std::vector<CsvEntry> entries_of(const TierList& l) {
+  using tables::tier_check::text;
+  std::vector<CsvEntry> out;
+  for (int r = 1; r < l.code.rows; ++r) {
+    CsvEntry e;
+    e.code = text(l.code, r);
+    if (l.code2.present()) e.code2 = text(l.code2, r);
+    e.tier = text(l.tier, r);
+    e.rics = text(l.rics, r);
+    out.push_back(std::move(e));
+  }
+  return out;
 }
 
 void build_cells(SetData& data) {
   const TierTables compiled = tables::compiled_tier_tables();
   for (int i = 0; i < kLists; ++i) {
     SetList& l = data.lists[i];
-    const TierList& shape = compiled_shape(compiled, i);
-    l.code = cells(shape.code, l.entries, &CsvEntry::code);
-    l.code2 = cells(shape.code2.present() ? shape.code2 : shape.code, l.entries, &CsvEntry::code2);
-    l.tier = cells(shape.tier, l.entries, &CsvEntry::tier);
-    l.rics = cells(shape.rics, l.entries, &CsvEntry::rics);
-    // Every Eflag of rows 1 on holds "0".
-    const Column& flagShape = shape.eflag.present() ? shape.eflag : shape.tier;
-    const auto flagWidth = static_cast<std::size_t>(flagShape.width);
-    l.eflag.assign((l.entries.size() + 1) * flagWidth, '\0');
-    std::memcpy(l.eflag.data(), flagShape.cell(0), flagWidth);
-    for (std::size_t r = 1; r <= l.entries.size(); ++r) l.eflag[r * flagWidth] = '0';
-    const bool pair = shape.kind == ListKind::kPair;
-    l.view = {list_infos()[i].file,
-              shape.kind,
-              view_of(shape.code, pair ? "code_1" : "code", l.code),
-              view_of(shape.code2, "code_2", l.code2),
-              view_of(shape.tier, "tier", l.tier),
-              view_of(shape.rics, "excluded_rics", l.rics),
-              view_of(shape.eflag, "Eflag", l.eflag)};
+    const tables::TierListInfo& info = list_info(i);
+    l.view = fill_cells(l.cells, tables::compiled_list(compiled, info.list, info.last), l.entries);
+    // The set's view is named by its file and the CSV header's columns.
+    const bool pair = info.kind == ListKind::kPair;
+    l.view.name = info.setFile;
+    l.view.code.name = pair ? "code_1" : "code";
+    if (l.view.code2.present()) l.view.code2.name = "code_2";
+    l.view.tier.name = "tier";
+    l.view.rics.name = "excluded_rics";
+    if (l.view.eflag.present()) l.view.eflag.name = "Eflag";
   }
 }
 
 TierTables check_view(const SetData& data) {
   TierTables t;
-  t.list240 = data.lists[0].view;
-  t.list250 = data.lists[1].view;
-  t.list260 = data.lists[2].view;
-  t.list282s1 = data.lists[3].view;
-  t.list290s1 = data.lists[4].view;
-  t.list282c = t.list290c = data.lists[5].view;
-  t.list282s2 = t.list290s2 = data.lists[6].view;
+  for (int i = 0; i < kLists; ++i) {
+    for (const auto member : tables::compiled_sets(list_info(i).list))
+      t.*member = data.lists[i].view;
+  }
   return t;
 }
 
 bool build_index(SetData& data, std::string& reason) {
-  const int limits[kLists] = {kMaxSingleEntries,   kMaxSingleEntries, kMaxSingleEntries,
-                              kMaxSingleEntries,   kMaxSingleEntries, kMaxPairEntries,
-                              kMaxSecondaryEntries};
   for (int i = 0; i < kLists; ++i) {
-    if (data.lists[i].rows() > limits[i]) {
-      reason = std::string(list_infos()[i].file) + " holds " +
+    const ListKind kind = list_info(i).kind;
+    const int limit = kind == ListKind::kPair        ? kMaxPairEntries
+                      : kind == ListKind::kSecondary ? kMaxSecondaryEntries
+                                                     : kMaxSingleEntries;
+    if (data.lists[i].rows() > limit) {
+      reason = std::string(list_info(i).setFile) + " holds " +
                std::to_string(data.lists[i].rows()) + " entries, more than the " +
-               std::to_string(limits[i]) + " a search can hold";
+               std::to_string(limit) + " a search can hold";
       return false;
     }
   }
   SetIndex& x = data.index;
-  for (int i = 0; i < 5; ++i) {
-    x.single[i] = list_index(data.lists[i], list_infos()[i].kind != ListKind::kEarlySingle);
+  std::size_t words = 0;
+  for (int i = 0; i < kLists; ++i) {
+    if (list_info(i).kind == ListKind::kPair) continue;
+    x.lists[i] = list_index(data.lists[i], list_info(i).kind != ListKind::kEarlySingle);
+    words += x.lists[i].words();
   }
-  const SetList& secondary = data.lists[6];
-  x.secondary = list_index(secondary, true);
-  std::size_t words = x.secondary.words();
-  for (const RuntimeListIndex& l : x.single) words += l.words();
   x.arena.reserve(words);
-  for (RuntimeListIndex& l : x.single) l.settle(x.arena);
-  x.secondary.settle(x.arena);
+  for (int i = 0; i < kLists; ++i) {
+    if (list_info(i).kind != ListKind::kPair) x.lists[i].settle(x.arena);
+  }
 
-  const SetList& pairs = data.lists[5];
+  const tables::TierListInfo& pairInfo = tables::tier_list(TierSetList::Pair);
+  const SetList& pairs = data.lists[static_cast<int>(TierSetList::Pair)];
+  const SetList& secondary = data.lists[static_cast<int>(TierSetList::Secondary)];
   const std::size_t rows = pairs.entries.size() + 1;
   RuntimePairIndex& p = x.pairs;
   p.codeIds = RuntimeCodeMap(kMaxPairCodes + 1);
@@ -168,8 +173,9 @@ bool build_index(SetData& data, std::string& reason) {
     p.bar2[r] = secondary_row(e.code2);
   }
   if (ids.size() > static_cast<std::size_t>(kMaxPairCodes)) {
-    reason = "pair.csv names " + std::to_string(ids.size()) + " distinct codes, more than the " +
-             std::to_string(kMaxPairCodes) + " a search can hold";
+    reason = std::string(pairInfo.setFile) + " names " + std::to_string(ids.size()) +
+             " distinct codes, more than the " + std::to_string(kMaxPairCodes) +
+             " a search can hold";
     return false;
   }
   return true;
@@ -178,12 +184,12 @@ bool build_index(SetData& data, std::string& reason) {
 std::string canonical_digest(const SetData& data) {
   Sha256 sha;
   for (int i = 0; i < kLists; ++i) {
-    const ListKind kind = list_infos()[i].kind;
+    const ListKind kind = list_info(i).kind;
     std::vector<CsvEntry> entries = data.lists[i].entries;
     for (CsvEntry& e : entries) {
       e.rics = tables::tier_check::ric_set(e.rics, kind != ListKind::kEarlySingle);
     }
-    sha.update(list_infos()[i].file);
+    sha.update(list_info(i).setFile);
     sha.update("\n");
     sha.update(write_csv(entries, kind));
   }
@@ -192,7 +198,7 @@ std::string canonical_digest(const SetData& data) {
     const SetList& l = data.lists[i];
     for (int r = 1; r < static_cast<int>(l.cleared.size()); ++r) {
       if (l.cleared[r])
-        cleared += std::string(list_infos()[i].file) + "," + l.entries[r - 1].code + "\n";
+        cleared += std::string(list_info(i).setFile) + "," + l.entries[r - 1].code + "\n";
     }
   }
   if (!cleared.empty()) {

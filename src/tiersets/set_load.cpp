@@ -13,6 +13,19 @@ namespace cmg290::tiersets {
 
 namespace {
 
+// "unexpected file: a set holds the seven lists (single-2.40.csv, ...,
+// secondary.csv) and manifest.txt, nothing else".
+std::string unexpected_file_text() {
+  static_assert(kLists == 7, "the message counts the lists in words");
+  std::string files;
+  for (const tables::TierListInfo& l : tables::kTierLists) {
+    files += files.empty() ? "" : ", ";
+    files += l.setFile;
+  }
+  return "unexpected file: a set holds the seven lists (" + files +
+         ") and manifest.txt, nothing else";
+}
+
 std::string trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
     s.remove_prefix(1);
@@ -121,7 +134,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     }
     bool known = false;
     for (int i = 0; i < kLists; ++i) {
-      if (f.name != list_infos()[i].file) continue;
+      if (f.name != list_info(i).setFile) continue;
       known = true;
       if (byList[i] != nullptr) {
         problems.push_back({path_of(where, f.name), 0, "given twice"});
@@ -133,20 +146,17 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
       continue;
     }
     if (!known) {
-      problems.push_back({path_of(where, f.name), 0,
-                          "unexpected file: a set holds the seven lists (single-2.40.csv, "
-                          "single-2.50.csv, single-2.60.csv, single-2.82.csv, single-2.90.csv, "
-                          "pair.csv, secondary.csv) and manifest.txt, nothing else"});
+      problems.push_back({path_of(where, f.name), 0, unexpected_file_text()});
     }
   }
   for (int i = 0; i < kLists; ++i) {
-    const std::string path = path_of(where, list_infos()[i].file);
+    const std::string path = path_of(where, list_info(i).setFile);
     if (byList[i] == nullptr) {
       problems.push_back({path, 0, "missing: every set holds this list"});
       continue;
     }
     std::vector<CsvError> errors;
-    data->lists[i].entries = read_csv(byList[i]->text, list_infos()[i].kind, false, errors);
+    data->lists[i].entries = read_csv(byList[i]->text, list_info(i).kind, false, errors);
     for (CsvError& e : errors) problems.push_back({path, e.line, std::move(e.reason)});
   }
   if (problems.size() != before) return nullptr;
@@ -156,7 +166,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   std::set<std::tuple<std::string, int, std::string>> reported;
   for (const tables::TierFinding& f : tables::find_tier_faults(check_view(*data))) {
     int list = 0;
-    while (list < kLists && f.list != list_infos()[list].file) ++list;
+    while (list < kLists && f.list != list_info(list).setFile) ++list;
     const SetList& l = data->lists[list < kLists ? list : 0];
     const int line = f.row >= 1 && f.row <= l.rows() ? l.entries[f.row - 1].line : 0;
     const std::string path = path_of(where, f.list);
@@ -175,7 +185,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
   for (const auto& [list, row] : mark_placeholders(*data)) {
     const CsvEntry& e = data->lists[list].entries[row - 1];
     data->notes.push_back(
-        problem_text({path_of(where, list_infos()[list].file), e.line,
+        problem_text({path_of(where, list_info(list).setFile), e.line,
                       "code " + e.code +
                           " is marked official but is no placeholder code: the mark changes "
                           "nothing and is dropped"}));
@@ -185,7 +195,7 @@ std::unique_ptr<SetData> load_files(const std::vector<SetFile>& files, const std
     for (int r = 1; r <= l.rows(); ++r) {
       if (!l.cleared[r]) continue;
       data->notes.push_back(
-          problem_text({path_of(where, list_infos()[i].file), l.entries[r - 1].line,
+          problem_text({path_of(where, list_info(i).setFile), l.entries[r - 1].line,
                         "placeholder code " + l.entries[r - 1].code +
                             " marked official: its disclosure is cleared"}));
     }

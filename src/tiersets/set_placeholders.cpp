@@ -54,20 +54,6 @@ std::set<std::string, std::less<>> fixed_codes(ListKind kind) {
   return codes;
 }
 
-std::vector<CsvEntry> entries_of(const tables::TierList& l) {
-  using tables::tier_check::text;
-  std::vector<CsvEntry> out;
-  for (int r = 1; r < l.code.rows; ++r) {
-    CsvEntry e;
-    e.code = text(l.code, r);
-    if (l.code2.present()) e.code2 = text(l.code2, r);
-    e.tier = text(l.tier, r);
-    e.rics = text(l.rics, r);
-    out.push_back(std::move(e));
-  }
-  return out;
-}
-
 }  // namespace
 
 std::unique_ptr<SetData> make_compiled_data() {
@@ -76,9 +62,10 @@ std::unique_ptr<SetData> make_compiled_data() {
   data.name = "compiled-in";
   data.compiled = true;
   const tables::TierTables t = tables::compiled_tier_tables();
-  const tables::TierList* lists[kLists] = {&t.list240,   &t.list250,  &t.list260,  &t.list282s1,
-                                           &t.list290s1, &t.list290c, &t.list290s2};
-  for (int i = 0; i < kLists; ++i) data.lists[i].entries = entries_of(*lists[i]);
+  for (int i = 0; i < kLists; ++i) {
+    const tables::TierListInfo& info = list_info(i);
+    data.lists[i].entries = entries_of(tables::compiled_list(t, info.list, info.last));
+  }
   build_cells(data);
   std::string reason;
   build_index(data, reason);  // the compiled-in lists fit: checked by the tests
@@ -89,7 +76,7 @@ std::unique_ptr<SetData> make_compiled_data() {
     for (int r = 1; r <= l.rows(); ++r) {
       CsvEntry& e = l.entries[r - 1];
       e.line = r + 1;  // the line of the row in the exported file, below its header
-      l.placeholder[r] = generated_row(list_infos()[i].kind, e);
+      l.placeholder[r] = generated_row(list_info(i).kind, e);
       if (l.placeholder[r]) e.mark = kPlaceholderMark;
       data.placeholders = data.placeholders || l.placeholder[r];
     }

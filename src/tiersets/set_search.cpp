@@ -54,8 +54,8 @@ TierHit three_stage_tier(const SetIndex& index, const RuntimeListIndex& single,
   }
   if (hit.letter != 'A') return hit;
 
-  const int row = index.secondary.first_match<true>(codes.key, codes.count, ric, barred);
-  return row == 0 ? TierHit{} : TierHit{index.secondary.tier[row], TierSetList::Secondary, row};
+  const int row = index.secondary().first_match<true>(codes.key, codes.count, ric, barred);
+  return row == 0 ? TierHit{} : TierHit{index.secondary().tier[row], TierSetList::Secondary, row};
 }
 
 }  // namespace
@@ -66,22 +66,10 @@ TierHit set_tier_hit(const SetIndex& index, TableVersion version, const char* ri
   ScannedCodes codes;
   detail::scan_record(record, version, codes);
   const int ricNumber = detail::ric_number(ric);
-  switch (version) {
-    case TableVersion::V240:
-      return single_list_tier(index.single[0], TierSetList::Single240, codes, ricNumber);
-    case TableVersion::V250:
-      return single_list_tier(index.single[1], TierSetList::Single250, codes, ricNumber);
-    case TableVersion::V260:
-    case TableVersion::V270:
-      return single_list_tier(index.single[2], TierSetList::Single260, codes, ricNumber);
-    case TableVersion::V282:
-      return three_stage_tier(index, index.single[3], TierSetList::Single282, codes, ricNumber);
-    case TableVersion::V290:
-      return three_stage_tier(index, index.single[4], TierSetList::Single290, codes, ricNumber);
-    case TableVersion::None:
-      break;
-  }
-  return {};
+  const tables::VersionLists& lists = tables::lists_of(version);
+  const RuntimeListIndex& single = index.list(lists.single);
+  if (!lists.pairStage) return single_list_tier(single, lists.single, codes, ricNumber);
+  return three_stage_tier(index, single, lists.single, codes, ricNumber);
 }
 
 }  // namespace cmg290::tiersets

@@ -14,7 +14,7 @@
 namespace cmg290 {
 
 namespace fs = std::filesystem;
-using tiersets::list_infos;
+using tiersets::list_info;
 using tiersets::SetData;
 
 namespace {
@@ -90,7 +90,7 @@ void append_json_string(std::string& out, std::string_view text) {
 
 const char* tier_set_file(TierSetList list) noexcept {
   const int i = static_cast<int>(list);
-  return i >= 0 && i < tiersets::kLists ? list_infos()[i].file : "";
+  return i >= 0 && i < tiersets::kLists ? list_info(i).setFile : "";
 }
 
 bool parse_sha256(std::string_view text, std::string& digest, std::string& error) {
@@ -148,7 +148,7 @@ std::shared_ptr<const TierSet> TierSet::load(const std::string& directory,
     tiersets::SetFile f{it->path().filename().string(), {}};
     std::string reason;
     bool wanted = f.name == tiersets::kManifestFile;
-    for (const auto& info : list_infos()) wanted = wanted || f.name == info.file;
+    for (const auto& info : tables::kTierLists) wanted = wanted || f.name == info.setFile;
     // An unexpected file is named by load_files without being read.
     if (wanted && !read_file(it->path(), f.text, reason)) {
       problems.push_back({it->path().string(), 0, reason});
@@ -242,9 +242,8 @@ bool TierSet::write(const std::string& directory, std::string& error) const {
   }
   const fs::path dir(directory);
   for (int i = 0; i < tiersets::kLists; ++i) {
-    const std::string csv =
-        tiersets::write_csv(data_->lists[i].entries, list_infos()[i].kind, true);
-    if (!write_file(dir / list_infos()[i].file, csv, error)) return false;
+    const std::string csv = tiersets::write_csv(data_->lists[i].entries, list_info(i).kind, true);
+    if (!write_file(dir / list_info(i).setFile, csv, error)) return false;
   }
   std::string manifest =
       "# A comorbidity tier-table set (see docs/tier-sets.md).\nname = " + data_->name + "\n";

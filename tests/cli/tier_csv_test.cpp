@@ -162,5 +162,52 @@ TEST(TierCsv, ExportedTextReadsBackAndDefTextReadsBack) {
   EXPECT_EQ(error, "line 1: not a ROW line of quoted texts");
 }
 
+// The list files and the versions they serve come from the catalogue and
+// the table versions; a bad choice is named in the words the command prints.
+TEST(TierListFiles, ChoicesFollowTheVersionsAndTheirLists) {
+  const struct {
+    const char* version;
+    const char* list;
+    const char* file;
+    const char* versions;
+  } good[] = {
+      {"2.40", "single", "icd240.def", "2.40"},
+      {"2.70", "single", "icd260.def", "2.60 and 2.70"},
+      {"2.82", "single", "icd281s1.def", "2.82"},
+      {"2.82", "pair", "pairs.def", "2.82 and 2.90"},
+      {"2.90", "secondary", "secondary.def", "2.82 and 2.90"},
+  };
+  for (const auto& c : good) {
+    std::string error;
+    const ListFile* f = find_list(c.version, c.list, error);
+    ASSERT_NE(f, nullptr) << c.version << " " << c.list << ": " << error;
+    EXPECT_STREQ(f->fileName, c.file);
+    EXPECT_EQ(f->versions, c.versions);
+    EXPECT_EQ(f->lists.size(),
+              f->kind == ListKind::kPair || f->kind == ListKind::kSecondary ? 2u : 1u);
+  }
+  const struct {
+    const char* version;
+    const char* list;
+    const char* error;
+  } bad[] = {
+      {"2.91", "single", "no table version 2.91 (2.40, 2.50, 2.60, 2.70, 2.82 or 2.90)"},
+      {"", "single", "no table version  (2.40, 2.50, 2.60, 2.70, 2.82 or 2.90)"},
+      {"2.70", "pair", "table version 2.70 has no pair list"},
+      {"2.40", "secondary", "table version 2.40 has no secondary list"},
+      {"2.90", "triple", "no list triple (single, pair or secondary)"},
+  };
+  for (const auto& c : bad) {
+    std::string error;
+    EXPECT_EQ(find_list(c.version, c.list, error), nullptr) << c.version << " " << c.list;
+    EXPECT_EQ(error, c.error);
+  }
+  // In the order of TierSetList, which the set commands rely on.
+  const auto& files = all_list_files();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(static_cast<std::size_t>(files[i].list), i) << files[i].fileName;
+  }
+}
+
 }  // namespace
 }  // namespace cmg290::cli::tier

@@ -70,5 +70,55 @@ class ReplacedFiles(unittest.TestCase):
             self.assertIn("icd240.def: replaced by hand, not compared", check.stdout)
 
 
+class Sources(unittest.TestCase):
+    """The generator reads each list's entry count from the catalogue and the
+    rows every version holds from the checks' header: a copy of the tree with
+    one of them changed is what it follows."""
+
+    ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    FILES = ("src/tables/tier/gen_tier_tables.py", "src/tables/tier/tier_list_rows.py",
+             "include/cmg290/tier_lists.def", "src/tables/table_versions.def",
+             "src/checks/tier_expected.h")
+
+    def copy_tree(self, root, edit):
+        for name in self.FILES:
+            os.makedirs(os.path.join(root, os.path.dirname(name)), exist_ok=True)
+            with open(os.path.join(self.ROOT, name), encoding="ascii") as f:
+                text = f.read()
+            with open(os.path.join(root, name), "w", encoding="ascii") as f:
+                f.write(edit(name, text))
+        return os.path.join(root, "src/tables/tier/gen_tier_tables.py")
+
+    def test_count_other_than_the_catalogues_is_refused_before_writing(self):
+        def edit(name, text):
+            if name.endswith("tier_lists.def"):
+                return text.replace('"2.50", "2.50", 951,', '"2.50", "2.50", 952,')
+            return text
+        with tempfile.TemporaryDirectory() as root, tempfile.TemporaryDirectory() as out:
+            generator = self.copy_tree(root, edit)
+            result = subprocess.run([sys.executable, generator, out], capture_output=True,
+                                    text=True, check=False)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("icd250.def: 951 entries, the catalogue "
+                          "(include/cmg290/tier_lists.def) says 952", result.stderr)
+            self.assertEqual(os.listdir(out), [])
+
+    def test_fixed_rows_come_from_the_checks_header(self):
+        def edit(name, text):
+            if name.endswith("tier_expected.h"):
+                return text.replace('{"478.6", "B", "15"}', '{"478.7", "B", "15"}')
+            return text
+        with tempfile.TemporaryDirectory() as root, tempfile.TemporaryDirectory() as out:
+            generator = self.copy_tree(root, edit)
+            result = subprocess.run([sys.executable, generator, out], capture_output=True,
+                                    text=True, check=False)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            for name in ("icd240.def", "icd250.def", "icd260.def"):
+                with open(os.path.join(out, name), encoding="ascii") as f:
+                    text = f.read()
+                self.assertIn('ROW("478.7", "B", "15")\n', text)
+                self.assertNotIn('"478.6"', text)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -42,6 +42,10 @@ TEST(TierSetLoad, FilesOfTheDirectory) {
   EXPECT_TRUE(Names(problems, "pair.csv: missing"));
   EXPECT_TRUE(Names(problems, "notes.txt: unexpected file"));
   EXPECT_TRUE(Names(problems, "old: unexpected file"));
+  EXPECT_TRUE(Names(problems,
+                    "notes.txt: unexpected file: a set holds the seven lists (single-2.40.csv, "
+                    "single-2.50.csv, single-2.60.csv, single-2.82.csv, single-2.90.csv, pair.csv, "
+                    "secondary.csv) and manifest.txt, nothing else"));
 
   // Files that editors leave are passed over with a note; any other still
   // refuses the set.

@@ -23,33 +23,6 @@ TEST(TierTables, CompiledTablesPassEveryCheck) {
   for (const std::string& v : violations) ADD_FAILURE() << v;
 }
 
-TEST(TierTables, ColumnsHaveExactRowsAndWidths) {
-  struct Shape {
-    const char* name;
-    std::size_t bytes, rowBytes, rows, width;
-  };
-#define SHAPE(column, rows, width) \
-  { #column, sizeof(column), sizeof(column[0]), rows, width }
-  const Shape shapes[] = {
-      SHAPE(CmdICD240, 947, 8),    SHAPE(CmdTier240, 947, 8),    SHAPE(CmdRIC240, 947, 20),
-      SHAPE(CmdICD250, 952, 8),    SHAPE(CmdTier250, 952, 2),    SHAPE(CmdRIC250, 952, 20),
-      SHAPE(CmdICD260, 968, 8),    SHAPE(CmdTier260, 968, 2),    SHAPE(CmdRIC260, 968, 20),
-      SHAPE(CmdICD281s1, 1003, 9), SHAPE(CmdTier281s1, 1003, 3), SHAPE(CmdRIC281s1, 1003, 21),
-      SHAPE(CmdICD290s1, 1157, 9), SHAPE(CmdTier290s1, 1157, 3), SHAPE(CmdRIC290s1, 1157, 21),
-      SHAPE(CmdICD281c1, 64, 9),   SHAPE(CmdICD281c2, 64, 9),    SHAPE(CmdTier281c, 64, 3),
-      SHAPE(CmdRIC281c, 64, 21),   SHAPE(CmdICD290c1, 64, 9),    SHAPE(CmdICD290c2, 64, 9),
-      SHAPE(CmdTier290c, 64, 3),   SHAPE(CmdRIC290c, 64, 21),    SHAPE(CmdICD281s2, 49, 9),
-      SHAPE(CmdTier281s2, 49, 3),  SHAPE(CmdRIC281s2, 49, 21),   SHAPE(CmdEflag281s2, 49, 3),
-      SHAPE(CmdICD290s2, 49, 9),   SHAPE(CmdTier290s2, 49, 3),   SHAPE(CmdRIC290s2, 49, 21),
-      SHAPE(CmdEflag290s2, 49, 3),
-  };
-#undef SHAPE
-  for (const Shape& s : shapes) {
-    EXPECT_EQ(s.rowBytes, s.width) << s.name;
-    EXPECT_EQ(s.bytes, s.rows * s.width) << s.name;
-  }
-}
-
 TEST(TierTables, EveryCellIsTerminatedAndZeroPadded) {
   const TierTables t = compiled_tier_tables();
   for (const TierList* l : {&t.list240, &t.list250, &t.list260, &t.list282s1, &t.list290s1,

@@ -105,7 +105,7 @@ const char* kind_name(Kind kind) {
 }
 
 const char* list_versions(TierSetList list) {
-  return tier::all_list_files()[static_cast<std::size_t>(list)].versions;  // the same order
+  return tier::all_list_files()[static_cast<std::size_t>(list)].versions.c_str();
 }
 
 bool reordered(const TierSet& old, const TierSet& now, TierSetList list) {

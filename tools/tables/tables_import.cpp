@@ -138,8 +138,7 @@ bool is_set_directory(const std::string& dir) {
 // changes. Returns the exit code.
 int import_into_set(const std::string& source, const std::vector<tier::Entry>& entries,
                     const tier::ListFile& file, const std::string& dir, bool allowDeviations) {
-  const auto list =
-      static_cast<TierSetList>(&file - tier::all_list_files().data());  // the same order
+  const TierSetList list = file.list;
   const std::string name = tier_set_file(list);
   // With the placeholder column, so that rows marked official stay cleared.
   const std::string csv = tier::write_set_csv(entries, file.kind, static_cast<int>(list));

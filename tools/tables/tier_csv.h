@@ -12,12 +12,12 @@
 namespace cmg290::cli::tier {
 
 // The header line of a list of this kind, without its line end.
-std::string_view csv_header(ListKind kind);
+using tiersets::csv_header;
 
 // A list as CSV: the header, then one line per entry in row order. An entry
 // that excludes no RIC has an empty excluded_rics field. With `marks`, a
 // single-code list has the placeholder column of a set's files.
-std::string write_csv(const std::vector<Entry>& entries, ListKind kind, bool marks = false);
+using tiersets::write_csv;
 
 // List `list` of a tier-table set (the index of its cmg290::TierSetList) as
 // the set's file: with the placeholder column saying "placeholder" on the
@@ -30,7 +30,7 @@ std::string write_set_csv(const std::vector<Entry>& entries, ListKind kind, int 
 // "478.31" give "478.31", "042" gives "042.", "J3801" and "J38.01" give
 // "J38.01^^". Returns false with the reason when the code is malformed or
 // too long.
-bool normalize_code(std::string_view text, ListKind kind, std::string& code, std::string& reason);
+using tiersets::normalize_code;
 
 // An excluded-RIC list as the lists hold it, from RICs of one or two digits
 // separated by "," or ";" with any blanks around them: "1;2" and "01, 02"
@@ -40,10 +40,7 @@ bool normalize_code(std::string_view text, ListKind kind, std::string& code, std
 // reason for an unknown RIC, a RIC named twice or a malformed list.
 bool normalize_rics(std::string_view text, ListKind kind, std::string& rics, std::string& reason);
 
-struct RowError {
-  int line;  // 1 is the first line of the file
-  std::string reason;
-};
+using RowError = tiersets::CsvError;
 
 // Reads a list from CSV text: checks the header and every row, reporting
 // every fault (a missing header, a wrong number of fields, an unknown tier,

@@ -3,35 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace cmg290::cli::tier {
 
 namespace {
-
-using tables::TierTables;
-
-std::string_view cell_text(const tables::Column& c, int row) {
-  const char* cell = c.cell(row);
-  return {cell, strnlen(cell, static_cast<std::size_t>(c.width))};
-}
-
-// Cells of `width` bytes for row 0 (copied from the shape) and the entries.
-std::vector<char> cells(const tables::Column& shape, const std::vector<Entry>& entries,
-                        std::string Entry::*field) {
-  const auto width = static_cast<std::size_t>(shape.width);
-  std::vector<char> out((entries.size() + 1) * width, '\0');
-  std::memcpy(out.data(), shape.cell(0), width);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::string& text = entries[i].*field;
-    std::memcpy(out.data() + (i + 1) * width, text.data(), std::min(text.size(), width - 1));
-  }
-  return out;
-}
-
-tables::Column view_of(const tables::Column& shape, const std::vector<char>& cells) {
-  if (!shape.present()) return {};
-  return {shape.name, cells.data(), static_cast<int>(cells.size() / shape.width), shape.width};
-}
 
 // The quoted texts of one ROW(...) or PAIR(...) line, or false when the line
 // is not one.
@@ -55,73 +31,57 @@ bool split_entry_line(std::string_view line, std::string_view macro,
   }
 }
 
-}  // namespace
-
-const std::vector<ListFile>& all_list_files() {
-  static const std::vector<ListFile> files = {
-      {"icd240.def", ListKind::kEarlySingle, "2.40", {&TierTables::list240}},
-      {"icd250.def", ListKind::kEarlySingle, "2.50", {&TierTables::list250}},
-      {"icd260.def", ListKind::kEarlySingle, "2.60 and 2.70", {&TierTables::list260}},
-      {"icd281s1.def", ListKind::kLateSingle, "2.82", {&TierTables::list282s1}},
-      {"icd290s1.def", ListKind::kLateSingle, "2.90", {&TierTables::list290s1}},
-      {"pairs.def",
-       ListKind::kPair,
-       "2.82 and 2.90",
-       {&TierTables::list282c, &TierTables::list290c}},
-      {"secondary.def",
-       ListKind::kSecondary,
-       "2.82 and 2.90",
-       {&TierTables::list282s2, &TierTables::list290s2}},
-  };
-  return files;
-}
-
-const ListFile* find_list(std::string_view version, std::string_view list, std::string& error) {
-  static constexpr std::string_view kEarly[] = {"2.40", "2.50", "2.60", "2.70"};
-  static constexpr std::string_view kLate[] = {"2.82", "2.90"};
-  const auto& files = all_list_files();
-  const bool early = std::ranges::find(kEarly, version) != std::end(kEarly);
-  const bool late = std::ranges::find(kLate, version) != std::end(kLate);
-  if (!early && !late) {
-    error = "no table version " + std::string(version) + " (2.40, 2.50, 2.60, 2.70, 2.82 or 2.90)";
-    return nullptr;
+// "2.60 and 2.70": the labels of the versions the list serves.
+std::string versions_of(const tables::TierListInfo& list) {
+  std::vector<std::string_view> labels;
+  for (const detail::TableVersionInfo& v : detail::kTableVersions) {
+    if (list.serves(v.id)) labels.push_back(v.label);
   }
-  if (list == "single") {
-    if (version == "2.40") return &files[0];
-    if (version == "2.50") return &files[1];
-    if (early) return &files[2];  // 2.70 uses the 2.60 list
-    return version == "2.82" ? &files[3] : &files[4];
-  }
-  if (list != "pair" && list != "secondary") {
-    error = "no list " + std::string(list) + " (single, pair or secondary)";
-    return nullptr;
-  }
-  if (early) {
-    error = "table version " + std::string(version) + " has no " + std::string(list) + " list";
-    return nullptr;
-  }
-  return list == "pair" ? &files[5] : &files[6];
-}
-
-std::vector<Entry> entries_of(const tables::TierList& list) {
-  std::vector<Entry> out;
-  for (int r = 1; r < list.code.rows; ++r) {
-    Entry e;
-    e.code = cell_text(list.code, r);
-    if (list.code2.present()) e.code2 = cell_text(list.code2, r);
-    e.tier = cell_text(list.tier, r);
-    e.rics = cell_text(list.rics, r);
-    out.push_back(std::move(e));
+  std::string out;
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    if (i > 0) out += i + 1 == labels.size() ? " and " : ", ";
+    out += labels[i];
   }
   return out;
 }
 
-std::string_view ric_separator(ListKind kind) {
-  return kind == ListKind::kEarlySingle ? "," : ", ";
+}  // namespace
+
+const std::vector<ListFile>& all_list_files() {
+  static const std::vector<ListFile> files = [] {
+    std::vector<ListFile> out;
+    for (const tables::TierListInfo& l : tables::kTierLists) {
+      out.push_back({l.file, l.kind, versions_of(l), l.list, tables::compiled_sets(l.list)});
+    }
+    return out;
+  }();
+  return files;
 }
 
-std::size_t code_width(ListKind kind) {
-  return kind == ListKind::kEarlySingle ? 6 : 8;
+const ListFile* find_list(std::string_view version, std::string_view list, std::string& error) {
+  const detail::TableVersion v = tables::version_of_label(version);
+  if (v == detail::TableVersion::None) {
+    std::string labels;
+    for (std::size_t i = 0; i < std::size(detail::kTableVersions); ++i) {
+      if (i > 0) labels += i + 1 == std::size(detail::kTableVersions) ? " or " : ", ";
+      labels += detail::kTableVersions[i].label;
+    }
+    error = "no table version " + std::string(version) + " (" + labels + ")";
+    return nullptr;
+  }
+  const tables::VersionLists& lists = tables::lists_of(v);
+  const auto& files = all_list_files();
+  if (list == "single") return &files[static_cast<std::size_t>(lists.single)];
+  if (list != "pair" && list != "secondary") {
+    error = "no list " + std::string(list) + " (single, pair or secondary)";
+    return nullptr;
+  }
+  if (!lists.pairStage) {
+    error = "table version " + std::string(version) + " has no " + std::string(list) + " list";
+    return nullptr;
+  }
+  return &files[static_cast<std::size_t>(list == "pair" ? TierSetList::Pair
+                                                        : TierSetList::Secondary)];
 }
 
 std::size_t rics_width(ListKind kind) {
@@ -164,26 +124,6 @@ bool read_def(std::string_view text, ListKind kind, std::vector<Entry>& entries,
     }
   }
   return true;
-}
-
-OwnedList::OwnedList(const tables::TierList& shape, const std::vector<Entry>& entries)
-    : view_(shape),
-      code_(cells(shape.code, entries, &Entry::code)),
-      tier_(cells(shape.tier, entries, &Entry::tier)),
-      rics_(cells(shape.rics, entries, &Entry::rics)) {
-  view_.code = view_of(shape.code, code_);
-  view_.tier = view_of(shape.tier, tier_);
-  view_.rics = view_of(shape.rics, rics_);
-  if (shape.code2.present()) {
-    code2_ = cells(shape.code2, entries, &Entry::code2);
-    view_.code2 = view_of(shape.code2, code2_);
-  }
-  if (shape.eflag.present()) {
-    // Every entry's flag starts as "0".
-    std::vector<Entry> flags(entries.size(), Entry{"0", "", "", "", 0, ""});
-    eflag_ = cells(shape.eflag, flags, &Entry::code);
-    view_.eflag = view_of(shape.eflag, eflag_);
-  }
 }
 
 }  // namespace cmg290::cli::tier

@@ -14,25 +14,22 @@
 
 namespace cmg290::cli::tier {
 
+using tiersets::entries_of;
 using tiersets::next_line;
+using tiersets::ric_separator;
 
 using tables::ListKind;
 
 // One entry; code2 only in pair lists. Texts as the data files hold them.
-struct Entry {
-  std::string code;
-  std::string code2;
-  std::string tier;
-  std::string rics;  // " " when no RIC is excluded
-  int line = 0;      // its line in the file it was read from; 0 when not read
-  std::string mark;  // a set's placeholder column: "", "placeholder" or "official"
-};
+using Entry = tiersets::CsvEntry;
 
-// One data file of src/tables/tier/ and the compiled lists built from it.
+// One data file of src/tables/tier/ (a list of tier_lists.def) and the
+// compiled lists built from it.
 struct ListFile {
   const char* fileName;  // "icd290s1.def"
   ListKind kind;
-  const char* versions;  // "2.90", "2.82 and 2.90"
+  std::string versions;  // "2.90", "2.82 and 2.90"
+  TierSetList list;
   // The lists of tables::TierTables built from this file.
   std::vector<tables::TierList tables::TierTables::*> lists;
 };
@@ -42,15 +39,8 @@ struct ListFile {
 // sets `error`.
 const ListFile* find_list(std::string_view version, std::string_view list, std::string& error);
 
-// Every data file, in a fixed order.
+// Every data file, in the order of TierSetList.
 const std::vector<ListFile>& all_list_files();
-
-// The entries (rows 1 on) of a list held in columns.
-std::vector<Entry> entries_of(const tables::TierList& list);
-
-// Separator of the RICs in an excluded-RIC list of this kind: "," in the
-// lists of 2.40 to 2.60, ", " in the others.
-std::string_view ric_separator(ListKind kind);
 
 // The .def text of a list: `comment` (lines without the "// " that the
 // function puts in front) and one ROW or PAIR line per entry.
@@ -68,19 +58,19 @@ bool read_def(std::string_view text, ListKind kind, std::vector<Entry>& entries,
 // 0). Cell texts longer than their width are cut; the caller checks widths.
 class OwnedList {
  public:
-  OwnedList(const tables::TierList& shape, const std::vector<Entry>& entries);
+  OwnedList(const tables::TierList& shape, const std::vector<Entry>& entries)
+      : view_(tiersets::fill_cells(cells_, shape, entries)) {}
   OwnedList(const OwnedList&) = delete;
   OwnedList& operator=(const OwnedList&) = delete;
 
   const tables::TierList& view() const { return view_; }
 
  private:
+  tiersets::ListCells cells_;
   tables::TierList view_;
-  std::vector<char> code_, code2_, tier_, rics_, eflag_;
 };
 
-// The widest code and excluded-RIC text that a list of this kind can hold.
-std::size_t code_width(ListKind kind);
+// The widest excluded-RIC text that a list of this kind can hold.
 std::size_t rics_width(ListKind kind);
 
 }  // namespace cmg290::cli::tier

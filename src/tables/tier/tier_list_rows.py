@@ -1,54 +1,137 @@
 """The named rows of the comorbidity tier lists that src/tables/tier/gen_tier_tables.py
-writes: the B and C rows, the D rows every version holds, the pairs and the
-secondary rows, and the code categories the synthetic D codes keep clear of."""
+writes, and the facts of each list.
+
+Each fact has one home that the C++ build reads as well, and this module reads
+it from there:
+  include/cmg290/tier_lists.def   each list's data file, the table versions it
+                                  serves and its entry count
+  src/tables/table_versions.def   the table versions' labels, in order
+  src/checks/tier_expected.h      the rows every version holds: the B and C
+                                  rows, the first and last D entries, the
+                                  entries by which versions differ, the
+                                  excluded-RIC counts, the pair and secondary
+                                  lists
+What only the generator needs is written out below: the excluded-RIC lists it
+gives the three-character codes, the late lists' three-character categories,
+and the code categories the synthetic D codes keep clear of."""
+
+import os
+import re
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SRC = os.path.dirname(os.path.dirname(HERE))
+CATALOGUE = os.path.join(os.path.dirname(SRC), "include", "cmg290", "tier_lists.def")
+TABLE_VERSIONS = os.path.join(SRC, "tables", "table_versions.def")
+EXPECTED = os.path.join(SRC, "checks", "tier_expected.h")
+
+_TOKEN = re.compile(r'\s*("(?:[^"\\]|\\.)*"|[^,"]+?)\s*(?:,|$)')
+
+
+def _values(text):
+    """The values of a comma-separated text of string literals, integers and
+    names: "478.31" gives the string 478.31, 946 the number, Single240 and
+    281s1 the names."""
+    out = []
+    for m in _TOKEN.finditer(text.strip()):
+        token = m.group(1)
+        if token.startswith('"'):
+            out.append(token[1:-1])
+        elif token.lstrip("-").isdigit():
+            out.append(int(token))
+        elif token:
+            out.append(token)
+    return out
+
+
+def _read(path):
+    with open(path, encoding="ascii") as f:
+        return f.read()
+
+
+def _rows(path, macro):
+    """The arguments of every MACRO(...) line of a .def file."""
+    return [_values(m.group(1))
+            for m in re.finditer(rf"^{macro}\((.*)\)\s*$", _read(path), re.MULTILINE)]
+
+
+# Labels of the table versions, in order.
+VERSION_LABELS = [row[1] for row in _rows(TABLE_VERSIONS, "TABLE_VERSION")]
+
+
+class TierList:
+    """One row of the catalogue."""
+
+    def __init__(self, row):
+        (self.id, self.token, self.file, self.set_file, self.kind, first, last,
+         self.entries) = row[:8]
+        self.token = str(self.token)
+        i, j = VERSION_LABELS.index(first), VERSION_LABELS.index(last)
+        self.versions = VERSION_LABELS[i:j + 1]
+
+
+CATALOGUE_LISTS = [TierList(row) for row in _rows(CATALOGUE, "CMG290_TIER_LIST")]
+LISTS = {l.token: l for l in CATALOGUE_LISTS}
+
+
+def _arrays(text):
+    """The constants of tier_expected.h: each array as a list of its rows
+    (a row of several values as a tuple, of one as the value), each scalar
+    as its value."""
+    out = {}
+    for m in re.finditer(r"inline constexpr [\w:<>, ]+? (k\w+)(\[\])? =\s*(\{.*?\});|"
+                         r"inline constexpr [\w:]+ (k\w+) = ([^;{]+);", text, re.DOTALL):
+        if m.group(1):
+            body = m.group(3)[1:-1]
+            groups = re.findall(r"\{([^{}]*)\}", body)
+            out[m.group(1)] = ([tuple(_values(g)) for g in groups] if groups else _values(body))
+        else:
+            out[m.group(4)] = _values(m.group(5))[0]
+    return out
+
+
+_EXPECTED = _arrays(_read(EXPECTED))
+
+
+def unfill(code):
+    return code.rstrip("^")
+
+
+def fill(code):
+    return code + "^" * (8 - len(code))
+
+
+def _code_rics(name, keep_fill=False):
+    return [(c if keep_fill else unfill(c), r) for c, _, r in _EXPECTED[name]]
 
 
 # ---------------------------------------------------------------------------
 # Versions 2.40, 2.50 and 2.60 (ICD-9-CM codes, RIC lists without blanks)
 
-EARLY_BC = [
-    ("478.31", "B", "15"), ("478.32", "B", "15"), ("478.33", "B", "15"),
-    ("478.34", "B", "15"), ("478.6", "B", "15"), ("V44.0", "B", " "),
-    ("V45.11", "B", " "), ("V55.0", "B", " "),
-    ("008.42", "C", " "), ("008.45", "C", " "), ("041.7", "C", " "),
-    ("438.82", "C", "01"), ("579.3", "C", " "), ("787.20", "C", "01"),
-    ("787.21", "C", "01"), ("787.22", "C", "01"), ("787.23", "C", "01"),
-    ("787.24", "C", "01"), ("787.29", "C", "01"),
-]
+EARLY_BC = list(_EXPECTED["kEarlyRows"])
 
 # D entries of 2.40 that are named: the first three, the last three, and the
 # codes that later versions drop.
-EARLY_D_NAMED_240 = [
-    ("011.00", "15"), ("011.01", "15"), ("011.02", "15"),
-    ("998.6", " "), ("999.1", "03"), ("999.31", " "),
-    ("488.0", "15"), ("488.1", "15"),
-    ("284.1", " "), ("518.5", "15"), ("998.0", " "),
-]
+EARLY_D_NAMED_240 = (_code_rics("kEarlyFirstD") + _code_rics("kEarlyLastD240")
+                     + _code_rics("kDrop250") + _code_rics("kDrop260"))
 
-# The three-character codes of every early list, with the excluded-RIC list
-# we give each (stroke codes excluded for RIC 01, pneumonias and chronic lung
-# disease for RIC 15).
-EARLY_THREE_CHAR = [
-    ("037.", " "), ("042.", " "), ("048.", " "), ("430.", "01"), ("431.", "01"),
-    ("436.", "01"), ("449.", " "), ("452.", " "), ("481.", "15"), ("485.", "15"),
-    ("486.", "15"), ("514.", "15"), ("515.", "15"), ("570.", " "),
-]
-
-DROP_250 = ["488.0", "488.1"]
-ADD_250 = [(c, "15") for c in ("488.01", "488.02", "488.09", "488.11", "488.12", "488.19")] + [
-    ("780.66", " ")]
-DROP_260 = ["284.1", "518.5", "998.0"]
-ADD_260 = [(c, " ") for c in ("284.11", "284.12", "284.19", "998.00", "998.01", "998.02",
-                              "998.09", "999.32", "999.33")] + [
-    (c, "15") for c in ("415.13", "488.81", "516.31", "516.32", "516.33", "516.34",
-                        "518.51", "518.52", "518.53", "793.19")]
-
-EARLY_RIC_COUNTS_240 = {
-    " ": 433, "15": 202, "03": 64, "03,05": 63, "14": 43, "01": 39, "09": 38,
-    "05": 22, "06": 10, "03,09": 7, "09,10,11": 7, "02,03": 5, "01,02,03": 4,
-    "10,11": 4, "01,03": 2, "10": 2, "08": 1,
+# The excluded-RIC list we give each three-character code of the early lists
+# (stroke codes excluded for RIC 01, pneumonias and chronic lung disease for
+# RIC 15); the codes are tier_expected.h's.
+EARLY_THREE_CHAR_RICS = {
+    "037.": " ", "042.": " ", "048.": " ", "430.": "01", "431.": "01", "436.": "01",
+    "449.": " ", "452.": " ", "481.": "15", "485.": "15", "486.": "15", "514.": "15",
+    "515.": "15", "570.": " ",
 }
-EARLY_ENTRIES_240 = 946
+assert sorted(EARLY_THREE_CHAR_RICS) == sorted(_EXPECTED["kEarlyThreeChar"])
+EARLY_THREE_CHAR = [(c, EARLY_THREE_CHAR_RICS[c]) for c in _EXPECTED["kEarlyThreeChar"]]
+
+DROP_250 = [c for c, _ in _code_rics("kDrop250")]
+ADD_250 = _code_rics("kAdd250")
+DROP_260 = [c for c, _ in _code_rics("kDrop260")]
+ADD_260 = _code_rics("kAdd260")
+
+EARLY_RIC_COUNTS_240 = {rics: n240 for rics, n240, _, _ in _EXPECTED["kEarlyRicCounts"]}
+EARLY_ENTRIES_240 = LISTS["240"].entries
 
 # Categories that only the fixed rows use: those of the named codes and of
 # every code that some version adds or drops, so that no synthetic code
@@ -61,46 +144,25 @@ EARLY_RESERVED = {"011", "041", "284", "415", "438", "478", "488", "516", "518",
 # Versions 2.82 and 2.90 (ICD-10-CM codes filled with "^", RIC lists with a
 # blank after each comma)
 
-def fill(code):
-    return code + "^" * (8 - len(code))
+LATE_BC = [(unfill(c), t, r) for c, t, r in _EXPECTED["kLateRows"]]
 
-
-LATE_BC = [
-    ("J38.01", "B", "15"), ("J38.02", "B", "15"), ("J38.4", "B", "15"),
-    ("Z43.0", "B", " "), ("Z93.0", "B", " "), ("Z99.2", "B", " "),
-    ("A04.7", "C", " "), ("A04.8", "C", " "), ("B96.5", "C", " "),
-    ("I69.091", "C", "01"), ("I69.191", "C", "01"), ("I69.291", "C", "01"),
-    ("I69.391", "C", "01"), ("I69.891", "C", "01"), ("I69.991", "C", "01"),
-    ("K91.2", "C", " "), ("R13.0", "C", "01"), ("R13.10", "C", "01"),
-    ("R13.11", "C", "01"), ("R13.12", "C", "01"), ("R13.13", "C", "01"),
-    ("R13.14", "C", "01"), ("R13.19", "C", "01"),
-]
-
-DIABETES_FAMILIES = ["E08", "E09", "E10", "E11", "E13"]
-DIABETES_SUFFIXES = ["321", "329", "331", "339", "341", "349", "351", "359"]
-I60_TEN = ["I60.00", "I60.01", "I60.02", "I60.10", "I60.11", "I60.12", "I60.30", "I60.31",
-           "I60.32", "I60.4"]
+DIABETES_FAMILIES = list(_EXPECTED["kDiabetesFamilies"])
+DIABETES_SUFFIXES = [s.lstrip(".") for s in _EXPECTED["kDiabetesSuffixes"]]
+DIABETES_FINAL = "".join(_EXPECTED["kDiabetesFinal"])
+I60_TEN = [unfill(c) for c in _EXPECTED["kI60Codes"]]
+I60_RICS = _EXPECTED["kI60Rics"]
 
 # D entries of both late lists that are named (the first three and the last
 # three), then those of 2.82 only and of 2.90 only.
-LATE_D_NAMED_BOTH = [
-    ("A02.1", " "), ("A15.0", "15"), ("A15.4", "15"),
-    ("T87.42", "09, 10, 11"), ("T87.43", "09, 10, 11"), ("T87.44", "09, 10, 11"),
-]
+LATE_D_NAMED_BOTH = _code_rics("kLateFirstD") + _code_rics("kLateLastD")
 LATE_D_ONLY_281 = (
     [(f"{fam}.{suf}", " ") for fam in DIABETES_FAMILIES for suf in DIABETES_SUFFIXES]
-    + [(c, "01, 02, 03") for c in ("I60.20", "I60.21", "I60.22")]
-    + [("J98.5", "15"), ("K55.0", " ")]
+    + _code_rics("kDrop290")
 )
 LATE_D_ONLY_290 = (
     [(f"{fam}.{suf}{d}", " ") for fam in DIABETES_FAMILIES for suf in DIABETES_SUFFIXES
-     for d in "1239"]
-    + [("I60.2", "01, 02, 03")]
-    + [("J98.51", "15"), ("J98.59", "15")]
-    + [(f"K55.0{a}{b}", " ") for a in "123456" for b in "129"]
-    + [(f"I63.{c}", "01") for c in ("013", "033", "113", "133", "213", "233", "313", "323",
-                                     "333", "343", "413", "423", "433", "443", "513", "523",
-                                     "533", "543")]
+     for d in DIABETES_FINAL]
+    + _code_rics("kAdd290")
 )
 
 # The three-character categories of both late lists, with the excluded-RIC
@@ -111,43 +173,14 @@ LATE_THREE_CHAR = [
     ("G35.", "06"), ("I81.", " "), ("J13.", "15"), ("J14.", "15"), ("J22.", "15"),
     ("J60.", "15"), ("J80.", "15"), ("K36.", " "), ("K37.", " "), ("N19.", " "),
 ]
+assert len(LATE_THREE_CHAR) == _EXPECTED["kLateThreeCharCount"]
+assert fill(LATE_THREE_CHAR[0][0]) == _EXPECTED["kLateThreeCharNamed"]
 
-LATE_RIC_COUNTS_281 = {
-    " ": 485, "15": 132, "01": 114, "03": 47, "14": 40, "03, 05": 35, "06": 26, "09": 24,
-    "01, 02, 03": 34, "10, 11": 22, "10": 12, "02, 03": 8, "05": 8, "08": 6,
-    "09, 10, 11": 6, "01, 03": 2, "03, 09": 1,
-}
-LATE_ENTRIES_281 = 1002
+LATE_RIC_COUNTS_281 = {rics: n282 for rics, n282, _ in _EXPECTED["kLateRicCounts"]}
+LATE_ENTRIES_281 = LISTS["281s1"].entries
 
-PAIRS = [
-    ("B39.4", "G02.", "03, 05"), ("B39.4", "H32.", " "), ("B39.4", "I32.", "14"),
-    ("B39.4", "I39.", "14"), ("B39.5", "G02.", "03, 05"), ("B39.5", "H32.", " "),
-    ("B39.5", "I32.", "14"), ("B39.5", "I39.", "14"), ("B39.5", "J17.", "15"),
-    ("B39.9", "G02.", "03, 05"), ("B39.9", "H32.", " "), ("B39.9", "I32.", "14"),
-    ("B39.9", "I39.", "14"), ("B39.9", "J17.", "15"),
-    ("E08.21", "E08.65", " "), ("E09.21", "E08.65", " "), ("E08.40", "E08.65", " "),
-    ("E09.40", "E08.65", " "), ("E08.51", "E08.65", " "), ("E09.51", "E08.65", " "),
-    ("E08.69", "E08.65", " "), ("E09.69", "E08.65", " "), ("E08.8", "E08.65", " "),
-    ("E09.8", "E08.65", " "), ("E11.21", "E11.65", " "), ("E10.21", "E10.65", " "),
-    ("E11.311", "E11.65", " "), ("E11.319", "E11.65", " "), ("E11.36", "E11.65", " "),
-    ("E11.39", "E11.65", " "), ("E10.311", "E10.65", " "), ("E10.319", "E10.65", " "),
-    ("E10.36", "E10.65", " "), ("E10.39", "E10.65", " "), ("E11.40", "E11.65", "06"),
-    ("E10.40", "E10.65", "06"), ("E11.51", "E11.65", " "), ("E10.51", "E10.65", " "),
-    ("E11.69", "E11.65", " "), ("E10.69", "E10.65", " "), ("E11.8", "E11.65", " "),
-] + [(f"{cat}.{d}", "K56.60", " ") for cat in ("K25", "K26") for d in "012456"] + [
-    (c, second, "15") for second in ("I26.90", "I26.99")
-    for c in ("T80.0XXA", "T81.718A", "T81.72XA", "T82.817A", "T82.818A")
-]
-
-SECONDARY = [
-    ("B39.4", "15"), ("B39.5", " "), ("B39.9", "15"), ("E08.21", " "), ("E08.40", "06"),
-    ("E08.51", " "), ("E08.65", " "), ("E08.69", " "), ("E09.21", " "), ("E09.40", "06"),
-    ("E09.51", " "), ("E09.69", " "), ("E10.21", " "), ("E10.311", " "), ("E10.319", " "),
-    ("E10.36", " "), ("E10.39", " "), ("E10.40", "06"), ("E10.51", " "), ("E10.65", " "),
-    ("E10.69", " "), ("E11.21", " "), ("E11.311", " "), ("E11.319", " "), ("E11.36", " "),
-    ("E11.39", " "), ("E11.40", "06"), ("E11.51", " "), ("E11.65", " "), ("E11.69", " "),
-    ("G02.", "03, 05"), ("I26.90", "15"), ("I26.99", "15"), ("I39.", "14"), ("J17.", "15"),
-] + [(f"{cat}.{d}", " ") for cat in ("K25", "K26") for d in "012456"] + [("T80.0XXA", "03")]
+PAIRS = [(unfill(a), unfill(b), r) for a, b, _, r in _EXPECTED["kPairs"]]
+SECONDARY = _code_rics("kSecondary")
 
 # Categories that only the fixed rows use (see EARLY_RESERVED), plus every
 # category of the pair list. Synthetic late codes lie strictly between A15

@@ -1,10 +1,10 @@
-#include "edit_keys.h"
+#include "batch/edit_keys.h"
 
 #include <vector>
 
 #include "cmg290/tier_set.h"
 
-namespace cmg290::r {
+namespace cmg290::batch {
 
 namespace {
 
@@ -23,11 +23,11 @@ void find_record_edits(std::string_view record, const cmg290::Result& result,
   }
 }
 
-std::uint64_t edit_key(const cmg290::Edits& edits) noexcept {
+EditKey edit_key(const cmg290::Edits& edits) noexcept {
   if (edits.count > kKeyEdits) return kManyEdits;
-  std::uint64_t key = 0;
+  EditKey key = 0;
   for (int i = 0; i < edits.count; ++i) {
-    key |= (static_cast<std::uint64_t>(edits.items[i].id) + 1) << (4 * i);
+    key |= (static_cast<EditKey>(edits.items[i].id) + 1) << (4 * i);
   }
   return key;
 }
@@ -39,7 +39,7 @@ std::string edit_codes_text(const cmg290::Edits& edits) {
   return std::string(begin, end);
 }
 
-std::string edit_key_text(std::uint64_t key) {
+std::string edit_key_text(EditKey key) {
   cmg290::Edits edits;
   for (; key != 0 && edits.count < kKeyEdits; key >>= 4) {
     edits.items[edits.count++].id = static_cast<cmg290::EditCode>((key & 15) - 1);
@@ -47,4 +47,4 @@ std::string edit_key_text(std::uint64_t key) {
   return edit_codes_text(edits);
 }
 
-}  // namespace cmg290::r
+}  // namespace cmg290::batch

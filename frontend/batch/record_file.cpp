@@ -1,0 +1,129 @@
+#include "batch/record_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "chunk_cutter.h"
+#include "cmg290/cmg290.h"
+#include "fd_source.h"
+
+namespace cmg290::batch {
+
+namespace {
+
+constexpr std::size_t kRecord = cmg290::kRecordLength;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+struct FileCloser {
+  int fd;
+  ~FileCloser() { ::close(fd); }
+};
+
+// Reads the lines of an open file into `block`.
+RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte) {
+  RecordFileRead read;
+  cli::FdSource source(fd);
+  cli::ChunkCutter cutter(kChunkBytes, kRecord);
+  std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
+  long long line = 0;
+  for (;;) {
+    const cli::ChunkFill fill = cutter.next(chunk.get(), source);
+    if (fill.error != 0) {
+      read.error = static_cast<int>(-fill.error);
+      return read;
+    }
+    const char* p = chunk.get();
+    const char* const end = p + fill.size;
+    while (p < end) {
+      const char* nl =
+          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+      const std::string_view text = cli::line_text(p, nl, fill.cut);
+      p = nl + 1;
+      ++line;
+      if (text.empty()) continue;
+      const std::size_t n = std::min(text.size(), kRecord);
+      if (stopAtZeroByte && std::memchr(text.data(), '\0', n) != nullptr) {
+        read.zeroByteLine = line;
+        return read;
+      }
+      char* record = block.append();
+      std::memcpy(record, text.data(), n);
+      std::memset(record + n, ' ', kRecord - n);
+    }
+    if (fill.end) return read;
+  }
+}
+
+}  // namespace
+
+RecordBlock::~RecordBlock() {
+  if (data_ != nullptr) munmap(data_, mapped_);
+}
+
+void RecordBlock::expect(std::size_t records) {
+  records = std::max<std::size_t>(records, 64);
+  if (records > capacity_) reserve(records);
+}
+
+char* RecordBlock::append() {
+  if (count_ == capacity_) reserve(std::max<std::size_t>(capacity_ + capacity_ / 2, 64));
+  return data_ + kRecord * count_++;
+}
+
+RecordBlock::Mapping RecordBlock::release() {
+  const Mapping m{data_, mapped_};
+  data_ = nullptr;
+  return m;
+}
+
+void RecordBlock::unmap(Mapping mapping) {
+  if (mapping.data != nullptr) munmap(mapping.data, mapping.bytes);
+}
+
+void RecordBlock::reserve(std::size_t records) {
+  const std::size_t bytes = kRecord * records;
+  void* p = data_ == nullptr
+                ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                : mremap(data_, mapped_, bytes, MREMAP_MAYMOVE);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  madvise(p, bytes, MADV_HUGEPAGE);
+  data_ = static_cast<char*>(p);
+  mapped_ = bytes;
+  capacity_ = records;
+}
+
+namespace {
+
+// The records a file likely holds: a regular file's size over the length
+// of a line, else 0.
+std::size_t expected_records(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
+             ? static_cast<std::size_t>(st.st_size) / (kRecord + 1) + 1
+             : 0;
+}
+
+}  // namespace
+
+RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    RecordFileRead read;
+    read.error = errno;
+    return read;
+  }
+  FileCloser closer{fd};
+  block.expect(expected_records(fd));
+  return read_lines(fd, block, stopAtZeroByte);
+}
+
+}  // namespace cmg290::batch

@@ -1,0 +1,59 @@
+// A file of records, one per line, read into one block of fixed-width
+// records, with the line rules of `cmg290 group` (its own line reader does
+// the cutting, chunk_cutter.h): LF or CRLF, a last line without a line end
+// counts, empty lines are skipped, a short line is filled out with blanks
+// and a longer one keeps its first 1251 characters.
+#pragma once
+
+#include <cstddef>
+
+namespace cmg290::batch {
+
+// Records laid end to end, kRecordLength bytes each, in one anonymous
+// mapping, which grows by mremap (moved, not copied) and can be handed to a
+// front end's array at the end. Huge pages, where the kernel grants them,
+// spare most of the page faults of filling it.
+class RecordBlock {
+ public:
+  RecordBlock() = default;
+  ~RecordBlock();
+  RecordBlock(const RecordBlock&) = delete;
+  RecordBlock& operator=(const RecordBlock&) = delete;
+
+  // Makes room for `records` records in all, where there is less.
+  void expect(std::size_t records);
+  // Room for one more record, at the end.
+  char* append();
+  std::size_t count() const { return count_; }
+  const char* data() const { return data_; }
+
+  // Gives up the mapping to the caller, who must unmap() it.
+  struct Mapping {
+    void* data;
+    std::size_t bytes;
+  };
+  Mapping release();
+  static void unmap(Mapping mapping);
+
+ private:
+  void reserve(std::size_t records);
+
+  char* data_ = nullptr;
+  std::size_t mapped_ = 0;
+  std::size_t count_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+struct RecordFileRead {
+  int error = 0;               // errno of a failed open or read, else 0
+  long long zeroByteLine = 0;  // with stopAtZeroByte: the line that holds one, else 0
+};
+
+// Reads the records of file `path` into `block`, which starts empty. With
+// `stopAtZeroByte`, stops at the first line whose kept bytes hold a zero
+// byte (for front ends whose strings cannot hold one) and names its line
+// (1-based, empty lines counted). Reads nothing of a front end's runtime:
+// callers may run it with their interpreter's lock released.
+RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte = false);
+
+}  // namespace cmg290::batch

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   postgresql-15 postgresql-server-dev-15
   clang libclang-rt-14-dev valgrind binutils time
-  libboost-dev libssl-dev openssl wrk
+  libboost-dev libssl-dev openssl wrk zlib1g-dev
   python3-requests python3-selenium chromium chromium-driver
   pkg-config dpkg-dev file lintian
   pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-hypothesis

@@ -30,7 +30,8 @@ if(TARGET cmg290_cli)
 
   cmg290_cli_test(cli_tests RUNS_TOOL
     SOURCES cli/cli_test.cpp cli/input_test.cpp cli/output_test.cpp cli/wording_test.cpp
-            cli/tier_set_cli_test.cpp cli/edits_cli_test.cpp cli/fixture_test.cpp)
+            cli/tier_set_cli_test.cpp cli/edits_cli_test.cpp cli/fixture_test.cpp
+            cli/gzip_input_test.cpp)
 
   # The tests of a run that runs out of memory on one of its threads load
   # this into the tool; sanitizers have allocators of their own, so these
@@ -41,8 +42,10 @@ if(TARGET cmg290_cli)
   target_compile_definitions(cli_tests PRIVATE
     CMG290_FAIL_ALLOC_LIBRARY="$<TARGET_FILE:cli_fail_alloc>")
 
-  # The line reader of `cmg290 group` on its own.
-  cmg290_cli_test(cli_line_reader_tests SOURCES cli/line_reader_test.cpp LINKS cmg290_frontend)
+  # The line reader of `cmg290 group` on its own, and its inflating source.
+  find_package(ZLIB REQUIRED)
+  cmg290_cli_test(cli_line_reader_tests SOURCES cli/line_reader_test.cpp cli/gzip_source_test.cpp
+    LINKS cmg290_frontend ZLIB::ZLIB)
 
   # The reader of the inputs that cmg290 group and cmg290 compare share.
   cmg290_cli_test(cli_chunk_reader_tests SOURCES cli/chunk_reader_test.cpp cli/chunk_queue_test.cpp

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -110,6 +112,57 @@ TEST(ChunkReader, CutsFilesAndPipesIntoWholeLinesInOrder) {
   }
   EXPECT_EQ(firsts, (std::vector<std::size_t>{0, 1, 2}));
   EXPECT_EQ(slots.firsts.front(), 0u);
+  close(wake[0]);
+  close(wake[1]);
+}
+
+// `text` as gzip(1) compresses it.
+std::string gzipped(const std::string& text) {
+  char name[] = "/tmp/cmg290_reader_gz.XXXXXX";
+  const int fd = mkstemp(name);
+  EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fd);
+  const std::string gz = std::string(name) + ".gz";
+  EXPECT_EQ(std::system(("gzip -n '" + std::string(name) + "'").c_str()), 0);
+  std::ifstream in(gz, std::ios::binary);
+  std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  unlink(gz.c_str());
+  return out;
+}
+
+TEST(ChunkReader, InflatesGzipFilesAndPipesIntoTheSameChunks) {
+  // Two members in a file, one through a pipe, then a plain file: the
+  // chunks hold the plain text, and count the compressed bytes read.
+  const std::string a = lines('a', 9000), b = lines('b', 7000) + "no end";
+  const std::string twoMembers = gzipped(a) + gzipped(b + "\n"), piped = gzipped(b);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::vector<std::unique_ptr<Input>> inputs;
+  inputs.push_back(regular_input(twoMembers));
+  EXPECT_TRUE(inputs[0]->gzip);
+  inputs.push_back(std::make_unique<Input>());
+  inputs[1]->fd = fds[0];
+  inputs[1]->owned = true;
+  inputs.push_back(regular_input(a));
+  EXPECT_FALSE(inputs[2]->gzip);
+  std::thread writer([&] {
+    EXPECT_EQ(write(fds[1], piped.data(), piped.size()), static_cast<ssize_t>(piped.size()));
+    close(fds[1]);
+  });
+  int wake[2];
+  ASSERT_EQ(pipe(wake), 0);
+  ChunkReader reader(inputs, 40, 100);
+  TestSlots slots(reader, 40);
+  EXPECT_TRUE(reader.read_all(slots, wake[0]));
+  writer.join();
+  EXPECT_TRUE(slots.failures.empty());
+  EXPECT_TRUE(slots.text == a + b + "\n" + b + "\n" + a);
+  const std::uint64_t total = twoMembers.size() + piped.size() + a.size();
+  EXPECT_EQ(slots.ends.back(), total);
+  for (std::size_t i = 1; i < slots.ends.size(); ++i) {
+    EXPECT_LE(slots.ends[i - 1], slots.ends[i]);
+    EXPECT_LE(slots.ends[i], total);
+  }
   close(wake[0]);
   close(wake[1]);
 }

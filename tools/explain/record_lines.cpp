@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "chunk_cutter.h"
+#include "gzip_source.h"
 
 namespace cmg290::cli {
 
@@ -45,11 +46,14 @@ bool for_each_line(const batch::Input& input,
   ChunkCutter cutter(kChunkBytes, kKeepBytes);
   const std::unique_ptr<char[]> data(new char[kChunkBytes + 1]);
   FdSource source(input.fd);
+  // Read from its start, an input is sniffed for gzip data as it is read.
+  GzipSource bytes(source);
   std::int64_t number = 0;
   for (;;) {
-    const ChunkFill fill = cutter.next(data.get(), source);
+    const ChunkFill fill = cutter.next(data.get(), bytes);
     if (fill.error != 0) {
-      error = "cannot read " + input.name + ": " + std::strerror(source.error());
+      error = "cannot read " + input.name + ": " +
+              (fill.error == GzipSource::kDamaged ? bytes.damage() : std::strerror(source.error()));
       return false;
     }
     if (fill.end && shrunk(input)) {

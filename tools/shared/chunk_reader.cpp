@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
+#include "gzip_source.h"
 #include "mapped_cutter.h"
 
 namespace cmg290::cli::batch {
@@ -30,7 +32,7 @@ ChunkReader::ChunkReader(const std::vector<std::unique_ptr<Input>>& inputs, std:
                          std::size_t keepBytes)
     : inputs_(inputs), cutter_(chunk_bytes_for(chunks), keepBytes) {
   for (const auto& in : inputs) {
-    if (in->regular) {
+    if (in->regular && !in->gzip) {
       arena_ = WindowArena::create(chunks, chunk_bytes() + WindowArena::page_size());
       break;
     }
@@ -101,19 +103,30 @@ bool ChunkReader::read_all(Slots& slots, int wakeFd) {
 bool ChunkReader::read_file(Slots& slots, std::size_t file) {
   const Input& in = *inputs_[file];
   bool first = true;
-  if (in.regular && arena_ != nullptr && !read_mapped(slots, file, first)) return false;
+  if (in.regular && !in.gzip && arena_ != nullptr && !read_mapped(slots, file, first)) {
+    return false;
+  }
   Source source(in, wake_, bytes_);
+  // A regular file was sniffed when opened, and what a plain one gains
+  // after its mapped part is read as it is; anything else is sniffed here.
+  std::optional<GzipSource> gzip;
+  if (in.gzip || !in.regular) {
+    gzip.emplace(source, in.gzip ? GzipSource::Mode::kGzip : GzipSource::Mode::kSniff);
+  }
+  ByteSource& bytes = gzip ? static_cast<ByteSource&>(*gzip) : source;
   cutter_.reset();
   for (;; first = false) {
     InputChunk* c = slots.acquire();
     if (c == nullptr) return false;
     c->data = c->buffer.get();
-    const ChunkFill fill = cutter_.next(c->buffer.get(), source);
+    const ChunkFill fill = cutter_.next(c->buffer.get(), bytes);
     if (fill.error != 0 || (fill.end && shrunk(in))) {
       // -2: stopped, by a failure elsewhere that has its own message.
       if (fill.error != -2) {
         slots.fail("cannot read " + in.name + ": " +
-                   (fill.error == 0 ? kCutShortMessage : std::strerror(source.error())));
+                   (fill.error == 0                      ? kCutShortMessage
+                    : fill.error == GzipSource::kDamaged ? gzip->damage()
+                                                         : std::strerror(source.error())));
       }
       release(slots, c);
       return false;
@@ -126,7 +139,8 @@ bool ChunkReader::read_file(Slots& slots, std::size_t file) {
     c->cut = fill.cut;
     c->file = file;
     c->firstOfFile = first;
-    c->bytesEnd = bytes_ - cutter_.carried();
+    // Inflated bytes carried over are not input bytes: count what was read.
+    c->bytesEnd = gzip && gzip->inflating() ? bytes_ : bytes_ - cutter_.carried();
     slots.submit(c);
     if (fill.end) return true;
   }

@@ -2,7 +2,9 @@
 // the inputs, one after another, into chunks of whole lines (chunk_cutter.h).
 // What a regular file holds when the reader comes to it is shown in place
 // through a mapped window per chunk (mapped_cutter.h); anything else, and
-// what a file gains after that, is read with read().
+// what a file gains after that, is read with read(). A gzip-compressed input
+// (one that starts with the magic bytes) is read with read() and inflated
+// on the reader's thread (gzip_source.h), into the same chunks.
 //
 // The chunks are the caller's: a fixed number of them circulates between
 // the reader, which takes free ones and hands them on filled, and whoever
@@ -33,6 +35,7 @@ struct InputChunk {
   std::size_t file = 0;  // index of its input
   bool firstOfFile = false;
   std::uint64_t bytesEnd = 0;  // input bytes read up to this chunk's end, over all inputs
+                               // (compressed bytes read so far, for gzip input)
 };
 
 class ChunkReader {
@@ -54,7 +57,7 @@ class ChunkReader {
   };
 
   // For `chunks` chunks; a line longer than a chunk keeps its first
-  // keepBytes. Maps windows only when an input is a regular file.
+  // keepBytes. Maps windows only when an input is a plain regular file.
   ChunkReader(const std::vector<std::unique_ptr<Input>>& inputs, std::size_t chunks,
               std::size_t keepBytes);
 

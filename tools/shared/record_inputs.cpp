@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "gzip_source.h"
+
 namespace cmg290::cli::batch {
 
 bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_ptr<Input>>& inputs,
@@ -41,6 +43,11 @@ bool open_inputs(const std::vector<std::string>& names, std::vector<std::unique_
       in->inode = st.st_ino;
       in->size = static_cast<std::uint64_t>(st.st_size);
       posix_fadvise(in->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+      // From where reading starts: standard input may be a file read part way.
+      const off_t start = lseek(in->fd, 0, SEEK_CUR);
+      unsigned char head[2];
+      in->gzip = start >= 0 && pread(in->fd, head, sizeof head, start) == sizeof head &&
+                 GzipSource::magic(head, sizeof head);
     }
     inputs.push_back(std::move(in));
   }

@@ -1,5 +1,6 @@
 // The record files a run of `cmg290 group`, `compare` or `explain` reads:
-// files named on the command line, or standard input.
+// files named on the command line, or standard input, each plain or
+// gzip-compressed (gzip_source.h).
 #pragma once
 
 #include <sys/types.h>
@@ -19,6 +20,8 @@ struct Input {
   int fd = -1;
   bool owned = false;
   bool regular = false;
+  bool gzip = false;  // a regular file that starts with the gzip magic bytes; other
+                      // inputs are sniffed as they are read
   std::uint64_t size = 0;
   dev_t device = 0;
   ino_t inode = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "chunk_cutter.h"
+#include "fd_source.h"
 #include "gzip_source.h"
 
 namespace cmg290::cli {
@@ -18,25 +19,6 @@ namespace {
 // record's 1251 positions.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 constexpr std::size_t kKeepBytes = std::size_t{64} << 10;
-
-class FdSource : public ByteSource {
- public:
-  explicit FdSource(int fd) : fd_(fd) {}
-  long read(char* buf, std::size_t n) override {
-    for (;;) {
-      const ssize_t got = ::read(fd_, buf, n);
-      if (got >= 0) return static_cast<long>(got);
-      if (errno == EINTR) continue;
-      error_ = errno;
-      return -1;
-    }
-  }
-  int error() const { return error_; }
-
- private:
-  int fd_;
-  int error_ = 0;
-};
 
 }  // namespace
 
@@ -53,7 +35,8 @@ bool for_each_line(const batch::Input& input,
     const ChunkFill fill = cutter.next(data.get(), bytes);
     if (fill.error != 0) {
       error = "cannot read " + input.name + ": " +
-              (fill.error == GzipSource::kDamaged ? bytes.damage() : std::strerror(source.error()));
+              (fill.error == GzipSource::kDamaged ? bytes.damage()
+                                                  : std::strerror(static_cast<int>(-fill.error)));
       return false;
     }
     if (fill.end && shrunk(input)) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "batch/group_batch.h"
+#include "mapped_window.h"
 
 namespace cmg290::batch {
 
@@ -32,34 +33,52 @@ inline constexpr int kFileChanged = -1;
 // of `cmg290 group` for a file cut short.
 const char* file_error_text(int error);
 
-// Where a file's bytes come from: any range of them, by offset. A file
-// descriptor is one (FdBytes); a compressed file, which can only be read
-// straight through, would come here as the bytes it inflates to.
+// Where a file's bytes come from: any range of them, by offset, shown to
+// one reader (a slot: a grouping thread) at a time. A file descriptor is
+// one (FdBytes); a compressed file, which can only be read straight
+// through, would come here as the bytes it inflates to.
 class ByteRanges {
  public:
   virtual ~ByteRanges() = default;
   // The bytes that are read: offsets [0, size()).
   virtual std::uint64_t size() const noexcept = 0;
-  // Reads bytes [offset, offset + n), all within size(), into `buf`.
-  // Returns 0, an errno value, or kFileChanged when the bytes are no
-  // longer there.
-  virtual int read_at(char* buf, std::size_t n, std::uint64_t offset) const noexcept = 0;
+  // Readers 0 to slots - 1 will ask for at most `bytes` bytes at a time.
+  virtual void prepare(std::size_t slots, std::size_t bytes) noexcept = 0;
+  // Shows bytes [offset, offset + n), all within size(), to reader `slot`:
+  // in place, or read into `room`, which has room for them. Returns where
+  // they are, or nullptr with `error` set to an errno value or kFileChanged
+  // when the bytes are no longer there.
+  virtual const char* show(std::size_t slot, char* room, std::size_t n, std::uint64_t offset,
+                           int& error) noexcept = 0;
+  // The reader is done with what it was shown: 0, or kFileChanged when
+  // those bytes changed under it (what it read of them is not the file's).
+  virtual int done(std::size_t slot) noexcept = 0;
 };
 
-// The bytes a file descriptor (not owned) has when this is made, read with
-// pread(), which leaves its offset alone.
+// The bytes a file descriptor (not owned) has when this is made: shown in
+// place through the mapped windows of the process's WindowArena
+// (mapped_window.h), which a file cut short cannot kill the process
+// through, or read with pread() when the arena is taken (by another file
+// being read) or cannot be had.
 class FdBytes : public ByteRanges {
  public:
   explicit FdBytes(int fd);
-  // errno of a descriptor fstat() refuses, else 0.
+  ~FdBytes() override;
+  // errno of a descriptor fstat() refuses, or of a directory, else 0.
   int error() const { return error_; }
+  // Whether the bytes are shown in place, after prepare().
+  bool mapped() const { return arena_ != nullptr; }
   std::uint64_t size() const noexcept override { return size_; }
-  int read_at(char* buf, std::size_t n, std::uint64_t offset) const noexcept override;
+  void prepare(std::size_t slots, std::size_t bytes) noexcept override;
+  const char* show(std::size_t slot, char* room, std::size_t n, std::uint64_t offset,
+                   int& error) noexcept override;
+  int done(std::size_t slot) noexcept override;
 
  private:
   int fd_;
   std::uint64_t size_ = 0;
   int error_ = 0;
+  std::unique_ptr<cli::WindowArena> arena_;
 };
 
 class LineFile {
@@ -68,7 +87,7 @@ class LineFile {
   // past it).
   static constexpr std::size_t kPartBytes = std::size_t{512} << 10;
 
-  explicit LineFile(const ByteRanges& bytes, std::size_t partBytes = kPartBytes);
+  explicit LineFile(ByteRanges& bytes, std::size_t partBytes = kPartBytes);
   ~LineFile();
 
   // The first pass: counts the records on up to `threads` threads. Returns
@@ -79,13 +98,14 @@ class LineFile {
 
   // The second pass, after count(): groups the records into rows 0 to
   // records() - 1 of `columns` (every row written, or an error returned)
-  // on settings.threads threads, handing them to the sink as group_batch()
-  // does. Returns 0 or an error as above; a part found holding other
-  // records than were counted writes no row past its own.
+  // on settings.threads threads, at most as many as count() had, handing them to the sink as
+  // group_batch() does. Returns 0 or an error as above; a part found holding other records than
+  // were counted writes no row past its own.
   int group(const BatchSettings& settings, const BatchColumns& columns, RowSink* sink = nullptr);
 
   // A source of the records counted, each read again on its own: for the
-  // few rows a caller settles itself afterwards, on one thread at a time.
+  // few rows a caller settles itself afterwards, on one thread at a time,
+  // after group() has returned.
   // A record that can no longer be read is not ready.
   RecordSource source() const;
 
@@ -93,21 +113,23 @@ class LineFile {
   class Counting;
   class Grouping;
 
-  // Reads part `part` into `buffer` and calls visit(text) for the text of
-  // each record whose line begins in it, while visit returns true.
+  // Has reader `slot` (with `buffer` for its room) read part `part` and
+  // calls visit(text) for the text of each record whose line begins in
+  // it, while visit returns true.
   template <typename Visit>
-  int each_record(std::size_t part, char* buffer, Visit&& visit) const;
+  int each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit) const;
 
   std::size_t parts() const;
   std::size_t buffer_bytes() const;
   static bool fetch(const void* context, std::size_t i, char* room,
                     std::string_view& record) noexcept;
 
-  const ByteRanges& bytes_;
+  ByteRanges& bytes_;
   std::size_t partBytes_;
   // The first row of each part, and after the last the number of records.
   std::vector<std::size_t> firstRow_;
   std::unique_ptr<char[]> lookup_;  // the buffer of source()'s reads
+  std::size_t lookupSlot_ = 0;      // and the reader it is
 };
 
 }  // namespace cmg290::batch

@@ -160,10 +160,14 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
     import pandas as pd
 
     index = None
-    if isinstance(records, pd.Series):
-        index = records.index
-        records = records.to_numpy()
-    labels = index if name is not None else None
+    if _is_path(records):
+        columns = _native.group_file_columns(records, workers, tier_set, edits)
+    else:
+        if isinstance(records, pd.Series):
+            index = records.index
+            records = records.to_numpy()
+        labels = index if name is not None else None
+        columns = _native.group_columns(records, workers, labels, name or "records", tier_set, edits)
     (
         status,
         description,
@@ -176,7 +180,7 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
         table_version,
         grouper_version,
         edit_codes,
-    ) = _native.group_columns(records, workers, labels, name or "records", tier_set, edits)
+    ) = columns
 
     # Object columns are wrapped as such, so that pandas does not scan them
     # for dates, and nothing is copied or consolidated.
@@ -203,6 +207,12 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
     )
     frame.attrs["tier_set"] = (tier_set if tier_set is not None else _compiled()).to_dict()
     return frame
+
+
+def _is_path(records):
+    # A file of records: a str (one record is never given alone) or a path
+    # object; bytes stay records.
+    return isinstance(records, (str, _os.PathLike))
 
 
 def read_records(path):

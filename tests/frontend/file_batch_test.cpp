@@ -18,6 +18,7 @@
 #include "chunk_cutter.h"
 #include "cmg290/cmg290.h"
 #include "fd_source.h"
+#include "mapped_window.h"
 
 namespace cmg290::test {
 namespace {
@@ -70,11 +71,12 @@ class FileBatch : public ::testing::Test {
     return out;
   }
 
-  std::vector<std::string> file_records(std::size_t partBytes, int threads) {
+  std::vector<std::string> file_records(std::size_t partBytes, int threads, bool mapped) {
     batch::FdBytes bytes(open_file());
     EXPECT_EQ(bytes.error(), 0);
     batch::LineFile file(bytes, partBytes);
     EXPECT_EQ(file.count(threads), 0);
+    EXPECT_EQ(bytes.mapped(), mapped);
     const batch::RecordSource source = file.source();
     std::vector<std::string> out;
     char room[kRecordLength];
@@ -84,6 +86,15 @@ class FileBatch : public ::testing::Test {
       out.emplace_back(record);
     }
     return out;
+  }
+
+  // While the arena is taken here, the file is read with pread() instead of
+  // through mapped windows: each test runs both ways.
+  static std::unique_ptr<cli::WindowArena> take_arena(bool take) {
+    if (!take) return nullptr;
+    auto arena = cli::WindowArena::create(1, 1 << 16);
+    EXPECT_NE(arena, nullptr);
+    return arena;
   }
 
   std::string path_;
@@ -103,13 +114,18 @@ TEST_F(FileBatch, RecordsAreTheLinesTheCommandReadsWhereverThePartsEnd) {
       "",
       "\n",
   };
-  for (const std::string& input : inputs) {
-    write(input);
-    const std::vector<std::string> expected = command_records();
-    for (std::size_t partBytes : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1252},
-                                  std::size_t{4096}, batch::LineFile::kPartBytes}) {
-      EXPECT_EQ(file_records(partBytes, 3), expected)
-          << "input of " << input.size() << " bytes, parts of " << partBytes;
+  for (bool mapped : {true, false}) {
+    const auto taken = take_arena(!mapped);
+    for (const std::string& input : inputs) {
+      write(input);
+      const std::vector<std::string> expected = command_records();
+      for (std::size_t partBytes :
+           {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{1252}, std::size_t{4096},
+            batch::LineFile::kPartBytes}) {
+        EXPECT_EQ(file_records(partBytes, 3, mapped), expected)
+            << "input of " << input.size() << " bytes, parts of " << partBytes << ", mapped "
+            << mapped;
+      }
     }
   }
 }
@@ -133,6 +149,7 @@ TEST_F(FileBatch, RowsAreTheBatchEnginesForTheSameRecordsOnAnyThreads) {
   batch::group_batch(source, settings, expected.columns());
 
   for (int threads : {1, 3}) {
+    const auto taken = take_arena(threads == 1);
     batch::FdBytes bytes(open_file());
     batch::LineFile file(bytes, 100000);
     ASSERT_EQ(file.count(threads), 0);
@@ -152,32 +169,35 @@ TEST_F(FileBatch, AFileThatChangesBetweenThePassesIsAnErrorAndNoRowIsWrittenPast
   const std::string lines = record + "\n" + record + "\n" + record + "\n";
   batch::BatchSettings settings;
 
-  // Cut short: the bytes counted are no longer there.
-  write(lines);
-  {
-    batch::FdBytes bytes(open_file());
-    batch::LineFile file(bytes, 1000);
-    ASSERT_EQ(file.count(2), 0);
-    ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(record.size())), 0);
-    Arrays a(file.records());
-    EXPECT_EQ(file.group(settings, a.columns()), batch::kFileChanged);
-    EXPECT_STREQ(batch::file_error_text(batch::kFileChanged),
-                 "the file was cut short while it was being read");
-  }
-  // The same size, more lines: the rows counted are all that are written.
-  write(lines);
-  {
-    batch::FdBytes bytes(open_file());
-    batch::LineFile file(bytes, 1000);
-    ASSERT_EQ(file.count(1), 0);
-    ASSERT_EQ(file.records(), 3u);
-    std::string more = lines;
-    for (std::size_t at = 100; at < more.size(); at += 200) more[at] = '\n';
-    std::ofstream(path_, std::ios::binary | std::ios::in) << more;
-    Arrays a(4);  // one row more than counted, which must stay as it is
-    a.status[3] = 12345;
-    EXPECT_EQ(file.group(settings, a.columns()), batch::kFileChanged);
-    EXPECT_EQ(a.status[3], 12345);
+  for (bool mapped : {true, false}) {
+    const auto taken = take_arena(!mapped);
+    // Cut short: the bytes counted are no longer there.
+    write(lines);
+    {
+      batch::FdBytes bytes(open_file());
+      batch::LineFile file(bytes, 1000);
+      ASSERT_EQ(file.count(2), 0);
+      ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(record.size())), 0);
+      Arrays a(file.records());
+      EXPECT_EQ(file.group(settings, a.columns()), batch::kFileChanged);
+      EXPECT_STREQ(batch::file_error_text(batch::kFileChanged),
+                   "the file was cut short while it was being read");
+    }
+    // The same size, more lines: the rows counted are all that are written.
+    write(lines);
+    {
+      batch::FdBytes bytes(open_file());
+      batch::LineFile file(bytes, 1000);
+      ASSERT_EQ(file.count(1), 0);
+      ASSERT_EQ(file.records(), 3u);
+      std::string more = lines;
+      for (std::size_t at = 100; at < more.size(); at += 200) more[at] = '\n';
+      std::ofstream(path_, std::ios::binary | std::ios::in) << more;
+      Arrays a(4);  // one row more than counted, which must stay as it is
+      a.status[3] = 12345;
+      EXPECT_EQ(file.group(settings, a.columns()), batch::kFileChanged);
+      EXPECT_EQ(a.status[3], 12345);
+    }
   }
 }
 

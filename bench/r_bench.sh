@@ -103,7 +103,7 @@ peak <- function(expr) {
   writeLines(c("suppressPackageStartupMessages(library(cmg290))", "path <- commandArgs(TRUE)[1]",
                expr), script)
   out <- system2("/usr/bin/time", c("-f", "%M", file.path(R.home("bin"), "Rscript"), "--vanilla",
-                                    script, path), stdout = FALSE, stderr = TRUE)
+                                    script, path), stdout = TRUE, stderr = TRUE)
   as.numeric(out[length(out)]) / 1024
 }
 cat(sprintf("peak resident memory: group(file =) %.0f MiB, group(read_records()) %.0f MiB, %s\n",
@@ -111,7 +111,7 @@ cat(sprintf("peak resident memory: group(file =) %.0f MiB, group(read_records())
             peak("invisible(group(read_records(path), workers = -1L))"),
             sprintf("cmg290 group %.0f MiB", {
               out <- system2("/usr/bin/time", c("-f", "%M", tool, "group", "-q", path, "-o",
-                                                "/dev/null"), stdout = FALSE, stderr = TRUE)
+                                                "/dev/null"), stdout = TRUE, stderr = TRUE)
               as.numeric(out[length(out)]) / 1024
             })))
 if (edits) {

@@ -101,7 +101,13 @@ int FdBytes::done(std::size_t slot) noexcept {
   if (arena_ == nullptr) return 0;
   const bool cut = arena_->cut_short(slot);
   arena_->unmap(slot);
-  return cut ? kFileChanged : 0;
+  // A file cut short within the last page of a window reads zero bytes
+  // there, which raises no fault: its size tells.
+  struct stat st;
+  if (cut || (fstat(fd_, &st) == 0 && static_cast<std::uint64_t>(st.st_size) < size_)) {
+    return kFileChanged;
+  }
+  return 0;
 }
 
 LineFile::LineFile(ByteRanges& bytes, std::size_t partBytes)

@@ -201,6 +201,44 @@ TEST_F(FileBatch, AFileThatChangesBetweenThePassesIsAnErrorAndNoRowIsWrittenPast
   }
 }
 
+TEST_F(FileBatch, BytesCutShortUnderAWindowAreAnErrorEvenOnceTheFileHasItsSizeAgain) {
+  const std::size_t page = cli::WindowArena::page_size();
+  const std::string text(3 * page, 'x');
+  write(text);
+  batch::FdBytes bytes(open_file());
+  bytes.prepare(1, text.size());
+  ASSERT_TRUE(bytes.mapped());
+  int error = 0;
+  std::vector<char> room(text.size());
+  const char* shown = bytes.show(0, room.data(), text.size(), 0, error);
+  ASSERT_NE(shown, nullptr);
+  ASSERT_EQ(truncate(path_.c_str(), 0), 0);
+  // The page is gone: it reads as line ends, and the window is marked.
+  EXPECT_EQ(static_cast<const volatile char*>(shown)[2 * page + 5], '\n');
+  ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(text.size())), 0);
+  EXPECT_EQ(bytes.done(0), batch::kFileChanged);
+  // Shown again, whole: nothing to report.
+  ASSERT_NE(bytes.show(0, room.data(), text.size(), 0, error), nullptr);
+  EXPECT_EQ(bytes.done(0), 0);
+}
+
+TEST_F(FileBatch, ALastLineCutWithinItsPageIsAnErrorThoughNoLineIsLost) {
+  // The bytes past the new end read as zero bytes, no fault and no other
+  // line end: only the file's size tells.
+  const std::string record = batch_records(1).front();
+  for (bool mapped : {true, false}) {
+    const auto taken = take_arena(!mapped);
+    write(record + "\n" + record);
+    batch::FdBytes bytes(open_file());
+    batch::LineFile file(bytes);
+    ASSERT_EQ(file.count(1), 0);
+    ASSERT_EQ(file.records(), 2u);
+    ASSERT_EQ(truncate(path_.c_str(), static_cast<off_t>(record.size() + 600)), 0);
+    Arrays a(2);
+    EXPECT_EQ(file.group(batch::BatchSettings{}, a.columns()), batch::kFileChanged) << mapped;
+  }
+}
+
 TEST_F(FileBatch, ADirectoryOrAnUnreadableDescriptorIsTheirErrno) {
   const int dir = ::open("/tmp", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(dir, 0);

@@ -238,7 +238,7 @@ int LineFile::count(int threads) {
   Counting work(*this, static_cast<std::size_t>(std::max(threads, 1)), counts);
   run_parts(n, threads, work, nullptr);
   if (const int error = work.error.load(); error != 0) {
-    firstRow_.assign(n + 1, 0);
+    firstRow_.clear();  // no records, and nothing to group
     return error;
   }
   for (std::size_t p = 0; p < n; ++p) firstRow_[p + 1] = firstRow_[p] + counts[p];
@@ -246,7 +246,8 @@ int LineFile::count(int threads) {
 }
 
 int LineFile::group(const BatchSettings& settings, const BatchColumns& columns, RowSink* sink) {
-  text_keys();  // built here, before any thread needs it
+  if (firstRow_.size() != parts() + 1) return EINVAL;  // not counted
+  text_keys();                                         // built here, before any thread needs it
   // No more threads than count() prepared readers for.
   const auto threads = static_cast<int>(
       std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), lookupSlot_));

@@ -97,7 +97,8 @@ class LineFile {
   std::size_t records() const { return firstRow_.empty() ? 0 : firstRow_.back(); }
 
   // The second pass, after count(): groups the records into rows 0 to
-  // records() - 1 of `columns` (every row written, or an error returned)
+  // records() - 1 of `columns` (every row written, or an error returned;
+  // EINVAL, with nothing written, before count() has succeeded)
   // on settings.threads threads, at most as many as count() had, handing them to the sink as
   // group_batch() does. Returns 0 or an error as above; a part found holding other records than
   // were counted writes no row past its own.

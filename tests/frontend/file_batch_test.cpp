@@ -239,6 +239,16 @@ TEST_F(FileBatch, ALastLineCutWithinItsPageIsAnErrorThoughNoLineIsLost) {
   }
 }
 
+TEST_F(FileBatch, GroupingBeforeCountingWritesNothing) {
+  write(batch_records(1).front() + "\n");
+  batch::FdBytes bytes(open_file());
+  batch::LineFile file(bytes);
+  Arrays a(1);
+  a.status[0] = 12345;
+  EXPECT_EQ(file.group(batch::BatchSettings{}, a.columns()), EINVAL);
+  EXPECT_EQ(a.status[0], 12345);
+}
+
 TEST_F(FileBatch, ADirectoryOrAnUnreadableDescriptorIsTheirErrno) {
   const int dir = ::open("/tmp", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(dir, 0);

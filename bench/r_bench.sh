@@ -6,12 +6,16 @@
 #
 # Writes RECORDS synthetic records with `cmg290 sample`, then, in one R
 # process, takes the best of RUNS runs (default 3) of each of
+#   group(file = FILE, workers = -1L)        the file read and grouped where it lies
+#   group(read_records(FILE), workers = -1L) the same end to end through a character vector
 #   read_records(FILE)                       into a character vector
 #   group(records, workers = -1L)            the character vector, all cores
 #   cmg290 group -q FILE -o /dev/null        the command, all cores
 # alternating group() and the command so that both see the same load, and
 # prints records per second, the ratio of group() to the command, and the
-# processor time of each (less disturbed by other work on the machine).
+# processor time of each (less disturbed by other work on the machine). Last,
+# the peak resident memory of an R process that does nothing but each of
+# group(file = FILE) and group(read_records(FILE)), and of the command.
 #
 # EDITS=1 times besides, in the same alternation,
 #   group(records, workers = -1L, edits = TRUE)
@@ -67,22 +71,49 @@ groups <- list()
 commands <- list()
 edit_groups <- list()
 edit_commands <- list()
+files <- list()
+throughs <- list()
 for (i in seq_len(runs)) {
   groups[[i]] <- timed(function() group(records, workers = -1L))
   commands[[i]] <- command()
+  files[[i]] <- timed(function() group(file = path, workers = -1L))
+  commands[[runs + i]] <- command()
+  throughs[[i]] <- timed(function() group(read_records(path), workers = -1L))
   if (edits) {
     edit_groups[[i]] <- timed(function() group(records, workers = -1L, edits = TRUE))
     if (command_edits) edit_commands[[i]] <- command("--edits")
   }
 }
-stopifnot(nrow(groups[[1]]$value) == count)
+stopifnot(nrow(groups[[1]]$value) == count, identical(files[[1]]$value, groups[[1]]$value))
+line("group(file =, workers = -1L)", best(files, "elapsed"))
+line("group(read_records(), workers = -1L)", best(throughs, "elapsed"))
 line("read_records", best(reads, "elapsed"))
 line("group(workers = -1L), character vector", best(groups, "elapsed"))
 line("cmg290 group -o /dev/null", best(commands, "elapsed"))
 cat(sprintf("group / cmg290 group rate:             %4.2f\n",
             best(commands, "elapsed") / best(groups, "elapsed")))
-cat(sprintf("processor time, best run: group %.3f s, cmg290 group %.3f s\n",
-            best(groups, "cpu"), best(commands, "cpu")))
+cat(sprintf("group(file =) / cmg290 group rate:     %4.2f\n",
+            best(commands, "elapsed") / best(files, "elapsed")))
+cat(sprintf("processor time, best run: group(file =) %.3f s, group %.3f s, cmg290 group %.3f s\n",
+            best(files, "cpu"), best(groups, "cpu"), best(commands, "cpu")))
+# Peak resident memory of a fresh process doing only the one thing, in MiB.
+peak <- function(expr) {
+  script <- tempfile(fileext = ".R")
+  on.exit(unlink(script))
+  writeLines(c("suppressPackageStartupMessages(library(cmg290))", "path <- commandArgs(TRUE)[1]",
+               expr), script)
+  out <- system2("/usr/bin/time", c("-f", "%M", file.path(R.home("bin"), "Rscript"), "--vanilla",
+                                    script, path), stdout = TRUE, stderr = TRUE)
+  as.numeric(out[length(out)]) / 1024
+}
+cat(sprintf("peak resident memory: group(file =) %.0f MiB, group(read_records()) %.0f MiB, %s\n",
+            peak("invisible(group(file = path, workers = -1L))"),
+            peak("invisible(group(read_records(path), workers = -1L))"),
+            sprintf("cmg290 group %.0f MiB", {
+              out <- system2("/usr/bin/time", c("-f", "%M", tool, "group", "-q", path, "-o",
+                                                "/dev/null"), stdout = TRUE, stderr = TRUE)
+              as.numeric(out[length(out)]) / 1024
+            })))
 if (edits) {
   frame <- edit_groups[[1]]$value
   # Column by column: subsetting a frame drops its tier_set attribute.

@@ -1,12 +1,10 @@
 #include "batch/group_batch.h"
 
+#include "batch/run_parts.h"
+
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <string_view>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace cmg290::batch {
 
@@ -58,53 +56,43 @@ void group_rows(const RecordSource& source, const BatchSettings& settings,
   }
 }
 
+// The batches of rows of one call.
+class RowBatches : public PartWork {
+ public:
+  RowBatches(const RecordSource& source, const BatchSettings& settings, const BatchColumns& columns,
+             std::size_t threads)
+      : source_(source),
+        settings_(settings),
+        columns_(columns),
+        roomBytes_(source.copies() ? kStageRows * kRecord : 0),
+        rooms_(new char[std::max<std::size_t>(threads * roomBytes_, 1)]) {}
+
+  void run(std::size_t batch, std::size_t thread) noexcept override {
+    const std::size_t begin = batch * kBatchRows;
+    group_rows(source_, settings_, columns_, begin, rows_end(batch),
+               rooms_.get() + thread * roomBytes_);
+  }
+  std::size_t rows_end(std::size_t batch) const noexcept override {
+    return std::min(source_.count, (batch + 1) * kBatchRows);
+  }
+
+ private:
+  const RecordSource& source_;
+  const BatchSettings& settings_;
+  const BatchColumns& columns_;
+  std::size_t roomBytes_;
+  std::unique_ptr<char[]> rooms_;
+};
+
 }  // namespace
 
 void group_batch(const RecordSource& source, const BatchSettings& settings,
                  const BatchColumns& columns, RowSink* sink) {
   text_keys();  // built here, before any thread needs it
-  const std::size_t count = source.count;
-  const std::size_t batches = (count + kBatchRows - 1) / kBatchRows;
+  const std::size_t batches = (source.count + kBatchRows - 1) / kBatchRows;
   const auto threads = static_cast<std::size_t>(std::max(settings.threads, 1));
-  const std::size_t roomBytes = source.copies() ? kStageRows * kRecord : 0;
-  std::unique_ptr<char[]> rooms(new char[std::max<std::size_t>(threads * roomBytes, 1)]);
-  std::unique_ptr<std::atomic<bool>[]> done(
-      new std::atomic<bool>[std::max<std::size_t>(batches, 1)]);
-  for (std::size_t b = 0; b < batches; ++b) done[b].store(false, std::memory_order_relaxed);
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-
-  std::atomic<std::size_t> next{0};
-  std::size_t handed = 0;  // batches given to the sink, by the calling thread only
-  auto hand_over = [&](bool all) {
-    while (handed < batches && (all || done[handed].load(std::memory_order_acquire))) {
-      sink->rows(handed * kBatchRows, std::min(count, (handed + 1) * kBatchRows));
-      ++handed;
-    }
-  };
-  auto work = [&](std::size_t thread) noexcept {
-    char* room = rooms.get() + thread * roomBytes;
-    for (;;) {
-      const std::size_t batch = next.fetch_add(1, std::memory_order_relaxed);
-      if (batch >= batches) return;
-      const std::size_t begin = batch * kBatchRows;
-      group_rows(source, settings, columns, begin, std::min(count, begin + kBatchRows), room);
-      done[batch].store(true, std::memory_order_release);
-      // The calling thread takes what is grouped between its own batches,
-      // while the others go on.
-      if (thread == 0 && sink != nullptr) hand_over(false);
-    }
-  };
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      break;  // fewer threads than asked for: the others share the work
-    }
-  }
-  work(0);
-  for (std::thread& h : helpers) h.join();
-  if (sink != nullptr) hand_over(true);
+  RowBatches work(source, settings, columns, threads);
+  run_parts(batches, settings.threads, work, sink);
 }
 
 }  // namespace cmg290::batch

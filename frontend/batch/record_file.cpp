@@ -55,9 +55,8 @@ RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte) {
         read.zeroByteLine = line;
         return read;
       }
-      char* record = block.append();
-      std::memcpy(record, text.data(), n);
-      std::memset(record + n, ' ', kRecord - n);
+      // The rest of a short record's room stays zero bytes.
+      std::memcpy(block.append(), text.data(), n);
     }
     if (fill.end) return read;
   }
@@ -77,6 +76,13 @@ void RecordBlock::expect(std::size_t records) {
 char* RecordBlock::append() {
   if (count_ == capacity_) reserve(std::max<std::size_t>(capacity_ + capacity_ / 2, 64));
   return data_ + kRecord * count_++;
+}
+
+std::size_t RecordBlock::length(std::size_t i) const {
+  const char* record = data_ + kRecord * i;
+  std::size_t n = kRecord;
+  while (n > 0 && record[n - 1] == '\0') --n;
+  return n;
 }
 
 RecordBlock::Mapping RecordBlock::release() {
@@ -103,13 +109,31 @@ void RecordBlock::reserve(std::size_t records) {
 
 namespace {
 
-// The records a file likely holds: a regular file's size over the length
-// of a line, else 0.
+// The most records a regular file holds: its line ends, and a last line
+// without one (empty lines count too, which costs only addresses: the pages
+// of a mapping are not taken until written). 0 for anything else; the
+// reading then grows the block as it goes. Reads the file once with
+// pread(), which leaves its offset alone and brings it into the page cache
+// for the reading proper; a failure is found again by that reading.
 std::size_t expected_records(int fd) {
   struct stat st;
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode)
-             ? static_cast<std::size_t>(st.st_size) / (kRecord + 1) + 1
-             : 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
+  std::size_t lines = 1;
+  for (off_t at = 0;;) {
+    const ssize_t got = ::pread(fd, buffer.get(), kChunkBytes, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    at += got;
+    const char* p = buffer.get();
+    const char* const end = p + got;
+    while ((p = static_cast<const char*>(
+                std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+      ++lines;
+      ++p;
+    }
+  }
+  return lines;
 }
 
 }  // namespace

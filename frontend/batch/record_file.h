@@ -1,8 +1,10 @@
 // A file of records, one per line, read into one block of fixed-width
 // records, with the line rules of `cmg290 group` (its own line reader does
 // the cutting, chunk_cutter.h): LF or CRLF, a last line without a line end
-// counts, empty lines are skipped, a short line is filled out with blanks
-// and a longer one keeps its first 1251 characters.
+// counts, empty lines are skipped, a longer line keeps its first 1251
+// characters and a shorter one its own length: it is followed by zero bytes,
+// which are not part of it (as NumPy reads such items, and as
+// RecordSource's FixedWidth does), so the grouper still finds it short.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +12,11 @@
 namespace cmg290::batch {
 
 // Records laid end to end, kRecordLength bytes each, in one anonymous
-// mapping, which grows by mremap (moved, not copied) and can be handed to a
-// front end's array at the end. Huge pages, where the kernel grants them,
-// spare most of the page faults of filling it.
+// mapping, which can be handed to a front end's array at the end. A regular
+// file's lines are counted first, so the mapping is made once at its size:
+// grown by mremap, it loses its huge pages and is slow to read. Huge pages,
+// where the kernel grants them, spare most of the page faults of filling
+// it. The room append() gives is zero bytes, as a fresh mapping is.
 class RecordBlock {
  public:
   RecordBlock() = default;
@@ -26,6 +30,8 @@ class RecordBlock {
   char* append();
   std::size_t count() const { return count_; }
   const char* data() const { return data_; }
+  // The length of record i: up to its last byte that is not zero.
+  std::size_t length(std::size_t i) const;
 
   // Gives up the mapping to the caller, who must unmap() it.
   struct Mapping {

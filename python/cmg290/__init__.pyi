@@ -117,15 +117,20 @@ def group(record: Record, tier_set: TierSet | None = None) -> Result:
     """Group one record. Raises TypeError (not str or bytes) or ValueError (a character above U+00FF)."""
 
 def group_frame(
-    records: Records, workers: int = -1, tier_set: TierSet | None = None, edits: bool = False
+    records: Records | os.PathLike[str],
+    workers: int = -1,
+    tier_set: TierSet | None = None,
+    edits: bool = False,
 ) -> pd.DataFrame:
     """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record;
+    a path object (pathlib.Path) names a file of records, one per line, grouped where it lies.
     attrs["tier_set"] describes the set that grouped (TierSet.to_dict). With edits=True a last
     column "edits": the codes of each record's edits joined with ";", "" for none.
 
     Raises TypeError (workers not an integer, tier_set neither a TierSet nor None, edits neither
     True nor False, an element neither str nor bytes, or masked) or
-    ValueError (workers 0 or below -1, a character above U+00FF)."""
+    ValueError (workers 0 or below -1, a character above U+00FF); OSError naming a file that
+    cannot be read."""
 
 def read_records(path: PathArg) -> npt.NDArray[np.bytes_]:
     """Read a file of records, one per line, into an array of dtype S1251.

@@ -1,4 +1,4 @@
-"""Grouping a Dask Series of records, partition by partition.
+"""Grouping a Dask Series of records, or files of them, partition by partition.
 
 The same code runs on the local scheduler, on a LocalCluster and on a real
 cluster (``distributed.Client("tcp://scheduler:8786")``): each partition is
@@ -9,8 +9,11 @@ A tier-table set (``tier_set=``) travels to the workers by its path and
 digest: each worker process loads it from that path once, however many
 partitions it groups, and refuses it if its files changed meanwhile. The
 set's directory must therefore be readable at the same path on every
-worker.
+worker. So must files of records given by their paths.
 """
+
+import os
+import pathlib
 
 import cmg290
 
@@ -18,12 +21,20 @@ __all__ = ["group_frame"]
 
 
 def group_frame(series, workers=1, tier_set=None, edits=False):
-    """Group a Dask Series of records into a Dask DataFrame.
+    """Group a Dask Series of records, or files of them, into a Dask DataFrame.
 
     ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
     bytes records. The result has the columns and dtypes of
     ``cmg290.group_frame``, one row per record, with the series' index and
     divisions.
+
+    Or the path of a file of records, one per line (str or os.PathLike),
+    or a list or tuple of them: one partition per file, which the worker
+    reads and groups where it lies, as ``cmg290.group_frame(path)`` does,
+    without a string per record. A partition's index numbers its file's
+    records from 0; the divisions are unknown. Each file must be readable at
+    the same path on every worker; one that is not fails the computation
+    with the OSError of ``cmg290.group_frame``.
 
     ``workers``: grouping threads per partition. Dask already runs
     partitions side by side, one per worker thread, so the default is 1;
@@ -49,12 +60,43 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
     is a TypeError here.
     """
     workers = cmg290._native.check_workers(workers)
-    meta = cmg290._frame(series._meta, 1, "series", tier_set, edits)
+    paths = _paths(series)
+    if paths is not None:
+        import pandas as pd
+
+        empty = pd.Series([], dtype=object)
+    else:
+        empty = series._meta
+    meta = cmg290._frame(empty, 1, "series", tier_set, edits)
     edits = "edits" in meta.columns  # checked by the meta's grouping; sent as a plain bool
     if tier_set is not None and tier_set.compiled_in:
         tier_set = None  # the same lists on every worker, nothing to send
+    if paths is not None:
+        import dask.dataframe as dd
+
+        return dd.from_map(
+            _group_file, paths, workers=workers, tier_set=tier_set, edits=edits, meta=meta,
+            enforce_metadata=False,
+        )
     return series.map_partitions(_group_partition, workers, tier_set, edits, meta=meta)
+
+
+def _paths(given):
+    # The files of a path or a list or tuple of paths, as str; None for
+    # anything else (a Series).
+    if isinstance(given, (str, os.PathLike)):
+        given = [given]
+    elif not isinstance(given, (list, tuple)):
+        return None
+    if not given or not all(isinstance(p, (str, os.PathLike)) for p in given):
+        raise TypeError("series must be a Dask Series, or a path or a list of paths of files of "
+                        "records")
+    return [os.fsdecode(p) for p in given]
 
 
 def _group_partition(partition, workers, tier_set, edits):
     return cmg290._frame(partition, workers, "series", tier_set, edits)
+
+
+def _group_file(path, workers, tier_set, edits):
+    return cmg290._frame(pathlib.Path(path), workers, "series", tier_set, edits)

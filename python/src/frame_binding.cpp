@@ -3,11 +3,16 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "batch/file_batch.h"
 #include "batch/group_batch.h"
 #include "bindings.h"
 #include "record_input.h"
@@ -118,64 +123,157 @@ bool edits_argument(const py::handle& edits) {
   throw py::type_error("edits must be True or False, not " + type);
 }
 
+// A frame's columns for n rows: the arrays the engine fills, and the
+// tuple of columns made of them once it has.
+struct FrameColumns {
+  FrameColumns(std::size_t rows, bool edits)
+      : n(rows),
+        status(n),
+        cognitive(n),
+        age(n),
+        motor(n),
+        cognitiveMissing(n),
+        ageMissing(n),
+        description(n),
+        cmg(n),
+        tableVersion(n),
+        grouperVersion(n),
+        editKeys(edits ? n : 0) {
+    columns.status = {status.mutable_data(), true};
+    columns.cognitiveScore = {cognitive.mutable_data(), true};
+    columns.age = {age.mutable_data(), true};
+    columns.motorScore = motor.mutable_data();
+    columns.cognitiveMissing = cognitiveMissing.mutable_data();
+    columns.ageMissing = ageMissing.mutable_data();
+    columns.description = description.data();
+    columns.cmg = cmg.data();
+    columns.tableVersion = tableVersion.data();
+    columns.grouperVersion = grouperVersion.data();
+    columns.edits = edits ? editKeys.data() : nullptr;
+  }
+
+  // The columns, with the GIL, once grouped: `source` gives the records of
+  // the few rows grouped again here.
+  py::tuple finish(const batch::RecordSource& source, const batch::BatchSettings& settings) {
+    py::array descriptionColumn = object_column(n), cmgColumn = object_column(n),
+              tableVersionColumn = object_column(n), grouperVersionColumn = object_column(n);
+    PyObject** const textColumns[4] = {objects(descriptionColumn), objects(cmgColumn),
+                                       objects(tableVersionColumn), objects(grouperVersionColumn)};
+    fill_text_column(description, textColumns[0]);
+    fill_text_column(cmg, textColumns[1]);
+    fill_text_column(tableVersion, textColumns[2]);
+    fill_text_column(grouperVersion, textColumns[3]);
+    fill_odd_texts(source, settings, textColumns);
+    py::object editColumn = py::none();
+    if (settings.edits) {
+      py::array texts = object_column(n);
+      fill_edit_column(editKeys, objects(texts), source, settings);
+      editColumn = texts;
+    }
+    return py::make_tuple(status, descriptionColumn, cmgColumn, motor, cognitive, cognitiveMissing,
+                          age, ageMissing, tableVersionColumn, grouperVersionColumn, editColumn);
+  }
+
+  std::size_t n;
+  py::array_t<std::int64_t> status, cognitive, age;
+  py::array_t<double> motor;
+  py::array_t<bool> cognitiveMissing, ageMissing;
+  std::vector<TextKey> description, cmg, tableVersion, grouperVersion;
+  std::vector<EditKey> editKeys;
+  batch::BatchColumns columns;
+};
+
+// The settings of workers, tier_set and edits, checked before the records
+// are looked at; `keepSet` keeps the set alive while the threads group
+// with it. Returns the workers asked for.
+int settings_arguments(const py::handle& workers, const py::handle& tierSet,
+                       const py::handle& editsArgument,
+                       std::shared_ptr<const cmg290::TierSet>& keepSet,
+                       batch::BatchSettings& settings) {
+  const int asked = workers_argument(workers.ptr());
+  keepSet = tier_set_argument(tierSet);
+  settings.edits = edits_argument(editsArgument);
+  settings.tierSet = grouping_set(keepSet);
+  return asked;
+}
+
 py::tuple group_columns_binding(const py::handle& records, const py::handle& workers,
                                 const py::handle& labels, const std::string& name,
                                 const py::handle& tierSet, const py::handle& editsArgument) {
-  // workers, the set and edits first: a wrong one is reported before the
-  // records are looked at. The set stays alive while the threads group with
-  // it.
-  const int asked = workers_argument(workers.ptr());
-  const std::shared_ptr<const cmg290::TierSet> keepSet = tier_set_argument(tierSet);
+  std::shared_ptr<const cmg290::TierSet> keepSet;
   batch::BatchSettings settings;
-  settings.edits = edits_argument(editsArgument);
-  settings.tierSet = grouping_set(keepSet);
+  const int asked = settings_arguments(workers, tierSet, editsArgument, keepSet, settings);
   ElementNames names;
   names.name = name.c_str();
   if (!labels.is_none()) names.labels = labels;
   const RecordInput in = record_input(records, names);
   const std::size_t n = in.source.count;
   settings.threads = thread_count(asked, n);
-
-  py::array_t<std::int64_t> status(n), cognitive(n), age(n);
-  py::array_t<double> motor(n);
-  py::array_t<bool> cognitiveMissing(n), ageMissing(n);
-  std::vector<TextKey> description(n), cmg(n), tableVersion(n), grouperVersion(n);
-  std::vector<EditKey> editKeys(settings.edits ? n : 0);
-  batch::BatchColumns columns;
-  columns.status = {status.mutable_data(), true};
-  columns.cognitiveScore = {cognitive.mutable_data(), true};
-  columns.age = {age.mutable_data(), true};
-  columns.motorScore = motor.mutable_data();
-  columns.cognitiveMissing = cognitiveMissing.mutable_data();
-  columns.ageMissing = ageMissing.mutable_data();
-  columns.description = description.data();
-  columns.cmg = cmg.data();
-  columns.tableVersion = tableVersion.data();
-  columns.grouperVersion = grouperVersion.data();
-  columns.edits = settings.edits ? editKeys.data() : nullptr;
+  FrameColumns frame(n, settings.edits);
   {
     py::gil_scoped_release release;
-    batch::group_batch(in.source, settings, columns);
+    batch::group_batch(in.source, settings, frame.columns);
   }
+  return frame.finish(in.source, settings);
+}
 
-  py::array descriptionColumn = object_column(n), cmgColumn = object_column(n),
-            tableVersionColumn = object_column(n), grouperVersionColumn = object_column(n);
-  PyObject** const textColumns[4] = {objects(descriptionColumn), objects(cmgColumn),
-                                     objects(tableVersionColumn), objects(grouperVersionColumn)};
-  fill_text_column(description, textColumns[0]);
-  fill_text_column(cmg, textColumns[1]);
-  fill_text_column(tableVersion, textColumns[2]);
-  fill_text_column(grouperVersion, textColumns[3]);
-  fill_odd_texts(in.source, settings, textColumns);
-  py::object editColumn = py::none();
-  if (settings.edits) {
-    py::array texts = object_column(n);
-    fill_edit_column(editKeys, objects(texts), in.source, settings);
-    editColumn = texts;
+// Raises OSError for a file that cannot be read: errno's, naming the file,
+// or one that changed while it was read.
+[[noreturn]] void raise_file_error(int error, const py::handle& path) {
+  if (error == batch::kFileChanged) {
+    PyErr_Format(PyExc_OSError, "cannot read %R: %s", path.ptr(), batch::file_error_text(error));
+  } else {
+    errno = error;
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
   }
+  throw py::error_already_set();
+}
 
-  return py::make_tuple(status, descriptionColumn, cmgColumn, motor, cognitive, cognitiveMissing,
-                        age, ageMissing, tableVersionColumn, grouperVersionColumn, editColumn);
+struct FileCloser {
+  int fd;
+  ~FileCloser() { ::close(fd); }
+};
+
+// The columns of a file's records, read and grouped on the threads where
+// the file lies; nothing is made per record but the cells.
+py::tuple group_file_columns(const py::object& path, const py::handle& workers,
+                             const py::handle& tierSet, const py::handle& editsArgument) {
+  std::shared_ptr<const cmg290::TierSet> keepSet;
+  batch::BatchSettings settings;
+  const int asked = settings_arguments(workers, tierSet, editsArgument, keepSet, settings);
+  // As open() takes it: str, bytes or os.PathLike; a zero byte is a
+  // ValueError, not the end of the name.
+  PyObject* encoded = nullptr;
+  if (PyUnicode_FSConverter(path.ptr(), &encoded) == 0) throw py::error_already_set();
+  const std::string name = py::reinterpret_steal<py::bytes>(encoded);
+  int fd;
+  {
+    py::gil_scoped_release release;
+    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  if (fd < 0) raise_file_error(errno, path);
+  const FileCloser closer{fd};
+  batch::FdBytes bytes(fd);
+  if (bytes.error() != 0) raise_file_error(bytes.error(), path);
+  batch::LineFile file(bytes);
+  // As many threads as the most records the file could hold could use: the
+  // grouping has no more than the counting.
+  const int countThreads = thread_count(asked, bytes.size() / 2);
+  int error;
+  {
+    py::gil_scoped_release release;
+    error = file.count(countThreads);
+  }
+  if (error != 0) raise_file_error(error, path);
+  const std::size_t n = file.records();
+  settings.threads = thread_count(asked, n);
+  FrameColumns frame(n, settings.edits);
+  {
+    py::gil_scoped_release release;
+    error = file.group(settings, frame.columns);
+  }
+  if (error != 0) raise_file_error(error, path);
+  return frame.finish(file.source(), settings);
 }
 
 }  // namespace
@@ -190,6 +288,11 @@ void bind_frame(py::module_& m) {
         "joined with ';' (else None). Used by cmg290.group_frame. A bad element is\n"
         "named name[position], or name.loc[label] when labels (an Index) are given.\n"
         "tier_set: a TierSet, or None for the compiled-in lists.");
+  m.def("group_file_columns", &group_file_columns, py::arg("path"), py::arg("workers") = -1,
+        py::arg("tier_set") = py::none(), py::arg("edits") = py::bool_(false),
+        "The result columns of the records of a file, one per line, as group_columns\n"
+        "gives them; the file is read and grouped on the threads. Used by\n"
+        "cmg290.group_frame for a path.");
   m.def(
       "check_workers", [](const py::handle& workers) { return workers_argument(workers.ptr()); },
       py::arg("workers"),

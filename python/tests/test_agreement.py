@@ -1,5 +1,6 @@
 """group_frame against `cmg290 group`, field by field, on the same records."""
 
+import pathlib
 import subprocess
 
 import cmg290
@@ -19,9 +20,23 @@ def test_a_hundred_thousand_synthetic_records(cli, tmp_path):
     records = cmg290.read_records(path)
     frame = cmg290.group_frame(records)
     assert_frame_matches_cli(frame, expected)
+    assert cmg290.group_frame(pathlib.Path(path)).equals(frame)
     # The sample's flawed records reach every status.
     assert set(frame["status"]) == {0, 1, 2, 3, 5, 6, 7, 9}
     # The same records as str, read by Python's own line splitting.
     with open(path, encoding="latin-1", newline="") as f:
         lines = f.read().rstrip("\n").split("\n")
     assert cmg290.group_frame(lines).equals(frame)
+
+
+def test_short_lines_raise_short_record_from_a_path_and_read_records_as_from_the_command(
+        cli, tmp_path):
+    path = str(tmp_path / "sample.txt")
+    subprocess.run([cli, "sample", "--count", "20000", "--seed", "5", "-o", path], check=True)
+    rows = subprocess.run([cli, "group", "-q", "--edits", path], check=True,
+                          capture_output=True).stdout.decode("latin-1").splitlines()[1:]
+    expected = [row.rsplit(",", 1)[-1] for row in rows]
+    assert sum("short-record" in e for e in expected) > 0
+    for frame in (cmg290.group_frame(pathlib.Path(path), edits=True),
+                  cmg290.group_frame(cmg290.read_records(path), edits=True)):
+        assert list(frame["edits"]) == expected

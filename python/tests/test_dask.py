@@ -3,6 +3,7 @@ loopback, 200,000 records in eight partitions, with the compiled-in lists and
 with a tier-table set."""
 
 import os
+import pathlib
 import subprocess
 
 import dask
@@ -186,3 +187,21 @@ def test_bad_workers_are_refused_when_the_frame_is_built(workers, error, message
 def test_a_series_of_another_dtype_is_refused_when_the_frame_is_built():
     with pytest.raises(TypeError, match=r"^series: NumPy array of dtype int64, expected fixed-width"):
         cmg290.dask.group_frame(dd.from_pandas(pd.Series([1, 2]), npartitions=1))
+
+
+def test_files_by_their_paths_a_partition_each(cluster_client, partition_files):
+    # Each worker reads its files where they lie; a partition's rows are
+    # numbered from 0, as cmg290.group_frame numbers a file's.
+    paths = [partition_files[0], pathlib.Path(partition_files[1])]
+    frame = cmg290.dask.group_frame(paths, edits=True)
+    assert frame.npartitions == 2
+    got = frame.compute()
+    expected = pd.concat([cmg290.group_frame(pathlib.Path(p), edits=True) for p in paths])
+    assert got.equals(expected)
+    assert got.attrs["tier_set"] == expected.attrs["tier_set"]
+    one = cmg290.dask.group_frame(partition_files[2]).compute()
+    assert one.equals(cmg290.group_frame(pathlib.Path(partition_files[2])))
+    with pytest.raises(FileNotFoundError):
+        cmg290.dask.group_frame([partition_files[0] + ".missing"]).compute()
+    with pytest.raises(TypeError, match="list of paths"):
+        cmg290.dask.group_frame([partition_files[0], 5])

@@ -1,7 +1,13 @@
-group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE) {
+group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE, file = NULL) {
   workers <- check_workers(workers)
   check_flag(edits, "edits")
-  frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+  if (!is.null(file)) {
+    if (!missing(records)) stop("give records or file, not both", call. = FALSE)
+    frame <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits)
+  } else {
+    if (missing(records)) stop("give records, or a file of them as file =", call. = FALSE)
+    frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+  }
   attr(frame, "tier_set") <- tier_set_identity(tier_set)
   frame
 }

@@ -1,8 +1,13 @@
 read_records <- function(path) {
+  .Call(cmg290_read_records, file_name(path, "path"))
+}
+
+# One file's name as the system takes it.
+file_name <- function(path, what = "file") {
   if (!is.character(path) || length(path) != 1L || is.na(path)) {
-    stop("path must be one file name", call. = FALSE)
+    stop(what, " must be one file name", call. = FALSE)
   }
-  .Call(cmg290_read_records, enc2native(path.expand(path)))
+  enc2native(path.expand(path))
 }
 
 explain <- function(record, tier_set = NULL) {

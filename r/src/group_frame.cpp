@@ -6,6 +6,10 @@
 // strings: one per description, CMG, table version, grouper version and
 // distinct list of edits.
 #include <Rcpp.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <climits>
 #include <cstring>
@@ -14,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "batch/file_batch.h"
 #include "batch/group_batch.h"
 #include "record_text.h"
 #include "thread_count.h"
@@ -104,15 +109,22 @@ class TextColumns : public batch::RowSink {
 
   // The rows left, once the grouping threads have stopped: records to
   // convert first are settled (which may refuse them), texts not made yet
-  // are made.
-  void finish(RecordViews& views, const batch::BatchSettings& settings) {
+  // are made. The records are R's `views`, or else those of `source`.
+  void finish(RecordViews* views, const batch::RecordSource& source,
+              const batch::BatchSettings& settings) {
     for (std::size_t i = 0; i < left_.size(); ++i) {
       if (left_[i] == 0) continue;
-      if (c_.cmg[i] == batch::kUnsettled) batch::group_row(views.settle(i), settings, c_, i);
+      if (c_.cmg[i] == batch::kUnsettled) batch::group_row(views->settle(i), settings, c_, i);
       if (batch::row_needs_caller(c_, i)) {
         // A text no table gives today, or more edits than a key holds:
         // grouped again for the texts.
-        const std::string_view record = views.data()[i];
+        char room[cmg290::kRecordLength];
+        std::string_view record;
+        if (views != nullptr) {
+          record = views->data()[i];
+        } else {
+          source.get(i, room, record);
+        }
         const cmg290::Result r = batch::group_one(record, settings.tierSet);
         const R_xlen_t row = static_cast<R_xlen_t>(i);
         if (c_.cmg[i] == batch::kOddText) SET_STRING_ELT(cmg_, row, Rf_mkChar(r.cmg));
@@ -187,6 +199,85 @@ class TextColumns : public batch::RowSink {
   TextCache cache_;
 };
 
+// A result frame of n rows: its columns made, the engine's arrays pointing
+// into them; protected until done() gives it its names and class.
+class Frame {
+ public:
+  Frame(std::size_t n, bool edits) : n_(n), columnCount_(edits ? kColumns : kColumns - 1) {
+    // A data frame's compact row names count its rows in an int.
+    if (n > static_cast<std::size_t>(INT_MAX)) {
+      throw std::invalid_argument("records: more than " + std::to_string(INT_MAX) +
+                                  " records do not fit one data frame; group them in parts");
+    }
+    const R_xlen_t rows = static_cast<R_xlen_t>(n);
+    frame_ = PROTECT(Rf_allocVector(VECSXP, columnCount_));
+    SEXP status = Rf_allocVector(INTSXP, rows);
+    SET_VECTOR_ELT(frame_, 0, status);
+    SEXP motor = Rf_allocVector(REALSXP, rows);
+    SET_VECTOR_ELT(frame_, 3, motor);
+    SEXP cognitive = Rf_allocVector(INTSXP, rows);
+    SET_VECTOR_ELT(frame_, 4, cognitive);
+    SEXP age = Rf_allocVector(INTSXP, rows);
+    SET_VECTOR_ELT(frame_, 5, age);
+    const int textColumns[] = {1, 2, 6, 7};
+    for (int c : textColumns) SET_VECTOR_ELT(frame_, c, Rf_allocVector(STRSXP, rows));
+    if (edits) SET_VECTOR_ELT(frame_, kEditsColumn, Rf_allocVector(STRSXP, rows));
+
+    description_.resize(n);
+    cmg_.resize(n);
+    tableVersion_.resize(n);
+    grouperVersion_.resize(n);
+    editKeys_.resize(edits ? n : 0);
+    columns.status = {INTEGER(status), false};
+    columns.cognitiveScore = {INTEGER(cognitive), false};
+    columns.age = {INTEGER(age), false};
+    columns.motorScore = REAL(motor);
+    columns.description = description_.data();
+    columns.cmg = cmg_.data();
+    columns.tableVersion = tableVersion_.data();
+    columns.grouperVersion = grouperVersion_.data();
+    columns.edits = edits ? editKeys_.data() : nullptr;
+    columns.missingInt = NA_INTEGER;
+    columns.missingReal = NA_REAL;
+  }
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+
+  SEXP frame() const { return frame_; }
+
+  // The frame, named and classed, no longer protected.
+  SEXP done() {
+    SEXP names = PROTECT(Rf_allocVector(STRSXP, columnCount_));
+    for (int c = 0; c < columnCount_; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));
+    Rf_setAttrib(frame_, R_NamesSymbol, names);
+    SEXP rowNames = PROTECT(Rf_allocVector(INTSXP, 2));
+    INTEGER(rowNames)[0] = NA_INTEGER;
+    INTEGER(rowNames)[1] = -static_cast<int>(n_);
+    Rf_setAttrib(frame_, R_RowNamesSymbol, rowNames);
+    Rf_setAttrib(frame_, R_ClassSymbol, Rf_mkString("data.frame"));
+    UNPROTECT(3);
+    return frame_;
+  }
+
+  batch::BatchColumns columns;
+
+ private:
+  std::size_t n_;
+  int columnCount_;
+  SEXP frame_;
+  std::vector<TextKey> description_, cmg_, tableVersion_, grouperVersion_;
+  std::vector<EditKey> editKeys_;
+};
+
+struct FileCloser {
+  int fd;
+  ~FileCloser() { ::close(fd); }
+};
+
+[[noreturn]] void file_error(const std::string& path, int error) {
+  throw std::runtime_error("cannot read " + path + ": " + batch::file_error_text(error));
+}
+
 }  // namespace
 
 }  // namespace cmg290::r
@@ -196,66 +287,56 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP with
   namespace batch = cmg290::batch;
   namespace cli = cmg290::cli;
   BEGIN_RCPP
-  const bool edits = Rf_asLogical(withEdits) == TRUE;
   batch::BatchSettings settings;
   settings.tierSet = tier_set_of(tierSet);
-  settings.edits = edits;
+  settings.edits = Rf_asLogical(withEdits) == TRUE;
   RecordViews views(records, "records");
   const std::size_t n = views.size();
-  const R_xlen_t rows = static_cast<R_xlen_t>(n);
-  // A data frame's compact row names count its rows in an int.
-  if (n > static_cast<std::size_t>(INT_MAX)) {
-    throw std::invalid_argument("records: more than " + std::to_string(INT_MAX) +
-                                " records do not fit one data frame; group them in parts");
-  }
-
-  const int columnCount = edits ? kColumns : kColumns - 1;
-  SEXP frame = PROTECT(Rf_allocVector(VECSXP, columnCount));
-  SEXP status = Rf_allocVector(INTSXP, rows);
-  SET_VECTOR_ELT(frame, 0, status);
-  SEXP motor = Rf_allocVector(REALSXP, rows);
-  SET_VECTOR_ELT(frame, 3, motor);
-  SEXP cognitive = Rf_allocVector(INTSXP, rows);
-  SET_VECTOR_ELT(frame, 4, cognitive);
-  SEXP age = Rf_allocVector(INTSXP, rows);
-  SET_VECTOR_ELT(frame, 5, age);
-  const int textColumns[] = {1, 2, 6, 7};
-  for (int c : textColumns) SET_VECTOR_ELT(frame, c, Rf_allocVector(STRSXP, rows));
-  if (edits) SET_VECTOR_ELT(frame, kEditsColumn, Rf_allocVector(STRSXP, rows));
-
-  std::vector<TextKey> description(n), cmg(n), tableVersion(n), grouperVersion(n);
-  std::vector<EditKey> editKeys(edits ? n : 0);
-  batch::BatchColumns columns;
-  columns.status = {INTEGER(status), false};
-  columns.cognitiveScore = {INTEGER(cognitive), false};
-  columns.age = {INTEGER(age), false};
-  columns.motorScore = REAL(motor);
-  columns.description = description.data();
-  columns.cmg = cmg.data();
-  columns.tableVersion = tableVersion.data();
-  columns.grouperVersion = grouperVersion.data();
-  columns.edits = edits ? editKeys.data() : nullptr;
-  columns.missingInt = NA_INTEGER;
-  columns.missingReal = NA_REAL;
+  Frame frame(n, settings.edits);
   settings.threads = cli::useful_threads(Rf_asInteger(workers), n);
-
   batch::RecordSource source;
   source.count = n;
   source.views = views.data();
   source.asciiOnly = views.unchecked();
-  TextColumns texts(frame, columns, n);
-  batch::group_batch(source, settings, columns, &texts);
-  texts.finish(views, settings);
+  TextColumns texts(frame.frame(), frame.columns, n);
+  batch::group_batch(source, settings, frame.columns, &texts);
+  texts.finish(&views, source, settings);
+  return frame.done();
+  END_RCPP
+}
 
-  SEXP names = PROTECT(Rf_allocVector(STRSXP, columnCount));
-  for (int c = 0; c < columnCount; ++c) SET_STRING_ELT(names, c, Rf_mkChar(kColumnNames[c]));
-  Rf_setAttrib(frame, R_NamesSymbol, names);
-  SEXP rowNames = PROTECT(Rf_allocVector(INTSXP, 2));
-  INTEGER(rowNames)[0] = NA_INTEGER;
-  INTEGER(rowNames)[1] = -static_cast<int>(rows);
-  Rf_setAttrib(frame, R_RowNamesSymbol, rowNames);
-  Rf_setAttrib(frame, R_ClassSymbol, Rf_mkString("data.frame"));
-  UNPROTECT(3);
-  return frame;
+// group(file = path): the records of a file, one per line, read and grouped
+// on the threads where the file lies, with the line rules of `cmg290
+// group`; no R string is made for a record.
+extern "C" SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP withEdits) {
+  using namespace cmg290::r;
+  namespace batch = cmg290::batch;
+  namespace cli = cmg290::cli;
+  BEGIN_RCPP
+  batch::BatchSettings settings;
+  settings.tierSet = tier_set_of(tierSet);
+  settings.edits = Rf_asLogical(withEdits) == TRUE;
+  const std::string name = Rcpp::as<std::string>(path);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) file_error(name, errno);
+  const FileCloser closer{fd};
+  batch::FdBytes bytes(fd);
+  if (bytes.error() != 0) file_error(name, bytes.error());
+  batch::LineFile file(bytes);
+  const int asked = Rf_asInteger(workers);
+  // As many threads as the most records the file could hold could use: the
+  // grouping has no more than the counting.
+  if (const int error = file.count(cli::useful_threads(asked, bytes.size() / 2)); error != 0) {
+    file_error(name, error);
+  }
+  const std::size_t n = file.records();
+  Frame frame(n, settings.edits);
+  settings.threads = cli::useful_threads(asked, n);
+  TextColumns texts(frame.frame(), frame.columns, n);
+  if (const int error = file.group(settings, frame.columns, &texts); error != 0) {
+    file_error(name, error);
+  }
+  texts.finish(nullptr, file.source(), settings);
+  return frame.done();
   END_RCPP
 }

@@ -4,6 +4,7 @@
 
 extern "C" {
 SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP withEdits);
+SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP withEdits);
 SEXP cmg290_edits(SEXP record, SEXP tierSet);
 SEXP cmg290_edit_catalogue();
 SEXP cmg290_read_records(SEXP path);
@@ -17,6 +18,7 @@ SEXP cmg290_write_tier_set(SEXP pointer, SEXP path);
 
 static const R_CallMethodDef kRoutines[] = {
     {"cmg290_group", reinterpret_cast<DL_FUNC>(&cmg290_group), 4},
+    {"cmg290_group_file", reinterpret_cast<DL_FUNC>(&cmg290_group_file), 4},
     {"cmg290_edits", reinterpret_cast<DL_FUNC>(&cmg290_edits), 2},
     {"cmg290_edit_catalogue", reinterpret_cast<DL_FUNC>(&cmg290_edit_catalogue), 0},
     {"cmg290_read_records", reinterpret_cast<DL_FUNC>(&cmg290_read_records), 1},

@@ -1,8 +1,9 @@
 // read_records(path): a file of records, one per line, into a character
 // vector, with the line rules of `cmg290 group` (its own line reader does
 // the cutting): LF or CRLF, a last line without a line end counts, empty
-// lines are skipped, a short line is filled out with blanks and a longer
-// one keeps its first 1251 characters.
+// lines are skipped, a longer line keeps its first 1251 characters and a
+// shorter one its own length, so that group() finds it short as the command
+// does.
 #include <Rcpp.h>
 
 #include <cstring>
@@ -30,10 +31,11 @@ extern "C" SEXP cmg290_read_records(SEXP path) {
   for (std::size_t i = 0; i < count; ++i) {
     // Bytes past ASCII are taken as Latin-1, one character per position,
     // which gives the same bytes back to group(); R leaves an ASCII string
-    // unmarked.
+    // unmarked. A record holds no zero byte, so its length is up to its
+    // last byte that is not zero.
     SET_STRING_ELT(out, static_cast<R_xlen_t>(i),
                    Rf_mkCharLenCE(records.data() + i * cmg290::kRecordLength,
-                                  static_cast<int>(cmg290::kRecordLength), CE_LATIN1));
+                                  static_cast<int>(records.length(i)), CE_LATIN1));
   }
   UNPROTECT(1);
   return out;

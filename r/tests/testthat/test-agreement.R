@@ -37,10 +37,12 @@ test_that("group with edits agrees with cmg290 group --edits and changes no resu
   on.exit(unlink(dir, recursive = TRUE))
   path <- file.path(dir, "records.txt")
   expect_equal(system2(command, c("sample", "--count", count, "--seed", 31, "-o", path)), 0)
-  # The lines as they are: read_records() fills out short lines, which then
-  # raise no short-record edit, where the command reads them as they are.
+  # The lines as they are, which readLines(), read_records() and group(file =)
+  # all keep: a short line raises short-record, as in the command.
   records <- readLines(path)
   frame <- group(records, workers = -1L, edits = TRUE)
+  expect_identical(group(read_records(path), workers = -1L, edits = TRUE), frame)
+  expect_identical(group(file = path, workers = -1L, edits = TRUE), frame)
   expect_identical(frame[names(frame) != "edits"], without_set(group(records, workers = -1L)))
   expect_gt(mean(frame$edits != ""), 0.1)
   expect_true(any(grepl("short-record", frame$edits, fixed = TRUE)))

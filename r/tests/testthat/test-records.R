@@ -8,9 +8,56 @@ test_that("read_records follows the command's line rules", {
   close(con)
   records <- read_records(path)
   expect_length(records, 4)
-  expect_equal(nchar(records), rep(1251L, 4))
+  # A short line keeps its length, so that it raises short-record.
+  expect_equal(nchar(records), c(1251L, 7L, 1251L, 1251L))
   expect_equal(records[c(1, 3, 4)], rep(record, 3))
-  expect_equal(records[2], formatC("IRF-PAI", width = -1251))
+  expect_equal(records[2], "IRF-PAI")
+  expect_match(group(records, edits = TRUE)$edits[2], "short-record")
+})
+
+test_that("group(file =) gives the frame of the file's lines as the command reads them", {
+  path <- tempfile()
+  on.exit(unlink(path))
+  record <- grouped_record()
+  short <- substr(grouped_record(motor_item_3 = "88"), 1, 1200)
+  con <- file(path, "wb")
+  writeBin(c(charToRaw(paste0(record, "\r\n\n\r\n", short, "\n", record, "tail\n", "IRF-PAI")),
+             as.raw(0xE9), charToRaw("\n\n")), con)
+  close(con)
+  for (workers in c(1L, 2L)) {
+    frame <- group(file = path, workers = workers, edits = TRUE)
+    expect_identical(frame, group(read_records(path), workers = workers, edits = TRUE))
+  }
+  expect_equal(nrow(frame), 4)
+  expect_equal(frame$status[1:3], c(0L, 0L, 0L))
+  expect_match(frame$edits[2], "short-record")
+  expect_match(frame$edits[2], "item-value")
+  expect_false(grepl("short-record", frame$edits[3]))
+  tiers <- group(file = path, tier_set = compiled_tier_set())
+  expect_identical(attr(tiers, "tier_set"), attr(frame, "tier_set"))
+
+  # A zero byte is part of its line, as for the command; R strings could not
+  # hold it.
+  con <- file(path, "wb")
+  writeBin(c(charToRaw("IRF-PAI"), as.raw(0), charToRaw("\n"), charToRaw(record)), con)
+  close(con)
+  zero <- group(file = path)
+  expect_equal(nrow(zero), 2)
+  expect_equal(zero$status[2], 0L)
+})
+
+test_that("group(file =) names a file it cannot read and wants records or a file", {
+  expect_error(group(file = file.path(tempdir(), "no-such-file")),
+               "cannot read .*no-such-file: No such file or directory")
+  expect_error(group(file = tempdir()), "cannot read .*: Is a directory")
+  expect_error(group(file = c("a", "b")), "file must be one file name")
+  expect_error(group(file = NA_character_), "file must be one file name")
+  expect_error(group("IRF-PAI", file = "x"), "records or file, not both")
+  expect_error(group(), "give records")
+  path <- tempfile()
+  on.exit(unlink(path))
+  file.create(path)
+  expect_identical(group(file = path), group(character(0)))
 })
 
 test_that("read_records keeps bytes past ASCII as Latin-1 and refuses zero bytes", {

@@ -1,6 +1,7 @@
 # The front ends' shared code on its own: the batch engine of the Python
 # module and the R package (frontend/batch/), and its record-file reader.
 add_executable(frontend_tests frontend/batch_test.cpp frontend/batch_keys_test.cpp
+                              frontend/edit_rows_test.cpp
                               frontend/record_file_test.cpp)
 target_include_directories(frontend_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(frontend_tests PRIVATE cmg290_frontend GTest::gtest_main)

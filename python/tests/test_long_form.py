@@ -152,7 +152,8 @@ def test_fields_are_the_layouts_positions_as_they_stand():
             start, length = cmg290.LAYOUT[name]
             assert frame[name][i] == text[start - 1:start - 1 + length], (i, name)
     assert list(frame["age_date"]) == ["20200310", "202", "", "20200310"]
-    assert frame["comorbid_code_5"][0] == "I10.    " and frame["impairment_group"][0] == "05.1\xe9    "
+    assert frame["comorbid_code_5"][0] == "I10.    "
+    assert frame["impairment_group"][0] == "05.1\xe9    "
     # Texts that differ only in zero bytes at their end are not taken for one another.
     zeros = clean(age_date=b"2020\0\0\0\0")
     assert list(cmg290.fields([zeros, zeros[:691], zeros], "age_date")["age_date"]) == [

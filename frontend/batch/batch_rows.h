@@ -19,6 +19,8 @@ class TierSet;
 
 namespace cmg290::batch {
 
+class EditRows;
+
 // How the records are grouped: settings that change the grouping itself
 // come here, so that every entry passes them on the same way.
 struct BatchSettings {
@@ -29,10 +31,11 @@ struct BatchSettings {
 
 // An integer per row, in 32 or 64 bits as the caller's column holds them.
 struct IntColumn {
-  void* data = nullptr;
-  bool wide = false;  // std::int64_t, else std::int32_t
+  void* data = nullptr;  // null: not wanted
+  bool wide = false;     // std::int64_t, else std::int32_t
 
   void put(std::size_t row, std::int64_t value) const noexcept {
+    if (data == nullptr) return;
     if (wide) {
       static_cast<std::int64_t*>(data)[row] = value;
     } else {
@@ -41,6 +44,8 @@ struct IntColumn {
   }
 };
 
+// Every column but `cmg`, which notes each row's state, may be left null
+// by a caller that does not want it.
 struct BatchColumns {
   IntColumn status;
   IntColumn cognitiveScore;          // `missingInt` where the grouping did not reach it
@@ -52,7 +57,8 @@ struct BatchColumns {
   TextKey* cmg = nullptr;  // kNoText where not grouped; kUnsettled for a row not read
   TextKey* tableVersion = nullptr;
   TextKey* grouperVersion = nullptr;
-  EditKey* edits = nullptr;  // written when the settings ask for edits
+  EditKey* edits = nullptr;      // written when the settings ask for edits
+  EditRows* editRows = nullptr;  // the same: each edit in long form (edit_rows.h)
   std::int64_t missingInt = 0;
   double missingReal = std::numeric_limits<double>::quiet_NaN();
 };
@@ -71,8 +77,10 @@ void group_row(std::string_view record, const BatchSettings& settings, const Bat
 // True when row `row` needs the caller's own thread: not grouped, a text
 // the keys lack, or more edits than a key holds.
 inline bool row_needs_caller(const BatchColumns& c, std::size_t row) noexcept {
-  return c.cmg[row] == kUnsettled || c.cmg[row] == kOddText || c.tableVersion[row] == kOddText ||
-         c.grouperVersion[row] == kOddText || (c.edits != nullptr && c.edits[row] == kManyEdits);
+  return c.cmg[row] == kUnsettled || c.cmg[row] == kOddText ||
+         (c.tableVersion != nullptr && c.tableVersion[row] == kOddText) ||
+         (c.grouperVersion != nullptr && c.grouperVersion[row] == kOddText) ||
+         (c.edits != nullptr && c.edits[row] == kManyEdits);
 }
 
 }  // namespace cmg290::batch

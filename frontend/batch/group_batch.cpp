@@ -12,9 +12,6 @@ namespace {
 
 constexpr std::size_t kRecord = cmg290::kRecordLength;
 
-// Rows a thread takes at a time.
-constexpr std::size_t kBatchRows = 4096;
-
 // Records copied out of a block are read from all over their 1251 bytes, an
 // order the hardware does not foresee in a large array. Copying a few of
 // them at a time into a small room reads memory straight through, and the

@@ -11,6 +11,10 @@
 
 namespace cmg290::batch {
 
+// Rows a thread takes at a time: the rows [b * kBatchRows, (b + 1) *
+// kBatchRows) of batch b are grouped by one thread.
+inline constexpr std::size_t kBatchRows = 4096;
+
 // Takes the rows grouped so far, on the calling thread, while the other
 // threads go on grouping: rows(begin, end) is called in row order, once for
 // each row, and must neither throw nor leave the thread by other means.

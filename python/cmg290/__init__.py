@@ -18,7 +18,9 @@ cognitive scores, the age and the table version, as ``cmg290 group`` does.
 - ``edits(record)`` names the faults in a record that its status lets
   pass (a comorbid code without its dot, an item "88", a date
   "20230230", ...); ``group_frame(records, edits=True)`` adds their codes
-  as a column. ``EDIT_CATALOGUE`` lists every edit.
+  as a column, ``edits_frame(records)`` gives every edit one row each.
+  ``EDIT_CATALOGUE`` lists every edit.
+- ``fields(records, names)`` gives fields of many records by name.
 - ``build_record(**fields)`` makes a record from named field values, and
   ``LAYOUT`` gives each field's first position and length.
 - ``load_tier_set(path)`` loads a comorbidity tier-table set, which
@@ -36,6 +38,7 @@ import threading as _threading
 import types as _types
 
 from . import _native
+from ._long_form import edits_frame, fields
 from ._native import Result, TierSet, status_text
 
 #: The package's version, that of the project it is built from.
@@ -53,7 +56,9 @@ __all__ = [
     "build_record",
     "compiled_tier_set",
     "edits",
+    "edits_frame",
     "explain",
+    "fields",
     "group",
     "group_frame",
     "load_tier_set",

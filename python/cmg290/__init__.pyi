@@ -154,5 +154,21 @@ def edits(record: Record, tier_set: TierSet | None = None) -> list[Edit]:
     """The edits of one record, in the order the checks run: code, severity, field (None for the
     whole record), value (the record's bytes as Latin-1), message."""
 
+def edits_frame(
+    records: Records, tier_set: TierSet | None = None, workers: int = -1
+) -> pd.DataFrame:
+    """Every edit of many records, one row each, found on `workers` threads: record (int64, the
+    0-based position), code, severity and field (categoricals; field missing for the whole
+    record), value and message (str). Empty input gives an empty frame of the same columns.
+
+    Raises as group_frame does."""
+
+def fields(records: Records, names: str | Sequence[str]) -> pd.DataFrame:
+    """The named fields of LAYOUT as str columns, as they stand in each record (trailing blanks
+    kept; what a short record holds of a field, "" past its end).
+
+    Raises ValueError (a name not in LAYOUT, or given twice) or TypeError, and as group_frame does
+    for the records."""
+
 def build_record(**fields: Record) -> bytes:
     """A record of 1251 positions from named fields of LAYOUT. Raises ValueError (unknown field, value too long) or TypeError."""

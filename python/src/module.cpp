@@ -14,6 +14,7 @@ PYBIND11_MODULE(_native, m) {
   cmg290::python::bind_records(m);
   cmg290::python::bind_explain(m);
   cmg290::python::bind_edits(m);
+  cmg290::python::bind_long_form(m);
   m.attr("GROUPER_VERSION") = std::string(cmg290::kGrouperVersion);
   m.attr("RECORD_LENGTH") = cmg290::kRecordLength;
   m.attr("__version__") = CMG290_PROJECT_VERSION;

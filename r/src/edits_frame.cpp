@@ -15,14 +15,6 @@ namespace cmg290::r {
 
 namespace {
 
-// A string of the record's bytes: Latin-1, one character per byte, like
-// the record itself (R cannot hold a zero byte, so a record from R holds
-// none either).
-SEXP byte_text(std::string_view bytes) {
-  const cetype_t encoding = has_high_byte(bytes) ? CE_LATIN1 : CE_NATIVE;
-  return Rf_mkCharLenCE(bytes.data(), static_cast<int>(bytes.size()), encoding);
-}
-
 SEXP code_text(std::string_view code) {
   return Rf_mkCharLen(code.data(), static_cast<int>(code.size()));
 }

@@ -7,6 +7,8 @@ SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP withEdits);
 SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP withEdits);
 SEXP cmg290_edits(SEXP record, SEXP tierSet);
 SEXP cmg290_edit_catalogue();
+SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet);
+SEXP cmg290_fields(SEXP records, SEXP names);
 SEXP cmg290_read_records(SEXP path);
 SEXP cmg290_explain(SEXP record, SEXP tierSet);
 SEXP cmg290_build_record(SEXP fields);
@@ -21,6 +23,8 @@ static const R_CallMethodDef kRoutines[] = {
     {"cmg290_group_file", reinterpret_cast<DL_FUNC>(&cmg290_group_file), 4},
     {"cmg290_edits", reinterpret_cast<DL_FUNC>(&cmg290_edits), 2},
     {"cmg290_edit_catalogue", reinterpret_cast<DL_FUNC>(&cmg290_edit_catalogue), 0},
+    {"cmg290_edits_frame", reinterpret_cast<DL_FUNC>(&cmg290_edits_frame), 3},
+    {"cmg290_fields", reinterpret_cast<DL_FUNC>(&cmg290_fields), 2},
     {"cmg290_read_records", reinterpret_cast<DL_FUNC>(&cmg290_read_records), 1},
     {"cmg290_explain", reinterpret_cast<DL_FUNC>(&cmg290_explain), 2},
     {"cmg290_build_record", reinterpret_cast<DL_FUNC>(&cmg290_build_record), 1},

@@ -66,6 +66,14 @@ class RecordViews {
 // std::invalid_argument naming `name` otherwise.
 std::string_view one_record(SEXP x, const std::string& name, std::string& scratch);
 
+// A string (CHARSXP) of bytes taken from a record: Latin-1, one character
+// per byte, like the record itself (R cannot hold a zero byte, so a record
+// from R holds none either).
+inline SEXP byte_text(std::string_view bytes) {
+  const cetype_t encoding = has_high_byte(bytes) ? CE_LATIN1 : CE_NATIVE;
+  return Rf_mkCharLenCE(bytes.data(), static_cast<int>(bytes.size()), encoding);
+}
+
 // A short description of an R object's type for messages: "a factor",
 // "double", "NULL", "list".
 std::string type_text(SEXP x);

@@ -1,1 +1,3 @@
-int top() { return 3; }
+int top() {
+  return 3;
+}

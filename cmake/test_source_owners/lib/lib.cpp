@@ -1,1 +1,3 @@
-int lib() { return 1; }
+int lib() {
+  return 1;
+}

@@ -1,1 +1,3 @@
-int part() { return 2; }
+int part() {
+  return 2;
+}

@@ -124,6 +124,12 @@ TEST_F(ExplainCli, FatalErrorsLeaveNoOutputFile) {
   EXPECT_EQ(missingFile.code, 2);
   EXPECT_EQ(missingFile.err, "cmg290: cannot open nothing.txt: No such file or directory\n");
   EXPECT_FALSE(exists("out.txt"));
+  // A read that fails after the open (the first bytes of /proc/self/mem
+  // cannot be read) is named by the system's own text.
+  const Outcome unreadable = sh("\"$T\" explain -o out.txt /proc/self/mem");
+  EXPECT_EQ(unreadable.code, 2);
+  EXPECT_EQ(unreadable.err, "cmg290: cannot read /proc/self/mem: Input/output error\n");
+  EXPECT_FALSE(exists("out.txt"));
   EXPECT_EQ(sh("\"$T\" explain -f xml in.txt").code, 2);
   EXPECT_EQ(sh("\"$T\" explain in.txt > /dev/full").code, 2);
   EXPECT_EQ(sh("\"$T\" explain in.txt >> in.txt").code, 2);

@@ -240,3 +240,7 @@ def test_http_1_0_framing_expectations_and_keep_alive(server):
     heads = [a.split(b"\r\n\r\n")[0] for a in answer.split(b"HTTP/1.1 ")[1:]]
     assert [b"Connection: keep-alive" in h for h in heads] == [True, True, False]
     assert b"Connection: close" in heads[2]
+    # HTTP/1.1 is kept alive without saying so.
+    answer, _ = exchange(server.port, post("/v1/group", RECORD, "Content-Type: text/plain") +
+                         b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+    assert answers_in(answer) == 2 and b"keep-alive" not in answer

@@ -1,10 +1,12 @@
 """The signals `cmg290 serve` is sent as a service, against the table in
 docs/http-api.md: the ones it passes over end no request in flight."""
+import os
 import signal
 import socket
+import subprocess
 import time
 
-from conftest import SAMPLES, SOURCE_DIR
+from conftest import CMG290, SAMPLES, SOURCE_DIR
 from rawhttp import read_until_closed, status_of
 
 RECORD = SAMPLES[0]
@@ -58,3 +60,27 @@ def test_the_signals_do_what_the_docs_say_and_lose_no_answer(start_server):
     server.proc.send_signal(signal.SIGTERM)
     server.proc.send_signal(signal.SIGUSR1)
     assert server.proc.wait(5) == 0
+
+
+def test_signals_sent_while_the_server_starts_wait_and_end_nothing(tmp_path):
+    # The token is read from a pipe: the server waits in its start until the
+    # test writes it, and the signals come meanwhile.
+    fifo, log = tmp_path / "token", tmp_path / "server.log"
+    os.mkfifo(fifo, 0o600)
+    with open(log, "wb") as err:
+        proc = subprocess.Popen([CMG290, "serve", "--listen", "127.0.0.1:0", "--token-file",
+                                 str(fifo)], stderr=err)
+    try:
+        with open(fifo, "w") as pipe:  # opened once the server opens it
+            for sig in [signal.SIGUSR1, signal.SIGUSR2, signal.SIGHUP]:
+                proc.send_signal(sig)
+            time.sleep(0.1)
+            pipe.write("s3cret-token-0123456789abcdef\n")
+        assert wait_for(lambda: log.read_bytes().count(b"passed over") == 2 and
+                        b"nothing to reload" in log.read_bytes()), log.read_bytes()
+        assert b"listening" in log.read_bytes() and proc.poll() is None
+        proc.send_signal(signal.SIGTERM)
+        assert proc.wait(5) == 0
+    finally:
+        proc.kill()
+        proc.wait()

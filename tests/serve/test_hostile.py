@@ -238,7 +238,7 @@ def test_http_1_0_framing_expectations_and_keep_alive(server):
                               timeout=2)
     assert closed and [int(s) for s in re.findall(rb"HTTP/1.1 (\d{3})", answer)] == [200] * 3
     heads = [a.split(b"\r\n\r\n")[0] for a in answer.split(b"HTTP/1.1 ")[1:]]
-    assert [b"Connection: keep-alive" in h for h in heads] == [True, True, False]
+    assert [b"\r\nConnection: keep-alive\r\n" in h + b"\r\n" for h in heads] == [True, True, False]
     assert b"Connection: close" in heads[2]
     # HTTP/1.1 is kept alive without saying so.
     answer, _ = exchange(server.port, post("/v1/group", RECORD, "Content-Type: text/plain") +

@@ -6,12 +6,15 @@ import os as _os
 from . import _native
 from ._tier_sets import _compiled
 
-#: Columns of the frames that group_frame returns, in order; with
-#: ``edits=True`` a last column ``edits`` follows.
+#: Columns of the frames that group_frame returns, in order; with ``id=`` a
+#: first column ``id`` comes before them, with ``edits=True`` a last column
+#: ``edits`` follows.
 COLUMNS = (
     "status",
     "description",
     "cmg",
+    "tier",
+    "ric",
     "motor_score",
     "cognitive_score",
     "age",
@@ -20,8 +23,7 @@ COLUMNS = (
 )
 
 
-
-def group_frame(records, workers=-1, tier_set=None, edits=False):
+def group_frame(records, workers=-1, tier_set=None, edits=False, id=None):
     """Group many records into a pandas DataFrame, one row per record.
 
     ``records``: a file of records, one per line, named by an os.PathLike
@@ -74,10 +76,20 @@ def group_frame(records, workers=-1, tier_set=None, edits=False):
     cannot be read, or is cut short while it is read; ValueError for a path
     holding a zero character.
     """
-    return _frame(records, workers, tier_set=tier_set, edits=edits)
+    return _frame(records, workers, tier_set=tier_set, edits=edits, id=id)
 
 
-def _frame(records, workers, name=None, tier_set=None, edits=False):
+def _categorical(codes_and_categories, index):
+    import pandas as pd
+
+    # The codes index the categories as the native module wrote them: every
+    # text the column can hold, the same for every frame; -1 is missing.
+    codes, categories = codes_and_categories
+    values = pd.Categorical.from_codes(codes, dtype=pd.CategoricalDtype(categories))
+    return pd.Series(values, index=index, copy=False)
+
+
+def _frame(records, workers, name=None, tier_set=None, edits=False, id=None):
     # With a name, a bad element of a Series is named by its index label,
     # name.loc[label], as the Dask path needs: there the position would be
     # the one within a partition.
@@ -85,17 +97,21 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
 
     index = None
     if _is_path(records):
-        columns = _native.group_file_columns(records, workers, tier_set, edits)
+        columns = _native.group_file_columns(records, workers, tier_set, edits, id)
     else:
         if isinstance(records, pd.Series):
             index = records.index
             records = records.to_numpy()
         labels = index if name is not None else None
-        columns = _native.group_columns(records, workers, labels, name or "records", tier_set, edits)
+        columns = _native.group_columns(
+            records, workers, labels, name or "records", tier_set, edits, id
+        )
     (
         status,
         description,
         cmg,
+        tier,
+        ric,
         motor,
         cognitive,
         cognitive_missing,
@@ -104,6 +120,7 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
         table_version,
         grouper_version,
         edit_codes,
+        ids,
     ) = columns
 
     # Object columns are wrapped as such, so that pandas does not scan them
@@ -114,16 +131,22 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
     def column(values):
         return pd.Series(values, index=index, copy=False)
 
+    def category(values):
+        return _categorical(values, index)
+
     frame = pd.DataFrame(
         {
+            **({"id": text(ids)} if ids is not None else {}),
             "status": column(status),
-            "description": text(description),
-            "cmg": text(cmg),
+            "description": category(description),
+            "cmg": category(cmg),
+            "tier": category(tier),
+            "ric": category(ric),
             "motor_score": column(motor),
             "cognitive_score": column(pd.arrays.IntegerArray(cognitive, cognitive_missing)),
             "age": column(pd.arrays.IntegerArray(age, age_missing)),
-            "table_version": text(table_version),
-            "grouper_version": text(grouper_version),
+            "table_version": category(table_version),
+            "grouper_version": category(grouper_version),
             **({"edits": text(edit_codes)} if edit_codes is not None else {}),
         },
         index=index,

@@ -20,7 +20,7 @@ def _categorical(codes, categories):
     return pd.Categorical.from_codes(codes, dtype=dtype)
 
 
-def edits_frame(records, tier_set=None, workers=-1):
+def edits_frame(records, tier_set=None, workers=-1, id=None):
     """Every edit of many records, one row per edit, as a pandas DataFrame.
 
     ``records`` are taken as by ``group_frame`` (a list or tuple of str or
@@ -49,7 +49,7 @@ def edits_frame(records, tier_set=None, workers=-1):
     import pandas as pd
 
     positions, codes, severities, fields, values, messages = _native.edit_columns(
-        _plain(records), workers, tier_set
+        _plain(records), workers, tier_set, id
     )
     return pd.DataFrame(
         {

@@ -45,15 +45,26 @@ def group_frame(records, workers=-1, tier_set=None, edits=False, id=None):
     masked; a masked element is refused as ``None`` in a list is, since no
     row could stand for it.
 
-    ``workers``: grouping threads, an integer; -1 (the default) uses every
-    core this process may run on. The GIL is released while grouping; rows
-    keep the input's order whatever the number of threads.
+    ``workers``: the number of grouping threads, a whole number; -1, the
+    default, uses every core this process may run on. The rows keep the
+    input's order whatever the number. The GIL is released while grouping.
 
-    Columns: ``status`` (int64), ``description``, ``cmg`` (str; missing
-    unless status is 0), ``motor_score`` (float64, NaN unless status is 0),
-    ``cognitive_score`` (Int64, missing unless status is 0), ``age``
-    (Int64, missing unless status is 0, 7 or 9), ``table_version`` (str;
-    missing when the version date selects none) and ``grouper_version``.
+    Columns: ``status`` (int64), ``description``, ``cmg`` (missing unless
+    status is 0), ``tier`` (the CMG's tier letter, "B" of "B0101"), ``ric``
+    (its two first digits, the RIC, "01"; missing for a tier letter alone,
+    where no CMG row fits), ``motor_score`` (float64, NaN unless status is
+    0), ``cognitive_score`` (Int64, missing unless status is 0), ``age``
+    (Int64, missing unless status is 0, 7 or 9), ``table_version`` (missing
+    when the version date selects none) and ``grouper_version``. The texts
+    are categoricals whose categories are every text the column can hold,
+    the same in every frame.
+
+    ``id``: None, or ``(start, length)``, two integers: record positions
+    start to start + length - 1 (1-based) become a first column ``id``
+    (str), as ``cmg290 group --id START:LENGTH`` writes them, to join the
+    results back to the records. A record that ends before the id does
+    gives what it holds of it, filled out with blanks. The id ends by
+    position 1251, the last a record is held to here.
 
     ``tier_set``: the comorbidity tier lists, a ``TierSet`` or None (the
     lists compiled in), shared read-only by the threads. The frame's
@@ -69,7 +80,9 @@ def group_frame(records, workers=-1, tier_set=None, edits=False, id=None):
     Raises, before anything is grouped: TypeError for ``workers`` that is
     not an integer and ValueError for 0 or below -1; TypeError for a
     ``tier_set`` that is neither a TierSet nor None; TypeError for an
-    ``edits`` that is neither True nor False; TypeError naming the position
+    ``edits`` that is neither True nor False; TypeError for an ``id`` that
+    is not two integers (a bool is none) and ValueError for one that starts
+    before 1, is empty or ends past 1251; TypeError naming the position
     of the first element that is not str or bytes, or is masked; ValueError
     for a str with a character above U+00FF. For a path: OSError
     (FileNotFoundError, IsADirectoryError, ...) naming the file when it

@@ -31,11 +31,25 @@ namespace {
 
 // The columns of a frame, in order; id only with an id, edits only with
 // edits.
-enum Column { kId, kStatus, kDescription, kCmg, kTier, kRic, kMotor, kCognitive, kAge,
-              kTableVersion, kGrouperVersion, kEdits, kColumnCount };
+enum Column {
+  kId,
+  kStatus,
+  kDescription,
+  kCmg,
+  kTier,
+  kRic,
+  kMotor,
+  kCognitive,
+  kAge,
+  kTableVersion,
+  kGrouperVersion,
+  kEdits,
+  kColumnCount
+};
 const char* const kColumnNames[kColumnCount] = {
-    "id",  "status",      "description",     "cmg",    "tier", "ric", "motor_score", "cognitive_score",
-    "age", "table_version", "grouper_version", "edits"};
+    "id",   "status",        "description",     "cmg",
+    "tier", "ric",           "motor_score",     "cognitive_score",
+    "age",  "table_version", "grouper_version", "edits"};
 
 // A result frame of n rows: its columns made, the engine's arrays pointing
 // into them; protected until done() gives it its names and class.
@@ -60,8 +74,8 @@ class Frame {
                                                                          : STRSXP;
       SET_VECTOR_ELT(frame_, at_[c], Rf_allocVector(type, rows));
     }
-    const Column texts[TextColumnSet::kCount] = {kDescription, kCmg, kTier, kRic, kTableVersion,
-                                                 kGrouperVersion};
+    const Column texts[TextColumnSet::kCount] = {kDescription, kCmg,          kTier,
+                                                 kRic,         kTableVersion, kGrouperVersion};
     std::vector<batch::TextKey>* keys[TextColumnSet::kCount] = {
         &description_, &cmg_, &tier_, &ric_, &tableVersion_, &grouperVersion_};
     for (int k = 0; k < TextColumnSet::kCount; ++k) {
@@ -166,8 +180,7 @@ extern "C" SEXP cmg290_group(SEXP records, SEXP workers, SEXP tierSet, SEXP with
 // group(file = path): the records of a file, one per line, read and grouped
 // on the threads where the file lies, with the line rules of `cmg290
 // group`; no R string is made for a record.
-extern "C" SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP withEdits,
-                                  SEXP id) {
+extern "C" SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP withEdits, SEXP id) {
   using namespace cmg290::r;
   namespace batch = cmg290::batch;
   namespace cli = cmg290::cli;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "cmg290/cmg290.h"
 #include <stdexcept>
+#include "cmg290/cmg290.h"
 
 namespace cmg290::r {
 

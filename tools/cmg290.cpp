@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   const std::vector<Command> commands = {add_group_command(app),  add_sample_command(app),
                                          add_tables_command(app), add_explain_command(app),
                                          add_build_command(app),  add_serve_command(app),
-                                         add_compare_command(app)};
+                                         add_compare_command(app), add_report_command(app)};
 
   // CLI11 would only say that a subcommand is required.
   if (argc > 1 && argv[1][0] != '-') {

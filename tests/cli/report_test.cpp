@@ -70,18 +70,18 @@ TEST(ReportWeights, EveryFaultNamedByFileLineAndReason) {
   // lines fail to give named as missing.
   const std::string faulty =
       "cmg,tier,weight,average_los\n"
-      "0101,A,0,\n"           // 2 a weight that is not positive
-      "0101,B,-1.2,5\n"       // 3 a sign
-      "0101,C,abc,5\n"        // 4 not a number
-      "0101,D,1.1234567,\n"   // 5 more decimals than kept
-      "0102,A,1.0,x\n"        // 6 a bad average_los
-      "0102,B,1.0,0\n"        // 7 an average_los of zero
-      "0199,A,1.0,\n"         // 8 not a CMG of the grouper
-      "101,A,1.0,\n"          // 9 not four digits
-      "0102,E,1.0,\n"         // 10 no such tier
-      "0102,C,1.0\n"          // 11 three cells
-      "0102,D,1.0,\n"         // 12 fine
-      "0102,D,2.0,\n";        // 13 repeats line 12
+      "0101,A,0,\n"          // 2 a weight that is not positive
+      "0101,B,-1.2,5\n"      // 3 a sign
+      "0101,C,abc,5\n"       // 4 not a number
+      "0101,D,1.1234567,\n"  // 5 more decimals than kept
+      "0102,A,1.0,x\n"       // 6 a bad average_los
+      "0102,B,1.0,0\n"       // 7 an average_los of zero
+      "0199,A,1.0,\n"        // 8 not a CMG of the grouper
+      "101,A,1.0,\n"         // 9 not four digits
+      "0102,E,1.0,\n"        // 10 no such tier
+      "0102,C,1.0\n"         // 11 three cells
+      "0102,D,1.0,\n"        // 12 fine
+      "0102,D,2.0,\n";       // 13 repeats line 12
   const auto problems = weight_problems(faulty);
   for (const char* want : {
            "w.csv:2: weight \"0\" is not a positive number (at most 6 decimals)",
@@ -104,14 +104,12 @@ TEST(ReportWeights, EveryFaultNamedByFileLineAndReason) {
   EXPECT_FALSE(has(problems, "w.csv: no weight for cmg 0102 tier D"));
 
   EXPECT_EQ(weight_problems("cmg,tier,weight\n0101,A,1,\n"),
-            std::vector<std::string>{
-                "w.csv:1: the header is not \"cmg,tier,weight,average_los\""});
-  EXPECT_EQ(weight_problems(""), std::vector<std::string>{
-                                     "w.csv: empty: wants the header "
-                                     "\"cmg,tier,weight,average_los\""});
-  EXPECT_TRUE(has(weight_problems(full + "\"0101,A,1,\n"), "w.csv:" +
-                  std::to_string(std::count(full.begin(), full.end(), '\n') + 1) +
-                  ": a quoted cell is never closed"));
+            std::vector<std::string>{"w.csv:1: the header is not \"cmg,tier,weight,average_los\""});
+  EXPECT_EQ(weight_problems(""), std::vector<std::string>{"w.csv: empty: wants the header "
+                                                          "\"cmg,tier,weight,average_los\""});
+  EXPECT_TRUE(has(weight_problems(full + "\"0101,A,1,\n"),
+                  "w.csv:" + std::to_string(std::count(full.begin(), full.end(), '\n') + 1) +
+                      ": a quoted cell is never closed"));
   // What a spreadsheet adds is no fault: a byte order mark, CRLF line ends,
   // quoted cells, a blank line.
   std::string saved = "\xEF\xBB\xBF" + std::regex_replace(full, std::regex("\n"), "\r\n");
@@ -140,8 +138,8 @@ TEST(ReportWeights, PairsNoRecordCanGetMayBeLeftOut) {
     const std::string file = tier_set_file(list);
     std::string text;
     for (const std::string& l : dir.lines_of(file)) {
-      text += std::regex_replace(std::regex_replace(l, single, "$1,D,01$3"), pair, "$1,$2,D,01") +
-              "\n";
+      text +=
+          std::regex_replace(std::regex_replace(l, single, "$1,D,01$3"), pair, "$1,$2,D,01") + "\n";
     }
     dir.write(file, text);
   }
@@ -333,7 +331,8 @@ TEST_F(ReportCli, ThePageFetchesNothingAndEscapesWhatItShows) {
   EXPECT_NE(page.find("@media print"), std::string::npos);
   // Every chart has a title and a description, and a table beside it.
   std::size_t charts = 0;
-  for (std::size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1)) {
+  for (std::size_t at = page.find("<svg"); at != std::string::npos;
+       at = page.find("<svg", at + 1)) {
     ++charts;
     const std::size_t end = page.find("</svg>", at);
     EXPECT_NE(page.substr(at, end - at).find("<title"), std::string::npos);
@@ -350,8 +349,8 @@ TEST_F(ReportCli, TheSameFiguresWhateverTheThreads) {
   ASSERT_EQ(tool("report records.txt -o a.html --json a.json -j 1 -q").code, 0);
   ASSERT_EQ(tool("report - -o b.html --json b.json -j 4 -q < records.txt").code, 0);
   const std::string a = read("a.json");
-  const std::string b = std::regex_replace(read("b.json"), std::regex("standard input"),
-                                           "records.txt");
+  const std::string b =
+      std::regex_replace(read("b.json"), std::regex("standard input"), "records.txt");
   EXPECT_NE(read("b.json").find("\"standard input\""), std::string::npos);
   EXPECT_TRUE(a == b) << "the JSON differs between one thread and four";
 }

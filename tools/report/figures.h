@@ -120,8 +120,8 @@ struct EditFigure {
   std::string code;
   std::string severity;  // "error" or "warning"
   std::string meaning;
-  std::uint64_t records = 0;      // records with at least one
-  std::uint64_t occurrences = 0;  // edits of this code in all
+  std::uint64_t records = 0;                                  // records with at least one
+  std::uint64_t occurrences = 0;                              // edits of this code in all
   std::vector<std::pair<std::string, std::uint64_t>> fields;  // field ("" for the record) -> edits
   std::vector<LineRef> firstLines;                            // at most kFirstLines
 };
@@ -135,18 +135,18 @@ struct PairCount {
 struct WeightsFigure {
   std::string file;
   std::string sha256;
-  std::size_t pairs = 0;  // CMG and tier pairs the file gives
+  std::size_t pairs = 0;           // CMG and tier pairs the file gives
   std::vector<PairCount> missing;  // pairs records had without a weight
 };
 
 struct Figures {
   std::vector<InputFigure> inputs;
-  std::uint64_t records = 0;      // lines that are not empty
-  std::uint64_t emptyLines = 0;   // skipped
-  std::uint64_t grouped = 0;      // status 0
-  std::string firstVersionDate;   // YYYYMMDD, "" when no record has a date
+  std::uint64_t records = 0;     // lines that are not empty
+  std::uint64_t emptyLines = 0;  // skipped
+  std::uint64_t grouped = 0;     // status 0
+  std::string firstVersionDate;  // YYYYMMDD, "" when no record has a date
   std::string lastVersionDate;
-  std::uint64_t notADate = 0;     // version dates that are not a date
+  std::uint64_t notADate = 0;               // version dates that are not a date
   std::vector<CountedLabel> months;         // in order, months with records only
   std::vector<CountedLabel> tableVersions;  // in order of the label
   // The tier-table set: its identity as `cmg290 group` states it, and its
@@ -154,12 +154,13 @@ struct Figures {
   std::string setIdentity;
   std::string setJson;
   bool setHoldsPlaceholders = false;
-  std::uint64_t placeholderTiers = 0;  // grouped records whose tier letter came from a placeholder row
+  std::uint64_t placeholderTiers =
+      0;  // grouped records whose tier letter came from a placeholder row
   std::vector<StatusFigure> statuses;  // every code the grouper returns, then any other seen
   std::array<std::uint64_t, kTierSlots> tiers{};  // grouped records by tier letter
   std::uint64_t tierWithoutCmg = 0;  // grouped records whose result is a tier letter alone
   std::array<Histogram, kScaleCount> histograms{};  // grouped records
-  std::vector<RicFigure> rics;  // RICs with records, in order
+  std::vector<RicFigure> rics;                      // RICs with records, in order
   std::size_t distinctCmgs = 0;
   std::vector<CmgFigure> topCmgs;  // most records first, ties by code; at most kTopCmgs
   std::uint64_t recordsWithEdits = 0;

@@ -25,8 +25,8 @@ Cell percent(std::uint64_t part, std::uint64_t whole) {
 }
 
 std::string table_html(const Table& t) {
-  std::string s = "<table id=\"" + t.id + "\"><caption>" + html_escape(t.caption) +
-                  "</caption><thead><tr>";
+  std::string s =
+      "<table id=\"" + t.id + "\"><caption>" + html_escape(t.caption) + "</caption><thead><tr>";
   for (const std::string& h : t.head) s += "<th scope=\"col\">" + html_escape(h) + "</th>";
   s += "</tr></thead><tbody>";
   for (const auto& row : t.rows) {
@@ -51,6 +51,8 @@ std::string section(const std::string& id, const std::string& title, const std::
   return "<section id=\"" + id + "\"><h2>" + html_escape(title) + "</h2>" + body + "</section>";
 }
 
-std::string paragraph(const std::string& text) { return "<p>" + html_escape(text) + "</p>"; }
+std::string paragraph(const std::string& text) {
+  return "<p>" + html_escape(text) + "</p>";
+}
 
 }  // namespace cmg290::cli::report

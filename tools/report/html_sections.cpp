@@ -21,14 +21,20 @@ std::string line_refs(const Figures& f, const EditFigure& e) {
 }  // namespace
 
 std::string edits_html(const Figures& f) {
-  Table t{"edits", "Edits by code",
-          {"Edit", "Severity", "Records", "Edits", "First lines", "Meaning"}, {}};
+  Table t{"edits",
+          "Edits by code",
+          {"Edit", "Severity", "Records", "Edits", "First lines", "Meaning"},
+          {}};
   std::vector<std::string> labels;
   std::vector<std::uint64_t> values;
   std::string details;
   for (const EditFigure& e : f.edits) {
-    t.rows.push_back({{e.code}, {e.severity}, num(e.records), num(e.occurrences),
-                      {line_refs(f, e)}, {e.meaning}});
+    t.rows.push_back({{e.code},
+                      {e.severity},
+                      num(e.records),
+                      num(e.occurrences),
+                      {line_refs(f, e)},
+                      {e.meaning}});
     labels.push_back(e.code);
     values.push_back(e.records);
     Table fields{"edit-fields-" + e.code, "Fields that raise " + e.code, {"Field", "Edits"}, {}};
@@ -65,33 +71,41 @@ std::string case_mix_html(const Figures& f) {
                   {{"Records with an average length of stay"}, num(f.weighted.losRecords)},
                   {{"Expected days, sum"}, fixed(f.weighted.expected_days(), 1)},
                   {{"Expected days, mean"}, fixed(f.weighted.mean_days(), 2)}};
-  Table rics{"cmi-rics", "Case-mix index per RIC",
-             {"RIC", "Case-mix index", "Weighted", "Without weight", "Expected days"}, {}};
+  Table rics{"cmi-rics",
+             "Case-mix index per RIC",
+             {"RIC", "Case-mix index", "Weighted", "Without weight", "Expected days"},
+             {}};
   std::vector<std::string> labels;
   std::vector<std::uint64_t> values;
   for (const RicFigure& r : f.rics) {
-    rics.rows.push_back({{r.ric}, fixed(r.weighted.case_mix_index(), 4), num(r.weighted.weighted),
-                         num(r.weighted.unweighted), fixed(r.weighted.expected_days(), 1)});
+    rics.rows.push_back({{r.ric},
+                         fixed(r.weighted.case_mix_index(), 4),
+                         num(r.weighted.weighted),
+                         num(r.weighted.unweighted),
+                         fixed(r.weighted.expected_days(), 1)});
     labels.push_back(r.ric);
     // The index in thousandths, for bars of whole numbers.
-    values.push_back(static_cast<std::uint64_t>(r.weighted.case_mix_index().value_or(0) * 1000 +
-                                                0.5));
+    values.push_back(
+        static_cast<std::uint64_t>(r.weighted.case_mix_index().value_or(0) * 1000 + 0.5));
   }
-  Table missing{"missing-pairs", "Grouped records whose CMG and tier have no weight",
-                {"CMG", "Tier", "Records"}, {}};
+  Table missing{"missing-pairs",
+                "Grouped records whose CMG and tier have no weight",
+                {"CMG", "Tier", "Records"},
+                {}};
   for (const PairCount& p : w.missing) {
-    missing.rows.push_back({{p.cmg.empty() ? "(no CMG)" : p.cmg}, {std::string(1, p.tier)},
-                            num(p.records)});
+    missing.rows.push_back(
+        {{p.cmg.empty() ? "(no CMG)" : p.cmg}, {std::string(1, p.tier)}, num(p.records)});
   }
   const ChartText c{"chart-cmi-rics", "Case-mix index per RIC, in thousandths",
                     "One bar per RIC; 1000 is a mean relative weight of 1."};
   std::string body =
-      paragraph("The mean relative weight of the grouped records whose CMG and tier letter the "
-                "weights file gives. Records without one are left out of the index and named "
-                "below.") +
+      paragraph(
+          "The mean relative weight of the grouped records whose CMG and tier letter the "
+          "weights file gives. Records without one are left out of the index and named "
+          "below.") +
       table_html(summary) + figure(bar_chart(c, labels, values), rics);
-  body += missing.rows.empty() ? paragraph("Every grouped record has a weight.")
-                               : table_html(missing);
+  body +=
+      missing.rows.empty() ? paragraph("Every grouped record has a weight.") : table_html(missing);
   return section("s-case-mix", "Case-mix index", body);
 }
 

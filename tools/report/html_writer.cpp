@@ -38,8 +38,8 @@ std::string inputs_section(const Figures& f) {
   Table inputs{"inputs", "Record files", {"File", "Records"}, {}};
   for (const InputFigure& in : f.inputs) inputs.rows.push_back({{in.name}, num(in.records)});
   const auto date = [](const std::string& d) {
-    return d.empty() ? std::string("\u2013") : d.substr(0, 4) + "-" + d.substr(4, 2) + "-" +
-                                                    d.substr(6, 2);
+    return d.empty() ? std::string("\u2013")
+                     : d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2);
   };
   Table summary{"summary", "The batch", {"Figure", "Value"}, {}};
   summary.rows = {{{"Records"}, num(f.records)},
@@ -55,8 +55,7 @@ std::string inputs_section(const Figures& f) {
           ? "The tier-table set holds placeholder rows: a tier letter that came from one is "
             "not taken from an official list."
           : "The tier-table set holds no placeholder rows.";
-  return section("s-inputs", "Inputs",
-                 table_html(inputs) + table_html(summary) + paragraph(note));
+  return section("s-inputs", "Inputs", table_html(inputs) + table_html(summary) + paragraph(note));
 }
 
 std::string status_section(const Figures& f) {
@@ -130,9 +129,9 @@ std::string cmgs_section(const Figures& f) {
 }
 
 std::string distributions_section(const Figures& f) {
-  std::string body =
-      paragraph("Over grouped records (status 0). Each bin holds its first value up to the "
-                "next bin's; the first and last bins are open-ended.");
+  std::string body = paragraph(
+      "Over grouped records (status 0). Each bin holds its first value up to the "
+      "next bin's; the first and last bins are open-ended.");
   for (int s = 0; s < kScaleCount; ++s) {
     const BinScale& scale = *kScales[s];
     Table t{std::string("hist-") + scale.key, scale.title, {"Bin", "Records"}, {}};
@@ -145,10 +144,10 @@ std::string distributions_section(const Figures& f) {
     }
     const ChartText c{std::string("chart-") + scale.key, scale.title,
                       std::string("Records per bin of the ") + scale.title + "."};
-    body += "<h3>" + html_escape(scale.title) + "</h3>" +
-            figure(histogram_chart(c, bins, values), t);
-    Table per{std::string("ric-hist-") + scale.key, std::string(scale.title) + " per RIC",
-              {"RIC"}, {}};
+    body +=
+        "<h3>" + html_escape(scale.title) + "</h3>" + figure(histogram_chart(c, bins, values), t);
+    Table per{
+        std::string("ric-hist-") + scale.key, std::string(scale.title) + " per RIC", {"RIC"}, {}};
     for (int b = 0; b < scale.bins; ++b) per.head.push_back(bins[b]);
     for (const RicFigure& r : f.rics) {
       std::vector<Cell> row = {{r.ric}};
@@ -176,9 +175,9 @@ std::string counted_section(const std::vector<CountedLabel>& rows, const std::st
     values.push_back(r.records);
   }
   const ChartText c{"chart-" + id, title, "One bar per " + what + "."};
-  return section("s-" + id, title,
-                 paragraph(note + case_mix_head_note(withWeights)) +
-                     figure(bar_chart(c, labels, values), t));
+  return section(
+      "s-" + id, title,
+      paragraph(note + case_mix_head_note(withWeights)) + figure(bar_chart(c, labels, values), t));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json optional_number(const std::optional<double>& v) { return v ? Json(*v) : Json(nullptr); }
+Json optional_number(const std::optional<double>& v) {
+  return v ? Json(*v) : Json(nullptr);
+}
 
 Json tier_counts(const std::array<std::uint64_t, kTierSlots>& counts) {
   Json j = Json::object();
@@ -73,7 +75,8 @@ std::string report_json(const Figures& f) {
   j["empty_lines"] = f.emptyLines;
   j["grouped"] = f.grouped;
   Json inputs = Json::array();
-  for (const InputFigure& in : f.inputs) inputs.push_back({{"name", in.name}, {"records", in.records}});
+  for (const InputFigure& in : f.inputs)
+    inputs.push_back({{"name", in.name}, {"records", in.records}});
   j["inputs"] = std::move(inputs);
   j["version_dates"] = {
       {"first", f.firstVersionDate.empty() ? Json(nullptr) : Json(f.firstVersionDate)},

@@ -92,13 +92,14 @@ int run_report(const ReportOptions& o) {
   }
 
   report::Figures figures;
-  if (!report::build_figures(inputs, *set, weights.table != nullptr ? &weights : nullptr,
-                             o.threads, figures, error)) {
+  if (!report::build_figures(inputs, *set, weights.table != nullptr ? &weights : nullptr, o.threads,
+                             figures, error)) {
     return fatal(error);
   }
   if (figures.records == 0 && !o.allowEmpty) {
-    return fatal("no records in the input: nothing to report (--allow-empty writes a report of "
-                 "none)");
+    return fatal(
+        "no records in the input: nothing to report (--allow-empty writes a report of "
+        "none)");
   }
   // The JSON first, then the page: the page is the last to appear, and
   // only once both are complete.
@@ -126,8 +127,9 @@ Command add_report_command(CLI::App& app) {
   o->threads = cores == 0 ? 1 : std::min(cores, kMaxThreads);
 
   CLI::App* cmd = app.add_subcommand(
-      "report", "Group records and write the batch's figures as one self-contained HTML page "
-                "(docs/report.md).");
+      "report",
+      "Group records and write the batch's figures as one self-contained HTML page "
+      "(docs/report.md).");
   cmd->add_option("input", o->inputs,
                   "Record files, plain or gzip; '-' or none reads standard input.");
   cmd->add_option("-o,--output", o->output,

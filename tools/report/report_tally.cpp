@@ -8,7 +8,9 @@ namespace cmg290::cli::report {
 
 namespace {
 
-int digit(char c) { return c >= '0' && c <= '9' ? c - '0' : -1; }
+int digit(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : -1;
+}
 
 // The motor score's text ("53.5", " 0.0") in tenths.
 int tenths(const char* text) {
@@ -21,7 +23,9 @@ int tenths(const char* text) {
   return negative ? -value : value;
 }
 
-int tier_slot(char letter) { return letter >= 'A' && letter <= 'D' ? letter - 'A' : 4; }
+int tier_slot(char letter) {
+  return letter >= 'A' && letter <= 'D' ? letter - 'A' : 4;
+}
 
 // The RIC (0 to 99) and CMG number (0 to 9999) of a result's CMG, false for
 // a result without one (not grouped, or a tier letter alone).
@@ -50,7 +54,9 @@ void add_histograms(std::array<Histogram, kScaleCount>& to,
   }
 }
 
-std::string date_text(std::uint32_t date) { return date == 0 ? "" : std::to_string(date); }
+std::string date_text(std::uint32_t date) {
+  return date == 0 ? "" : std::to_string(date);
+}
 
 // A CMG number 0 to 9999 as its four digits.
 std::string cmg_text(int cmg) {
@@ -74,8 +80,7 @@ std::uint32_t version_date(std::string_view record) {
   return month >= 1 && month <= 12 && day >= 1 && day <= 31 ? date : 0;
 }
 
-Tally::Tally()
-    : cmgTiers(10000), months(kMonthSlots), monthWeighted(kMonthSlots) {}
+Tally::Tally() : cmgTiers(10000), months(kMonthSlots), monthWeighted(kMonthSlots) {}
 
 Tally::VersionSlot& Tally::version_slot(const char* label) {
   std::uint32_t key = 0;
@@ -213,8 +218,8 @@ void Tally::fill(Figures& f, bool withWeights) const {
     f.statuses.push_back({s.code, std::string(s.description), byStatus[s.code]});
   }
   if (byStatus[kStatusSlots - 1] > 0) {
-    f.statuses.push_back({kOtherStatus, std::string(kUnknownStatusText),
-                          byStatus[kStatusSlots - 1]});
+    f.statuses.push_back(
+        {kOtherStatus, std::string(kUnknownStatusText), byStatus[kStatusSlots - 1]});
   }
   f.tiers = byTier;
   f.tierWithoutCmg = tierWithoutCmg;

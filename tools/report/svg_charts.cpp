@@ -9,8 +9,7 @@ namespace {
 
 // Colours told apart in print and by readers with the common colour-vision
 // deficiencies.
-constexpr const char* kSeriesColours[] = {"#0072b2", "#e69f00", "#009e73", "#cc79a7",
-                                          "#999999"};
+constexpr const char* kSeriesColours[] = {"#0072b2", "#e69f00", "#009e73", "#cc79a7", "#999999"};
 constexpr const char* kBarColour = "#0072b2";
 
 std::string number(double v) {
@@ -20,12 +19,11 @@ std::string number(double v) {
 }
 
 std::string open_svg(const ChartText& t, int width, int height) {
-  return "<svg class=\"chart\" viewBox=\"0 0 " +
-         std::to_string(width) + " " + std::to_string(height) + "\" width=\"" +
-         std::to_string(width) + "\" height=\"" + std::to_string(height) +
-         "\" role=\"img\" aria-labelledby=\"" + t.id + "-title " + t.id + "-desc\"><title id=\"" +
-         t.id + "-title\">" + html_escape(t.title) + "</title><desc id=\"" + t.id + "-desc\">" +
-         html_escape(t.desc) + "</desc>";
+  return "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(width) + " " +
+         std::to_string(height) + "\" width=\"" + std::to_string(width) + "\" height=\"" +
+         std::to_string(height) + "\" role=\"img\" aria-labelledby=\"" + t.id + "-title " + t.id +
+         "-desc\"><title id=\"" + t.id + "-title\">" + html_escape(t.title) +
+         "</title><desc id=\"" + t.id + "-desc\">" + html_escape(t.desc) + "</desc>";
 }
 
 std::string rect(double x, double y, double w, double h, const char* fill) {
@@ -34,8 +32,8 @@ std::string rect(double x, double y, double w, double h, const char* fill) {
 }
 
 std::string text(double x, double y, const std::string& s, const char* anchor = "start") {
-  return "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\" text-anchor=\"" + anchor +
-         "\">" + html_escape(s) + "</text>";
+  return "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\" text-anchor=\"" + anchor + "\">" +
+         html_escape(s) + "</text>";
 }
 
 }  // namespace
@@ -45,12 +43,23 @@ std::string html_escape(const std::string& s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "cmg290/tables.h"
@@ -126,17 +126,17 @@ bool read_weights(const std::string& file, std::string_view text, const Reachabl
     if (header) {
       header = false;
       if (l != kHeader) {
-        problems.push_back(at(file, recordLine,
-                              "the header is not \"" + std::string(kHeader) + "\""));
+        problems.push_back(
+            at(file, recordLine, "the header is not \"" + std::string(kHeader) + "\""));
         return false;  // the columns cannot be known
       }
       continue;
     }
     if (f.size() == 1 && f[0].empty()) continue;  // a blank line
     if (f.size() != 4) {
-      problems.push_back(at(file, recordLine,
-                            "wants 4 cells (cmg,tier,weight,average_los), has " +
-                                std::to_string(f.size())));
+      problems.push_back(
+          at(file, recordLine,
+             "wants 4 cells (cmg,tier,weight,average_los), has " + std::to_string(f.size())));
       continue;
     }
     int row = 0;
@@ -156,16 +156,16 @@ bool read_weights(const std::string& file, std::string_view text, const Reachabl
     }
     std::int64_t los = WeightTable::kNone;
     if (!f[3].empty() && (!parse_micros(f[3], los) || los <= 0)) {
-      problems.push_back(at(file, recordLine,
-                            "average_los \"" + f[3] +
-                                "\" is neither empty nor a positive number of days"));
+      problems.push_back(
+          at(file, recordLine,
+             "average_los \"" + f[3] + "\" is neither empty nor a positive number of days"));
     }
     if (cmg < 0 || !tierOk) continue;
     const auto [it, fresh] = seen.emplace(std::pair{cmg, f[1][0]}, recordLine);
     if (!fresh) {
-      problems.push_back(at(file, recordLine,
-                            "cmg " + f[0] + " tier " + f[1] + " repeats line " +
-                                std::to_string(it->second)));
+      problems.push_back(
+          at(file, recordLine,
+             "cmg " + f[0] + " tier " + f[1] + " repeats line " + std::to_string(it->second)));
       continue;
     }
     table.set(cmg, f[1][0], weight, los);
@@ -181,8 +181,8 @@ bool read_weights(const std::string& file, std::string_view text, const Reachabl
     for (int t = 0; t < 4; ++t) {
       const char letter = kTierLetters[t];
       if (!required[ric][t] || seen.count({cmg, letter}) > 0) continue;
-      problems.push_back(at(file, 0, std::string("no weight for cmg ") + CMG[r] + " tier " +
-                                         letter));
+      problems.push_back(
+          at(file, 0, std::string("no weight for cmg ") + CMG[r] + " tier " + letter));
     }
   }
   return problems.size() == before;

@@ -114,7 +114,12 @@ std::string stacked_bars(const ChartText& t, const std::vector<std::string>& row
 
 std::string histogram_chart(const ChartText& t, const std::vector<std::string>& bins,
                             const std::vector<std::uint64_t>& values) {
-  constexpr int kColumn = 40, kPlot = 160, kTop = 18, kBottom = 22;
+  constexpr int kPlot = 160, kTop = 18, kBottom = 22;
+  // Columns wide enough for the longest label, at about 6.5 pixels a
+  // character.
+  std::size_t longest = 0;
+  for (const std::string& b : bins) longest = std::max(longest, b.size());
+  const int kColumn = static_cast<int>(std::clamp<std::size_t>(longest * 13 / 2 + 10, 36, 90));
   const int width = kColumn * static_cast<int>(bins.size()) + 20;
   const std::uint64_t top = std::max<std::uint64_t>(
       1, values.empty() ? 1 : *std::max_element(values.begin(), values.end()));

@@ -345,6 +345,66 @@ TEST_F(ReportCli, ThePageFetchesNothingAndEscapesWhatItShows) {
   EXPECT_TRUE(j["weights"].is_null());
 }
 
+TEST_F(ReportCli, FirstLinesCountedAcrossChunksAndRestartedPerFile) {
+  // 5,000 records without an edit (more than one chunk of input), then one
+  // cut short; the second file the same.
+  const std::string valid = RecordBuilder::valid().str();
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += valid + "\n";
+  text += valid.substr(0, 1000) + "\n";
+  write("late.txt", text);
+  write("late2.txt", text);
+  const Outcome run = tool("report late.txt late2.txt -o r.html --json r.json -j 2 -q");
+  ASSERT_EQ(run.code, 0) << run.err;
+  const auto j = nlohmann::json::parse(read("r.json"));
+  // Only the short lines raise edits: each code's first lines are those two.
+  const auto both = nlohmann::json::parse(R"([{"file":"late.txt","line":5001},
+                                              {"file":"late2.txt","line":5001}])");
+  ASSERT_FALSE(j["edits"]["codes"].empty());
+  for (const auto& e : j["edits"]["codes"]) EXPECT_EQ(e["first_lines"], both) << e["code"];
+  EXPECT_EQ(j["edits"]["records_with_edits"], 2);
+  EXPECT_NE(read("r.html").find("late.txt:5001, late2.txt:5001"), std::string::npos);
+}
+
+TEST_F(ReportCli, PlaceholderTiersAndTheSetAreStated) {
+  // A record whose tier letter comes from a placeholder row of the
+  // compiled-in 2.90 list that excludes no RIC.
+  const auto set = TierSet::compiled();
+  std::string code;
+  for (int r = 1; r <= set->entries(TierSetList::Single290) && code.empty(); ++r) {
+    if (set->is_placeholder(TierSetList::Single290, r) &&
+        set->row(TierSetList::Single290, r).excludedRics == " ") {
+      code = std::string(set->row(TierSetList::Single290, r).code);
+    }
+  }
+  ASSERT_FALSE(code.empty());
+  const std::string placeholder = RecordBuilder::valid().comorbid(2, code).str();
+  write("in.txt", placeholder + "\n" + RecordBuilder::valid().str() + "\n" + placeholder + "\n");
+  // As group counts them.
+  EXPECT_EQ(
+      summary_count(tool("group in.txt -o /dev/null").err, "tier letter from placeholder rows:"),
+      2);
+  Outcome run = tool("report in.txt -o r.html --json r.json -q");
+  ASSERT_EQ(run.code, 0) << run.err;
+  auto j = nlohmann::json::parse(read("r.json"));
+  EXPECT_EQ(j["placeholder_tiers"], 2);
+  EXPECT_EQ(j["tier_set"]["identity"], set->identity());
+  EXPECT_EQ(j["tier_set"]["sha256"], set->digest());
+  EXPECT_NE(read("r.html").find("<th scope=\"row\">Tier letters from placeholder rows</th><td "
+                                "class=\"n\">2</td>"),
+            std::string::npos);
+
+  // A set of its own is named by its identity.
+  ASSERT_EQ(tool("tables export --all myset").code, 0);
+  write("myset/manifest.txt", "name = my set\n");
+  run = tool("report in.txt -o r.html --json r.json -q --tier-tables myset");
+  ASSERT_EQ(run.code, 0) << run.err;
+  j = nlohmann::json::parse(read("r.json"));
+  EXPECT_EQ(j["tier_set"]["name"], "my set");
+  EXPECT_EQ(j["tier_set"]["identity"], "my set sha256:" + set->digest());
+  EXPECT_NE(read("r.html").find("my set sha256:" + set->digest()), std::string::npos);
+}
+
 TEST_F(ReportCli, TheSameFiguresWhateverTheThreads) {
   ASSERT_EQ(tool("report records.txt -o a.html --json a.json -j 1 -q").code, 0);
   ASSERT_EQ(tool("report - -o b.html --json b.json -j 4 -q < records.txt").code, 0);

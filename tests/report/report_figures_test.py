@@ -318,6 +318,11 @@ check([(r[0], n(r[2])) for r in body("status")] ==
 check([(r[0], n(r[1])) for r in body("tiers")] == list(got["tiers"].items()), "page: tiers")
 check([(r[0], n(r[1]), [n(x) for x in r[2:6]]) for r in body("rics")] ==
       [(r["ric"], r["records"], list(r["tiers"].values())) for r in got["rics"]], "page: rics")
+check([r[6:10] for r in body("rics")] ==
+      [[f"{100 * v / r['records']:.1f}" for v in r["tiers"].values()] for r in got["rics"]],
+      "page: tier shares per RIC")
+check([r[2] for r in body("tiers")] ==
+      [f"{100 * v / got['grouped']:.1f}" for v in got["tiers"].values()], "page: tier shares")
 check([(r[0], n(r[1])) for r in body("top-cmgs")] ==
       [(c["cmg"], c["records"]) for c in got["top_cmgs"]], "page: top-cmgs")
 for k in EDGES:

@@ -117,19 +117,18 @@ bool read_weights(const std::string& file, std::string_view text, const Reachabl
     if (!csv.in_quotes()) recordLine = line;
     const auto step = csv.add_line(l);
     if (step == frontend::CsvRecords::Step::More) continue;
-    if (step == frontend::CsvRecords::Step::Error) {
-      problems.push_back(at(file, recordLine, "characters after a closing quote"));
-      header = false;
-      continue;
-    }
     const std::vector<std::string>& f = csv.fields();
     if (header) {
       header = false;
-      if (l != kHeader) {
+      if (step == frontend::CsvRecords::Step::Error || l != kHeader) {
         problems.push_back(
             at(file, recordLine, "the header is not \"" + std::string(kHeader) + "\""));
         return false;  // the columns cannot be known
       }
+      continue;
+    }
+    if (step == frontend::CsvRecords::Step::Error) {
+      problems.push_back(at(file, recordLine, "characters after a closing quote"));
       continue;
     }
     if (f.size() == 1 && f[0].empty()) continue;  // a blank line

@@ -5,7 +5,7 @@
 if(TARGET cmg290_cli)
   set(serve_env "CMG290=$<TARGET_FILE:cmg290_cli>" "CMG290_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   foreach(suite api access limits hostile slow_clients boundaries tier_tables reload edits
-                signals)
+                signals report)
     add_test(NAME serve_${suite}
              COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                      ${CMAKE_CURRENT_SOURCE_DIR}/serve/test_${suite}.py)
@@ -17,4 +17,10 @@ if(TARGET cmg290_cli)
                    $<TARGET_FILE:cmg290_cli> ${CMAKE_CURRENT_BINARY_DIR}/serve_browser)
   set_tests_properties(serve_browser PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300
                                                 SKIP_RETURN_CODE 77)
+  # A report from a file and from the page (report_browser_test.py).
+  add_test(NAME serve_report_browser
+           COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/serve/report_browser_test.py
+                   $<TARGET_FILE:cmg290_cli> ${CMAKE_CURRENT_BINARY_DIR}/serve_report_browser)
+  set_tests_properties(serve_report_browser PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300
+                                                       SKIP_RETURN_CODE 77)
 endif()

@@ -82,17 +82,36 @@ def check_edits(browser, wait, server, out_dir, By, Keys, ec):
     return failures
 
 
-def main():
-    out_dir = pathlib.Path(sys.argv[2] if len(sys.argv) > 2 else ".")
-    out_dir.mkdir(parents=True, exist_ok=True)
+def start_chromium(profile, log_network=False):
+    """Headless Chromium with its own profile folder, or None when it or its
+    driver is not installed. With `log_network`, its console and DevTools
+    network events are kept for get_log("browser") and get_log("performance")."""
     chromium = shutil.which("chromium")
     driver = shutil.which("chromedriver")
     if not chromium or not driver:
+        return None
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = chromium
+    for arg in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                "--no-first-run", "--disable-background-networking",
+                "--disable-component-update", "--disable-sync",
+                "--disable-dev-shm-usage", "--window-size=1400,1000",
+                "--user-data-dir=" + str(profile)]:
+        options.add_argument(arg)
+    if log_network:
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
+    return webdriver.Chrome(service=Service(executable_path=driver), options=options)
+
+
+def main():
+    out_dir = pathlib.Path(sys.argv[2] if len(sys.argv) > 2 else ".")
+    out_dir.mkdir(parents=True, exist_ok=True)
+    if not shutil.which("chromium") or not shutil.which("chromedriver"):
         print("chromium or chromedriver not installed: skipped")
         return SKIP
     try:
-        from selenium import webdriver
-        from selenium.webdriver.chrome.service import Service
         from selenium.webdriver.common.by import By
         from selenium.webdriver.common.keys import Keys
         from selenium.webdriver.support import expected_conditions as ec
@@ -111,16 +130,7 @@ def main():
                                      headers={"Content-Type": "text/plain"})
         expected = json.load(urllib.request.urlopen(req))
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = chromium
-        for arg in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                    "--no-first-run", "--disable-background-networking",
-                    "--disable-component-update", "--disable-sync",
-                    "--disable-dev-shm-usage", "--window-size=1400,1000",
-                    "--user-data-dir=" + profile]:
-            options.add_argument(arg)
-        browser = webdriver.Chrome(service=Service(executable_path=driver),
-                                   options=options)
+        browser = start_chromium(profile)
         browser.get(server.url + "/")
         wait = WebDriverWait(browser, 20)
         wait.until(ec.presence_of_element_located((By.ID, "f-version_date")))

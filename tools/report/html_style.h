@@ -4,6 +4,8 @@
 // and leaves the size to the printer.
 #pragma once
 
+#include <string_view>
+
 namespace cmg290::cli::report {
 
 inline constexpr const char* kPageHead =
@@ -30,5 +32,13 @@ inline constexpr const char* kPageHead =
     "</style>\n</head>\n<body>\n<main>\n";
 
 inline constexpr const char* kPageFoot = "\n</main>\n</body>\n</html>\n";
+
+// The text of the page's one <style> element: a page that shows the report
+// inside its own (the server's) allows exactly this text by its hash.
+inline std::string_view page_style() {
+  const std::string_view head = kPageHead;
+  const std::size_t start = head.find("<style>") + 7;
+  return head.substr(start, head.find("</style>") - start);
+}
 
 }  // namespace cmg290::cli::report

@@ -13,15 +13,23 @@ bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, con
   auto result = std::make_unique<ScanResult>();
   if (!scan(inputs, set, options, *result, error)) return false;
 
+  std::vector<std::string> names;
+  for (const auto& input : inputs) names.push_back(input->name);
+  fill_figures(*result, names, set, weights, f);
+  return true;
+}
+
+void fill_figures(const ScanResult& result, const std::vector<std::string>& names,
+                  const TierSet& set, const WeightsInUse* weights, Figures& f) {
   f = Figures{};
-  result->tally.fill(f, weights != nullptr);
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    f.inputs.push_back({inputs[i]->name, result->fileRecords[i]});
+  result.tally.fill(f, weights != nullptr);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    f.inputs.push_back({names[i], result.fileRecords[i]});
   }
-  f.emptyLines = result->emptyLines;
+  f.emptyLines = result.emptyLines;
   for (EditFigure& e : f.edits) {
     if (const EditInfo* info = find_edit(e.code)) {
-      e.firstLines = result->firstLines[static_cast<int>(info->id)];
+      e.firstLines = result.firstLines[static_cast<int>(info->id)];
     }
   }
   f.setIdentity = set.identity();
@@ -32,10 +40,9 @@ bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, con
     w.file = weights->file;
     w.sha256 = weights->sha256;
     w.pairs = weights->table->pairs();
-    w.missing = missing_pairs(result->tally, *weights->table);
+    w.missing = missing_pairs(result.tally, *weights->table);
     f.weights = std::move(w);
   }
-  return true;
 }
 
 }  // namespace cmg290::cli::report

@@ -10,6 +10,7 @@
 
 #include "cmg290/tier_set.h"
 #include "figures.h"
+#include "report_scan.h"
 #include "shared/record_inputs.h"
 #include "weights.h"
 
@@ -26,5 +27,11 @@ struct WeightsInUse {
 // when an input cannot be read or a thread cannot be started.
 bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& set,
                    const WeightsInUse* weights, unsigned threads, Figures& f, std::string& error);
+
+// The figures of a finished scan (or of records counted one by one with
+// count_record): `names` are the inputs' names for the report, one for each
+// of result.fileRecords.
+void fill_figures(const ScanResult& result, const std::vector<std::string>& names,
+                  const TierSet& set, const WeightsInUse* weights, Figures& f);
 
 }  // namespace cmg290::cli::report

@@ -81,11 +81,7 @@ class Scanner {
         continue;
       }
       ++c.records;
-      TierSource source;
-      const Result r = cmg290::group(record, set_, source);
-      edits.count = 0;
-      cmg290::find_edits(record, r, set_, edits);
-      tally.add(record, r, source.placeholder, edits, options_.weights);
+      count_record(record, set_, options_.weights, tally, edits);
       for (const Edit& e : edits) {
         const int id = static_cast<int>(e.id);
         std::uint8_t& n = c.firstCount[id];
@@ -132,6 +128,15 @@ class Scanner {
 };
 
 }  // namespace
+
+void count_record(std::string_view record, const TierSet& set, const WeightTable* weights,
+                  Tally& tally, Edits& edits) {
+  TierSource source;
+  const Result r = cmg290::group(record, set, source);
+  edits.count = 0;
+  cmg290::find_edits(record, r, set, edits);
+  tally.add(record, r, source.placeholder, edits, weights);
+}
 
 bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& set,
           const ScanOptions& options, ScanResult& result, std::string& error) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cmg290/tier_set.h"
@@ -35,6 +36,12 @@ struct ScanResult {
   // Per edit code, its first lines in input order, at most kFirstLines.
   std::array<std::vector<LineRef>, kEditCount> firstLines;
 };
+
+// Groups one record with `set`, finds its edits (into `edits`, emptied
+// first) and counts both into `tally`: what every record of a scan goes
+// through, and what the server's report route does with a record.
+void count_record(std::string_view record, const TierSet& set, const WeightTable* weights,
+                  Tally& tally, Edits& edits);
 
 // Groups every record of `inputs` with `set`. False with a one-line message
 // in `error` when an input cannot be read or a thread cannot be started.

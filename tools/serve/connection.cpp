@@ -137,6 +137,7 @@ awaitable<bool> Connection<Stream>::serve_request() {
   Plan plan = plan_request(context(), req);
   if (plan.kind == Plan::Single) co_return co_await serve_single(req, plan);
   if (plan.kind == Plan::Batch) co_return co_await serve_batch(req, plan);
+  if (plan.kind == Plan::Report) co_return co_await serve_report(req, plan);
 
   Answer& answer = plan.answer;
   // A refused body is read and dropped, up to a limit, unless the answer

@@ -73,6 +73,7 @@ class Connection {
   asio::awaitable<bool> serve_request();
   asio::awaitable<bool> serve_single(Request& req, const Plan& plan);
   asio::awaitable<bool> serve_batch(Request& req, const Plan& plan);
+  asio::awaitable<bool> serve_report(Request& req, const Plan& plan);  // report_answer.cpp
 
   // Up to `size` bytes of the body; 0 at its end, or with `ec` set.
   asio::awaitable<std::size_t> read_body(char* data, std::size_t size, beast::error_code& ec);

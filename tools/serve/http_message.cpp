@@ -30,6 +30,8 @@ const char* reason(int status) {
       return "Unsupported Media Type";
     case 417:
       return "Expectation Failed";
+    case 422:
+      return "Unprocessable Content";
     case 431:
       return "Request Header Fields Too Large";
     case 503:
@@ -69,9 +71,9 @@ std::string answer_head(const Answer& answer, std::size_t length, bool chunked) 
     head += "\r\nCache-Control: ";
     head += answer.cacheControl;
   }
-  head +=
-      "\r\nX-Content-Type-Options: nosniff\r\nContent-Security-Policy: default-src 'self'; "
-      "frame-ancestors 'none'; base-uri 'none'; form-action 'none'\r\n";
+  head += "\r\nX-Content-Type-Options: nosniff\r\nContent-Security-Policy: ";
+  head += answer.policy;
+  head += "\r\n";
   head += answer.headers;
   if (answer.close) head += "Connection: close\r\n";
   head += "\r\n";

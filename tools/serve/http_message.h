@@ -37,11 +37,22 @@ struct Request {
   std::uint64_t length = 0;     // the Content-Length, when given
   std::string contentType;
   std::string authorization;
+  bool acceptsHtml = false;  // the Accept header names text/html
   std::string remote;  // the client's address
   std::chrono::steady_clock::time_point start;
 
   bool has_body() const { return chunked || length > 0; }
 };
+
+// The Content-Security-Policy of every answer: the page may load its own
+// files only, and may not be framed.
+inline constexpr std::string_view kPagePolicy =
+    "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+// That of a report's page (POST /v1/report as HTML): nothing may be
+// fetched, as the page's own policy says, and its inline styles apply.
+inline constexpr std::string_view kReportPolicy =
+    "default-src 'none'; style-src 'unsafe-inline'; img-src data:; frame-ancestors 'none'; "
+    "base-uri 'none'; form-action 'none'";
 
 // An answer with its whole body at hand.
 struct Answer {
@@ -51,6 +62,7 @@ struct Answer {
   std::string_view fixedBody;  // instead of `body`, for files built in
   std::string headers;         // further header lines, each ending in CRLF
   const char* cacheControl = "no-store";
+  std::string_view policy = kPagePolicy;  // Content-Security-Policy
   bool close = false;  // close the connection after it
 
   std::string_view content() const { return fixedBody.empty() ? body : fixedBody; }

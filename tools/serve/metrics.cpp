@@ -25,6 +25,8 @@ std::string_view route_name(Route route) {
       return "/healthz";
     case Route::Metrics:
       return "/metrics";
+    case Route::Report:
+      return "/v1/report";
     case Route::Other:
       break;
   }

@@ -22,9 +22,10 @@ enum class Route : int {
   OpenApi,  // GET /v1/openapi.json
   Health,   // GET /healthz
   Metrics,  // GET /metrics
+  Report,   // POST /v1/report
   Other,    // any other path
 };
-inline constexpr std::size_t kRouteCount = 10;
+inline constexpr std::size_t kRouteCount = 11;
 
 // The route's name in metrics and the request log, e.g. "/v1/group"; Other
 // is "other", so that no path a client made up is ever written.

@@ -3,6 +3,8 @@
 #include <boost/beast/core/string.hpp>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 namespace cmg290::serve {
 
@@ -30,6 +32,29 @@ bool all_digits(std::string_view s) {
 }
 
 }  // namespace
+
+bool accepts_html(const http::request_header<>& head) {
+  const auto accepts = head.equal_range(http::field::accept);
+  for (auto it = accepts.first; it != accepts.second; ++it) {
+    std::string_view rest(it->value().data(), it->value().size());
+    while (!rest.empty()) {
+      const std::size_t comma = rest.find(',');
+      std::string_view range = rest.substr(0, comma);
+      rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+      const std::size_t semicolon = range.find(';');
+      const std::string_view params =
+          semicolon == std::string_view::npos ? std::string_view() : range.substr(semicolon);
+      range = trimmed(to_beast(range.substr(0, semicolon)));
+      // A weight of 0 ("q=0") says the client does not take it.
+      const std::size_t q = params.find("q=");
+      const bool refused =
+          q != std::string_view::npos &&
+          std::strtod(std::string(params.substr(q + 2)).c_str(), nullptr) <= 0.0;
+      if (boost::beast::iequals(to_beast(range), "text/html") && !refused) return true;
+    }
+  }
+  return false;
+}
 
 std::optional<Answer> read_head(const http::request_header<>& head, Request& req) {
   req.method = std::string(head.method_string().data(), head.method_string().size());
@@ -104,6 +129,7 @@ std::optional<Answer> read_head(const http::request_header<>& head, Request& req
   };
   req.contentType = text(http::field::content_type);
   req.authorization = text(http::field::authorization);
+  req.acceptsHtml = accepts_html(head);
   return std::nullopt;
 }
 

@@ -18,4 +18,8 @@ namespace cmg290::serve {
 // HTTP/1.0 request's 100-continue is passed over.
 std::optional<Answer> read_head(const boost::beast::http::request_header<>& head, Request& req);
 
+// Whether the Accept headers name text/html (any case, any parameters, a
+// weight above 0): for the answers that come as a page or as JSON.
+bool accepts_html(const boost::beast::http::request_header<>& head);
+
 }  // namespace cmg290::serve

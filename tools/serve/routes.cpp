@@ -18,6 +18,7 @@
 #include "cmg290/record_layout.h"
 #include "cmg290/result_json.h"
 #include "cmg290/tier_set.h"
+#include "page_policy.h"
 #include "served_tables.h"
 
 namespace cmg290::serve {
@@ -27,7 +28,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 bool takes_post(Route route) {
-  return route == Route::Group || route == Route::Batch || route == Route::Explain;
+  return route == Route::Group || route == Route::Batch || route == Route::Explain ||
+         route == Route::Report;
 }
 
 // Routes that give out data or statistics; the page, its files and the
@@ -87,6 +89,7 @@ Answer answer_get(const RouteContext& context, const Request& req) {
       a.contentType = std::string(asset->contentType);
       a.fixedBody = asset->body;
       a.cacheControl = "no-cache";
+      a.policy = page_policy();
       return a;
     }
   }
@@ -106,6 +109,7 @@ Route route_of(std::string_view path) {
   if (path == "/v1/group") return Route::Group;
   if (path == "/v1/group/batch") return Route::Batch;
   if (path == "/v1/explain") return Route::Explain;
+  if (path == "/v1/report") return Route::Report;
   if (path == "/v1/layout") return Route::Layout;
   if (path == "/v1/tables") return Route::Tables;
   if (path == "/v1/openapi.json") return Route::OpenApi;
@@ -155,8 +159,8 @@ Plan plan_request(const RouteContext& context, const Request& req) {
     plan.answer = error_answer(415, unsupported_type(), true);
     return plan;
   }
-  if (route == Route::Batch) {
-    plan.kind = Plan::Batch;
+  if (route == Route::Batch || route == Route::Report) {
+    plan.kind = route == Route::Batch ? Plan::Batch : Plan::Report;
     return plan;
   }
   if (req.hasLength && req.length > context.maxBody) {

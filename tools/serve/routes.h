@@ -35,6 +35,7 @@ struct Plan {
     Answer,  // answer at once (after reading and dropping a body, if any)
     Single,  // read the body, up to --max-body, then answer_single()
     Batch,   // stream the batch
+    Report,  // count the body's records into a report (report_answer.cpp)
   } kind = Answer;
   serve::Answer answer;  // for Answer
   BodyType type = BodyType::Text;

@@ -1,0 +1,183 @@
+"""POST /v1/report: the report's JSON or page for a body of records, counted
+as it streams in; and every way a body can fail to make one."""
+import base64
+import hashlib
+import json
+import re
+import socket
+import subprocess
+import time
+
+import pytest
+import requests
+
+from conftest import CMG290, SAMPLES
+from rawhttp import exchange, status_of
+from test_slow_clients import peak_memory_kib
+
+TEXT = {"Content-Type": "text/plain"}
+JSONL = {"Content-Type": "application/x-ndjson"}
+
+
+def command_report(tmp_path, body: bytes):
+    """The JSON `cmg290 report --json` writes for the same records, with the
+    names of its input written as the server names its body."""
+    records = tmp_path / "records.txt"
+    records.write_bytes(body)
+    out = tmp_path / "report.json"
+    subprocess.run([CMG290, "report", "-q", "--allow-empty", str(records), "-o",
+                    str(tmp_path / "report.html"), "--json", str(out)], check=True, timeout=120)
+    return json.loads(out.read_text().replace(json.dumps(str(records)), '"request body"'))
+
+
+def mixed_body(copies):
+    """The samples `copies` times over, with empty lines and CRLF line ends
+    mixed in, and a last line without its line end."""
+    lines = []
+    for k in range(copies):
+        for n, record in enumerate(SAMPLES):
+            lines.append(record + (b"\r" if (k + n) % 7 == 0 else b""))
+            if (k + n) % 11 == 0:
+                lines.append(b"")
+    return b"\n".join(lines)
+
+
+def test_json_is_the_commands_for_the_same_records(server, tmp_path):
+    # About 2.5 MB: many blocks, lines split across them; sent whole, and in
+    # chunks of odd sizes.
+    body = mixed_body(64)
+    want = command_report(tmp_path, body)
+    assert want["records"] > 0 and want["empty_lines"] > 0
+    got = requests.post(server.url + "/v1/report", data=body, headers=TEXT)
+    assert got.status_code == 200
+    assert got.headers["Content-Type"] == "application/json"
+    assert got.json() == want
+    pieces = [body[i:i + 9973] for i in range(0, len(body), 9973)]
+    chunked = requests.post(server.url + "/v1/report", data=iter(pieces), headers=TEXT)
+    assert chunked.status_code == 200 and chunked.json() == want
+
+
+def test_json_lines_count_as_the_same_records(server, tmp_path):
+    text = b"\n".join(SAMPLES) + b"\n"
+    want = command_report(tmp_path, text)
+    lines = [json.dumps({"record": r.decode("latin-1")}).encode() for r in SAMPLES]
+    got = requests.post(server.url + "/v1/report", data=b"\n".join(lines) + b"\n", headers=JSONL)
+    assert got.status_code == 200
+    assert got.json() == want
+
+
+@pytest.mark.parametrize("accept, html", [
+    ("text/html", True),
+    ("text/html,application/xhtml+xml,*/*;q=0.8", True),
+    ("TEXT/HTML; q=0.5", True),
+    ("text/html;q=0", False),
+    ("application/json", False),
+    (None, False),
+])
+def test_accept_chooses_the_page_or_the_json(server, accept, html):
+    headers = dict(TEXT)
+    if accept is not None:
+        headers["Accept"] = accept
+    got = requests.post(server.url + "/v1/report", data=b"\n".join(SAMPLES), headers=headers)
+    assert got.status_code == 200
+    if html:
+        assert got.headers["Content-Type"] == "text/html; charset=utf-8"
+        assert got.text.startswith("<!DOCTYPE html>") and "request body" in got.text
+    else:
+        assert got.json()["records"] == len(SAMPLES)
+
+
+def test_the_page_is_styled_by_its_hash_in_the_servers_page_policy(server):
+    got = requests.post(server.url + "/v1/report", data=b"\n".join(SAMPLES),
+                        headers={**TEXT, "Accept": "text/html"})
+    policy = got.headers["Content-Security-Policy"]
+    assert "default-src 'none'" in policy and "script" not in policy
+    assert "frame-ancestors 'none'" in policy
+    # The page at / shows the report in a frame that takes on its policy:
+    # that policy allows the report's style element by its hash, and
+    # nothing else inline.
+    style = re.search(r"<style>(.*?)</style>", got.text, re.S).group(1)
+    digest = base64.b64encode(hashlib.sha256(style.encode()).digest()).decode()
+    page = requests.get(server.url + "/")
+    page_policy = page.headers["Content-Security-Policy"]
+    assert f"style-src 'self' 'sha256-{digest}'" in page_policy
+    assert "unsafe-inline" not in page_policy and "default-src 'self'" in page_policy
+
+
+@pytest.mark.parametrize("body", [b"", b"\n\r\n\n"])
+def test_a_body_without_records_is_refused(server, body):
+    got = requests.post(server.url + "/v1/report", data=body, headers=TEXT)
+    assert got.status_code == 422
+    assert got.json()["code"] == "no_records"
+
+
+@pytest.mark.parametrize("line, status, code", [
+    (b'{"record": 5}', 400, "bad_type"),
+    (b'{"record": "x"', 400, "bad_json"),
+    (b'{"record": "' + b"x" * 9000 + b'"}', 413, "too_large"),
+])
+def test_a_refused_json_line_gives_its_error_and_no_report(server, line, status, code):
+    lines = [json.dumps({"record": r.decode("latin-1")}).encode() for r in SAMPLES]
+    body = b"\n".join(lines[:3] + [line] + lines[3:]) + b"\n"
+    got = requests.post(server.url + "/v1/report", data=body, headers=JSONL)
+    assert got.status_code == status
+    assert got.json()["code"] == code and got.json()["line"] == 4
+
+
+def post_raw(server, head_lines, body, **kwargs):
+    head = ("POST /v1/report HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n" +
+            "".join(h + "\r\n" for h in head_lines) + "\r\n").encode()
+    return exchange(server.port, head + body, **kwargs)
+
+
+def test_a_cut_or_malformed_body_gets_no_report(server):
+    body = b"\n".join(SAMPLES * 40)
+    # Shorter than announced, then the client stops sending.
+    answer, closed = post_raw(server, [f"Content-Length: {len(body) + 100}"], body,
+                              half_close=True)
+    assert status_of(answer) == 400 and b'"incomplete_body"' in answer and closed
+    # Chunks whose sizes are not hexadecimal.
+    answer, _ = post_raw(server, ["Transfer-Encoding: chunked"],
+                         b"%x\r\n" % len(body) + body + b"\r\nzz\r\nabc\r\n0\r\n\r\n")
+    assert status_of(answer) == 400 and b'"incomplete_body"' in answer
+
+
+def test_a_stalled_body_is_cut_off_without_an_answer(server):
+    # The shared server's --timeout is 1 second, for each read.
+    body = b"\n".join(SAMPLES)
+    start = time.monotonic()
+    answer, closed = post_raw(server, [f"Content-Length: {2 * len(body)}"], body, timeout=6)
+    assert closed and answer == b""
+    assert time.monotonic() - start < 4
+    log = server.log().decode()
+    assert re.search(r" POST /v1/report 408 0 ", log)
+
+
+def test_the_route_takes_post_only_and_the_batch_types(server):
+    got = requests.get(server.url + "/v1/report")
+    assert got.status_code == 405 and got.headers["Allow"] == "POST"
+    got = requests.post(server.url + "/v1/report", data=b"x", headers={"Content-Type": "text/csv"})
+    assert got.status_code == 415
+    metrics = requests.get(server.url + "/metrics").text
+    assert 'route="/v1/report",code="200"' in metrics
+
+
+def test_memory_does_not_grow_with_the_records(start_server):
+    server = start_server("--threads", "2")
+    small = b"\n".join(SAMPLES) + b"\n"
+    assert requests.post(server.url + "/v1/report", data=small, headers=TEXT).status_code == 200
+    before = peak_memory_kib(server.proc.pid)
+    # About 40 MB of records, sent in pieces so that the client holds little.
+    count = 32 * 1024
+
+    def pieces():
+        for _ in range(count // len(SAMPLES) // 8):
+            yield small * 8
+
+    got = requests.post(server.url + "/v1/report", data=pieces(), headers=TEXT)
+    assert got.status_code == 200
+    assert got.json()["records"] == (count // len(SAMPLES) // 8) * 8 * len(SAMPLES)
+    grown = peak_memory_kib(server.proc.pid) - before
+    print(f"peak memory grew by {grown} KiB over a body of "
+          f"{count // len(SAMPLES) // 8 * 8 * len(small) // 1024} KiB")
+    assert grown < 8 * 1024

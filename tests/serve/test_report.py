@@ -181,3 +181,11 @@ def test_memory_does_not_grow_with_the_records(start_server):
     print(f"peak memory grew by {grown} KiB over a body of "
           f"{count // len(SAMPLES) // 8 * 8 * len(small) // 1024} KiB")
     assert grown < 8 * 1024
+
+
+def test_openapi_describes_the_route(server):
+    api = requests.get(server.url + "/v1/openapi.json").json()
+    post = api["paths"]["/v1/report"]["post"]
+    assert set(post["requestBody"]["content"]) == {"text/plain", "application/x-ndjson"}
+    assert set(post["responses"]["200"]["content"]) == {"application/json", "text/html"}
+    assert {"400", "413", "415", "422"} <= set(post["responses"])

@@ -38,7 +38,7 @@ struct Request {
   std::string contentType;
   std::string authorization;
   bool acceptsHtml = false;  // the Accept header names text/html
-  std::string remote;  // the client's address
+  std::string remote;        // the client's address
   std::chrono::steady_clock::time_point start;
 
   bool has_body() const { return chunked || length > 0; }
@@ -63,7 +63,7 @@ struct Answer {
   std::string headers;         // further header lines, each ending in CRLF
   const char* cacheControl = "no-store";
   std::string_view policy = kPagePolicy;  // Content-Security-Policy
-  bool close = false;  // close the connection after it
+  bool close = false;                     // close the connection after it
 
   std::string_view content() const { return fixedBody.empty() ? body : fixedBody; }
 };

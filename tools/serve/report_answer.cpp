@@ -167,11 +167,11 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
       finish_request(context(), req, shared_.cut ? 503 : 408, 0);
       co_return false;
     }
-    answer = error_answer(
-        400,
-        {"incomplete_body", "the body ended before its announced end, or its chunks are malformed",
-         {}},
-        true);
+    answer = error_answer(400,
+                          {"incomplete_body",
+                           "the body ended before its announced end, or its chunks are malformed",
+                           {}},
+                          true);
   }
   if (!answer) {
     bool built = false;

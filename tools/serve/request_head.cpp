@@ -47,9 +47,8 @@ bool accepts_html(const http::request_header<>& head) {
       range = trimmed(to_beast(range.substr(0, semicolon)));
       // A weight of 0 ("q=0") says the client does not take it.
       const std::size_t q = params.find("q=");
-      const bool refused =
-          q != std::string_view::npos &&
-          std::strtod(std::string(params.substr(q + 2)).c_str(), nullptr) <= 0.0;
+      const bool refused = q != std::string_view::npos &&
+                           std::strtod(std::string(params.substr(q + 2)).c_str(), nullptr) <= 0.0;
       if (boost::beast::iequals(to_beast(range), "text/html") && !refused) return true;
     }
   }

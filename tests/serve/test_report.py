@@ -189,3 +189,29 @@ def test_openapi_describes_the_route(server):
     assert set(post["requestBody"]["content"]) == {"text/plain", "application/x-ndjson"}
     assert set(post["responses"]["200"]["content"]) == {"application/json", "text/html"}
     assert {"400", "413", "415", "422"} <= set(post["responses"])
+
+
+def test_a_client_waiting_for_100_continue_gets_its_report(server):
+    body = b"\n".join(SAMPLES)
+    answer, _ = post_raw(server, [f"Content-Length: {len(body)}", "Expect: 100-continue",
+                                  "Connection: close"], body)
+    assert answer.startswith(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n")
+    assert b'"name": "request body"' in answer
+
+
+def test_the_report_names_the_loaded_tier_table_set(start_server, tmp_path):
+    from conftest import export_tier_set
+    tables = export_tier_set(tmp_path / "set", name="test set")
+    body = b"\n".join(SAMPLES) + b"\n"
+    records = tmp_path / "records.txt"
+    records.write_bytes(body)
+    out = tmp_path / "report.json"
+    subprocess.run([CMG290, "report", "-q", str(records), "-o", str(tmp_path / "r.html"),
+                    "--json", str(out), "--tier-tables", str(tables)], check=True, timeout=60)
+    want = json.loads(out.read_text().replace(json.dumps(str(records)), '"request body"'))
+    server = start_server("--tier-tables", str(tables))
+    got = requests.post(server.url + "/v1/report", data=body, headers=TEXT).json()
+    assert got == want
+    assert got["tier_set"]["identity"].startswith("test set")
+    compiled = command_report(tmp_path, body)
+    assert compiled["tier_set"]["identity"] != got["tier_set"]["identity"]

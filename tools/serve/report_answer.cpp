@@ -83,7 +83,10 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
   // reload does meanwhile.
   const std::shared_ptr<const ServedSet> served = context().tables->current();
   const std::shared_ptr<const TierSet> set = served->set ? served->set : TierSet::compiled();
-  if (req.expectContinue && !co_await write("HTTP/1.1 100 Continue\r\n\r\n")) co_return false;
+  // (A string that outlives the statement: g++ 12 frees temporaries of a
+  // conditional around a co_await twice.)
+  static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+  if (req.expectContinue && !co_await write(kContinue)) co_return false;
   const auto executor = co_await asio::this_coro::executor;
   asio::steady_timer signal(executor, asio::steady_timer::time_point::max());
   auto counter = std::make_unique<ReportCounter>(plan.type, context().maxBody, *set);

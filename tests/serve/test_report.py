@@ -12,7 +12,7 @@ import pytest
 import requests
 
 from conftest import CMG290, SAMPLES
-from rawhttp import exchange, status_of
+from rawhttp import exchange, read_until_closed, status_of
 from test_slow_clients import peak_memory_kib
 
 TEXT = {"Content-Type": "text/plain"}
@@ -31,12 +31,13 @@ def command_report(tmp_path, body: bytes):
 
 
 def mixed_body(copies):
-    """The samples `copies` times over, with empty lines and CRLF line ends
-    mixed in, and a last line without its line end."""
+    """The samples `copies` times over, with empty lines, CRLF line ends and
+    lines longer than a record mixed in, and a last line without its line end."""
     lines = []
     for k in range(copies):
         for n, record in enumerate(SAMPLES):
-            lines.append(record + (b"\r" if (k + n) % 7 == 0 else b""))
+            lines.append(record + (b"ZZ" if (k + n) % 3 == 0 else b"") +
+                         (b"\r" if (k + n) % 7 == 0 else b""))
             if (k + n) % 11 == 0:
                 lines.append(b"")
     return b"\n".join(lines)
@@ -64,6 +65,12 @@ def test_json_lines_count_as_the_same_records(server, tmp_path):
     got = requests.post(server.url + "/v1/report", data=b"\n".join(lines) + b"\n", headers=JSONL)
     assert got.status_code == 200
     assert got.json() == want
+    # Lines of blanks are skipped in JSON Lines, as empty ones are (and
+    # keep their numbers).
+    got = requests.post(server.url + "/v1/report", headers=JSONL,
+                        data=b"\n".join(lines[:5] + [b" \t ", b""] + lines[5:]) + b"\n").json()
+    assert got["empty_lines"] == 2
+    assert got["records"] == want["records"] and got["status"] == want["status"]
 
 
 @pytest.mark.parametrize("accept, html", [
@@ -149,8 +156,11 @@ def test_a_stalled_body_is_cut_off_without_an_answer(server):
     answer, closed = post_raw(server, [f"Content-Length: {2 * len(body)}"], body, timeout=6)
     assert closed and answer == b""
     assert time.monotonic() - start < 4
-    log = server.log().decode()
-    assert re.search(r" POST /v1/report 408 0 ", log)
+    # (The connection is closed as its deadline passes; the log line follows.)
+    deadline = time.monotonic() + 2
+    while not re.search(rb" POST /v1/report 408 0 ", server.log()):
+        assert time.monotonic() < deadline, server.log()
+        time.sleep(0.02)
 
 
 def test_the_route_takes_post_only_and_the_batch_types(server):
@@ -215,3 +225,35 @@ def test_the_report_names_the_loaded_tier_table_set(start_server, tmp_path):
     assert got["tier_set"]["identity"].startswith("test set")
     compiled = command_report(tmp_path, body)
     assert compiled["tier_set"]["identity"] != got["tier_set"]["identity"]
+
+
+def test_a_refused_line_is_answered_before_the_rest_of_the_body(server):
+    # The body announces a megabyte more than is sent: the refusal must not
+    # wait for it (the shared server's --timeout is 1 second).
+    lines = [json.dumps({"record": r.decode("latin-1")}).encode() for r in SAMPLES]
+    body = lines[0] + b"\n{\"record\": 5}\n" + b"\n".join(lines[1:]) + b"\n"
+    head = ("POST /v1/report HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-ndjson\r\n"
+            f"Content-Length: {len(body) + (1 << 20)}\r\n\r\n").encode()
+    answer, _ = exchange(server.port, head + body, timeout=5)
+    assert status_of(answer) == 400 and b'"line":2' in answer
+
+
+def test_a_json_line_without_end_is_refused_without_being_held(start_server):
+    server = start_server("--max-body", "8192")
+    small = b"\n".join(json.dumps({"record": r.decode("latin-1")}).encode() for r in SAMPLES)
+    assert requests.post(server.url + "/v1/report", data=small, headers=JSONL).status_code == 200
+    before = peak_memory_kib(server.proc.pid)
+
+    # 40 MB of one line, sent until the server stops taking it.
+    head = ("POST /v1/report HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-ndjson\r\n"
+            f"Content-Length: {12 + 640 * 65536}\r\n\r\n").encode() + b'{"record": "'
+    with socket.create_connection(("127.0.0.1", server.port), timeout=10) as s:
+        try:
+            s.sendall(head)
+            for _ in range(640):
+                s.sendall(b"x" * 65536)
+        except OSError:
+            pass  # refused while sending
+        answer, _ = read_until_closed(s, 5)
+    assert status_of(answer) == 413 and b'"line":1' in answer
+    assert peak_memory_kib(server.proc.pid) - before < 8 * 1024

@@ -43,6 +43,7 @@ struct Piece {
   bool ok = true;       // no line refused
   bool failed = false;  // could not be counted (out of memory)
   bool done = false;
+  bool stop = false;  // ok or failed: the request has ended
 };
 
 Answer refused_line(const ReportCounter& counter) {
@@ -98,12 +99,15 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
   std::optional<Answer> answer;  // set once the request is to end early
 
   // Runs `job` on the strand (after the blocks posted before it) and marks
-  // `done` back on this thread.
-  auto post_job = [&](std::function<void()> job, bool& done) {
-    asio::post(strand, [job = std::move(job), &done, &signal, executor] {
+  // `done` back on this thread. With `stopRead`, a read of the body that is
+  // waiting is cancelled once the job has ended the request: a refused line
+  // is answered at once, not once the client has sent what follows it.
+  auto post_job = [&](std::function<void()> job, bool& done, const bool* stopRead = nullptr) {
+    asio::post(strand, [this, job = std::move(job), &done, stopRead, &signal, executor] {
       job();
-      asio::post(executor, [&done, &signal] {
+      asio::post(executor, [this, &done, stopRead, &signal] {
         done = true;
+        if (stopRead != nullptr && *stopRead) tcp().socket().cancel();
         signal.cancel();
       });
     });
@@ -149,7 +153,9 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
       continue;
     }
     piece->ok = true;
+    piece->failed = false;
     piece->done = false;
+    piece->stop = false;
     Piece* job = piece.get();
     queued.push_back(std::move(piece));
     post_job(
@@ -159,8 +165,9 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
           } catch (const std::exception&) {
             job->failed = true;
           }
+          job->stop = !job->ok || job->failed;
         },
-        job->done);
+        job->done, &job->stop);
   }
   if (!answer && readError) {
     if (readError == beast::error::timeout || readError == asio::error::operation_aborted ||

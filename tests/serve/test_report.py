@@ -257,3 +257,15 @@ def test_a_json_line_without_end_is_refused_without_being_held(start_server):
         answer, _ = read_until_closed(s, 5)
     assert status_of(answer) == 413 and b'"line":1' in answer
     assert peak_memory_kib(server.proc.pid) - before < 8 * 1024
+
+
+def test_a_report_needs_the_token_when_one_is_set(start_server, tmp_path):
+    token = "report-token-0123456789abcdef"
+    (tmp_path / "token").write_text(token + "\n")
+    server = start_server("--token-file", str(tmp_path / "token"))
+    body = b"\n".join(SAMPLES)
+    refused = requests.post(server.url + "/v1/report", data=body, headers=TEXT)
+    assert refused.status_code == 401 and refused.json()["code"] == "unauthorized"
+    ok = requests.post(server.url + "/v1/report", data=body,
+                       headers={**TEXT, "Authorization": "Bearer " + token})
+    assert ok.status_code == 200 and ok.json()["records"] == len(SAMPLES)

@@ -269,3 +269,38 @@ def test_a_report_needs_the_token_when_one_is_set(start_server, tmp_path):
     ok = requests.post(server.url + "/v1/report", data=body,
                        headers={**TEXT, "Authorization": "Bearer " + token})
     assert ok.status_code == 200 and ok.json()["records"] == len(SAMPLES)
+
+
+def weights_file(tmp_path, records):
+    """A weights file with every pair `cmg290 report` asks for (from its
+    complaints about a file of none), and one that lacks them all."""
+    empty = tmp_path / "no-weights.csv"
+    empty.write_text("cmg,tier,weight,average_los\n")
+    refused = subprocess.run([CMG290, "report", "-q", str(records), "-o", str(tmp_path / "no.html"),
+                              "--weights", str(empty)], capture_output=True, text=True, timeout=60)
+    pairs = re.findall(r": no weight for cmg (\d{4}) tier ([A-D])\n", refused.stderr)
+    assert refused.returncode == 2 and len(pairs) > 20
+    full = tmp_path / "weights.csv"
+    full.write_text("cmg,tier,weight,average_los\n" + "".join(
+        f"{cmg},{tier},{0.5 + (i * 37 % 100) / 73:.4f},{'' if i % 7 == 0 else 5 + i % 23}\n"
+        for i, (cmg, tier) in enumerate(pairs)))
+    return full, empty
+
+
+def test_weights_given_at_start_give_the_commands_case_mix_index(start_server, tmp_path):
+    body = mixed_body(4)
+    records = tmp_path / "records.txt"
+    records.write_bytes(body)
+    weights, empty = weights_file(tmp_path, records)
+    out = tmp_path / "report.json"
+    subprocess.run([CMG290, "report", "-q", str(records), "-o", str(tmp_path / "r.html"),
+                    "--json", str(out), "--weights", str(weights)], check=True, timeout=60)
+    want = json.loads(out.read_text().replace(json.dumps(str(records)), '"request body"'))
+    assert want["case_mix"]["case_mix_index"] is not None
+    server = start_server("--weights", str(weights))
+    got = requests.post(server.url + "/v1/report", data=body, headers=TEXT).json()
+    assert got == want
+    # A weights file the set's pairs are missing from stops the server from starting.
+    refused = subprocess.run([CMG290, "serve", "--listen", "127.0.0.1:0", "--weights", str(empty)],
+                             capture_output=True, text=True, timeout=30)
+    assert refused.returncode == 2 and "no weight for cmg" in refused.stderr

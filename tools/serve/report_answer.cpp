@@ -90,7 +90,8 @@ awaitable<bool> Connection<Stream>::serve_report(Request& req, const Plan& plan)
   if (req.expectContinue && !co_await write(kContinue)) co_return false;
   const auto executor = co_await asio::this_coro::executor;
   asio::steady_timer signal(executor, asio::steady_timer::time_point::max());
-  auto counter = std::make_unique<ReportCounter>(plan.type, context().maxBody, *set);
+  auto counter =
+      std::make_unique<ReportCounter>(plan.type, context().maxBody, *set, context().weights);
   auto strand = asio::make_strand(*shared_.workers);
   std::deque<std::unique_ptr<Piece>> queued;  // read, in order; counted or being counted
   std::vector<std::unique_ptr<Piece>> spare;

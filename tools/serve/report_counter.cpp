@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "cmg290/record_layout.h"
-#include "report/report_build.h"
 
 namespace cmg290::serve {
 
@@ -26,10 +25,12 @@ BodyError too_long_line(std::size_t maxLine) {
 
 }  // namespace
 
-ReportCounter::ReportCounter(BodyType type, std::size_t maxLine, const TierSet& set)
+ReportCounter::ReportCounter(BodyType type, std::size_t maxLine, const TierSet& set,
+                             const cli::report::WeightsInUse* weights)
     : type_(type),
       maxLine_(maxLine),
       set_(set),
+      weights_(weights),
       result_(std::make_unique<cli::report::ScanResult>()) {
   result_->fileRecords.assign(1, 0);
 }
@@ -54,7 +55,8 @@ bool ReportCounter::take_line(std::string_view line) {
     if (!record_from_json(line, record_, error)) return refuse(std::move(error));
     record = record_;
   }
-  cli::report::count_record(record, set_, nullptr, result_->tally, edits_);
+  cli::report::count_record(record, set_, weights_ != nullptr ? weights_->table : nullptr,
+                            result_->tally, edits_);
   ++result_->fileRecords[0];
   // The first lines of each edit code, in body order: the blocks are
   // counted one after the other.
@@ -110,7 +112,7 @@ bool ReportCounter::finish() {
 }
 
 void ReportCounter::figures(cli::report::Figures& f) const {
-  cli::report::fill_figures(*result_, {kReportInputName}, set_, nullptr, f);
+  cli::report::fill_figures(*result_, {kReportInputName}, set_, weights_, f);
 }
 
 }  // namespace cmg290::serve

@@ -15,6 +15,7 @@
 #include "cmg290/edits.h"
 #include "cmg290/tier_set.h"
 #include "report/figures.h"
+#include "report/report_build.h"
 #include "report/report_scan.h"
 #include "request_body.h"
 
@@ -25,8 +26,9 @@ inline constexpr const char* kReportInputName = "request body";
 
 class ReportCounter {
  public:
-  // `set` must outlive the counter.
-  ReportCounter(BodyType type, std::size_t maxLine, const TierSet& set);
+  // `set` and `weights` (null: none) must outlive the counter.
+  ReportCounter(BodyType type, std::size_t maxLine, const TierSet& set,
+                const cli::report::WeightsInUse* weights = nullptr);
 
   // The next bytes of the body. False once a line has been refused (see
   // error()); nothing more is counted then.
@@ -49,6 +51,7 @@ class ReportCounter {
   BodyType type_;
   std::size_t maxLine_;
   const TierSet& set_;
+  const cli::report::WeightsInUse* weights_;
   std::unique_ptr<cli::report::ScanResult> result_;  // large: on the heap
   Edits edits_;
   std::string partial_;          // the start of a line split across blocks

@@ -13,6 +13,10 @@
 #include "metrics.h"
 #include "request_options.h"
 
+namespace cmg290::cli::report {
+struct WeightsInUse;
+}
+
 namespace cmg290::serve {
 
 class ServedTables;
@@ -25,6 +29,8 @@ struct RouteContext {
   // The tier-table set in use (read once per request: a reload may replace
   // it), and GET /v1/tables.
   const ServedTables* tables;
+  // The weights of --weights for POST /v1/report, or null.
+  const cli::report::WeightsInUse* weights = nullptr;
 };
 
 Route route_of(std::string_view path);

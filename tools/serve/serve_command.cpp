@@ -47,6 +47,9 @@ Command add_serve_command(CLI::App& app) {
   add_tier_set_options(*cmd, o->tierSet,
                        "Directory of a tier-table set to group with, loaded at start and again on "
                        "SIGHUP (default: the lists compiled in).");
+  cmd->add_option("--weights", o->weights,
+                  "Relative weights (CSV: cmg,tier,weight,average_los) for the case-mix index of "
+                  "POST /v1/report, checked at start against the tier-table set.");
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "

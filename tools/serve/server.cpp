@@ -27,6 +27,7 @@
 #include "access_token.h"
 #include "connection.h"
 #include "metrics.h"
+#include "report_weights.h"
 #include "routes.h"
 #include "served_tables.h"
 #include "signals.h"
@@ -203,6 +204,13 @@ int run_server(const ServeOptions& o) {
   // (a pinned server reloads only a set of that digest).
   ServedTables tables(o.tierSet);
   if (!tables.load_first()) return kCannotStart;
+  ReportWeights weights;
+  if (!o.weights.empty()) {
+    std::string problems;
+    if (!load_report_weights(o.weights, *tables.current()->set, weights, problems)) {
+      return fail(problems);
+    }
+  }
 
   AccessToken token;
   std::string error;
@@ -254,7 +262,7 @@ int run_server(const ServeOptions& o) {
   const int port = acceptor->local_endpoint(ec).port();
 
   Metrics metrics;
-  const RouteContext routes{o.maxBody, &token, &metrics, o.log, &tables};
+  const RouteContext routes{o.maxBody, &token, &metrics, o.log, &tables, weights.in_use()};
   asio::thread_pool workers(static_cast<std::size_t>(o.threads));
   Shared shared;
   shared.routes = &routes;

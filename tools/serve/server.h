@@ -24,6 +24,7 @@ struct ServeOptions {
   double grace = 5;                 // seconds in-flight requests get when stopping
   bool log = true;                  // one line per request on standard error
   cli::TierSetChoice tierSet;       // the compiled-in lists, or a set's directory
+  std::string weights;              // relative weights for /v1/report; empty: none
 };
 
 // Exit codes of run_server().

@@ -302,5 +302,5 @@ def test_weights_given_at_start_give_the_commands_case_mix_index(start_server, t
     assert got == want
     # A weights file the set's pairs are missing from stops the server from starting.
     refused = subprocess.run([CMG290, "serve", "--listen", "127.0.0.1:0", "--weights", str(empty)],
-                             capture_output=True, text=True, timeout=30)
+                             capture_output=True, text=True, timeout=10)
     assert refused.returncode == 2 and "no weight for cmg" in refused.stderr

@@ -124,7 +124,8 @@ std::size_t LineFile::buffer_bytes() const {
 }
 
 template <typename Visit>
-int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit) const {
+int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit,
+                          std::size_t* lines) const {
   // The lines that begin in [begin, end): the first after the line end at
   // or after begin - 1, the first of the file for part 0.
   const std::uint64_t size = bytes_.size();
@@ -144,7 +145,8 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
         static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(last - data)));
     p = nl != nullptr ? nl + 1 : last;
   }
-  while (p < stop) {
+  std::size_t line = 0;
+  for (; p < stop; ++line) {
     const char* nl =
         static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(last - p)));
     // Ahead of the next line's bytes, across page ends, as the command's
@@ -158,25 +160,36 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
     } else {
       length = kRecord;  // a line longer than kTail, of which a record is read
     }
-    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecord)))) break;
-    if (nl == nullptr) break;
+    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecord)), line)) break;
+    if (nl == nullptr) {
+      ++line;
+      break;
+    }
     p = nl + 1;
   }
+  if (lines != nullptr) *lines = line;
   return bytes_.done(slot);
 }
 
 // The first pass: the records of each part.
 class LineFile::Counting : public PartWork {
  public:
-  Counting(const LineFile& file, std::size_t threads, std::vector<std::size_t>& counts)
-      : file_(file), counts_(counts), buffers_(new char[threads * file.buffer_bytes()]) {}
+  Counting(const LineFile& file, std::size_t threads, std::vector<std::size_t>& counts,
+           std::vector<std::size_t>& lines)
+      : file_(file),
+        counts_(counts),
+        lines_(lines),
+        buffers_(new char[threads * file.buffer_bytes()]) {}
 
   void run(std::size_t part, std::size_t thread) noexcept override {
     std::size_t n = 0;
-    keep_first(error, file_.each_record(part, thread, buffer(thread), [&](std::string_view) {
-      ++n;
-      return true;
-    }));
+    keep_first(error, file_.each_record(
+                          part, thread, buffer(thread),
+                          [&](std::string_view, std::size_t) {
+                            ++n;
+                            return true;
+                          },
+                          &lines_[part]));
     counts_[part] = n;
   }
   std::size_t rows_end(std::size_t) const noexcept override { return 0; }
@@ -188,6 +201,7 @@ class LineFile::Counting : public PartWork {
 
   const LineFile& file_;
   std::vector<std::size_t>& counts_;
+  std::vector<std::size_t>& lines_;
   std::unique_ptr<char[]> buffers_;
 };
 
@@ -204,14 +218,16 @@ class LineFile::Grouping : public PartWork {
   void run(std::size_t part, std::size_t thread) noexcept override {
     std::size_t row = file_.firstRow_[part];
     const std::size_t end = rows_end(part);
+    const std::uint64_t firstLine = file_.firstLine_[part] + 1;
     bool more = false;  // a record past the part's rows
-    keep_first(error,
-               file_.each_record(part, thread, buffers_.get() + thread * file_.buffer_bytes(),
-                                 [&](std::string_view record) {
-                                   if (row == end) return !(more = true);
-                                   group_row(record, settings_, columns_, row++);
-                                   return true;
-                                 }));
+    keep_first(error, file_.each_record(
+                          part, thread, buffers_.get() + thread * file_.buffer_bytes(),
+                          [&](std::string_view record, std::size_t line) {
+                            if (row == end) return !(more = true);
+                            columns_.line.put(row, static_cast<std::int64_t>(firstLine + line));
+                            group_row(record, settings_, columns_, row++);
+                            return true;
+                          }));
     if (more || row != end) keep_first(error, kFileChanged);
   }
   std::size_t rows_end(std::size_t part) const noexcept override {
@@ -229,19 +245,23 @@ class LineFile::Grouping : public PartWork {
 
 int LineFile::count(int threads) {
   const std::size_t n = parts();
-  std::vector<std::size_t> counts(n, 0);
+  std::vector<std::size_t> counts(n, 0), lines(n, 0);
   firstRow_.assign(n + 1, 0);
+  firstLine_.assign(n + 1, 0);
   lookup_.reset(new char[buffer_bytes()]);
   const auto slots = static_cast<std::size_t>(std::max(threads, 1));
   lookupSlot_ = slots;
   bytes_.prepare(slots + 1, buffer_bytes());
-  Counting work(*this, static_cast<std::size_t>(std::max(threads, 1)), counts);
+  Counting work(*this, static_cast<std::size_t>(std::max(threads, 1)), counts, lines);
   run_parts(n, threads, work, nullptr);
   if (const int error = work.error.load(); error != 0) {
     firstRow_.clear();  // no records, and nothing to group
     return error;
   }
-  for (std::size_t p = 0; p < n; ++p) firstRow_[p + 1] = firstRow_[p] + counts[p];
+  for (std::size_t p = 0; p < n; ++p) {
+    firstRow_[p + 1] = firstRow_[p] + counts[p];
+    firstLine_[p + 1] = firstLine_[p] + lines[p];
+  }
   return 0;
 }
 
@@ -264,13 +284,13 @@ bool LineFile::fetch(const void* context, std::size_t i, char* room,
       static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), i) - first.begin()) - 1;
   std::size_t k = i - first[part];
   bool found = false;
-  const int error =
-      file.each_record(part, file.lookupSlot_, file.lookup_.get(), [&](std::string_view text) {
-        if (k-- > 0) return true;
-        std::memcpy(room, text.data(), text.size());
-        record = std::string_view(room, text.size());
-        return !(found = true);
-      });
+  const int error = file.each_record(part, file.lookupSlot_, file.lookup_.get(),
+                                     [&](std::string_view text, std::size_t) {
+                                       if (k-- > 0) return true;
+                                       std::memcpy(room, text.data(), text.size());
+                                       record = std::string_view(room, text.size());
+                                       return !(found = true);
+                                     });
   return error == 0 && found;
 }
 

@@ -8,9 +8,11 @@
 // zero bytes and any other byte are part of the line.
 //
 // The rows are numbered in two passes over the file, both on the threads:
-// the first counts the records of each part, so that the caller can make
-// its columns at their size, and the second groups each part into the
-// rows that follow those of the parts before it.
+// the first counts the records and the lines of each part, so that the
+// caller can make its columns at their size, and the second groups each
+// part into the rows that follow those of the parts before it, with each
+// record's line (1-based; empty lines are lines, as in the command's
+// messages) in BatchColumns::line when asked for.
 #pragma once
 
 #include <cstddef>
@@ -117,8 +119,12 @@ class LineFile {
   // Has reader `slot` (with `buffer` for its room) read part `part` and
   // calls visit(text) for the text of each record whose line begins in
   // it, while visit returns true.
+  // visit(text, k) is told the record's line k among the part's lines
+  // (from 0, empty ones counted); `lines`, when not null, is set to the
+  // number of lines that begin in the part once every record is visited.
   template <typename Visit>
-  int each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit) const;
+  int each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit,
+                  std::size_t* lines = nullptr) const;
 
   std::size_t parts() const;
   std::size_t buffer_bytes() const;
@@ -129,6 +135,8 @@ class LineFile {
   std::size_t partBytes_;
   // The first row of each part, and after the last the number of records.
   std::vector<std::size_t> firstRow_;
+  // The lines before each part, the same way.
+  std::vector<std::uint64_t> firstLine_;
   std::unique_ptr<char[]> lookup_;  // the buffer of source()'s reads
   std::size_t lookupSlot_ = 0;      // and the reader it is
 };

@@ -179,9 +179,9 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
     # the one within a partition.
     import pandas as pd
 
-    index = None
+    index = line = None
     if _is_path(records):
-        columns = _native.group_file_columns(records, workers, tier_set, edits)
+        columns, line = _native.group_file_columns(records, workers, tier_set, edits)
     else:
         if isinstance(records, pd.Series):
             index = records.index
@@ -225,6 +225,8 @@ def _frame(records, workers, name=None, tier_set=None, edits=False):
         index=index,
         copy=False,
     )
+    if line is not None:
+        frame.insert(0, "line", line)  # the record's line in its file, from 1
     frame.attrs["tier_set"] = (tier_set if tier_set is not None else _compiled()).to_dict()
     return frame
 

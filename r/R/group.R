@@ -3,7 +3,10 @@ group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE, file = 
   check_flag(edits, "edits")
   if (!is.null(file)) {
     if (!missing(records)) stop("give records or file, not both", call. = FALSE)
-    frame <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits)
+    both <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits)
+    frame <- both[[1L]]
+    frame$line <- both[[2L]]  # each record's line in the file, from 1: the first column
+    frame <- frame[c(ncol(frame), seq_len(ncol(frame) - 1L))]
   } else {
     if (missing(records)) stop("give records, or a file of them as file =", call. = FALSE)
     frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)

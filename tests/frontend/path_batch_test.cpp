@@ -1,0 +1,223 @@
+// A file named by its path, as the front ends' path readers group it: each
+// record's line against the command's numbering wherever the parts end,
+// and a gzip file against the same bytes plain (one member or several,
+// none, damaged), through PathBatch and the record-file reader alike.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/path_batch.h"
+#include "batch/record_file.h"
+#include "batch_arrays.h"
+#include "batch_records.h"
+#include "chunk_cutter.h"
+#include "cmg290/cmg290.h"
+#include "fd_source.h"
+
+namespace cmg290::test {
+namespace {
+
+using namespace std::string_literals;
+
+// A member of gzip data holding `text`.
+std::string gzip_member(const std::string& text) {
+  z_stream zs{};
+  EXPECT_EQ(deflateInit2(&zs, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&zs, text.size()) + 32, '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  zs.avail_in = static_cast<uInt>(text.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+class PathBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/cmg290_path_batch.XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    path_ = name;
+  }
+  void TearDown() override { std::remove(path_.c_str()); }
+
+  void write(const std::string& bytes) {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+  }
+
+  // The records and their lines as `cmg290 group` numbers them: every
+  // line, empty ones too, has a number; only those with text are records.
+  std::vector<std::pair<std::string, std::int64_t>> command_lines(const std::string& bytes) {
+    write(bytes);
+    std::vector<std::pair<std::string, std::int64_t>> out;
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    cli::FdSource source(fd);
+    cli::ChunkCutter cutter(1 << 16, kRecordLength);
+    std::vector<char> chunk((1 << 16) + 1);
+    std::int64_t line = 0;
+    for (;;) {
+      const cli::ChunkFill fill = cutter.next(chunk.data(), source);
+      for (const char* p = chunk.data(); p < chunk.data() + fill.size;) {
+        const char* nl = static_cast<const char*>(
+            std::memchr(p, '\n', static_cast<std::size_t>(chunk.data() + fill.size - p)));
+        const std::string_view text = cli::line_text(p, nl, fill.cut);
+        ++line;
+        if (!text.empty()) out.emplace_back(text.substr(0, kRecordLength), line);
+        p = nl + 1;
+      }
+      if (fill.end || fill.size == 0) break;
+    }
+    close(fd);
+    return out;
+  }
+
+  // What a batch of the file gives: its rows, and the line of each.
+  struct Grouped {
+    int error = 0;
+    std::string errorText;
+    std::vector<std::int64_t> lines;
+    Arrays arrays{0};
+  };
+  Grouped group_path(int threads) {
+    Grouped g;
+    batch::PathBatch file;
+    g.error = file.open(path_.c_str());
+    if (g.error == 0) g.error = file.count(threads);
+    if (g.error == 0) {
+      g.arrays = Arrays(file.records());
+      g.lines.assign(file.records(), -7);
+      batch::BatchColumns columns = g.arrays.columns();
+      columns.line = {g.lines.data(), true};
+      batch::BatchSettings settings;
+      settings.threads = threads;
+      settings.edits = true;
+      g.error = file.group(settings, columns);
+    }
+    if (g.error != 0) g.errorText = file.error_text(g.error);
+    return g;
+  }
+
+  std::string path_;
+};
+
+TEST_F(PathBatchTest, EachRecordHasTheCommandsLineWhereverThePartsEnd) {
+  const std::string record(kRecordLength, 'R');
+  const std::string inputs[] = {
+      "a\r\n\nb\r\r\n" + std::string(5000, 'L') + "\n\n\n" + "last",
+      "\n\n\nx\n\r\n\r\ny\r",
+      "x\0y\n\0\n\n\0"s,
+      record + "\n\n" + record + "\r\n" + std::string(3000, 'M') + "\r\n\n" + record,
+  };
+  for (const std::string& input : inputs) {
+    const auto expected = command_lines(input);
+    for (std::size_t partBytes : {std::size_t{1}, std::size_t{3}, std::size_t{1300}}) {
+      for (int threads : {1, 3}) {
+        batch::FdBytes bytes(::open(path_.c_str(), O_RDONLY));
+        batch::LineFile file(bytes, partBytes);
+        ASSERT_EQ(file.count(threads), 0);
+        ASSERT_EQ(file.records(), expected.size());
+        Arrays a(file.records());
+        std::vector<std::int32_t> lines(file.records(), -7);
+        batch::BatchColumns columns = a.columns();
+        columns.line = {lines.data(), false};
+        batch::BatchSettings settings;
+        settings.threads = threads;
+        ASSERT_EQ(file.group(settings, columns), 0);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+          EXPECT_EQ(lines[i], expected[i].second)
+              << "row " << i << ", parts of " << partBytes << ", " << threads << " threads";
+        }
+      }
+    }
+  }
+}
+
+TEST_F(PathBatchTest, AGzipFileGivesTheRowsAndLinesOfItsPlainBytes) {
+  std::string text;
+  const std::vector<std::string> records = batch_records(2 * 4096 + 3);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    text += records[i] + (i % 3 == 0 ? "\r\n" : "\n");
+    if (i % 97 == 0) text += "\n";
+  }
+  text += "last without a line end";
+  write(text);
+  const Grouped plain = group_path(2);
+  ASSERT_EQ(plain.error, 0);
+  ASSERT_EQ(plain.lines.size(), records.size() + 1);
+  EXPECT_EQ(plain.lines.back(),
+            static_cast<std::int64_t>(records.size() + 1 + records.size() / 97 + 1));
+
+  // One member, and the same bytes cut in three members, as `cat a.gz b.gz`
+  // makes them: both are the plain file.
+  const std::size_t third = text.size() / 3;
+  for (const std::string& gz : {gzip_member(text), gzip_member(text.substr(0, third)) +
+                                                       gzip_member(text.substr(third, third)) +
+                                                       gzip_member(text.substr(2 * third))}) {
+    write(gz);
+    for (int threads : {1, 3}) {
+      const Grouped got = group_path(threads);
+      ASSERT_EQ(got.error, 0) << got.errorText;
+      EXPECT_TRUE(got.arrays == plain.arrays);
+      EXPECT_EQ(got.lines, plain.lines);
+    }
+    batch::RecordBlock block, plainBlock;
+    std::vector<std::int64_t> lines;
+    ASSERT_EQ(batch::read_record_file(path_.c_str(), block, false, &lines).error, 0);
+    EXPECT_EQ(lines, plain.lines);
+    write(text);
+    ASSERT_EQ(batch::read_record_file(path_.c_str(), plainBlock).error, 0);
+    ASSERT_EQ(block.count(), plainBlock.count());
+    EXPECT_EQ(std::memcmp(block.data(), plainBlock.data(), block.count() * kRecordLength), 0);
+  }
+}
+
+TEST_F(PathBatchTest, AGzipFileOfNoRecordsIsEmptyAndDamagedOneIsAnErrorWithItsDamage) {
+  for (const std::string& none : {gzip_member(""), gzip_member("\n\r\n\n")}) {
+    write(none);
+    const Grouped got = group_path(2);
+    EXPECT_EQ(got.error, 0);
+    EXPECT_EQ(got.lines.size(), 0u);
+  }
+  const std::string records = batch_records(1).front() + "\n" + batch_records(1).front() + "\n";
+  const std::string gz = gzip_member(records);
+  std::string badCrc = gz;
+  badCrc[gz.size() - 6] ^= 1;
+  const std::pair<std::string, std::string> damaged[] = {
+      {gz.substr(0, gz.size() - 10),
+       "damaged gzip data: the data ends inside a member: the file "
+       "is truncated"},
+      {badCrc, "damaged gzip data: CRC mismatch"},
+      {gz + "trailing junk",
+       "damaged gzip data: bytes after the compressed data that start no other gzip member"},
+  };
+  for (const auto& [bytes, text] : damaged) {
+    write(bytes);
+    const Grouped got = group_path(2);
+    EXPECT_EQ(got.error, batch::kDamagedGzip);
+    EXPECT_EQ(got.errorText, text);
+    batch::RecordBlock block;
+    const batch::RecordFileRead read = batch::read_record_file(path_.c_str(), block);
+    EXPECT_EQ(read.error, batch::kDamagedGzip);
+    EXPECT_EQ(read.error_text(), text);
+  }
+  // The bytes tell, not the name: a plain file is plain whatever it is called.
+  write(records);
+  EXPECT_EQ(group_path(1).lines, (std::vector<std::int64_t>{1, 2}));
+  EXPECT_EQ(batch::PathBatch().open("/nonexistent/file.gz"), ENOENT);
+}
+
+}  // namespace
+}  // namespace cmg290::test

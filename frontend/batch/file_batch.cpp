@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "batch/run_parts.h"
 #include "chunk_cutter.h"
@@ -174,22 +175,44 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
 // The first pass: the records of each part.
 class LineFile::Counting : public PartWork {
  public:
-  Counting(const LineFile& file, std::size_t threads, std::vector<std::size_t>& counts,
+  Counting(LineFile& file, std::size_t threads, std::vector<std::size_t>& counts,
            std::vector<std::size_t>& lines)
       : file_(file),
         counts_(counts),
         lines_(lines),
-        buffers_(new char[threads * file.buffer_bytes()]) {}
+        buffers_(new char[threads * file.buffer_bytes()]),
+        scratch_(file.staged_.empty() ? 0 : threads) {
+    // A part's lines begin at distinct bytes: it has at most partBytes_
+    // records. Pages of the room are taken only as rows are written.
+    for (PartRows& s : scratch_) s.make(file.partBytes_, file.stage_.edits);
+  }
 
   void run(std::size_t part, std::size_t thread) noexcept override {
     std::size_t n = 0;
-    keep_first(error, file_.each_record(
-                          part, thread, buffer(thread),
-                          [&](std::string_view, std::size_t) {
-                            ++n;
-                            return true;
-                          },
-                          &lines_[part]));
+    if (scratch_.empty()) {
+      keep_first(error, file_.each_record(
+                            part, thread, buffer(thread),
+                            [&](std::string_view, std::size_t) {
+                              ++n;
+                              return true;
+                            },
+                            &lines_[part]));
+    } else {
+      const BatchColumns columns = scratch_[thread].columns();
+      keep_first(error, file_.each_record(
+                            part, thread, buffer(thread),
+                            [&](std::string_view record, std::size_t line) {
+                              columns.line.put(n, static_cast<std::int64_t>(line));
+                              group_row(record, file_.stage_, columns, n++);
+                              return true;
+                            },
+                            &lines_[part]));
+      try {
+        file_.staged_[part].take(scratch_[thread], n);
+      } catch (const std::bad_alloc&) {
+        keep_first(error, ENOMEM);
+      }
+    }
     counts_[part] = n;
   }
   std::size_t rows_end(std::size_t) const noexcept override { return 0; }
@@ -199,10 +222,30 @@ class LineFile::Counting : public PartWork {
  private:
   char* buffer(std::size_t thread) { return buffers_.get() + thread * file_.buffer_bytes(); }
 
-  const LineFile& file_;
+  LineFile& file_;
   std::vector<std::size_t>& counts_;
   std::vector<std::size_t>& lines_;
   std::unique_ptr<char[]> buffers_;
+  std::vector<PartRows> scratch_;
+};
+
+// With rows staged: each part's rows into the caller's columns.
+class LineFile::Putting : public PartWork {
+ public:
+  Putting(LineFile& file, const BatchColumns& columns) : file_(file), columns_(columns) {}
+
+  void run(std::size_t part, std::size_t) noexcept override {
+    const std::size_t first = file_.firstRow_[part];
+    file_.staged_[part].put(rows_end(part) - first, columns_, first,
+                            static_cast<std::int64_t>(file_.firstLine_[part]) + 1);
+  }
+  std::size_t rows_end(std::size_t part) const noexcept override {
+    return file_.firstRow_[part + 1];
+  }
+
+ private:
+  LineFile& file_;
+  const BatchColumns& columns_;
 };
 
 // The second pass: each part's records into its rows.
@@ -243,8 +286,14 @@ class LineFile::Grouping : public PartWork {
   std::unique_ptr<char[]> buffers_;
 };
 
-int LineFile::count(int threads) {
+int LineFile::count(int threads, const BatchSettings* stage) {
   const std::size_t n = parts();
+  staged_.clear();
+  if (stage != nullptr) {
+    text_keys();  // built here, before any thread needs it
+    stage_ = *stage;
+    staged_.resize(std::max<std::size_t>(n, 1));
+  }
   std::vector<std::size_t> counts(n, 0), lines(n, 0);
   firstRow_.assign(n + 1, 0);
   firstLine_.assign(n + 1, 0);
@@ -256,6 +305,7 @@ int LineFile::count(int threads) {
   run_parts(n, threads, work, nullptr);
   if (const int error = work.error.load(); error != 0) {
     firstRow_.clear();  // no records, and nothing to group
+    staged_.clear();
     return error;
   }
   for (std::size_t p = 0; p < n; ++p) {
@@ -271,6 +321,15 @@ int LineFile::group(const BatchSettings& settings, const BatchColumns& columns, 
   // No more threads than count() prepared readers for.
   const auto threads = static_cast<int>(
       std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), lookupSlot_));
+  // Rows staged with these settings are copied; any other grouping (the
+  // edits in long form among it) reads the file again.
+  if (!staged_.empty() && columns.editRows == nullptr && settings.tierSet == stage_.tierSet &&
+      settings.edits == stage_.edits) {
+    Putting work(*this, columns);
+    run_parts(parts(), threads, work, sink);
+    staged_.clear();
+    return 0;
+  }
   Grouping work(*this, settings, columns, static_cast<std::size_t>(threads));
   run_parts(parts(), threads, work, sink);
   return work.error.load();

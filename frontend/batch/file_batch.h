@@ -7,7 +7,8 @@
 // byte and a shorter one keeps its length (the grouper finds it short);
 // zero bytes and any other byte are part of the line.
 //
-// The rows are numbered in two passes over the file, both on the threads:
+// The rows are numbered in two passes over the file, both on the threads
+// (or the first groups too, into rows of each part's own; see count()):
 // the first counts the records and the lines of each part, so that the
 // caller can make its columns at their size, and the second groups each
 // part into the rows that follow those of the parts before it, with each
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "batch/group_batch.h"
+#include "batch/part_rows.h"
 #include "mapped_window.h"
 
 namespace cmg290::batch {
@@ -93,8 +95,12 @@ class LineFile {
   ~LineFile();
 
   // The first pass: counts the records on up to `threads` threads. Returns
-  // 0 or an error as above. Throws std::bad_alloc before a thread starts.
-  int count(int threads);
+  // 0 or an error as above (ENOMEM when a part's rows find no room).
+  // Throws std::bad_alloc before a thread starts. With `stage`, the
+  // settings group() will be given, the pass groups each part too, into
+  // rows of its own, and group() with those settings only copies them:
+  // the file is read once, and the rows are held twice for a moment.
+  int count(int threads, const BatchSettings* stage = nullptr);
   // The records counted.
   std::size_t records() const { return firstRow_.empty() ? 0 : firstRow_.back(); }
 
@@ -115,6 +121,7 @@ class LineFile {
  private:
   class Counting;
   class Grouping;
+  class Putting;
 
   // Has reader `slot` (with `buffer` for its room) read part `part` and
   // calls visit(text) for the text of each record whose line begins in
@@ -137,6 +144,9 @@ class LineFile {
   std::vector<std::size_t> firstRow_;
   // The lines before each part, the same way.
   std::vector<std::uint64_t> firstLine_;
+  // With count(threads, stage): each part's rows, and the settings.
+  std::vector<PartRows> staged_;
+  BatchSettings stage_;
   std::unique_ptr<char[]> lookup_;  // the buffer of source()'s reads
   std::size_t lookupSlot_ = 0;      // and the reader it is
 };

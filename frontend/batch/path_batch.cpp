@@ -37,8 +37,8 @@ std::uint64_t PathBatch::size() const {
   return bytes_ != nullptr ? bytes_->size() : 0;
 }
 
-int PathBatch::count(int threads) {
-  if (file_ != nullptr) return file_->count(threads);
+int PathBatch::count(int threads, const BatchSettings* stage) {
+  if (file_ != nullptr) return file_->count(threads, stage);
   const RecordFileRead read = read_record_fd(fd_, block_, false, &lines_);
   damage_ = read.damage;
   return read.error;

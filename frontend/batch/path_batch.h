@@ -30,10 +30,12 @@ class PathBatch {
   int open(const char* path);
   // Bytes of the file as it lies (compressed for gzip).
   std::uint64_t size() const;
-  // Reads as far as records() needs: counts the lines of a plain file on up
-  // to `threads` threads, inflates a gzip one. 0 or an error for
-  // error_text(); throws std::bad_alloc before anything is read.
-  int count(int threads);
+  // Reads as far as records() needs: counts the lines of a plain file on
+  // up to `threads` threads, grouping them too with `stage` (the settings
+  // group() will be given: LineFile::count()), inflates a gzip one. 0 or
+  // an error for error_text(); throws std::bad_alloc before anything is
+  // read.
+  int count(int threads, const BatchSettings* stage = nullptr);
   std::size_t records() const;
   // Groups the records counted as LineFile::group() does, with each line
   // in columns.line when asked for. 0 or an error for error_text().

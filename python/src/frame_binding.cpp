@@ -247,7 +247,8 @@ py::tuple group_file_columns(const py::object& path, const py::handle& workers,
     error = file.open(name.c_str());
     // As many threads as the most records the file could hold could use:
     // the grouping has no more than the counting.
-    if (error == 0) error = file.count(thread_count(asked, file.size() / 2));
+    // The lines are grouped as they are counted: the file is read once.
+    if (error == 0) error = file.count(thread_count(asked, file.size() / 2), &settings);
   }
   if (error != 0) raise_file_error(error, path, file);
   const std::size_t n = file.records();

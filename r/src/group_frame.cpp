@@ -316,8 +316,10 @@ extern "C" SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP wi
   if (const int error = file.open(name.c_str()); error != 0) file_error(name, file, error);
   const int asked = Rf_asInteger(workers);
   // As many threads as the most records the file could hold could use: the
-  // grouping has no more than the counting.
-  if (const int error = file.count(cli::useful_threads(asked, file.size() / 2)); error != 0) {
+  // grouping has no more than the counting. The lines are grouped as they
+  // are counted: the file is read once.
+  if (const int error = file.count(cli::useful_threads(asked, file.size() / 2), &settings);
+      error != 0) {
     file_error(name, file, error);
   }
   const std::size_t n = file.records();

@@ -125,22 +125,72 @@ TEST_F(PathBatchTest, EachRecordHasTheCommandsLineWhereverThePartsEnd) {
     const auto expected = command_lines(input);
     for (std::size_t partBytes : {std::size_t{1}, std::size_t{3}, std::size_t{1300}}) {
       for (int threads : {1, 3}) {
-        batch::FdBytes bytes(::open(path_.c_str(), O_RDONLY));
+        const int fd = ::open(path_.c_str(), O_RDONLY);
+        batch::FdBytes bytes(fd);
         batch::LineFile file(bytes, partBytes);
-        ASSERT_EQ(file.count(threads), 0);
+        const bool staged = threads == 3;  // and grouped while counted
+        batch::BatchSettings settings;
+        settings.threads = threads;
+        ASSERT_EQ(file.count(threads, staged ? &settings : nullptr), 0);
         ASSERT_EQ(file.records(), expected.size());
         Arrays a(file.records());
         std::vector<std::int32_t> lines(file.records(), -7);
         batch::BatchColumns columns = a.columns();
         columns.line = {lines.data(), false};
-        batch::BatchSettings settings;
-        settings.threads = threads;
         ASSERT_EQ(file.group(settings, columns), 0);
+        close(fd);
         for (std::size_t i = 0; i < expected.size(); ++i) {
           EXPECT_EQ(lines[i], expected[i].second)
               << "row " << i << ", parts of " << partBytes << ", " << threads << " threads";
         }
       }
+    }
+  }
+}
+
+TEST_F(PathBatchTest, RowsGroupedWhileCountingAreThoseOfTheSecondPass) {
+  // Whole, short and junk records between empty lines, in parts of a few
+  // records and of many.
+  const std::vector<std::string> records = batch_records(2 * 4096 + 7);
+  std::string text;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    text += records[i] + (i % 3 == 0 ? "\r\n" : "\n");
+    if (i % 89 == 0) text += "\n\r\n";
+  }
+  write(text);
+  auto grouped = [&](std::size_t partBytes, int threads, const batch::BatchSettings* stage,
+                     const batch::BatchSettings& settings, Arrays& a,
+                     std::vector<std::int64_t>& lines) {
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    batch::FdBytes bytes(fd);
+    batch::LineFile file(bytes, partBytes);
+    EXPECT_EQ(file.count(threads, stage), 0);
+    EXPECT_EQ(file.records(), records.size());
+    a = Arrays(file.records(), true);
+    lines.assign(file.records(), -7);
+    batch::BatchColumns columns = a.columns();
+    columns.line = {lines.data(), true};
+    NotingSink sink;
+    EXPECT_EQ(file.group(settings, columns, &sink), 0);
+    EXPECT_EQ(sink.seen.size(), records.size());
+    for (std::size_t i = 0; i < sink.seen.size(); ++i) ASSERT_EQ(sink.seen[i], i);
+    close(fd);
+  };
+  batch::BatchSettings plain, edits;
+  edits.edits = true;
+  Arrays expected(0), got(0);
+  std::vector<std::int64_t> expectedLines, gotLines;
+  grouped(batch::LineFile::kPartBytes, 1, nullptr, edits, expected, expectedLines);
+  for (std::size_t partBytes : {std::size_t{1300}, std::size_t{100000}}) {
+    for (int threads : {1, 3}) {
+      edits.threads = threads;
+      grouped(partBytes, threads, &edits, edits, got, gotLines);
+      EXPECT_TRUE(got == expected) << partBytes << " " << threads;
+      EXPECT_EQ(gotLines, expectedLines);
+      // Staged without edits, grouped with them: read again, the same rows.
+      grouped(partBytes, threads, &plain, edits, got, gotLines);
+      EXPECT_TRUE(got == expected) << partBytes << " " << threads;
+      EXPECT_EQ(gotLines, expectedLines);
     }
   }
 }

@@ -125,8 +125,11 @@ def group_frame(records, workers=-1, tier_set=None, edits=False):
     it lies, a part at a time, with the line rules of ``cmg290 group``
     (see ``read_records``; any byte, a zero byte too, is part of its line),
     so that nothing is made per record but the frame's cells; the rows are
-    numbered from 0. This is the fastest way to group a file, and gives the
-    frame of ``group_frame(read_records(path))``. A str or bytes is not
+    numbered from 0, and a first column ``line`` (int64) gives each record's
+    line in the file, from 1, as the command numbers them. A gzip file (by
+    its first bytes, 1f 8b) is inflated first. This is the fastest way to
+    group a file, and gives the frame of ``group_frame(read_records(path))``
+    and the column ``line``. A str or bytes is not
     taken for a path, since it could be one record: both are a TypeError.
 
     Or the records themselves: a list or tuple of str or bytes, a pandas

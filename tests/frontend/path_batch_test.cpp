@@ -195,6 +195,34 @@ TEST_F(PathBatchTest, RowsGroupedWhileCountingAreThoseOfTheSecondPass) {
   }
 }
 
+TEST_F(PathBatchTest, APartOfTheShortestRecordsFitsTheRowsItIsGroupedInto) {
+  // A record of one byte and its line end: a part of n bytes holds the
+  // starts of (n + 1) / 2 records, every one of which is grouped while the
+  // lines are counted.
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += i % 2 == 0 ? "x\n" : "y\n";
+  write(text);
+  for (std::size_t partBytes : {std::size_t{1}, std::size_t{3}, std::size_t{4095}}) {
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    batch::FdBytes bytes(fd);
+    batch::LineFile file(bytes, partBytes);
+    batch::BatchSettings settings;
+    settings.threads = 2;
+    ASSERT_EQ(file.count(2, &settings), 0);
+    ASSERT_EQ(file.records(), 5000u);
+    Arrays a(5000);
+    std::vector<std::int64_t> lines(5000, -7);
+    batch::BatchColumns columns = a.columns();
+    columns.line = {lines.data(), true};
+    ASSERT_EQ(file.group(settings, columns), 0);
+    close(fd);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_EQ(lines[i], static_cast<std::int64_t>(i + 1)) << partBytes;
+      ASSERT_EQ(a.status[i], a.status[0]) << partBytes;
+    }
+  }
+}
+
 TEST_F(PathBatchTest, AGzipFileGivesTheRowsAndLinesOfItsPlainBytes) {
   std::string text;
   const std::vector<std::string> records = batch_records(2 * 4096 + 3);

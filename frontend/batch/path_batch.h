@@ -3,18 +3,24 @@
 // group(file =)): a plain file is grouped where it lies, a part at a time
 // on the threads (LineFile, file_batch.h); one that starts with the gzip
 // magic bytes (1f 8b), whatever its name, is inflated on the calling thread
-// into a block of records with the same line rules (record_file.h), which
-// the threads then group. Either way the rows, their line numbers and the
-// errors are the same as for the plain bytes.
+// and cut into lines as the command cuts them (chunk_cutter.h). Given the
+// settings when counting, its lines are grouped a chunk at a time as they
+// are inflated, into rows of the chunk's own (PartRows), so that memory
+// stays near the result's; without, it is read into a block of records
+// (record_file.h), which the threads then group. Either way the rows, their
+// line numbers and the errors are the same as for the plain bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/file_batch.h"
+#include "batch/part_rows.h"
 #include "batch/record_file.h"
 
 namespace cmg290::batch {
@@ -38,9 +44,13 @@ class PathBatch {
   int count(int threads, const BatchSettings* stage = nullptr);
   std::size_t records() const;
   // Groups the records counted as LineFile::group() does, with each line
-  // in columns.line when asked for. 0 or an error for error_text().
+  // in columns.line when asked for. 0 or an error for error_text(); EINVAL,
+  // with nothing written, for a gzip file staged with other settings, or
+  // asked for the edits in long form.
   int group(const BatchSettings& settings, const BatchColumns& columns, RowSink* sink = nullptr);
   // The records again, on one thread, after group() (LineFile::source()).
+  // Of a gzip file staged, only those of the rows that need the caller
+  // (row_needs_caller()) are kept, and ready.
   RecordSource source() const;
 
   // The text of an error of these, after "cannot read NAME: " as the
@@ -56,6 +66,18 @@ class PathBatch {
   RecordBlock block_;                // gzip: the records inflated
   std::vector<std::int64_t> lines_;  // and their lines
   std::string damage_;
+  class Putting;
+  int stage_gzip(const BatchSettings& settings);
+  static bool fetch_kept(const void* context, std::size_t i, char* room,
+                         std::string_view& record) noexcept;
+  // A gzip file staged: each chunk's rows, the first row of each (and the
+  // number of records last), and the records of the rows that need the
+  // caller, by row.
+  bool staged_ = false;
+  BatchSettings stage_;
+  std::vector<PartRows> chunks_;
+  std::vector<std::size_t> firstRow_;
+  std::vector<std::pair<std::size_t, std::string>> kept_;
 };
 
 }  // namespace cmg290::batch

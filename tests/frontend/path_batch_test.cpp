@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -90,21 +91,34 @@ class PathBatchTest : public ::testing::Test {
     std::string errorText;
     std::vector<std::int64_t> lines;
     Arrays arrays{0};
+    std::size_t needCaller = 0;
   };
-  Grouped group_path(int threads) {
+  // Staged: grouped while counted (read once). The records of the rows
+  // that need the caller are checked against `records` (by row) too.
+  Grouped group_path(int threads, bool staged = false,
+                     const std::vector<std::string>* records = nullptr) {
     Grouped g;
     batch::PathBatch file;
+    batch::BatchSettings settings;
+    settings.threads = threads;
+    settings.edits = true;
     g.error = file.open(path_.c_str());
-    if (g.error == 0) g.error = file.count(threads);
+    if (g.error == 0) g.error = file.count(threads, staged ? &settings : nullptr);
     if (g.error == 0) {
       g.arrays = Arrays(file.records());
       g.lines.assign(file.records(), -7);
       batch::BatchColumns columns = g.arrays.columns();
       columns.line = {g.lines.data(), true};
-      batch::BatchSettings settings;
-      settings.threads = threads;
-      settings.edits = true;
       g.error = file.group(settings, columns);
+      const batch::RecordSource source = file.source();
+      char room[kRecordLength];
+      for (std::size_t i = 0; records != nullptr && i < source.count; ++i) {
+        std::string_view record;
+        if (!batch::row_needs_caller(columns, i)) continue;
+        ++g.needCaller;
+        EXPECT_TRUE(source.get(i, room, record)) << i;
+        EXPECT_EQ(std::string(record), (*records)[i]) << i;
+      }
     }
     if (g.error != 0) g.errorText = file.error_text(g.error);
     return g;
@@ -232,7 +246,10 @@ TEST_F(PathBatchTest, AGzipFileGivesTheRowsAndLinesOfItsPlainBytes) {
   }
   text += "last without a line end";
   write(text);
-  const Grouped plain = group_path(2);
+  std::vector<std::string> expectedRecords(records.begin(), records.end());
+  expectedRecords.push_back("last without a line end");
+  for (std::string& r : expectedRecords) r.resize(std::min(r.size(), kRecordLength));
+  const Grouped plain = group_path(2, true);
   ASSERT_EQ(plain.error, 0);
   ASSERT_EQ(plain.lines.size(), records.size() + 1);
   EXPECT_EQ(plain.lines.back(),
@@ -246,10 +263,13 @@ TEST_F(PathBatchTest, AGzipFileGivesTheRowsAndLinesOfItsPlainBytes) {
                                                        gzip_member(text.substr(2 * third))}) {
     write(gz);
     for (int threads : {1, 3}) {
-      const Grouped got = group_path(threads);
-      ASSERT_EQ(got.error, 0) << got.errorText;
-      EXPECT_TRUE(got.arrays == plain.arrays);
-      EXPECT_EQ(got.lines, plain.lines);
+      for (bool staged : {false, true}) {
+        const Grouped got = group_path(threads, staged, &expectedRecords);
+        ASSERT_EQ(got.error, 0) << got.errorText;
+        EXPECT_TRUE(got.arrays == plain.arrays) << staged;
+        EXPECT_EQ(got.lines, plain.lines) << staged;
+        EXPECT_GT(got.needCaller, 0u);  // rows of more edits than a key holds
+      }
     }
     batch::RecordBlock block, plainBlock;
     std::vector<std::int64_t> lines;
@@ -265,9 +285,11 @@ TEST_F(PathBatchTest, AGzipFileGivesTheRowsAndLinesOfItsPlainBytes) {
 TEST_F(PathBatchTest, AGzipFileOfNoRecordsIsEmptyAndDamagedOneIsAnErrorWithItsDamage) {
   for (const std::string& none : {gzip_member(""), gzip_member("\n\r\n\n")}) {
     write(none);
-    const Grouped got = group_path(2);
-    EXPECT_EQ(got.error, 0);
-    EXPECT_EQ(got.lines.size(), 0u);
+    for (bool staged : {false, true}) {
+      const Grouped got = group_path(2, staged);
+      EXPECT_EQ(got.error, 0);
+      EXPECT_EQ(got.lines.size(), 0u);
+    }
   }
   const std::string records = batch_records(1).front() + "\n" + batch_records(1).front() + "\n";
   const std::string gz = gzip_member(records);
@@ -283,9 +305,11 @@ TEST_F(PathBatchTest, AGzipFileOfNoRecordsIsEmptyAndDamagedOneIsAnErrorWithItsDa
   };
   for (const auto& [bytes, text] : damaged) {
     write(bytes);
-    const Grouped got = group_path(2);
-    EXPECT_EQ(got.error, batch::kDamagedGzip);
-    EXPECT_EQ(got.errorText, text);
+    for (bool staged : {false, true}) {
+      const Grouped got = group_path(2, staged);
+      EXPECT_EQ(got.error, batch::kDamagedGzip);
+      EXPECT_EQ(got.errorText, text);
+    }
     batch::RecordBlock block;
     const batch::RecordFileRead read = batch::read_record_file(path_.c_str(), block);
     EXPECT_EQ(read.error, batch::kDamagedGzip);

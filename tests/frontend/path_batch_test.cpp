@@ -315,6 +315,21 @@ TEST_F(PathBatchTest, AGzipFileOfNoRecordsIsEmptyAndDamagedOneIsAnErrorWithItsDa
     EXPECT_EQ(read.error, batch::kDamagedGzip);
     EXPECT_EQ(read.error_text(), text);
   }
+  // Staged without edits, a gzip file is not read again for them: refused,
+  // with nothing written.
+  write(gz);
+  {
+    batch::PathBatch file;
+    ASSERT_EQ(file.open(path_.c_str()), 0);
+    batch::BatchSettings plainSettings, withEdits;
+    withEdits.edits = true;
+    ASSERT_EQ(file.count(1, &plainSettings), 0);
+    ASSERT_EQ(file.records(), 2u);
+    Arrays a(2);
+    a.status = {12345, 12345};
+    EXPECT_EQ(file.group(withEdits, a.columns()), EINVAL);
+    EXPECT_EQ(a.status, (std::vector<std::int32_t>{12345, 12345}));
+  }
   // The bytes tell, not the name: a plain file is plain whatever it is called.
   write(records);
   EXPECT_EQ(group_path(1).lines, (std::vector<std::int64_t>{1, 2}));

@@ -184,7 +184,7 @@ class LineFile::Counting : public PartWork {
         scratch_(file.staged_.empty() ? 0 : threads) {
     // A part's lines begin at distinct bytes: it has at most partBytes_
     // records. Pages of the room are taken only as rows are written.
-    for (PartRows& s : scratch_) s.make(file.partBytes_, file.stage_.edits);
+    for (PartRows& s : scratch_) s.make(file.partBytes_, file.stage_.edits, file.stageId_);
   }
 
   void run(std::size_t part, std::size_t thread) noexcept override {
@@ -286,12 +286,13 @@ class LineFile::Grouping : public PartWork {
   std::unique_ptr<char[]> buffers_;
 };
 
-int LineFile::count(int threads, const BatchSettings* stage) {
+int LineFile::count(int threads, const BatchSettings* stage, cli::IdRange stageId) {
   const std::size_t n = parts();
   staged_.clear();
   if (stage != nullptr) {
     text_keys();  // built here, before any thread needs it
     stage_ = *stage;
+    stageId_ = stageId;
     staged_.resize(std::max<std::size_t>(n, 1));
   }
   std::vector<std::size_t> counts(n, 0), lines(n, 0);
@@ -324,7 +325,7 @@ int LineFile::group(const BatchSettings& settings, const BatchColumns& columns, 
   // Rows staged with these settings are copied; any other grouping (the
   // edits in long form among it) reads the file again.
   if (!staged_.empty() && columns.editRows == nullptr && settings.tierSet == stage_.tierSet &&
-      settings.edits == stage_.edits) {
+      settings.edits == stage_.edits && same_ids(columns, stageId_)) {
     Putting work(*this, columns);
     run_parts(parts(), threads, work, sink);
     staged_.clear();

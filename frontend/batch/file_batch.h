@@ -100,7 +100,8 @@ class LineFile {
   // settings group() will be given, the pass groups each part too, into
   // rows of its own, and group() with those settings only copies them:
   // the file is read once, and the rows are held twice for a moment.
-  int count(int threads, const BatchSettings* stage = nullptr);
+  // `stageId`: the ids the staged rows keep (none where its length is 0).
+  int count(int threads, const BatchSettings* stage = nullptr, cli::IdRange stageId = {});
   // The records counted.
   std::size_t records() const { return firstRow_.empty() ? 0 : firstRow_.back(); }
 
@@ -147,6 +148,7 @@ class LineFile {
   // With count(threads, stage): each part's rows, and the settings.
   std::vector<PartRows> staged_;
   BatchSettings stage_;
+  cli::IdRange stageId_;
   std::unique_ptr<char[]> lookup_;  // the buffer of source()'s reads
   std::size_t lookupSlot_ = 0;      // and the reader it is
 };

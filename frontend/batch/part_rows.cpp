@@ -4,7 +4,7 @@
 
 namespace cmg290::batch {
 
-void PartRows::make(std::size_t rows, bool edits) {
+void PartRows::make(std::size_t rows, bool edits, cli::IdRange id) {
   status_.reset(new std::int32_t[rows]);
   cognitive_.reset(new std::int32_t[rows]);
   age_.reset(new std::int32_t[rows]);
@@ -15,12 +15,16 @@ void PartRows::make(std::size_t rows, bool edits) {
   cmg_.reset(new TextKey[rows]);
   tableVersion_.reset(new TextKey[rows]);
   grouperVersion_.reset(new TextKey[rows]);
+  tier_.reset(new TextKey[rows]);
+  ric_.reset(new TextKey[rows]);
+  idRange_ = id;
+  id_.reset(id.length > 0 ? new char[rows * id.length] : nullptr);
   edits_.reset(edits ? new EditKey[rows] : nullptr);
   line_.reset(new std::int64_t[rows]);
 }
 
 void PartRows::take(const PartRows& from, std::size_t n) {
-  make(n, from.edits_ != nullptr);
+  make(n, from.edits_ != nullptr, from.idRange_);
   std::copy_n(from.status_.get(), n, status_.get());
   std::copy_n(from.cognitive_.get(), n, cognitive_.get());
   std::copy_n(from.age_.get(), n, age_.get());
@@ -31,6 +35,9 @@ void PartRows::take(const PartRows& from, std::size_t n) {
   std::copy_n(from.cmg_.get(), n, cmg_.get());
   std::copy_n(from.tableVersion_.get(), n, tableVersion_.get());
   std::copy_n(from.grouperVersion_.get(), n, grouperVersion_.get());
+  std::copy_n(from.tier_.get(), n, tier_.get());
+  std::copy_n(from.ric_.get(), n, ric_.get());
+  if (id_ != nullptr) std::copy_n(from.id_.get(), n * idRange_.length, id_.get());
   if (edits_ != nullptr) std::copy_n(from.edits_.get(), n, edits_.get());
   std::copy_n(from.line_.get(), n, line_.get());
 }
@@ -47,6 +54,9 @@ BatchColumns PartRows::columns() {
   c.cmg = cmg_.get();
   c.tableVersion = tableVersion_.get();
   c.grouperVersion = grouperVersion_.get();
+  c.tier = tier_.get();
+  c.ric = ric_.get();
+  if (id_ != nullptr) c.id = {id_.get(), idRange_};
   c.edits = edits_.get();
   c.line = {line_.get(), true};
   return c;
@@ -68,6 +78,12 @@ void PartRows::put(std::size_t n, const BatchColumns& to, std::size_t first,
     to.cmg[row] = cmg_[i];
     if (to.tableVersion != nullptr) to.tableVersion[row] = tableVersion_[i];
     if (to.grouperVersion != nullptr) to.grouperVersion[row] = grouperVersion_[i];
+    if (to.tier != nullptr) to.tier[row] = tier_[i];
+    if (to.ric != nullptr) to.ric[row] = ric_[i];
+    if (to.id.data != nullptr && id_ != nullptr) {
+      std::copy_n(id_.get() + i * idRange_.length, idRange_.length,
+                  to.id.data + row * idRange_.length);
+    }
     if (to.edits != nullptr && edits_ != nullptr) to.edits[row] = edits_[i];
     to.line.put(row, firstLine + line_[i]);
   }

@@ -12,11 +12,17 @@
 
 namespace cmg290::batch {
 
+// Whether the ids `columns` wants are those staged as `staged`.
+inline bool same_ids(const BatchColumns& columns, cli::IdRange staged) noexcept {
+  return columns.id.data == nullptr ||
+         (columns.id.range.start == staged.start && columns.id.range.length == staged.length);
+}
+
 class PartRows {
  public:
   // Room for `rows` rows (throws std::bad_alloc), the edits' keys too with
-  // `edits`.
-  void make(std::size_t rows, bool edits);
+  // `edits`, and the ids of `id` where its length is not 0.
+  void make(std::size_t rows, bool edits, cli::IdRange id = {});
   // Columns into this part's rows 0 to rows - 1, masks and lines included;
   // the integer columns have 0 where not reached, the masks tell.
   BatchColumns columns();
@@ -31,7 +37,9 @@ class PartRows {
   std::unique_ptr<std::int32_t[]> status_, cognitive_, age_;
   std::unique_ptr<double[]> motor_;
   std::unique_ptr<bool[]> cognitiveMissing_, ageMissing_;
-  std::unique_ptr<TextKey[]> description_, cmg_, tableVersion_, grouperVersion_;
+  std::unique_ptr<TextKey[]> description_, cmg_, tableVersion_, grouperVersion_, tier_, ric_;
+  cli::IdRange idRange_;
+  std::unique_ptr<char[]> id_;
   std::unique_ptr<EditKey[]> edits_;
   std::unique_ptr<std::int64_t[]> line_;
 };

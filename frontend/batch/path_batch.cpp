@@ -66,9 +66,10 @@ class PathBatch::Putting : public PartWork {
   const BatchColumns& columns_;
 };
 
-int PathBatch::stage_gzip(const BatchSettings& settings) {
+int PathBatch::stage_gzip(const BatchSettings& settings, cli::IdRange id) {
   text_keys();  // built before the threads of group() need it
   stage_ = settings;
+  stageId_ = id;
   staged_ = true;
   cli::FdSource raw(fd_);
   cli::GzipSource source(raw);
@@ -76,7 +77,7 @@ int PathBatch::stage_gzip(const BatchSettings& settings) {
   std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
   // A chunk's records each take a byte and a line end at least.
   PartRows scratch;
-  scratch.make(kChunkBytes / 2 + 1, settings.edits);
+  scratch.make(kChunkBytes / 2 + 1, settings.edits, id);
   const BatchColumns columns = scratch.columns();
   firstRow_.assign(1, 0);
   std::int64_t line = 0;
@@ -113,9 +114,9 @@ int PathBatch::stage_gzip(const BatchSettings& settings) {
   }
 }
 
-int PathBatch::count(int threads, const BatchSettings* stage) {
-  if (file_ != nullptr) return file_->count(threads, stage);
-  if (stage != nullptr) return stage_gzip(*stage);
+int PathBatch::count(int threads, const BatchSettings* stage, cli::IdRange stageId) {
+  if (file_ != nullptr) return file_->count(threads, stage, stageId);
+  if (stage != nullptr) return stage_gzip(*stage, stageId);
   const RecordFileRead read = read_record_fd(fd_, block_, false, &lines_);
   damage_ = read.damage;
   return read.error;
@@ -130,7 +131,7 @@ int PathBatch::group(const BatchSettings& settings, const BatchColumns& columns,
   if (file_ != nullptr) return file_->group(settings, columns, sink);
   if (staged_) {
     if (columns.editRows != nullptr || settings.tierSet != stage_.tierSet ||
-        settings.edits != stage_.edits) {
+        settings.edits != stage_.edits || !same_ids(columns, stageId_)) {
       return EINVAL;
     }
     Putting work(*this, columns);

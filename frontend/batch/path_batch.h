@@ -41,7 +41,8 @@ class PathBatch {
   // group() will be given: LineFile::count()), inflates a gzip one. 0 or
   // an error for error_text(); throws std::bad_alloc before anything is
   // read.
-  int count(int threads, const BatchSettings* stage = nullptr);
+  // `stageId`: the ids staged too (LineFile::count()).
+  int count(int threads, const BatchSettings* stage = nullptr, cli::IdRange stageId = {});
   std::size_t records() const;
   // Groups the records counted as LineFile::group() does, with each line
   // in columns.line when asked for. 0 or an error for error_text(); EINVAL,
@@ -67,7 +68,7 @@ class PathBatch {
   std::vector<std::int64_t> lines_;  // and their lines
   std::string damage_;
   class Putting;
-  int stage_gzip(const BatchSettings& settings);
+  int stage_gzip(const BatchSettings& settings, cli::IdRange id);
   static bool fetch_kept(const void* context, std::size_t i, char* room,
                          std::string_view& record) noexcept;
   // A gzip file staged: each chunk's rows, the first row of each (and the
@@ -75,6 +76,7 @@ class PathBatch {
   // caller, by row.
   bool staged_ = false;
   BatchSettings stage_;
+  cli::IdRange stageId_;
   std::vector<PartRows> chunks_;
   std::vector<std::size_t> firstRow_;
   std::vector<std::pair<std::size_t, std::string>> kept_;

@@ -176,6 +176,8 @@ def test_a_gzip_file_is_read_as_its_plain_bytes_whatever_its_name(tmp_path, exam
                        ("plain.gz", plain)):
         given = written(tmp_path, data, name)
         assert cmg290.group_frame(given, edits=True, workers=2).equals(expected), name
+        assert cmg290.group_frame(given, id=(12, 10)).equals(
+            cmg290.group_frame(path, id=(12, 10))), name
         assert np.array_equal(cmg290.read_records(given), records), name
     for data in (gzip.compress(b""), gzip.compress(b"\n\r\n")):
         none = written(tmp_path, data, "none.gz")

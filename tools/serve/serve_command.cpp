@@ -35,6 +35,19 @@ Command add_serve_command(CLI::App& app) {
   cmd->add_option("--idle-timeout", o->idleTimeout,
                   "Seconds a kept-alive connection may wait for its next request.")
       ->default_str("5");
+  cmd->add_option("--min-body-rate", o->minBodyRate,
+                  "Bytes per second a batch body must keep up over --body-rate-window; a slower "
+                  "one is cut as stalled (0: no minimum).")
+      ->default_str("1024");
+  cmd->add_option("--body-rate-window", o->rateWindow,
+                  "Seconds a batch body may fall short of --min-body-rate before it is cut.")
+      ->default_str("20");
+  cmd->add_option("--max-handshakes", o->maxHandshakes,
+                  "TLS handshakes in progress at once; further connections wait their turn.")
+      ->default_str("256");
+  cmd->add_option("--handshake-timeout", o->handshakeTimeout,
+                  "Seconds from a TLS connection's accept to the end of its handshake.")
+      ->default_str("5");
   cmd->add_option("--grace", o->grace,
                   "Seconds the requests in flight get to finish once a stop signal came.")
       ->default_str("5");
@@ -50,7 +63,9 @@ Command add_serve_command(CLI::App& app) {
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
-      "and --token-file. SIGINT or SIGTERM stops it after the requests in flight, given --grace "
+      "and --token-file. When all --max-connections are taken, the connection that has waited "
+      "longest (at least 1 s) for its client's bytes is closed to make room for a new one. SIGINT "
+      "or SIGTERM stops it after the requests in flight, given --grace "
       "seconds; a second signal stops it at once. SIGHUP reloads the --tier-tables set: requests "
       "in flight finish with the old set, new ones get the new set once it has loaded, and a set "
       "that cannot be loaded leaves the old one in use (each problem logged).\n"

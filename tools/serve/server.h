@@ -22,6 +22,10 @@ struct ServeOptions {
                                     // for each read or write of a batch
   int idleTimeout = 5;              // seconds a kept-alive connection may idle
   double grace = 5;                 // seconds in-flight requests get when stopping
+  double minBodyRate = 1024;        // bytes per second a batch body keeps up; 0: no minimum
+  double rateWindow = 20;           // seconds below that rate before it is cut
+  int maxHandshakes = 256;          // TLS handshakes in progress at once
+  double handshakeTimeout = 5;      // seconds from accept to the TLS handshake's end
   bool log = true;                  // one line per request on standard error
   cli::TierSetChoice tierSet;       // the compiled-in lists, or a set's directory
 };

@@ -8,7 +8,8 @@ server's default limits), holds the connections, and prints the server's
 resident memory before and with them, its peak, and the cost per connection.
 Attacks: plain-silent, plain-batch (trickling chunked batches), tls-silent,
 tls-hello (half-finished handshakes), tls-batch, tls-closed (connections that
-had a batch going, all closed: what is left behind)."""
+had a batch going, all closed: what is left behind). SERVE_ARGS adds options
+to the server's."""
 import os
 import pathlib
 import resource
@@ -31,6 +32,7 @@ ATTACKS = ["plain-silent", "plain-batch", "tls-silent", "tls-hello", "tls-batch"
 def run(attack, count, workdir, cert, key):
     tls = attack.startswith("tls")
     args = ["-q"] + (["--tls-cert", str(cert), "--tls-key", str(key)] if tls else [])
+    args += os.environ.get("SERVE_ARGS", "").split()
     server = Server(*args, scheme="https" if tls else "http",
                     stderr_path=workdir / f"{attack}.log")
     try:

@@ -22,9 +22,11 @@ Command add_serve_command(CLI::App& app) {
       ->default_str("127.0.0.1:8290");
   cmd->add_option("--threads", o->threads, "Worker threads that group batches, 1 to 1024.")
       ->default_str("16");
-  cmd->add_option("--max-connections", o->maxConnections,
-                  "Connections held at once; further ones wait to be accepted.")
-      ->default_str("4096");
+  CLI::Option* maxConnections =
+      cmd->add_option("--max-connections", o->maxConnections,
+                      "Connections held at once (1536 with TLS by default); further ones wait to "
+                      "be accepted, or take the place of one stalled.")
+          ->default_str("4096");
   cmd->add_option("--max-body", o->maxBody,
                   "Largest body of a single call, and longest JSON line of a batch, in bytes.")
       ->default_str("65536");
@@ -44,7 +46,7 @@ Command add_serve_command(CLI::App& app) {
       ->default_str("20");
   cmd->add_option("--max-handshakes", o->maxHandshakes,
                   "TLS handshakes in progress at once; further connections wait their turn.")
-      ->default_str("256");
+      ->default_str("64");
   cmd->add_option("--handshake-timeout", o->handshakeTimeout,
                   "Seconds from a TLS connection's accept to the end of its handshake.")
       ->default_str("5");
@@ -71,7 +73,10 @@ Command add_serve_command(CLI::App& app) {
       "that cannot be loaded leaves the old one in use (each problem logged).\n"
       "Exit codes: 0 stopped with every request answered; 2 could not start; 3 requests were cut "
       "after the grace period; 4 stopped at once by a second signal.");
-  return {cmd, [o, listen, quiet] {
+  return {cmd, [o, listen, quiet, maxConnections] {
+            if (maxConnections->count() == 0 && !o->tlsCert.empty()) {
+              o->maxConnections = serve::kTlsConnections;
+            }
             std::string error;
             if (!serve::parse_listen_address(*listen, o->listen, error)) {
               std::fprintf(stderr, "cmg290 serve: %s\n", error.c_str());

@@ -44,23 +44,29 @@ def test_trickled_batches_give_way_to_new_clients(start_server):
     assert b"/v1/group/batch 408" in server.log()
 
 
+def kept_alive(port):
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+    assert s.recv(4096).startswith(b"HTTP/1.1 200")
+    return s
+
+
+def fresh_healthz(port):
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+    return s
+
+
 def test_idle_kept_alive_connections_give_way_first(start_server):
     server = start_server("--max-connections", "3")
-    idle = socket.create_connection(("127.0.0.1", server.port))
-    idle.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
-    assert idle.recv(4096).startswith(b"HTTP/1.1 200")
     batches = open_connections(server.port, 2, "batch")
+    time.sleep(0.2)
+    idle = kept_alive(server.port)
     try:
-        # None has waited a second yet: the new client waits its turn.
-        fresh = socket.create_connection(("127.0.0.1", server.port))
-        fresh.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-        fresh.settimeout(0.5)
-        try:
-            early = fresh.recv(4096)
-        except socket.timeout:
-            early = b""
-        assert early == b""
-        # The idle connection gives way once it has waited a second.
+        # All three have stalled over a second, the batches longest; the new
+        # client takes the idle connection's slot, losing no request.
+        time.sleep(1.2)
+        fresh = fresh_healthz(server.port)
         answer, _ = read_until_closed(fresh, 2)
         assert answer.startswith(b"HTTP/1.1 200"), answer[:100]
         assert closed_by_server(idle, 1)
@@ -68,6 +74,25 @@ def test_idle_kept_alive_connections_give_way_first(start_server):
             assert not closed_by_server(s, 0.1)
     finally:
         close_all(batches + [idle])
+
+
+def test_none_gives_way_before_it_has_stalled_a_second(start_server):
+    server = start_server("--max-connections", "3")
+    held = [kept_alive(server.port)] + open_connections(server.port, 2, "batch")
+    try:
+        fresh = fresh_healthz(server.port)
+        fresh.settimeout(0.6)
+        try:
+            early = fresh.recv(4096)
+        except socket.timeout:
+            early = b""
+        assert early == b""
+        # Then the idle one gives way.
+        answer, _ = read_until_closed(fresh, 2)
+        assert answer.startswith(b"HTTP/1.1 200"), answer[:100]
+        assert closed_by_server(held[0], 1)
+    finally:
+        close_all(held)
 
 
 def test_a_batch_below_the_minimum_rate_is_cut(start_server):

@@ -128,3 +128,26 @@ def test_a_batch_below_the_minimum_rate_is_cut(start_server):
     assert answer.endswith(b"0\r\n\r\n")
     log = server.log()
     assert log.count(b"/v1/group/batch 408") == 1 and b"/v1/group/batch 200" in log
+
+
+def test_connections_that_gave_way_leave_the_count(start_server):
+    server = start_server("--max-connections", "3")
+    held = [kept_alive(server.port) for _ in range(3)]
+    try:
+        time.sleep(1.1)
+        # Each new client takes the place of one stalled: the three slots
+        # are then held by connections that have not stalled...
+        for _ in range(3):
+            held.append(kept_alive(server.port))
+        assert all(closed_by_server(s, 1) for s in held[:3])
+        # ...so a fourth waits, as the slots are still all taken.
+        extra = fresh_healthz(server.port)
+        held.append(extra)
+        extra.settimeout(0.5)
+        try:
+            early = extra.recv(4096)
+        except socket.timeout:
+            early = b""
+        assert early == b""
+    finally:
+        close_all(held)

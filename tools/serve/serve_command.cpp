@@ -24,7 +24,7 @@ Command add_serve_command(CLI::App& app) {
       ->default_str("16");
   CLI::Option* maxConnections =
       cmd->add_option("--max-connections", o->maxConnections,
-                      "Connections held at once (1536 with TLS by default); further ones wait to "
+                      "Connections held at once (1280 with TLS by default); further ones wait to "
                       "be accepted, or take the place of one stalled.")
           ->default_str("4096");
   cmd->add_option("--max-body", o->maxBody,

@@ -32,7 +32,7 @@ struct ServeOptions {
 
 // --max-connections by default with TLS: an established TLS connection
 // costs some 110 KiB (docs/http-api.md), so that these stay within 256 MiB.
-inline constexpr int kTlsConnections = 1536;
+inline constexpr int kTlsConnections = 1280;
 
 // Exit codes of run_server().
 inline constexpr int kStoppedCleanly = cli::kExitClean;  // every request in flight was answered

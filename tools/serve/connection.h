@@ -43,8 +43,9 @@ struct Shared {
   std::atomic<bool> stopping{false};           // answer what is in flight, take nothing new
   std::atomic<bool> cut{false};                // the grace period is over
   std::atomic<int> connections{0};
-  std::atomic<int> givingWay{0};  // connections closed to make room, not yet ended (slots.h)
-  double minBodyRate = 0;         // bytes per second a batch body keeps up (slots.h)
+  std::atomic<int> givingWay{0};   // connections closed to make room, not yet ended (slots.h)
+  std::atomic<unsigned> ended{0};  // connections ended so far (memory_trim.h)
+  double minBodyRate = 0;          // bytes per second a batch body keeps up (slots.h)
   std::chrono::steady_clock::duration rateWindow{};
   std::chrono::steady_clock::duration handshakeTimeout{};  // TLS: from accept to handshake done
 };

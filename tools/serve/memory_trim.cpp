@@ -7,20 +7,17 @@
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 
-#include <algorithm>
-
 namespace cmg290::serve {
 
 boost::asio::awaitable<void> trim_after_bursts(const Shared& shared) {
   namespace asio = boost::asio;
   asio::steady_timer tick(co_await asio::this_coro::executor);
-  int highest = 0;
+  unsigned trimmedAt = 0;  // connections ended at the last trim
   while (!shared.stopping) {
-    const int now = shared.connections.load();
-    highest = std::max(highest, now);
-    if (highest - now >= kTrimAfter) {
+    const unsigned ended = shared.ended.load();
+    if (ended - trimmedAt >= kTrimAfter) {
       malloc_trim(0);
-      highest = now;
+      trimmedAt = ended;
     }
     tick.expires_after(std::chrono::seconds(1));
     boost::system::error_code ec;

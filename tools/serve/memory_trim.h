@@ -11,9 +11,9 @@ namespace cmg290::serve {
 
 // The allocator keeps what connections freed for reuse, spread over the
 // arenas of the I/O threads, much of it in pages no longer used. Checks
-// every second: once the connections held have fallen by kTrimAfter or more
-// from their highest since the last trim, the free pages go back to the
-// system (malloc_trim). Ends when the server stops.
+// every second: once kTrimAfter connections or more have ended since the
+// last trim, the free pages go back to the system (malloc_trim). Ends when
+// the server stops.
 inline constexpr int kTrimAfter = 256;
 boost::asio::awaitable<void> trim_after_bursts(const Shared& shared);
 

@@ -19,6 +19,7 @@ Registered::~Registered() {
   links.erase(&link);
   if (link.givingWay) shared.givingWay.fetch_sub(1);
   shared.connections.fetch_sub(1);
+  shared.ended.fetch_add(1);
 }
 
 SlotClock::duration give_way_rank(const Link& link, SlotClock::time_point now) {

@@ -84,4 +84,20 @@ if(TARGET cmg290_cli)
   cmg290_cli_test(cli_tier_set_tests RUNS_TOOL
     SOURCES cli/tier_sets_test.cpp cli/compare_test.cpp cli/tables_diff_test.cpp
             cli/tier_set_pin_test.cpp)
+
+  # cmg290 report: the weights file's checks, the counts behind the figures,
+  # and the command's refusals and page.
+  cmg290_cli_test(cli_report_tests RUNS_TOOL SOURCES cli/report_test.cpp
+    LINKS cmg290_report INCLUDES ${PROJECT_SOURCE_DIR}/tools)
+
+  # The report's figures computed independently from `cmg290 group --edits
+  # -f jsonl` over 100,000 sample records, and its page's tables against its
+  # JSON.
+  if(NOT CMG290_SANITIZE)
+    add_test(NAME cli.report_figures
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/report/report_figures_test.py
+                     $<TARGET_FILE:cmg290_cli> ${PROJECT_SOURCE_DIR}
+                     ${CMAKE_CURRENT_BINARY_DIR}/report_figures)
+    set_tests_properties(cli.report_figures PROPERTIES TIMEOUT 120)
+  endif()
 endif()

@@ -23,10 +23,10 @@ int main(int argc, char** argv) {
                                         std::string(cmg290::kGrouperVersion) + ")");
   app.require_subcommand(1);
 
-  const std::vector<Command> commands = {add_group_command(app),  add_sample_command(app),
-                                         add_tables_command(app), add_explain_command(app),
-                                         add_build_command(app),  add_serve_command(app),
-                                         add_compare_command(app)};
+  const std::vector<Command> commands = {add_group_command(app),   add_sample_command(app),
+                                         add_tables_command(app),  add_explain_command(app),
+                                         add_build_command(app),   add_serve_command(app),
+                                         add_compare_command(app), add_report_command(app)};
 
   // CLI11 would only say that a subcommand is required.
   if (argc > 1 && argv[1][0] != '-') {

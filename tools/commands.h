@@ -23,5 +23,6 @@ Command add_sample_command(CLI::App& app);
 Command add_tables_command(CLI::App& app);
 Command add_serve_command(CLI::App& app);
 Command add_compare_command(CLI::App& app);
+Command add_report_command(CLI::App& app);
 
 }  // namespace cmg290::cli

@@ -442,7 +442,7 @@ TEST_F(CliTest, ExitCodesSummaryAndOptions) {
   }
   EXPECT_EQ(tool("frobnicate").err,
             "cmg290: unknown subcommand 'frobnicate' (subcommands: group, sample, tables, "
-            "explain, build, serve, compare; see cmg290 --help)\n");
+            "explain, build, serve, compare, report; see cmg290 --help)\n");
   run = tool("--version");
   EXPECT_EQ(run.code, 0);
   EXPECT_NE(run.out.find("2.90"), std::string::npos);

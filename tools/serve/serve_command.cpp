@@ -65,10 +65,12 @@ Command add_serve_command(CLI::App& app) {
   cmd->add_flag("-q,--quiet", *quiet, "No request log on standard error.");
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
-      "and --token-file. When all --max-connections are taken, the connection that has waited "
-      "longest (at least 1 s) for its client's bytes is closed to make room for a new one. SIGINT "
-      "or SIGTERM stops it after the requests in flight, given --grace "
-      "seconds; a second signal stops it at once. SIGHUP reloads the --tier-tables set: requests "
+      "and --token-file. When all --max-connections are taken, the connection stalled longest (a "
+      "second or more waiting for its client with no progress) is closed to make room for a new "
+      "one. SIGINT "
+      "or SIGTERM stops it after the requests in flight, given --grace seconds; a second one "
+      "stops it at once. SIGUSR1 and SIGUSR2 are logged and passed over. "
+      "SIGHUP reloads the --tier-tables set: requests "
       "in flight finish with the old set, new ones get the new set once it has loaded, and a set "
       "that cannot be loaded leaves the old one in use (each problem logged).\n"
       "Exit codes: 0 stopped with every request answered; 2 could not start; 3 requests were cut "

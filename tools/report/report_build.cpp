@@ -1,0 +1,41 @@
+#include "report_build.h"
+
+#include "report_scan.h"
+
+namespace cmg290::cli::report {
+
+bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& set,
+                   const WeightsInUse* weights, unsigned threads, Figures& f, std::string& error) {
+  ScanOptions options;
+  options.threads = threads;
+  options.weights = weights != nullptr ? weights->table : nullptr;
+  // The tallies are large (a slot for every CMG number): on the heap.
+  auto result = std::make_unique<ScanResult>();
+  if (!scan(inputs, set, options, *result, error)) return false;
+
+  f = Figures{};
+  result->tally.fill(f, weights != nullptr);
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    f.inputs.push_back({inputs[i]->name, result->fileRecords[i]});
+  }
+  f.emptyLines = result->emptyLines;
+  for (EditFigure& e : f.edits) {
+    if (const EditInfo* info = find_edit(e.code)) {
+      e.firstLines = result->firstLines[static_cast<int>(info->id)];
+    }
+  }
+  f.setIdentity = set.identity();
+  f.setJson = tier_set_json(set);
+  f.setHoldsPlaceholders = set.holds_placeholders();
+  if (weights != nullptr) {
+    WeightsFigure w;
+    w.file = weights->file;
+    w.sha256 = weights->sha256;
+    w.pairs = weights->table->pairs();
+    w.missing = missing_pairs(result->tally, *weights->table);
+    f.weights = std::move(w);
+  }
+  return true;
+}
+
+}  // namespace cmg290::cli::report

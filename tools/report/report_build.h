@@ -1,0 +1,30 @@
+// A report's figures from record inputs: the scan (report_scan.h) over the
+// inputs with one tier-table set, and optionally the weights, turned into
+// the one structure both writers read. For `cmg290 report` and for any
+// front end that shows a batch's figures.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cmg290/tier_set.h"
+#include "figures.h"
+#include "shared/record_inputs.h"
+#include "weights.h"
+
+namespace cmg290::cli::report {
+
+struct WeightsInUse {
+  std::string file;    // as named on the command line
+  std::string sha256;  // of its bytes
+  const WeightTable* table = nullptr;
+};
+
+// Groups every record of `inputs` (their names for the report in
+// inputs[i]->name) and fills `f`. False with a one-line message in `error`
+// when an input cannot be read or a thread cannot be started.
+bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& set,
+                   const WeightsInUse* weights, unsigned threads, Figures& f, std::string& error);
+
+}  // namespace cmg290::cli::report

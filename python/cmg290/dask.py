@@ -20,7 +20,7 @@ import cmg290
 __all__ = ["group_frame"]
 
 
-def group_frame(series, workers=1, tier_set=None, edits=False):
+def group_frame(series, workers=1, tier_set=None, edits=False, id=None):
     """Group a Dask Series of records, or files of them, into a Dask DataFrame.
 
     ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
@@ -62,6 +62,11 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
     (the codes of each record's edits joined with ";", "" for none), found
     on the workers with the same ``tier_set``; anything but True or False
     is a TypeError here.
+
+    ``id``: ``(start, length)``, 1-based, adds the column ``id`` of
+    ``cmg290.group_frame`` (the record's characters at those positions),
+    cut on the workers; a bad ``id`` is refused here, before any partition
+    is grouped.
     """
     workers = cmg290._native.check_workers(workers)
     paths = _paths(series)
@@ -72,7 +77,7 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
         empty = pd.Series([], dtype=object)
     else:
         empty = series._meta
-    meta = cmg290._frame(empty, 1, "series", tier_set, edits)
+    meta = cmg290._frame(empty, 1, "series", tier_set, edits, id)
     if paths is not None:
         meta.insert(0, "line", np.empty(0, dtype=np.int64))
         meta = _named_rows(meta, np.empty(0, dtype=np.int64), paths, None)
@@ -84,9 +89,9 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
 
         return dd.from_map(
             _group_file, paths, names=paths, workers=workers,
-            tier_set=tier_set, edits=edits, meta=meta, enforce_metadata=False,
+            tier_set=tier_set, edits=edits, id=id, meta=meta, enforce_metadata=False,
         )
-    return series.map_partitions(_group_partition, workers, tier_set, edits, meta=meta)
+    return series.map_partitions(_group_partition, workers, tier_set, edits, id, meta=meta)
 
 
 def _paths(given):
@@ -102,12 +107,12 @@ def _paths(given):
     return [os.fsdecode(p) for p in given]
 
 
-def _group_partition(partition, workers, tier_set, edits):
-    return cmg290._frame(partition, workers, "series", tier_set, edits)
+def _group_partition(partition, workers, tier_set, edits, id):
+    return cmg290._frame(partition, workers, "series", tier_set, edits, id)
 
 
-def _group_file(path, names, workers, tier_set, edits):
-    frame = cmg290._frame(pathlib.Path(path), workers, "series", tier_set, edits)
+def _group_file(path, names, workers, tier_set, edits, id):
+    frame = cmg290._frame(pathlib.Path(path), workers, "series", tier_set, edits, id)
     return _named_rows(frame, frame["line"].to_numpy(), names, path)
 
 

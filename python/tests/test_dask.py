@@ -224,3 +224,17 @@ def test_files_by_their_paths_a_partition_each(cluster_client, partition_files, 
         cmg290.dask.group_frame([partition_files[0] + ".missing"]).compute()
     with pytest.raises(TypeError, match="list of paths"):
         cmg290.dask.group_frame([partition_files[0], 5])
+
+
+def test_an_id_is_cut_on_the_workers_for_series_and_files(example_records, partition_files):
+    series = dd.from_pandas(pd.Series(example_records * 10), npartitions=3)
+    with dask.config.set(scheduler="synchronous"):
+        got = cmg290.dask.group_frame(series, id=(3, 9)).compute()
+        files = cmg290.dask.group_frame(partition_files[:2], id=(3, 9)).compute()
+    assert got.equals(cmg290.group_frame(pd.Series(example_records * 10), id=(3, 9)))
+    assert list(files.columns[:3]) == ["file", "line", "id"]
+    for path in partition_files[:2]:
+        alone = cmg290.group_frame(pathlib.Path(path), id=(3, 9))
+        assert files[files.file == path]["id"].tolist() == alone["id"].tolist()
+    with pytest.raises(ValueError):
+        cmg290.dask.group_frame(series, id=(0, 9))

@@ -30,6 +30,8 @@ const char* reason(int status) {
       return "Unsupported Media Type";
     case 417:
       return "Expectation Failed";
+    case 426:
+      return "Upgrade Required";
     case 431:
       return "Request Header Fields Too Large";
     case 503:

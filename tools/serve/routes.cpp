@@ -156,6 +156,15 @@ Plan plan_request(const RouteContext& context, const Request& req) {
     return plan;
   }
   if (route == Route::Batch) {
+    // A batch's answer is streamed in chunks, and only a chunked stream's
+    // end tells a whole answer from a cut one: HTTP/1.0 has neither.
+    if (req.http10) {
+      plan.answer = error_answer(
+          426, {"http_version", "a batch's answer is streamed in chunks, which needs HTTP/1.1", {}},
+          true);
+      plan.answer.headers = "Upgrade: HTTP/1.1\r\nConnection: Upgrade\r\n";
+      return plan;
+    }
     plan.kind = Plan::Batch;
     return plan;
   }

@@ -67,7 +67,6 @@ BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const 
       sink_(std::move(sink)),
       tierSet_(tierSet),
       setMember_(tier_set_member(tierSet)) {
-  out_.reserve(kBlock + kMaxResultLine + setMember_.size() + (edits ? kEditsReserve : 0));
   if (edits) {
     edits_ = std::make_unique<Edits>();
     editsText_.resize(kEditsReserve);
@@ -102,7 +101,6 @@ bool BatchGrouper::refuse(const BodyError& error) {
   refusedCode_ = error.code;
   out_ += error_json(error, line_);
   out_ += '\n';
-  deliver();
   ended_ = true;
   return false;
 }
@@ -143,50 +141,83 @@ bool BatchGrouper::take_line(std::string_view line) {
     *p++ = '\n';
     out_.resize(static_cast<std::size_t>(p - out_.data()));
   }
-  return out_.size() < kBlock || deliver();
+  return true;
 }
 
-bool BatchGrouper::feed(const char* data, std::size_t size) {
-  if (ended_) return false;
+std::size_t BatchGrouper::scan(const char* data, std::size_t size, std::size_t room,
+                               bool deliverAtRoom) {
+  const char* const begin = data;
   const char* const end = data + size;
-  while (data < end) {
+  while (data < end && !ended_) {
     const char* nl = static_cast<const char*>(std::memchr(data, '\n', end - data));
     const char* stop = nl != nullptr ? nl : end;
     const auto piece = static_cast<std::size_t>(stop - data);
+    data = nl != nullptr ? nl + 1 : end;
     if (nl != nullptr && partialSize_ == 0) {
-      if (!take_line(std::string_view(data, piece))) return false;
+      take_line(std::string_view(stop - piece, piece));
     } else {
       partialSize_ += piece;
       // One byte more than the limit for the carriage return of a CRLF.
       if (type_ == BodyType::Json && partialSize_ > maxLine_ + 1) {
         ++line_;
-        return refuse(too_long_line());
+        refuse(too_long_line());
+        break;
       }
-      const std::size_t room = type_ == BodyType::Text && partial_.size() < kTextHead
-                                   ? kTextHead - partial_.size()
-                                   : (type_ == BodyType::Json ? piece : 0);
-      partial_.append(data, piece < room ? piece : room);
-      if (nl != nullptr) {
-        const bool ok = take_line(partial_);
-        partial_.clear();
-        partialSize_ = 0;
-        if (!ok) return false;
-      }
+      const std::size_t space = type_ == BodyType::Text && partial_.size() < kTextHead
+                                    ? kTextHead - partial_.size()
+                                    : (type_ == BodyType::Json ? piece : 0);
+      partial_.append(stop - piece, piece < space ? piece : space);
+      if (nl != nullptr) end_line();
     }
-    data = nl != nullptr ? nl + 1 : end;
+    if (out_.size() >= room && !ended_) {
+      if (!deliverAtRoom) break;
+      deliver();
+    }
   }
-  return true;
+  return static_cast<std::size_t>(data - begin);
+}
+
+bool BatchGrouper::end_line() {
+  const bool ok = take_line(partial_);
+  partial_.clear();
+  partialSize_ = 0;
+  return ok;
+}
+
+bool BatchGrouper::feed(const char* data, std::size_t size) {
+  if (ended_) return false;
+  // Room for a block of results and the line that ends it, kept from the
+  // start (results held for the caller keep the room it gives them).
+  if (out_.capacity() < kBlock) {
+    out_.reserve(kBlock + kMaxResultLine + setMember_.size() + (edits_ ? kEditsReserve : 0));
+  }
+  scan(data, size, kBlock, true);
+  if (ended_) deliver();
+  return !ended_;
+}
+
+std::size_t BatchGrouper::feed_some(const char* data, std::size_t size, std::size_t room) {
+  return ended_ ? 0 : scan(data, size, room, false);
+}
+
+bool BatchGrouper::end_input() {
+  if (ended_) return false;
+  return partialSize_ == 0 || end_line();
 }
 
 bool BatchGrouper::finish() {
   if (ended_) return false;
-  if (partialSize_ > 0) {
-    const bool ok = take_line(partial_);
-    partial_.clear();
-    partialSize_ = 0;
-    if (!ok) return false;
+  const bool ok = end_input();
+  return deliver() && ok;
+}
+
+void BatchGrouper::take(std::string& into) {
+  if (into.empty()) {
+    into.swap(out_);
+  } else {
+    into += out_;
   }
-  return deliver();
+  out_.clear();
 }
 
 }  // namespace cmg290::serve

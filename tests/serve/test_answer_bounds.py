@@ -1,0 +1,156 @@
+"""A batch's answer is bounded by its bytes, not its input's: lines that
+amplify (two bytes giving a result of some 190) leave the server's memory
+bounded whether the client reads as it sends or not at all; and results are
+written as soon as they are grouped, so a client sending one record at a
+time gets each result before it sends the next, and one that stalls gets the
+results before its stall and the answer's cut-off end, logged as 408."""
+import socket
+import threading
+import time
+
+from conftest import SAMPLES, SANITIZED
+from rawhttp import chunked_body, read_until_closed
+
+MIB = 1 << 20
+BATCH_HEAD = (b"POST /v1/group/batch%s HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n"
+              b"Content-Length: %d\r\n\r\n")
+AMPLIFYING = b" \n"  # a record of one blank: status 1, a result of some 190 bytes
+
+
+def peak_memory_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmHWM")
+
+
+def reading_client(port, body, query, outcome):
+    """Sends a batch while reading its answer, as curl does; stores what came back."""
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        received = []
+
+        def read():
+            s.settimeout(30)
+            try:
+                while True:
+                    data = s.recv(1 << 20)
+                    if not data:
+                        break
+                    received.append(data)
+                    if data.endswith(b"0\r\n\r\n") and b"".join(received[-2:]).endswith(
+                            b"\r\n0\r\n\r\n"):
+                        break
+            except OSError:
+                pass
+
+        reader = threading.Thread(target=read)
+        reader.start()
+        s.sendall(BATCH_HEAD % (query, len(body)) + body)
+        reader.join(60)
+        outcome.append(b"".join(received))
+
+
+def non_reading_client(port, body, query, seconds):
+    """Sends a batch as far as the server takes it, and never reads."""
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        s.settimeout(seconds)
+        try:
+            s.sendall(BATCH_HEAD % (query, len(body)) + body)
+        except OSError:
+            pass  # the server stopped taking the body, or cut the connection
+        time.sleep(max(0.0, seconds - 1))
+
+
+def attack(server, readers, reader_body, non_readers, non_reader_body, query=b""):
+    """Runs the clients at once; returns the reading clients' answers."""
+    outcomes = []
+    threads = [threading.Thread(target=reading_client,
+                                args=(server.port, reader_body, query, outcomes))
+               for _ in range(readers)]
+    threads += [threading.Thread(target=non_reading_client,
+                                 args=(server.port, non_reader_body, query, 4))
+                for _ in range(non_readers)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(90)
+    return outcomes
+
+
+def test_amplifying_batches_keep_memory_bounded_reading_or_not(start_server):
+    server = start_server("--timeout", "2")
+    reader_body = AMPLIFYING * (MIB // 2)  # 1 MiB, 524,288 records, some 100 MB of answer
+    answers = attack(server, 2, reader_body, 24, AMPLIFYING * MIB)
+    peak = peak_memory_kib(server.proc.pid)
+    print(f"peak resident memory: {peak} KiB")
+    assert SANITIZED or peak < 64 * 1024
+    # The clients that read got their whole answers.
+    assert len(answers) == 2
+    for answer in answers:
+        assert answer.startswith(b"HTTP/1.1 200")
+        assert answer.endswith(b"\r\n0\r\n\r\n")
+        assert answer.count(b'{"line":') == MIB // 2
+        assert b'{"line":524288,"status":1,' in answer
+    # The ones that did not were cut off for stalling.
+    time.sleep(0.5)
+    logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
+    assert sum(" 408 " in x for x in logged) == 24, logged
+    assert sum(" 200 " in x for x in logged) == 2, logged
+
+
+def test_amplifying_batches_with_edits_keep_memory_bounded(start_server):
+    server = start_server("--timeout", "1")
+    answers = attack(server, 1, AMPLIFYING * 20_000, 8, AMPLIFYING * MIB, query=b"?edits=true")
+    peak = peak_memory_kib(server.proc.pid)
+    print(f"peak resident memory with edits: {peak} KiB")
+    assert SANITIZED or peak < 48 * 1024
+    results, complete = chunked_body(answers[0])
+    assert complete
+    lines = results.splitlines()
+    assert len(lines) == 20_000 and all(b'"edits":[' in x for x in lines)
+
+
+def recv_results(s, wanted, seconds):
+    """Reads the chunked answer until it holds `wanted` result lines."""
+    received = b""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        s.settimeout(max(0.01, deadline - time.monotonic()))
+        try:
+            data = s.recv(65536)
+        except socket.timeout:
+            break
+        if not data:
+            break
+        received += data
+        if chunked_body(received)[0].count(b"\n") >= wanted:
+            break
+    return received
+
+
+def test_each_result_comes_before_the_next_record_and_a_stall_ends_in_408(start_server):
+    server = start_server("--timeout", "1")
+    records = SAMPLES[:3]
+    with socket.create_connection(("127.0.0.1", server.port)) as s:
+        s.sendall(BATCH_HEAD % (b"", 100 * MIB))
+        received = b""
+        for n, record in enumerate(records, 1):
+            s.sendall(record + b"\n")
+            received += recv_results(s, n, 0.8)
+            results, complete = chunked_body(received)
+            assert results.count(b"\n") == n, (n, received)
+            assert results.splitlines()[-1].startswith(b'{"line":%d,' % n)
+            assert not complete
+        # Then nothing more: the answer is cut off after the results.
+        start = time.monotonic()
+        rest, closed = read_until_closed(s, 5)
+        assert closed and time.monotonic() - start < 4
+    results, complete = chunked_body(received + rest)
+    assert not complete
+    assert results.count(b"\n") == len(records)
+    time.sleep(0.2)
+    logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
+    assert len(logged) == 1 and " 408 " in logged[0], logged
+    assert logged[0].split()[5] == str(len(results))

@@ -160,8 +160,17 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
       wake(readerSignal);
       return;
     }
-    grouping = true;
     Block* const block = current.get();
+    // The room for the results is taken here, on the connection's thread,
+    // where it is given back.
+    try {
+      grouper.reserve(block->room);
+    } catch (const std::exception&) {
+      fault = 500;  // out of memory
+      pump();
+      return;
+    }
+    grouping = true;
     asio::post(strand, [block, &grouper, &ready, &grouping, &fault, &pump, executor] {
       bool failed = false;
       try {
@@ -190,7 +199,12 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
       writing = true;
       const bool ok = co_await send(sending, false);
       writing = false;
-      sending.clear();
+      // Without a share, a batch keeps no room for results between chunks.
+      if (share.held()) {
+        sending.clear();
+      } else {
+        std::string().swap(sending);
+      }
       if (!ok) {
         broken = true;
         writeError = lastError_;
@@ -205,10 +219,10 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
     wake(readerSignal);
   });
 
-  // Reads the body, a block at a time, at most one ahead of the one being
-  // grouped.
+  // Reads the body, a block at a time: with a share, one ahead of the one
+  // being grouped; without, once it has been grouped.
   while (!ended) {
-    while (next && !stopped()) co_await wait(readerSignal);
+    while ((next || (current && !share.held())) && !stopped()) co_await wait(readerSignal);
     if (stopped()) break;
     std::unique_ptr<Block> block = std::move(spare);
     try {

@@ -22,8 +22,24 @@ constexpr std::size_t kTextHead = kRecordLength + 1;
 // The member that ends a result with edits.
 constexpr std::string_view kEditsMember = ",\"edits\":";
 // Room for the edits of a line, kept from the start: most records have a
-// few edits or none.
-constexpr std::size_t kEditsReserve = 16 * 1024;
+// few edits or none (two take 3.5 KiB of room); it grows for a record with
+// more, once.
+constexpr std::size_t kEditsReserve = 4 * 1024;
+
+// The edits of the record at hand and their text, written there first (the
+// room it may need is far more than it takes): one of each per thread that
+// groups, only ever grown, so that a batch allocates no more per record
+// than without edits and a connection holds none of it.
+struct EditsScratch {
+  Edits edits;
+  std::unique_ptr<char[]> text;
+  std::size_t room = 0;
+};
+
+EditsScratch& edits_scratch() {
+  thread_local EditsScratch scratch;
+  return scratch;
+}
 
 bool blank(std::string_view line) {
   for (char c : line) {
@@ -66,24 +82,25 @@ BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const 
       maxLine_(maxLine),
       sink_(std::move(sink)),
       tierSet_(tierSet),
-      setMember_(tier_set_member(tierSet)) {
-  if (edits) {
-    edits_ = std::make_unique<Edits>();
-    editsText_.resize(kEditsReserve);
-  }
-}
+      setMember_(tier_set_member(tierSet)),
+      edits_(edits) {}
 
 void BatchGrouper::append_edits(std::string_view record, const Result& result) {
+  EditsScratch& scratch = edits_scratch();
+  Edits& edits = scratch.edits;
   if (tierSet_ != nullptr) {
-    find_edits(record, result, *tierSet_, *edits_);
+    find_edits(record, result, *tierSet_, edits);
   } else {
-    find_edits(record, result, *edits_);
+    find_edits(record, result, edits);
   }
-  const std::size_t room = kEditsMember.size() + edits_json_room(*edits_);
-  if (editsText_.size() < room) editsText_.resize(room);
-  char* const start = editsText_.data();
+  const std::size_t room = kEditsMember.size() + edits_json_room(edits);
+  if (scratch.room < room) {
+    scratch.text.reset(new char[room > kEditsReserve ? room : kEditsReserve]);
+    scratch.room = room > kEditsReserve ? room : kEditsReserve;
+  }
+  char* const start = scratch.text.get();
   std::memcpy(start, kEditsMember.data(), kEditsMember.size());
-  const char* const end = write_edits_json(start + kEditsMember.size(), *edits_);
+  const char* const end = write_edits_json(start + kEditsMember.size(), edits);
   out_.append(start, static_cast<std::size_t>(end - start));
 }
 
@@ -197,7 +214,16 @@ bool BatchGrouper::feed(const char* data, std::size_t size) {
 }
 
 std::size_t BatchGrouper::feed_some(const char* data, std::size_t size, std::size_t room) {
-  return ended_ ? 0 : scan(data, size, room, false);
+  if (ended_) return 0;
+  reserve(room);
+  return scan(data, size, room, false);
+}
+
+void BatchGrouper::reserve(std::size_t room) {
+  // What is held at most (a line with edits may need more), taken at once
+  // rather than grown by doubling past it.
+  const std::size_t most = room + kMaxResultLine + setMember_.size();
+  if (out_.capacity() < most) out_.reserve(most);
 }
 
 bool BatchGrouper::end_input() {

@@ -52,6 +52,9 @@ class BatchGrouper {
   // more. Returns the bytes taken: all of them unless it stopped so (or the
   // batch ended: a refused line's error is then the last result held).
   std::size_t feed_some(const char* data, std::size_t size, std::size_t room);
+  // Makes room for the results feed_some(..., room) holds, so that it need
+  // not allocate (as it would otherwise, on whatever thread it runs).
+  void reserve(std::size_t room);
   // After the last bytes: groups a last line that has no line end, holding
   // its result. False when the batch has ended.
   bool end_input();
@@ -85,11 +88,7 @@ class BatchGrouper {
   std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
   std::string record_;           // a record built from a JSON line
   std::string out_;              // results not yet delivered
-  // With edits: those of the record at hand, and their text, written here
-  // first (the room it may need is far more than it takes); both are only
-  // ever grown, so a batch allocates no more per record than without.
-  std::unique_ptr<Edits> edits_;
-  std::string editsText_;
+  bool edits_ = false;           // each result holds its record's edits
   std::uint64_t line_ = 0;
   std::uint64_t records_ = 0;
   std::uint64_t written_ = 0;

@@ -1,5 +1,5 @@
 """A batch's answer is bounded by its bytes, not its input's: lines that
-amplify (two bytes giving a result of some 190) leave the server's memory
+amplify (two bytes giving a result of some 350) leave the server's memory
 bounded whether the client reads as it sends or not at all; and results are
 written as soon as they are grouped, so a client sending one record at a
 time gets each result before it sends the next, and one that stalls gets the
@@ -8,13 +8,15 @@ import socket
 import threading
 import time
 
+import pytest
+
 from conftest import SAMPLES, SANITIZED
 from rawhttp import chunked_body, read_until_closed
 
 MIB = 1 << 20
 BATCH_HEAD = (b"POST /v1/group/batch%s HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n"
               b"Content-Length: %d\r\n\r\n")
-AMPLIFYING = b" \n"  # a record of one blank: status 1, a result of some 190 bytes
+AMPLIFYING = b" \n"  # a record of one blank: status 1, a result of some 350 bytes
 
 
 def peak_memory_kib(pid):
@@ -81,7 +83,7 @@ def attack(server, readers, reader_body, non_readers, non_reader_body, query=b""
 
 def test_amplifying_batches_keep_memory_bounded_reading_or_not(start_server):
     server = start_server("--timeout", "2")
-    reader_body = AMPLIFYING * (MIB // 2)  # 1 MiB, 524,288 records, some 100 MB of answer
+    reader_body = AMPLIFYING * (MIB // 2)  # 1 MiB, 524,288 records, some 180 MB of answer
     answers = attack(server, 2, reader_body, 24, AMPLIFYING * MIB)
     peak = peak_memory_kib(server.proc.pid)
     print(f"peak resident memory: {peak} KiB")
@@ -154,3 +156,23 @@ def test_each_result_comes_before_the_next_record_and_a_stall_ends_in_408(start_
     logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
     assert len(logged) == 1 and " 408 " in logged[0], logged
     assert logged[0].split()[5] == str(len(results))
+
+
+def test_a_client_that_stops_sending_and_reading_mid_batch_is_logged_as_stalled(start_server):
+    # Its read and a write of its answer both wait when it stalls: the read
+    # times out first and closes the connection under the write. For both to
+    # wait, the body must all have been read (it fits the first blocks, some
+    # 30 KB) and the answer must outgrow the server's socket buffer.
+    with open("/proc/sys/net/ipv4/tcp_wmem") as f:
+        send_buffer = int(f.read().split()[2])
+    records = int(send_buffer * 1.1) // 348  # a blank line's result, 348 bytes
+    if records * len(AMPLIFYING) > 28_000:
+        pytest.skip("the socket buffers here are too large for this body")
+    server = start_server("--timeout", "1")
+    with socket.create_connection(("127.0.0.1", server.port)) as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        s.sendall(BATCH_HEAD % (b"", 100 * MIB) + AMPLIFYING * records)
+        time.sleep(2.5)
+    time.sleep(0.2)
+    logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
+    assert len(logged) == 1 and " 408 " in logged[0], logged

@@ -58,7 +58,7 @@ class BatchGrouper {
   // After the last bytes: groups a last line that has no line end, holding
   // its result. False when the batch has ended.
   bool end_input();
-  // Moves the results held to the end of `into`.
+  // Moves the results held to `into`, in place of what it held.
   void take(std::string& into);
   bool ended() const { return ended_; }
 

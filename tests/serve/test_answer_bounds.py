@@ -176,3 +176,66 @@ def test_a_client_that_stops_sending_and_reading_mid_batch_is_logged_as_stalled(
     time.sleep(0.2)
     logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
     assert len(logged) == 1 and " 408 " in logged[0], logged
+
+
+def chunk_sizes(answer):
+    """The sizes of a chunked answer's chunks, in order."""
+    rest = answer.partition(b"\r\n\r\n")[2]
+    sizes = []
+    while True:
+        line, sep, rest = rest.partition(b"\r\n")
+        if not sep or int(line, 16) == 0:
+            return sizes
+        sizes.append(int(line, 16))
+        rest = rest[sizes[-1] + 2:]
+
+
+def test_fast_batches_stream_in_large_blocks_while_the_budget_has_shares(start_server):
+    server = start_server("--timeout", "3")
+    body = b"\n".join(SAMPLES[i % len(SAMPLES)] for i in range(3000)) + b"\n"
+    first = []
+    reading_client(server.port, body, b"", first)
+    assert first[0].count(b'{"line":') == 3000
+    assert max(chunk_sizes(first[0])) > 8 * 1024
+    # Clients that never read hold every share of the budget (16 MiB in
+    # shares of 768 KiB) until they are cut off: a batch beside them streams
+    # in small blocks, holding a block and a result line at most.
+    hogs = [threading.Thread(target=non_reading_client,
+                             args=(server.port, AMPLIFYING * MIB, b"", 3)) for _ in range(24)]
+    for t in hogs:
+        t.start()
+    time.sleep(1)
+    beside = []
+    reading_client(server.port, body, b"", beside)
+    for t in hogs:
+        t.join(30)
+    assert beside[0].count(b'{"line":') == 3000 and beside[0].endswith(b"\r\n0\r\n\r\n")
+    assert max(chunk_sizes(beside[0])) < 4 * 1024
+    # Once they are gone, their shares are back in the budget.
+    for _ in range(50):
+        if server.log().count(b"/v1/group/batch ") == 26:
+            break
+        time.sleep(0.1)
+    after = []
+    reading_client(server.port, body, b"", after)
+    assert max(chunk_sizes(after[0])) > 8 * 1024
+
+
+def test_a_refused_line_ends_the_batch_at_once_while_the_body_is_still_open(start_server):
+    server = start_server("--timeout", "5")
+    head = BATCH_HEAD.replace(b"text/plain", b"application/x-ndjson")
+    start = time.monotonic()
+    # Enough lines first that the batch reads ahead of its grouping: the
+    # read waiting for more when the line is refused must not keep it open.
+    good = b'{"record":"%s"}\n' % SAMPLES[0]
+    with socket.create_connection(("127.0.0.1", server.port)) as s:
+        s.sendall(head % (b"", MIB) + good * 20 + b'{"record": 5}\n')
+        answer, closed = read_until_closed(s, 4)
+    assert closed and time.monotonic() - start < 2
+    results, complete = chunked_body(answer)
+    assert not complete
+    assert results.count(b"\n") == 21 and b'"line":21' in results.splitlines()[-1]
+    assert results.splitlines()[-1].startswith(b'{"error":')
+    time.sleep(0.2)
+    logged = [x for x in server.log().decode().splitlines() if "/v1/group/batch " in x]
+    assert len(logged) == 1 and " 400 " in logged[0], logged

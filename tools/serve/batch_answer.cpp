@@ -2,11 +2,11 @@
 // is read a block at a time, each block is grouped on a worker thread, and
 // the results are written as chunks of the answer as soon as they are
 // grouped. What a batch holds is bounded by its block size (batch_share.h):
-// a block of the body being grouped and one read ahead; and on the answer's
-// side the results being written and those grouped meanwhile, grouping
-// pausing once they reach a block's size until the client has taken the
-// ones before. A paused batch holds no thread: its worker serves other
-// connections.
+// a block of the body being grouped (and one read ahead, with a share of the
+// budget); and on the answer's side the results being written and those
+// grouped meanwhile, grouping pausing once they reach a block's size until
+// the client has taken the ones before. A paused batch holds no thread: its
+// worker serves other connections.
 #include <utility>  // before Asio 1.74's awaitable.hpp, which uses std::exchange without it
 
 #include <boost/asio/co_spawn.hpp>

@@ -17,6 +17,8 @@ void fill_row(const cmg290::Result& r, const BatchColumns& c, std::size_t row) n
   c.status.put(row, r.status);
   if (c.description != nullptr) c.description[row] = keys.description(r.status);
   c.cmg[row] = grouped ? keys.cmg(r.cmg) : kNoText;
+  if (c.tier != nullptr) c.tier[row] = grouped ? keys.tier(r.cmg) : kNoText;
+  if (c.ric != nullptr) c.ric[row] = grouped ? keys.ric(r.cmg) : kNoText;
   if (c.motorScore != nullptr) {
     c.motorScore[row] = grouped ? cli::motor_number(r.motorScore) : c.missingReal;
   }
@@ -33,6 +35,7 @@ void group_row(std::string_view record, const BatchSettings& settings, const Bat
                std::size_t row) noexcept {
   const cmg290::Result r = group_one(record, settings.tierSet);
   fill_row(r, c, row);
+  c.id.put(row, record);
   if (settings.edits && (c.edits != nullptr || c.editRows != nullptr)) {
     cmg290::Edits edits;
     find_record_edits(record, r, settings.tierSet, edits);

@@ -12,6 +12,7 @@
 #include "batch/edit_keys.h"
 #include "batch/text_keys.h"
 #include "cmg290/cmg290.h"
+#include "record_id.h"
 
 namespace cmg290 {
 class TierSet;
@@ -44,6 +45,16 @@ struct IntColumn {
   }
 };
 
+// Each row's id (record_id.h): `range.length` bytes a row, blank-filled.
+struct IdColumn {
+  char* data = nullptr;  // null: not wanted
+  cli::IdRange range;
+
+  void put(std::size_t row, std::string_view record) const noexcept {
+    if (data != nullptr) range.put(record, data + row * range.length);
+  }
+};
+
 // Every column but `cmg`, which notes each row's state, may be left null
 // by a caller that does not want it.
 struct BatchColumns {
@@ -57,6 +68,11 @@ struct BatchColumns {
   TextKey* cmg = nullptr;  // kNoText where not grouped; kUnsettled for a row not read
   TextKey* tableVersion = nullptr;
   TextKey* grouperVersion = nullptr;
+  // The id, and the CMG's tier letter and RIC (kNoText where not grouped,
+  // or for the RIC of a tier letter alone).
+  IdColumn id;
+  TextKey* tier = nullptr;
+  TextKey* ric = nullptr;
   EditKey* edits = nullptr;      // written when the settings ask for edits
   EditRows* editRows = nullptr;  // the same: each edit in long form (edit_rows.h)
   std::int64_t missingInt = 0;

@@ -34,13 +34,14 @@ void EditRows::finish() {
 }
 
 std::vector<std::size_t> find_batch_edits(const RecordSource& source, BatchSettings settings,
-                                          EditRows& rows) {
+                                          EditRows& rows, const IdColumn& id) {
   settings.edits = true;
   // The CMG keys note the rows not ready; no other result is kept.
   std::vector<TextKey> state(source.count);
   BatchColumns columns;
   columns.cmg = state.data();
   columns.editRows = &rows;
+  columns.id = id;
   group_batch(source, settings, columns);
   std::vector<std::size_t> left;
   for (std::size_t i = 0; i < state.size(); ++i) {
@@ -50,7 +51,8 @@ std::vector<std::size_t> find_batch_edits(const RecordSource& source, BatchSetti
 }
 
 void settle_edit_row(std::string_view record, const BatchSettings& settings, EditRows& rows,
-                     std::size_t row) {
+                     std::size_t row, const IdColumn& id) {
+  id.put(row, record);
   cmg290::Edits edits;
   find_record_edits(record, group_one(record, settings.tierSet), settings.tierSet, edits);
   rows.add(row, edits);

@@ -58,14 +58,15 @@ class EditRows {
 
 // Groups every record of `source` on settings.threads threads (settings.edits
 // is taken as true) and notes each record's edits in `rows`, made for
-// source.count rows. Returns the rows whose records were not ready, in
-// order, for the caller to read and hand to settle_edit_row before
-// rows.finish().
+// source.count rows, and each record's id in `id` when it has room.
+// Returns the rows whose records were not ready, in order, for the caller
+// to read and hand to settle_edit_row before rows.finish().
 std::vector<std::size_t> find_batch_edits(const RecordSource& source, BatchSettings settings,
-                                          EditRows& rows);
+                                          EditRows& rows, const IdColumn& id = {});
 
-// Notes the edits of record `record`, row `row`, on the calling thread.
+// Notes the edits of record `record`, row `row`, on the calling thread, and
+// its id in `id`.
 void settle_edit_row(std::string_view record, const BatchSettings& settings, EditRows& rows,
-                     std::size_t row);
+                     std::size_t row, const IdColumn& id = {});
 
 }  // namespace cmg290::batch

@@ -26,7 +26,7 @@ int tier_of(char c) {
 
 }  // namespace
 
-TextKeys::TextKeys() : codeIndex_(10000, -1) {
+TextKeys::TextKeys() : codeIndex_(10000, -1), ricIndex_(100, -1) {
   add("");  // kNoText
   firstDescription_ = static_cast<int>(texts_.size());
   for (int s = 0; s <= kHighestStatus; ++s) add(cmg290::status_text(s));
@@ -60,6 +60,16 @@ TextKeys::TextKeys() : codeIndex_(10000, -1) {
   firstCmg_ = static_cast<int>(texts_.size());
   for (int t = 0; t < kTierCount; ++t) {
     for (const std::string& code : codes) add(kTierLetters[t] + code);
+  }
+  firstRic_ = static_cast<int>(texts_.size());
+  for (const std::string& code : codes) {
+    ricIndex_[static_cast<std::size_t>(std::stoi(code.substr(0, 2)))] = 0;
+  }
+  for (std::size_t ric = 0; ric < ricIndex_.size(); ++ric) {
+    if (ricIndex_[ric] < 0) continue;
+    ricIndex_[ric] = static_cast<std::int16_t>(
+        add(std::string{static_cast<char>('0' + ric / 10), static_cast<char>('0' + ric % 10)}) -
+        firstRic_);
   }
 }
 
@@ -95,6 +105,21 @@ TextKey TextKeys::cmg(const char* text) const noexcept {
   const int index = codeIndex_[static_cast<std::size_t>(number)];
   if (index < 0) return kOddText;
   return static_cast<TextKey>(firstCmg_ + tier * codes_ + index);
+}
+
+TextKey TextKeys::tier(const char* cmg) const noexcept {
+  if (cmg[0] == '\0') return kNoText;
+  const int t = tier_of(cmg[0]);
+  return t < 0 ? kOddText : static_cast<TextKey>(firstTierLetter_ + t);
+}
+
+TextKey TextKeys::ric(const char* cmg) const noexcept {
+  if (cmg[0] == '\0') return kNoText;
+  if (tier_of(cmg[0]) < 0) return kOddText;
+  if (cmg[1] == '\0') return kNoText;  // a tier letter alone: no CMG row, no RIC
+  if (!is_digit(cmg[1]) || !is_digit(cmg[2])) return kOddText;
+  const int index = ricIndex_[static_cast<std::size_t>((cmg[1] - '0') * 10 + (cmg[2] - '0'))];
+  return index < 0 ? kOddText : static_cast<TextKey>(firstRic_ + index);
 }
 
 TextKey TextKeys::table_version(const char* text) const noexcept {

@@ -121,16 +121,20 @@ def group_frame(
     workers: int = -1,
     tier_set: TierSet | None = None,
     edits: bool = False,
+    id: tuple[int, int] | None = None,
 ) -> pd.DataFrame:
     """Group many records on `workers` threads (-1: all cores) into a DataFrame, one row per record;
     a path object (pathlib.Path) names a file of records, one per line, grouped where it lies.
-    attrs["tier_set"] describes the set that grouped (TierSet.to_dict). With edits=True a last
-    column "edits": the codes of each record's edits joined with ";", "" for none.
+    attrs["tier_set"] describes the set that grouped (TierSet.to_dict). The texts but edits and id
+    are categoricals; tier and ric are the CMG's tier letter and RIC. With id=(start, length) a
+    first column "id": positions start to start+length-1 (1-based), blank-filled past a record's
+    end. With edits=True a last column "edits": the codes of each record's edits joined with ";",
+    "" for none.
 
     Raises TypeError (workers not an integer, tier_set neither a TierSet nor None, edits neither
-    True nor False, an element neither str nor bytes, or masked) or
-    ValueError (workers 0 or below -1, a character above U+00FF); OSError naming a file that
-    cannot be read."""
+    True nor False, id not two integers, an element neither str nor bytes, or masked) or
+    ValueError (workers 0 or below -1, an id starting before 1, empty or ending past 1251, a
+    character above U+00FF); OSError naming a file that cannot be read."""
 
 def read_records(path: PathArg) -> npt.NDArray[np.bytes_]:
     """Read a file of records, one per line, into an array of dtype S1251.
@@ -155,10 +159,13 @@ def edits(record: Record, tier_set: TierSet | None = None) -> list[Edit]:
     whole record), value (the record's bytes as Latin-1), message."""
 
 def edits_frame(
-    records: Records, tier_set: TierSet | None = None, workers: int = -1
+    records: Records,
+    tier_set: TierSet | None = None,
+    workers: int = -1,
+    id: tuple[int, int] | None = None,
 ) -> pd.DataFrame:
     """Every edit of many records, one row each, found on `workers` threads: record (int64, the
-    0-based position), code, severity and field (categoricals; field missing for the whole
+    0-based position; with id=(start, length) the record's id, str), code, severity and field (categoricals; field missing for the whole
     record), value and message (str). Empty input gives an empty frame of the same columns.
 
     Raises as group_frame does."""

@@ -20,13 +20,13 @@ def _categorical(codes, categories):
     return pd.Categorical.from_codes(codes, dtype=dtype)
 
 
-def edits_frame(records, tier_set=None, workers=-1):
+def edits_frame(records, tier_set=None, workers=-1, id=None):
     """Every edit of many records, one row per edit, as a pandas DataFrame.
 
     ``records`` are taken as by ``group_frame`` (a list or tuple of str or
     bytes, a pandas Series, a NumPy array), with the same exceptions;
-    ``tier_set`` and ``workers`` as well. The records are grouped and their
-    edits found on ``workers`` threads, with the GIL released.
+    ``tier_set``, ``workers`` and ``id`` as well. The records are grouped and
+    their edits found on ``workers`` threads, with the GIL released.
 
     Columns, in record order and within a record in the order the checks
     run (that of ``edits(record)``):
@@ -34,7 +34,8 @@ def edits_frame(records, tier_set=None, workers=-1):
     - ``record`` (int64): the record's 0-based position in ``records``,
       which is the row label ``group_frame`` gives the same records unless
       they come as a Series with an index of its own (its label is then
-      ``records.index[record]``).
+      ``records.index[record]``). With ``id=(start, length)`` it holds the
+      record's id instead (str), as ``group_frame``'s column ``id`` does.
     - ``code`` (categorical of the codes in ``EDIT_CATALOGUE`` order),
     - ``severity`` (categorical: "error", "warning"),
     - ``field`` (categorical of ``LAYOUT``'s names in layout order; missing
@@ -49,7 +50,7 @@ def edits_frame(records, tier_set=None, workers=-1):
     import pandas as pd
 
     positions, codes, severities, fields, values, messages = _native.edit_columns(
-        _plain(records), workers, tier_set
+        _plain(records), workers, tier_set, id
     )
     return pd.DataFrame(
         {

@@ -14,6 +14,7 @@
 #include "batch/edit_rows.h"
 #include "batch/record_fields.h"
 #include "bindings.h"
+#include "id_column.h"
 #include "record_input.h"
 #include "short_texts.h"
 #include "tier_set_arg.h"
@@ -41,27 +42,55 @@ void put(PyObject** column, std::size_t row, PyObject* text) {
   column[row] = text;
 }
 
+// The record column of edits_frame: each edit's row, or with an id the id
+// of its record, one str per record however many edits it has.
+py::array record_column(const batch::EditRows& rows, const IdCells& ids) {
+  const std::size_t n = rows.size();
+  if (ids.ids.data == nullptr) {
+    py::array_t<std::int64_t> record(n);
+    std::int64_t* at = record.mutable_data();
+    std::size_t k = 0;
+    rows.each([&](const batch::RowEdit& e) { at[k++] = static_cast<std::int64_t>(e.row); });
+    return record;
+  }
+  py::array record = object_column(n);
+  PyObject** at = objects(record);
+  std::size_t k = 0, lastRow = 0;
+  PyObject* last = nullptr;
+  rows.each([&](const batch::RowEdit& e) {
+    if (last == nullptr || e.row != lastRow) {
+      last = ids.cell(e.row);
+      lastRow = e.row;
+    } else {
+      Py_INCREF(last);
+    }
+    at[k++] = last;
+  });
+  return record;
+}
+
 py::tuple edit_columns(const py::handle& records, const py::handle& workers,
-                       const py::handle& tierSet) {
+                       const py::handle& tierSet, const py::handle& idArgument) {
   const int asked = workers_argument(workers.ptr());
   const std::shared_ptr<const cmg290::TierSet> keepSet = tier_set_argument(tierSet);
   batch::BatchSettings settings;
   settings.tierSet = grouping_set(keepSet);
+  const std::optional<cli::IdRange> id = id_argument(idArgument);
   const RecordInput in = record_input(records, ElementNames{});
   settings.threads = thread_count(asked, in.source.count);
   batch::EditRows rows(in.source.count);
+  const IdCells ids(id, in.source.count);
   {
     py::gil_scoped_release release;
     // Every record a Python source holds is ready: none is left.
-    batch::find_batch_edits(in.source, settings, rows);
+    batch::find_batch_edits(in.source, settings, rows, ids.ids);
     rows.finish();
   }
 
   const std::size_t n = rows.size();
-  py::array_t<std::int64_t> record(n);
+  py::array record = record_column(rows, ids);
   py::array_t<std::int8_t> code(n), severity(n), field(n);
   py::array values = object_column(n), messages = object_column(n);
-  std::int64_t* recordAt = record.mutable_data();
   std::int8_t* codeAt = code.mutable_data();
   std::int8_t* severityAt = severity.mutable_data();
   std::int8_t* fieldAt = field.mutable_data();
@@ -70,7 +99,6 @@ py::tuple edit_columns(const py::handle& records, const py::handle& workers,
   ShortTexts texts;
   std::size_t k = 0;
   rows.each([&](const batch::RowEdit& e) {
-    recordAt[k] = static_cast<std::int64_t>(e.row);
     codeAt[k] = static_cast<std::int8_t>(e.edit.id);
     severityAt[k] = static_cast<std::int8_t>(e.edit.severity());
     fieldAt[k] = e.edit.field;  // -1, the record as a whole, is a missing category
@@ -134,9 +162,10 @@ py::tuple field_columns(const py::handle& records, const py::handle& namesArgume
 
 void bind_long_form(py::module_& m) {
   m.def("edit_columns", &edit_columns, py::arg("records"), py::arg("workers") = -1,
-        py::arg("tier_set") = py::none(),
+        py::arg("tier_set") = py::none(), py::arg("id") = py::none(),
         "Every edit of many records, one row each, as the columns record (0-based\n"
-        "position, int64), code, severity and field (int8 codes into EDIT_CATALOGUE's\n"
+        "position, int64; with an id (start, length) the record's id, str), code, severity and "
+        "field (int8 codes into EDIT_CATALOGUE's\n"
         "order, error/warning and LAYOUT's order; field -1 for the record as a whole),\n"
         "value and message (objects). Used by cmg290.edits_frame.");
   m.def("field_columns", &field_columns, py::arg("records"), py::arg("names"),

@@ -23,7 +23,7 @@ function(cmg290_pytest name)
 endfunction()
 
 cmg290_pytest(api test_group.py test_group_frame.py test_read_records.py test_explain.py
-               test_tier_set.py test_edits.py test_long_form.py)
+               test_tier_set.py test_edits.py test_long_form.py test_frame_keys.py)
 cmg290_pytest(agreement test_agreement.py)
 cmg290_pytest(dask test_dask.py)
 cmg290_pytest(install test_install.py)

@@ -16,13 +16,15 @@ with open(EXAMPLES, "rb") as f:
 KNOWN_STATUSES = {0, 1, 2, 3, 5, 6, 7, 9}
 DTYPES = {
     "status": "int64",
-    "description": "object",
-    "cmg": "object",
+    "description": "category",
+    "cmg": "category",
+    "tier": "category",
+    "ric": "category",
     "motor_score": "float64",
     "cognitive_score": "Int64",
     "age": "Int64",
-    "table_version": "object",
-    "grouper_version": "object",
+    "table_version": "category",
+    "grouper_version": "category",
 }
 
 
@@ -47,7 +49,12 @@ def assert_same(frame, expected):
 
 
 def row_of(result):
-    return [result.status, result.description, result.cmg, result.motor_score,
+    # The tier letter and RIC are the CMG's first character and the two
+    # digits after it; a tier letter alone (no CMG row fits) has no RIC.
+    cmg = result.cmg
+    tier = cmg[0] if cmg else None
+    ric = cmg[1:3] if cmg and len(cmg) == 5 else None
+    return [result.status, result.description, cmg, tier, ric, result.motor_score,
             result.cognitive_score, result.age, result.table_version, result.grouper_version]
 
 

@@ -1,12 +1,15 @@
-group <- function(records, workers = 1L, tier_set = NULL, edits = FALSE, file = NULL) {
+group <- function(records, workers = getOption("cmg290.workers", -1L), tier_set = NULL,
+                  edits = FALSE, file = NULL, id = NULL) {
   workers <- check_workers(workers)
   check_flag(edits, "edits")
+  id <- check_id(id)
   if (!is.null(file)) {
     if (!missing(records)) stop("give records or file, not both", call. = FALSE)
-    frame <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits)
+    frame <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits,
+                   id)
   } else {
     if (missing(records)) stop("give records, or a file of them as file =", call. = FALSE)
-    frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits)
+    frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits, id)
   }
   attr(frame, "tier_set") <- tier_set_identity(tier_set)
   frame
@@ -33,6 +36,21 @@ check_workers <- function(workers) {
          format(workers), call. = FALSE)
   }
   as.integer(min(workers, .Machine$integer.max))
+}
+
+# An id argument: NULL, or c(start, length), two whole numbers, as integers;
+# the native code checks the range by the rule of `cmg290 group --id`.
+check_id <- function(id) {
+  if (is.null(id)) return(NULL)
+  if (!is.numeric(id) || is.factor(id) || length(id) != 2L || anyNA(id) || any(!is.finite(id)) ||
+      any(id != trunc(id))) {
+    stop("id must be NULL or c(start, length), two whole numbers", call. = FALSE)
+  }
+  if (any(id < 1)) {
+    stop("id must be c(start, length), both 1 or more; got c(", format(id[1]), ", ",
+         format(id[2]), ")", call. = FALSE)
+  }
+  as.integer(pmin(id, .Machine$integer.max))
 }
 
 status_text <- function(status) {

@@ -1,6 +1,8 @@
-edits_frame <- function(records, workers = 1L, tier_set = NULL) {
+edits_frame <- function(records, workers = getOption("cmg290.workers", -1L), tier_set = NULL,
+                        id = NULL) {
   workers <- check_workers(workers)
-  .Call(cmg290_edits_frame, records, workers, tier_set_pointer(tier_set))
+  id <- check_id(id)
+  .Call(cmg290_edits_frame, records, workers, tier_set_pointer(tier_set), id)
 }
 
 fields <- function(records, names) {

@@ -14,6 +14,7 @@
 #include "batch/edit_rows.h"
 #include "batch/record_fields.h"
 #include "record_text.h"
+#include "text_columns.h"
 #include "thread_count.h"
 #include "tier_set_handle.h"
 
@@ -87,12 +88,13 @@ class NameTexts {
 
 }  // namespace cmg290::r
 
-extern "C" SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet) {
+extern "C" SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet, SEXP id) {
   using namespace cmg290::r;
   namespace batch = cmg290::batch;
   BEGIN_RCPP
   batch::BatchSettings settings;
   settings.tierSet = tier_set_of(tierSet);
+  const std::optional<cmg290::cli::IdRange> range = id_range(id);
   RecordViews views(records, "records");
   const std::size_t n = views.size();
   check_rows(n, "records");
@@ -102,10 +104,15 @@ extern "C" SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet) {
   source.views = views.data();
   source.asciiOnly = views.unchecked();
   batch::EditRows rows(n);
+  // With an id each record's is cut beside its edits; R's strings hold no
+  // zero byte, nor do the ids cut from them.
+  std::vector<char> idBytes(range ? n * range->length : 0);
+  batch::IdColumn ids;
+  if (range) ids = {idBytes.data(), *range};
   // Records to convert first are read here, on R's thread, once the
   // grouping threads have stopped (which may refuse them).
-  for (std::size_t i : batch::find_batch_edits(source, settings, rows)) {
-    batch::settle_edit_row(views.settle(i), settings, rows, i);
+  for (std::size_t i : batch::find_batch_edits(source, settings, rows, ids)) {
+    batch::settle_edit_row(views.settle(i), settings, rows, i, ids);
   }
   rows.finish();
   const std::size_t m = rows.size();
@@ -114,7 +121,7 @@ extern "C" SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet) {
   const NameTexts names;
   const auto length = static_cast<R_xlen_t>(m);
   SEXP frame = PROTECT(Rf_allocVector(VECSXP, 6));
-  SEXP record = Rf_allocVector(INTSXP, length);
+  SEXP record = Rf_allocVector(range ? STRSXP : INTSXP, length);
   SET_VECTOR_ELT(frame, 0, record);
   SEXP text[5];
   for (int c = 0; c < 5; ++c) {
@@ -122,9 +129,17 @@ extern "C" SEXP cmg290_edits_frame(SEXP records, SEXP workers, SEXP tierSet) {
     SET_VECTOR_ELT(frame, c + 1, text[c]);
   }
   R_xlen_t k = 0;
+  std::size_t lastRow = 0;  // the row of the edit before
   char message[cmg290::kEditMessageMax];
   rows.each([&](const batch::RowEdit& e) {
-    INTEGER(record)[k] = static_cast<int>(e.row) + 1;
+    if (!range) {
+      INTEGER(record)[k] = static_cast<int>(e.row) + 1;
+    } else if (k > 0 && lastRow == e.row) {
+      SET_STRING_ELT(record, k, STRING_ELT(record, k - 1));
+    } else {
+      SET_STRING_ELT(record, k, byte_text({idBytes.data() + e.row * range->length, range->length}));
+    }
+    lastRow = e.row;
     SET_STRING_ELT(text[0], k, names.code(e.edit));
     SET_STRING_ELT(text[1], k, names.severity(e.edit));
     SET_STRING_ELT(text[2], k, names.field(e.edit));

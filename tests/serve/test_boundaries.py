@@ -4,12 +4,13 @@ import os
 import socket
 import ssl
 import subprocess
+import time
 
 import pytest
 import requests
 
 from conftest import CMG290, SAMPLES
-from rawhttp import chunked_body, exchange
+from rawhttp import chunked_body, exchange, read_until_closed
 
 
 def start_refused(*args):
@@ -141,3 +142,42 @@ def test_tls_1_2_offers_only_forward_secret_aead_ciphers(start_server, certifica
     for strong in ["ECDHE-RSA-AES128-GCM-SHA256", "ECDHE-RSA-AES256-GCM-SHA384",
                    "ECDHE-RSA-CHACHA20-POLY1305"]:
         assert handshake(server.port, strong) == strong
+
+
+HEAD_LIMIT = 16 * 1024
+
+
+def heads_of(size):
+    """GET heads of exactly `size` bytes (request line, headers, empty line):
+    one long request target, one long header line, many short header lines."""
+    start, end = b"GET /healthz HTTP/1.1\r\nHost: x\r\n", b"\r\n"
+    target = b"GET /healthz?" + b"a" * (size - 35) + b" HTTP/1.1\r\nHost: x\r\n\r\n"
+    one = start + b"X-Pad: " + b"b" * (size - len(start) - len(end) - 9) + b"\r\n" + end
+    many = start
+    while size - len(many) - len(end) >= 2 * 20:
+        many += b"X-Pad: " + b"c" * 11 + b"\r\n"
+    many += b"X-End: " + b"d" * (size - len(many) - len(end) - 9) + b"\r\n" + end
+    return [target, one, many]
+
+
+def test_a_head_of_the_limit_is_taken_and_one_byte_more_refused_with_431(start_server):
+    server = start_server()
+    for size, status in [(HEAD_LIMIT, 200), (HEAD_LIMIT + 1, 431)]:
+        for head in heads_of(size):
+            assert len(head) == size
+            # At once, and in two parts (the parser then meets the head twice).
+            for parts in [[head], [head[:size // 2], head[size // 2:]]]:
+                with socket.create_connection(("127.0.0.1", server.port), timeout=5) as s:
+                    for part in parts:
+                        s.sendall(part)
+                        time.sleep(0.05)
+                    s.shutdown(socket.SHUT_WR)
+                    answer, closed = read_until_closed(s, 5)
+                assert answer.startswith(b"HTTP/1.1 %d " % status), (size, head[:30], answer[:80])
+                assert closed
+                if status == 431:
+                    assert b"Connection: close" in answer.split(b"\r\n\r\n")[0]
+                    assert b"16384 bytes" in answer
+    # Refused before it is taken for a request: no route counted it.
+    metrics = requests.get(server.url + "/metrics").text
+    assert 'route="/healthz",code="200"} 6\n' in metrics

@@ -208,3 +208,39 @@ def test_a_cut_batch_is_logged_and_counted_as_failed_with_the_bytes_sent(server)
             break
         time.sleep(0.1)
     assert metric(server, gone) >= 1
+
+
+def post_1_0(path, body, *headers):
+    head = [f"POST {path} HTTP/1.0", "Content-Type: text/plain", *headers]
+    return "\r\n".join(head).encode() + b"\r\n\r\n" + body
+
+
+def test_http_1_0_framing_expectations_and_keep_alive(server):
+    chunked = b"%x\r\n%s\r\n0\r\n\r\n" % (len(RECORD), RECORD)
+    # HTTP/1.0 has no transfer codings: the body's framing cannot be trusted.
+    for keep in [[], ["Connection: keep-alive"]]:
+        for path in ["/v1/group", "/v1/group/batch"]:
+            answer = refused(server, post_1_0(path, chunked, "Transfer-Encoding: chunked", *keep),
+                             400)
+            assert b"Transfer-Encoding" in answer and b'"cmg"' not in answer
+    # A 1.0 client does not wait for 100 Continue: it gets the final answer only.
+    length = f"Content-Length: {len(RECORD)}"
+    answer, closed = exchange(server.port, post_1_0("/v1/group", RECORD, length,
+                                                    "Expect: 100-continue"))
+    assert answer.startswith(b"HTTP/1.1 200 ") and b"100 Continue" not in answer
+    assert b'"cmg":"B0101"' in answer and closed
+    # Without keep-alive the connection closes after the answer; with it, it
+    # stays open and says so, as a 1.0 client needs to hear.
+    answer, closed = exchange(server.port, post_1_0("/v1/group", RECORD, length), timeout=2)
+    assert status_of(answer) == 200 and closed
+    kept = post_1_0("/v1/group", RECORD, length, "Connection: keep-alive")
+    answer, closed = exchange(server.port, kept + kept + post_1_0("/v1/group", RECORD, length),
+                              timeout=2)
+    assert closed and [int(s) for s in re.findall(rb"HTTP/1.1 (\d{3})", answer)] == [200] * 3
+    heads = [a.split(b"\r\n\r\n")[0] for a in answer.split(b"HTTP/1.1 ")[1:]]
+    assert [b"\r\nConnection: keep-alive\r\n" in h + b"\r\n" for h in heads] == [True, True, False]
+    assert b"Connection: close" in heads[2]
+    # HTTP/1.1 is kept alive without saying so.
+    answer, _ = exchange(server.port, post("/v1/group", RECORD, "Content-Type: text/plain") +
+                         b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+    assert answers_in(answer) == 2 and b"keep-alive" not in answer

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "group_pipeline.h"
+#include "record_id.h"
 #include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
@@ -28,19 +29,14 @@ bool parse_size(std::string_view text, std::size_t& value) {
 }
 
 // Checks "START:LENGTH" and returns an error text, or "" when it is fine.
-std::string check_id_range(const std::string& text) {
+std::string check_id_option(const std::string& text) {
   const auto colon = text.find(':');
   std::size_t start = 0, length = 0;
   if (colon == std::string::npos || !parse_size(std::string_view(text).substr(0, colon), start) ||
       !parse_size(std::string_view(text).substr(colon + 1), length)) {
     return "wants START:LENGTH, two numbers, as in 12:10";
   }
-  if (start < 1 || length < 1 || length > kMaxIdLength || start > kMaxIdEnd ||
-      length > kMaxIdEnd - (start - 1)) {
-    return "wants START 1 or more, LENGTH 1 to " + std::to_string(kMaxIdLength) +
-           ", and an end no later than position " + std::to_string(kMaxIdEnd);
-  }
-  return {};
+  return check_id_range(start, length, kMaxIdLength, kMaxIdEnd);
 }
 
 unsigned default_threads() {
@@ -74,7 +70,7 @@ Command add_group_command(CLI::App& app) {
                   "Copy record positions START to START+LENGTH-1 into each result as its id, to "
                   "join results back to records.")
       ->type_name("START:LENGTH")
-      ->check(CLI::Validator([](const std::string& text) { return check_id_range(text); }, ""));
+      ->check(CLI::Validator([](const std::string& text) { return check_id_option(text); }, ""));
   cmd->add_flag("--strict", options->strict,
                 "Reject lines shorter than 1251 characters (status -1) instead of reading the "
                 "missing positions as blanks.");

@@ -5,6 +5,7 @@
 
 #include "cmg290/result_json.h"
 #include "cmg290/status.h"
+#include "record_id.h"
 #include "row_text.h"
 #include "text_cells.h"
 
@@ -155,14 +156,10 @@ std::string RowFormatter::header() const {
 char* RowFormatter::write_row(char* out, std::size_t file, const LineNumber& line,
                               std::string_view record, const cmg290::Result& result,
                               const Edits& edits) const {
-  std::string_view id;
-  if (layout_.withId) {
-    // Positions past the end of a short line read as blanks, as in grouping;
-    // the blanks are added by the writers below.
-    if (record.size() > layout_.idStart) {
-      id = record.substr(layout_.idStart, layout_.idLength);
-    }
-  }
+  // Positions past the end of a short line read as blanks, as in grouping;
+  // the blanks are added by the writers below.
+  const std::string_view id =
+      layout_.withId ? IdRange{layout_.idStart, layout_.idLength}.cut(record) : std::string_view();
   switch (layout_.format) {
     case Format::Csv:
       return write_csv(out, file, line, id, result, edits);

@@ -95,7 +95,11 @@ awaitable<bool> Connection<Stream>::serve_request() {
   parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
   tcp().expires_at(req.start + shared_.timeout);
   beast::error_code ec;
-  co_await http::async_read_header(stream_, buffer_, *parser_, redirect_error(use_awaitable, ec));
+  const std::size_t headBytes = co_await http::async_read_header(stream_, buffer_, *parser_,
+                                                                 redirect_error(use_awaitable, ec));
+  // Beast holds the request line and the header lines each to the limit on
+  // their own; the head as a whole is held to it here.
+  if (!ec && headBytes > kHeaderLimit) ec = http::error::header_limit;
   // Until the headers are known good, the body's end is not known.
   chunked_ = false;
   bodyLeft_ = std::numeric_limits<std::uint64_t>::max();
@@ -240,7 +244,9 @@ awaitable<bool> Connection<Stream>::write(const std::string& a, std::string_view
 template <class Stream>
 awaitable<bool> Connection<Stream>::send_answer(const Request& req, const Answer& answer) {
   const std::string_view body = answer.content();
-  const std::string head = answer_head(answer, body.size(), false);
+  std::string head = answer_head(answer, body.size(), false);
+  // An HTTP/1.0 client takes an answer without it for the last one.
+  if (req.http10 && !answer.close) head.insert(head.size() - 2, "Connection: keep-alive\r\n");
   const bool sent = co_await write(head, req.head ? std::string_view() : body);
   finish_request(context(), req, answer.status, sent && !req.head ? body.size() : 0);
   // Bytes of the request may still be on their way when its body was not

@@ -16,7 +16,8 @@ namespace cmg290::serve {
 inline constexpr const char* kJson = "application/json";
 inline constexpr const char* kJsonLines = "application/x-ndjson";
 
-// Bytes of a request's start line and headers together.
+// Bytes of a request's head: its request line, its header lines and the
+// empty line that ends them, each with its CRLF.
 inline constexpr std::size_t kHeaderLimit = 16 * 1024;
 // A refused request's body is still read, up to this many bytes, so that a
 // client sending its whole body before reading gets the answer.
@@ -29,6 +30,7 @@ struct Request {
   Route route = Route::Other;
   bool head = false;
   bool keepAlive = true;
+  bool http10 = false;  // an HTTP/1.0 request, kept alive only when it asks
   bool chunked = false;
   bool hasLength = false;
   bool expectContinue = false;  // the client waits for 100 Continue before its body

@@ -38,6 +38,7 @@ std::optional<Answer> read_head(const http::request_header<>& head, Request& req
   req.path = std::string(target.substr(0, mark));
   if (mark != std::string_view::npos) req.query = std::string(target.substr(mark + 1));
   req.head = head.method() == http::verb::head;
+  req.http10 = head.version() < 11;
 
   if (head.version() >= 11 && head.count(http::field::host) != 1) {
     return refuse(400, "bad_request", "an HTTP/1.1 request needs exactly one Host header");
@@ -56,6 +57,11 @@ std::optional<Answer> read_head(const http::request_header<>& head, Request& req
     req.hasLength = true;
   }
   const auto codings = head.equal_range(http::field::transfer_encoding);
+  // HTTP/1.0 has no transfer codings: a sender that adds one anyway frames
+  // its body in a way no 1.0 hop can be trusted to have kept.
+  if (codings.first != codings.second && head.version() < 11) {
+    return refuse(400, "bad_request", "Transfer-Encoding in an HTTP/1.0 request");
+  }
   if (codings.first != codings.second) {
     if (std::next(codings.first) != codings.second ||
         !boost::beast::iequals(to_beast(trimmed(codings.first->value())), "chunked")) {
@@ -85,7 +91,9 @@ std::optional<Answer> read_head(const http::request_header<>& head, Request& req
         !boost::beast::iequals(to_beast(trimmed(expect.first->value())), "100-continue")) {
       return refuse(417, "expectation_failed", "the only Expect taken is 100-continue");
     }
-    req.expectContinue = true;
+    // An HTTP/1.0 client cannot read an interim answer: it sends its body
+    // without waiting, and gets the final answer only.
+    req.expectContinue = head.version() >= 11;
   }
   if (head.method() == http::verb::post && !req.hasLength && !req.chunked) {
     return refuse(411, "length_required", "a POST needs a Content-Length or a chunked body");

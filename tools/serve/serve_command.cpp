@@ -51,7 +51,8 @@ Command add_serve_command(CLI::App& app) {
   cmd->footer(
       "Listens on loopback unless told otherwise; any other address needs --tls-cert, --tls-key "
       "and --token-file. SIGINT or SIGTERM stops it after the requests in flight, given --grace "
-      "seconds; a second signal stops it at once. SIGHUP reloads the --tier-tables set: requests "
+      "seconds; a second one stops it at once. SIGUSR1 and SIGUSR2 are logged and passed over. "
+      "SIGHUP reloads the --tier-tables set: requests "
       "in flight finish with the old set, new ones get the new set once it has loaded, and a set "
       "that cannot be loaded leaves the old one in use (each problem logged).\n"
       "Exit codes: 0 stopped with every request answered; 2 could not start; 3 requests were cut "

@@ -29,6 +29,7 @@
 #include "metrics.h"
 #include "routes.h"
 #include "served_tables.h"
+#include "signals.h"
 #include "tier_tables.h"
 #include "tls_setup.h"
 
@@ -193,11 +194,8 @@ int run_server(const ServeOptions& o) {
     return fail("--allow-deviations goes with --tier-tables");
   }
   // A SIGHUP while the set loads is held, to reload once the server runs,
-  // rather than ending it.
-  sigset_t hangUp;
-  sigemptyset(&hangUp);
-  sigaddset(&hangUp, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &hangUp, nullptr);
+  // rather than ending it (SIGUSR1 and SIGUSR2 are held too).
+  hold_signals_while_starting();
   if (!o.tierSet.expectedSha256.empty() && o.tierSet.directory.empty()) {
     return fail("--tier-tables-sha256 goes with --tier-tables");
   }
@@ -219,16 +217,9 @@ int run_server(const ServeOptions& o) {
   }
   const int maxConnections = connections_that_fit(o.maxConnections);
 
-  // SIGINT, SIGTERM and SIGHUP are waited for below; every thread, started
-  // after this, has them blocked.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigset_t signals = stopSignals;
-  sigaddset(&signals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  // The signals are waited for below; every thread, started after this,
+  // has them blocked.
+  const sigset_t signals = block_served_signals();
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   // More event loops than cores: a loop that the system leaves waiting
@@ -287,20 +278,16 @@ int run_server(const ServeOptions& o) {
     t.thread = std::thread([&t] { t.context.run(); });
   }
 
-  // SIGHUP reloads the tier-table set; once stopping, it stays blocked and
-  // is passed over.
-  for (;;) {
-    int sig = 0;
-    if (sigwait(&signals, &sig) != 0 || sig != SIGHUP) break;
-    tables.request_reload();
-  }
+  // SIGHUP reloads the tier-table set; once stopping, it (like SIGUSR1 and
+  // SIGUSR2) stays blocked and is passed over.
+  while (next_signal(signals) == SIGHUP) tables.request_reload();
   std::fprintf(stderr, "cmg290 serve: stopping: finishing the requests in flight (%g s at most)\n",
                o.grace);
   asio::post(threads.front().context, [&acceptor] {
     beast::error_code ignored;
     acceptor->close(ignored);
   });
-  const int code = stop(threads, shared, stopSignals, o.grace);
+  const int code = stop(threads, shared, stop_signals(), o.grace);
   busy.clear();
   for (IoThread& t : threads) t.context.stop();
   for (IoThread& t : threads) t.thread.join();

@@ -1,3 +1,7 @@
+# The tests run on two grouping threads at most, as R CMD check asks of a
+# package, whatever the machine: the default of workers is every core.
+options(cmg290.workers = 2L)
+
 # Records for the tests, built field by field.
 grouped_record <- function(...) {
   fields <- list(

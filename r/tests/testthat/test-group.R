@@ -1,8 +1,8 @@
 test_that("a result frame has the columns, types and NA rules of the Python module", {
   frame <- group(mixed_records())
   expect_s3_class(frame, "data.frame")
-  expect_named(frame, c("status", "description", "cmg", "motor_score", "cognitive_score",
-                        "age", "table_version", "grouper_version"))
+  expect_named(frame, c("status", "description", "cmg", "tier", "ric", "motor_score",
+                        "cognitive_score", "age", "table_version", "grouper_version"))
   expect_type(frame$status, "integer")
   expect_type(frame$motor_score, "double")
   expect_type(frame$cognitive_score, "integer")

@@ -253,11 +253,13 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
     }
     pump();
   }
-  // Every result grouped is written, unless writing failed.
+  // Every result grouped is written, unless writing failed. (`ready` is
+  // the worker's while a slice is grouped: looked at only after.)
   for (;;) {
-    const bool drained =
-        ready.empty() && sending.empty() && !writing && (stopped() || (!current && !next));
-    if (!grouping && (broken || drained)) break;
+    if (!grouping && (broken || (ready.empty() && sending.empty() && !writing &&
+                                 (stopped() || (!current && !next))))) {
+      break;
+    }
     co_await wait(readerSignal);
   }
   closing = true;

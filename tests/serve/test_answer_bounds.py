@@ -245,8 +245,8 @@ def test_fast_batches_stream_in_large_blocks_while_the_budget_has_shares(start_s
     reading_client(server.port, body, b"", first)
     assert first[0].count(b'{"line":') == 3000
     assert max(chunk_sizes(first[0])) > 8 * 1024
-    # Clients that never read hold every share of the budget (16 MiB in
-    # shares of 768 KiB) until they are cut off: a batch beside them streams
+    # Clients that never read hold every share of the budget (24 MiB in
+    # shares of 1.5 MiB) until they are cut off: a batch beside them streams
     # in small blocks, holding a block and a result line at most.
     hogs = [threading.Thread(target=non_reading_client,
                              args=(server.port, AMPLIFYING * MIB, b"", 3)) for _ in range(24)]

@@ -12,14 +12,14 @@ namespace cmg290::serve {
 // Bytes of the body read at a time, and of results held before grouping
 // pauses, without a share and at most with one.
 inline constexpr std::size_t kSmallBlock = 2 * 1024;
-inline constexpr std::size_t kLargeBlock = 128 * 1024;
+inline constexpr std::size_t kLargeBlock = 256 * 1024;
 // What a batch with large blocks may hold: two blocks of the body (one
 // being grouped, one read ahead) and three of results (being grouped,
 // waiting, being sent; each up to a block and one result line more).
-inline constexpr std::size_t kLargeShare = 768 * 1024;
+inline constexpr std::size_t kLargeShare = 1536 * 1024;
 // The budget the shares are taken from: the number of batches streaming
 // with large blocks at once is this over kLargeShare.
-inline constexpr std::size_t kShareBudget = 16 * 1024 * 1024;
+inline constexpr std::size_t kShareBudget = 24 * 1024 * 1024;
 
 // A share of the budget, held from take() until destroyed.
 class LargeShare {

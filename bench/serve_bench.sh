@@ -3,7 +3,8 @@
 #   1. single-record POST /v1/group with keep-alive, driven by wrk
 #      (CONNECTIONS connections, 1 wrk thread, DURATION seconds);
 #   2. POST /v1/group/batch with a body of RECORDS synthetic records, sent
-#      and read back as a stream by curl;
+#      and read back as a stream by curl, and the same records grouped by
+#      `cmg290 group -f jsonl` to a file;
 # and the server's resident memory, sampled all along, and at its peak.
 #   bench/serve_bench.sh [BUILD_DIR] [RECORDS]
 # Environment: CONNECTIONS (16), DURATION (10), THREADS (server, 16);
@@ -108,6 +109,19 @@ for query in "${batch_queries[@]}"; do
     "$records" "$with" "$seconds" "$rate" "$server_cpu")")
   rm -f "$work/results.jsonl"
 done
+
+# The same records grouped by the command itself, with as many threads as
+# it takes by default, for a measure of what serving them costs.
+local_edits=$([ "$edits" = 1 ] && echo "--edits" || true)
+echo "== cmg290 group -f jsonl $local_edits on the same records"
+start=$(date +%s.%N)
+"$cmg290" group -q -f jsonl $local_edits "${tier_option[@]}" -o "$work/results.jsonl" \
+  "$work/records.txt"
+end=$(date +%s.%N)
+seconds=$(awk -v a="$start" -v b="$end" "BEGIN {print b - a}")
+batch_lines+=("$(printf 'cmg290 group -f jsonl %s    %.2f s, %d records/s' "$local_edits" \
+  "$seconds" "$(awk -v n="$records" -v s="$seconds" "BEGIN {printf \"%d\", n / s}")")")
+rm -f "$work/results.jsonl"
 
 hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$server/status")
 sleep 0.1

@@ -5,7 +5,7 @@
 if(TARGET cmg290_cli)
   set(serve_env "CMG290=$<TARGET_FILE:cmg290_cli>" "CMG290_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   foreach(suite api access limits hostile slow_clients boundaries tier_tables reload edits
-                signals report)
+                signals slots tls_memory answer_bounds report)
     add_test(NAME serve_${suite}
              COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
                      ${CMAKE_CURRENT_SOURCE_DIR}/serve/test_${suite}.py)

@@ -75,6 +75,7 @@ struct BatchColumns {
   TextKey* ric = nullptr;
   EditKey* edits = nullptr;      // written when the settings ask for edits
   EditRows* editRows = nullptr;  // the same: each edit in long form (edit_rows.h)
+  IntColumn line;                // a file's batch: the record's line in the file, from 1
   std::int64_t missingInt = 0;
   double missingReal = std::numeric_limits<double>::quiet_NaN();
 };

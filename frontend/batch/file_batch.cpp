@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "batch/run_parts.h"
 #include "chunk_cutter.h"
@@ -124,7 +125,8 @@ std::size_t LineFile::buffer_bytes() const {
 }
 
 template <typename Visit>
-int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit) const {
+int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit,
+                          std::size_t* lines) const {
   // The lines that begin in [begin, end): the first after the line end at
   // or after begin - 1, the first of the file for part 0.
   const std::uint64_t size = bytes_.size();
@@ -144,7 +146,8 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
         static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(last - data)));
     p = nl != nullptr ? nl + 1 : last;
   }
-  while (p < stop) {
+  std::size_t line = 0;
+  for (; p < stop; ++line) {
     const char* nl =
         static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(last - p)));
     // Ahead of the next line's bytes, across page ends, as the command's
@@ -158,25 +161,58 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
     } else {
       length = kRecord;  // a line longer than kTail, of which a record is read
     }
-    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecord)))) break;
-    if (nl == nullptr) break;
+    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecord)), line)) break;
+    if (nl == nullptr) {
+      ++line;
+      break;
+    }
     p = nl + 1;
   }
+  if (lines != nullptr) *lines = line;
   return bytes_.done(slot);
 }
 
 // The first pass: the records of each part.
 class LineFile::Counting : public PartWork {
  public:
-  Counting(const LineFile& file, std::size_t threads, std::vector<std::size_t>& counts)
-      : file_(file), counts_(counts), buffers_(new char[threads * file.buffer_bytes()]) {}
+  Counting(LineFile& file, std::size_t threads, std::vector<std::size_t>& counts,
+           std::vector<std::size_t>& lines)
+      : file_(file),
+        counts_(counts),
+        lines_(lines),
+        buffers_(new char[threads * file.buffer_bytes()]),
+        scratch_(file.staged_.empty() ? 0 : threads) {
+    // A part's lines begin at distinct bytes: it has at most partBytes_
+    // records. Pages of the room are taken only as rows are written.
+    for (PartRows& s : scratch_) s.make(file.partBytes_, file.stage_.edits, file.stageId_);
+  }
 
   void run(std::size_t part, std::size_t thread) noexcept override {
     std::size_t n = 0;
-    keep_first(error, file_.each_record(part, thread, buffer(thread), [&](std::string_view) {
-      ++n;
-      return true;
-    }));
+    if (scratch_.empty()) {
+      keep_first(error, file_.each_record(
+                            part, thread, buffer(thread),
+                            [&](std::string_view, std::size_t) {
+                              ++n;
+                              return true;
+                            },
+                            &lines_[part]));
+    } else {
+      const BatchColumns columns = scratch_[thread].columns();
+      keep_first(error, file_.each_record(
+                            part, thread, buffer(thread),
+                            [&](std::string_view record, std::size_t line) {
+                              columns.line.put(n, static_cast<std::int64_t>(line));
+                              group_row(record, file_.stage_, columns, n++);
+                              return true;
+                            },
+                            &lines_[part]));
+      try {
+        file_.staged_[part].take(scratch_[thread], n);
+      } catch (const std::bad_alloc&) {
+        keep_first(error, ENOMEM);
+      }
+    }
     counts_[part] = n;
   }
   std::size_t rows_end(std::size_t) const noexcept override { return 0; }
@@ -186,9 +222,30 @@ class LineFile::Counting : public PartWork {
  private:
   char* buffer(std::size_t thread) { return buffers_.get() + thread * file_.buffer_bytes(); }
 
-  const LineFile& file_;
+  LineFile& file_;
   std::vector<std::size_t>& counts_;
+  std::vector<std::size_t>& lines_;
   std::unique_ptr<char[]> buffers_;
+  std::vector<PartRows> scratch_;
+};
+
+// With rows staged: each part's rows into the caller's columns.
+class LineFile::Putting : public PartWork {
+ public:
+  Putting(LineFile& file, const BatchColumns& columns) : file_(file), columns_(columns) {}
+
+  void run(std::size_t part, std::size_t) noexcept override {
+    const std::size_t first = file_.firstRow_[part];
+    file_.staged_[part].put(rows_end(part) - first, columns_, first,
+                            static_cast<std::int64_t>(file_.firstLine_[part]) + 1);
+  }
+  std::size_t rows_end(std::size_t part) const noexcept override {
+    return file_.firstRow_[part + 1];
+  }
+
+ private:
+  LineFile& file_;
+  const BatchColumns& columns_;
 };
 
 // The second pass: each part's records into its rows.
@@ -204,14 +261,16 @@ class LineFile::Grouping : public PartWork {
   void run(std::size_t part, std::size_t thread) noexcept override {
     std::size_t row = file_.firstRow_[part];
     const std::size_t end = rows_end(part);
+    const std::uint64_t firstLine = file_.firstLine_[part] + 1;
     bool more = false;  // a record past the part's rows
-    keep_first(error,
-               file_.each_record(part, thread, buffers_.get() + thread * file_.buffer_bytes(),
-                                 [&](std::string_view record) {
-                                   if (row == end) return !(more = true);
-                                   group_row(record, settings_, columns_, row++);
-                                   return true;
-                                 }));
+    keep_first(error, file_.each_record(
+                          part, thread, buffers_.get() + thread * file_.buffer_bytes(),
+                          [&](std::string_view record, std::size_t line) {
+                            if (row == end) return !(more = true);
+                            columns_.line.put(row, static_cast<std::int64_t>(firstLine + line));
+                            group_row(record, settings_, columns_, row++);
+                            return true;
+                          }));
     if (more || row != end) keep_first(error, kFileChanged);
   }
   std::size_t rows_end(std::size_t part) const noexcept override {
@@ -227,21 +286,33 @@ class LineFile::Grouping : public PartWork {
   std::unique_ptr<char[]> buffers_;
 };
 
-int LineFile::count(int threads) {
+int LineFile::count(int threads, const BatchSettings* stage, cli::IdRange stageId) {
   const std::size_t n = parts();
-  std::vector<std::size_t> counts(n, 0);
+  staged_.clear();
+  if (stage != nullptr) {
+    text_keys();  // built here, before any thread needs it
+    stage_ = *stage;
+    stageId_ = stageId;
+    staged_.resize(std::max<std::size_t>(n, 1));
+  }
+  std::vector<std::size_t> counts(n, 0), lines(n, 0);
   firstRow_.assign(n + 1, 0);
+  firstLine_.assign(n + 1, 0);
   lookup_.reset(new char[buffer_bytes()]);
   const auto slots = static_cast<std::size_t>(std::max(threads, 1));
   lookupSlot_ = slots;
   bytes_.prepare(slots + 1, buffer_bytes());
-  Counting work(*this, static_cast<std::size_t>(std::max(threads, 1)), counts);
+  Counting work(*this, static_cast<std::size_t>(std::max(threads, 1)), counts, lines);
   run_parts(n, threads, work, nullptr);
   if (const int error = work.error.load(); error != 0) {
     firstRow_.clear();  // no records, and nothing to group
+    staged_.clear();
     return error;
   }
-  for (std::size_t p = 0; p < n; ++p) firstRow_[p + 1] = firstRow_[p] + counts[p];
+  for (std::size_t p = 0; p < n; ++p) {
+    firstRow_[p + 1] = firstRow_[p] + counts[p];
+    firstLine_[p + 1] = firstLine_[p] + lines[p];
+  }
   return 0;
 }
 
@@ -251,6 +322,15 @@ int LineFile::group(const BatchSettings& settings, const BatchColumns& columns, 
   // No more threads than count() prepared readers for.
   const auto threads = static_cast<int>(
       std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), lookupSlot_));
+  // Rows staged with these settings are copied; any other grouping (the
+  // edits in long form among it) reads the file again.
+  if (!staged_.empty() && columns.editRows == nullptr && settings.tierSet == stage_.tierSet &&
+      settings.edits == stage_.edits && same_ids(columns, stageId_)) {
+    Putting work(*this, columns);
+    run_parts(parts(), threads, work, sink);
+    staged_.clear();
+    return 0;
+  }
   Grouping work(*this, settings, columns, static_cast<std::size_t>(threads));
   run_parts(parts(), threads, work, sink);
   return work.error.load();
@@ -264,13 +344,13 @@ bool LineFile::fetch(const void* context, std::size_t i, char* room,
       static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), i) - first.begin()) - 1;
   std::size_t k = i - first[part];
   bool found = false;
-  const int error =
-      file.each_record(part, file.lookupSlot_, file.lookup_.get(), [&](std::string_view text) {
-        if (k-- > 0) return true;
-        std::memcpy(room, text.data(), text.size());
-        record = std::string_view(room, text.size());
-        return !(found = true);
-      });
+  const int error = file.each_record(part, file.lookupSlot_, file.lookup_.get(),
+                                     [&](std::string_view text, std::size_t) {
+                                       if (k-- > 0) return true;
+                                       std::memcpy(room, text.data(), text.size());
+                                       record = std::string_view(room, text.size());
+                                       return !(found = true);
+                                     });
   return error == 0 && found;
 }
 

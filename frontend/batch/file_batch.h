@@ -7,10 +7,13 @@
 // byte and a shorter one keeps its length (the grouper finds it short);
 // zero bytes and any other byte are part of the line.
 //
-// The rows are numbered in two passes over the file, both on the threads:
-// the first counts the records of each part, so that the caller can make
-// its columns at their size, and the second groups each part into the
-// rows that follow those of the parts before it.
+// The rows are numbered in two passes over the file, both on the threads
+// (or the first groups too, into rows of each part's own; see count()):
+// the first counts the records and the lines of each part, so that the
+// caller can make its columns at their size, and the second groups each
+// part into the rows that follow those of the parts before it, with each
+// record's line (1-based; empty lines are lines, as in the command's
+// messages) in BatchColumns::line when asked for.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "batch/group_batch.h"
+#include "batch/part_rows.h"
 #include "mapped_window.h"
 
 namespace cmg290::batch {
@@ -91,8 +95,13 @@ class LineFile {
   ~LineFile();
 
   // The first pass: counts the records on up to `threads` threads. Returns
-  // 0 or an error as above. Throws std::bad_alloc before a thread starts.
-  int count(int threads);
+  // 0 or an error as above (ENOMEM when a part's rows find no room).
+  // Throws std::bad_alloc before a thread starts. With `stage`, the
+  // settings group() will be given, the pass groups each part too, into
+  // rows of its own, and group() with those settings only copies them:
+  // the file is read once, and the rows are held twice for a moment.
+  // `stageId`: the ids the staged rows keep (none where its length is 0).
+  int count(int threads, const BatchSettings* stage = nullptr, cli::IdRange stageId = {});
   // The records counted.
   std::size_t records() const { return firstRow_.empty() ? 0 : firstRow_.back(); }
 
@@ -113,12 +122,17 @@ class LineFile {
  private:
   class Counting;
   class Grouping;
+  class Putting;
 
   // Has reader `slot` (with `buffer` for its room) read part `part` and
   // calls visit(text) for the text of each record whose line begins in
   // it, while visit returns true.
+  // visit(text, k) is told the record's line k among the part's lines
+  // (from 0, empty ones counted); `lines`, when not null, is set to the
+  // number of lines that begin in the part once every record is visited.
   template <typename Visit>
-  int each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit) const;
+  int each_record(std::size_t part, std::size_t slot, char* buffer, Visit&& visit,
+                  std::size_t* lines = nullptr) const;
 
   std::size_t parts() const;
   std::size_t buffer_bytes() const;
@@ -129,6 +143,12 @@ class LineFile {
   std::size_t partBytes_;
   // The first row of each part, and after the last the number of records.
   std::vector<std::size_t> firstRow_;
+  // The lines before each part, the same way.
+  std::vector<std::uint64_t> firstLine_;
+  // With count(threads, stage): each part's rows, and the settings.
+  std::vector<PartRows> staged_;
+  BatchSettings stage_;
+  cli::IdRange stageId_;
   std::unique_ptr<char[]> lookup_;  // the buffer of source()'s reads
   std::size_t lookupSlot_ = 0;      // and the reader it is
 };

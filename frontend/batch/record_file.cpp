@@ -15,6 +15,7 @@
 #include "chunk_cutter.h"
 #include "cmg290/cmg290.h"
 #include "fd_source.h"
+#include "gzip_source.h"
 
 namespace cmg290::batch {
 
@@ -28,15 +29,22 @@ struct FileCloser {
   ~FileCloser() { ::close(fd); }
 };
 
-// Reads the lines of an open file into `block`.
-RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte) {
+// Reads the lines of an open file, inflated when it is gzip, into `block`.
+RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte,
+                          std::vector<std::int64_t>* lines) {
   RecordFileRead read;
-  cli::FdSource source(fd);
+  cli::FdSource raw(fd);
+  cli::GzipSource source(raw);
   cli::ChunkCutter cutter(kChunkBytes, kRecord);
   std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
   long long line = 0;
   for (;;) {
     const cli::ChunkFill fill = cutter.next(chunk.get(), source);
+    if (fill.error == cli::GzipSource::kDamaged) {
+      read.error = kDamagedGzip;
+      read.damage = source.damage();
+      return read;
+    }
     if (fill.error != 0) {
       read.error = static_cast<int>(-fill.error);
       return read;
@@ -57,6 +65,7 @@ RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte) {
       }
       // The rest of a short record's room stays zero bytes.
       std::memcpy(block.append(), text.data(), n);
+      if (lines != nullptr) lines->push_back(line);
     }
     if (fill.end) return read;
   }
@@ -109,15 +118,26 @@ void RecordBlock::reserve(std::size_t records) {
 
 namespace {
 
+// Whether an open file starts with the gzip magic bytes.
+bool starts_gzip(int fd) {
+  unsigned char head[2];
+  ssize_t got;
+  do {
+    got = ::pread(fd, head, sizeof head, 0);
+  } while (got < 0 && errno == EINTR);
+  return got > 0 && cli::GzipSource::magic(head, static_cast<std::size_t>(got));
+}
+
 // The most records a regular file holds: its line ends, and a last line
 // without one (empty lines count too, which costs only addresses: the pages
-// of a mapping are not taken until written). 0 for anything else; the
+// of a mapping are not taken until written). 0 for anything else, gzip
+// too (its lines are only known once inflated); the
 // reading then grows the block as it goes. Reads the file once with
 // pread(), which leaves its offset alone and brings it into the page cache
 // for the reading proper; a failure is found again by that reading.
 std::size_t expected_records(int fd) {
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || starts_gzip(fd)) return 0;
   std::unique_ptr<char[]> buffer(new char[kChunkBytes]);
   std::size_t lines = 1;
   for (off_t at = 0;;) {
@@ -138,7 +158,20 @@ std::size_t expected_records(int fd) {
 
 }  // namespace
 
-RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte) {
+std::string RecordFileRead::error_text() const {
+  return error == kDamagedGzip ? damage : std::strerror(error);
+}
+
+RecordFileRead read_record_fd(int fd, RecordBlock& block, bool stopAtZeroByte,
+                              std::vector<std::int64_t>* lines) {
+  const std::size_t expected = expected_records(fd);
+  block.expect(expected);
+  if (lines != nullptr) lines->reserve(expected);
+  return read_lines(fd, block, stopAtZeroByte, lines);
+}
+
+RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte,
+                                std::vector<std::int64_t>* lines) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     RecordFileRead read;
@@ -146,8 +179,7 @@ RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopA
     return read;
   }
   FileCloser closer{fd};
-  block.expect(expected_records(fd));
-  return read_lines(fd, block, stopAtZeroByte);
+  return read_record_fd(fd, block, stopAtZeroByte, lines);
 }
 
 }  // namespace cmg290::batch

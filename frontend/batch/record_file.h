@@ -8,6 +8,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace cmg290::batch {
 
@@ -50,16 +53,33 @@ class RecordBlock {
   std::size_t capacity_ = 0;
 };
 
+// RecordFileRead::error of a gzip file whose compressed data is damaged.
+inline constexpr int kDamagedGzip = -2;
+
 struct RecordFileRead {
-  int error = 0;               // errno of a failed open or read, else 0
+  int error = 0;               // errno of a failed open or read, kDamagedGzip, else 0
   long long zeroByteLine = 0;  // with stopAtZeroByte: the line that holds one, else 0
+  std::string damage;          // with kDamagedGzip: "damaged gzip data: WHAT"
+
+  // What went wrong, as `cmg290 group` words it after "cannot read NAME: ":
+  // strerror's text or the damage.
+  std::string error_text() const;
 };
 
-// Reads the records of file `path` into `block`, which starts empty. With
-// `stopAtZeroByte`, stops at the first line whose kept bytes hold a zero
-// byte (for front ends whose strings cannot hold one) and names its line
-// (1-based, empty lines counted). Reads nothing of a front end's runtime:
-// callers may run it with their interpreter's lock released.
-RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte = false);
+// Reads the records of file `path` into `block`, which starts empty. A file
+// that starts with the gzip magic bytes (1f 8b) is inflated, its members one
+// after another, as the command reads it; the bytes tell, never the name.
+// With `stopAtZeroByte`, stops at the first line whose kept bytes hold a
+// zero byte (for front ends whose strings cannot hold one) and names its
+// line (1-based, empty lines counted). With `lines`, appends each record's
+// line there (1-based, empty lines counted). Reads nothing of a front end's
+// runtime: callers may run it with their interpreter's lock released.
+RecordFileRead read_record_file(const char* path, RecordBlock& block, bool stopAtZeroByte = false,
+                                std::vector<std::int64_t>* lines = nullptr);
+
+// The same for a file already open (not closed here), read from its
+// current offset.
+RecordFileRead read_record_fd(int fd, RecordBlock& block, bool stopAtZeroByte = false,
+                              std::vector<std::int64_t>* lines = nullptr);
 
 }  // namespace cmg290::batch

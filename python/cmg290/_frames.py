@@ -31,8 +31,11 @@ def group_frame(records, workers=-1, tier_set=None, edits=False, id=None):
     it lies, a part at a time, with the line rules of ``cmg290 group``
     (see ``read_records``; any byte, a zero byte too, is part of its line),
     so that nothing is made per record but the frame's cells; the rows are
-    numbered from 0. This is the fastest way to group a file, and gives the
-    frame of ``group_frame(read_records(path))``. A str or bytes is not
+    numbered from 0, and a first column ``line`` (int64) gives each record's
+    line in the file, from 1, as the command numbers them. A gzip file (by
+    its first bytes, 1f 8b) is inflated first. This is the fastest way to
+    group a file, and gives the frame of ``group_frame(read_records(path))``
+    and the column ``line``. A str or bytes is not
     taken for a path, since it could be one record: both are a TypeError.
 
     Or the records themselves: a list or tuple of str or bytes, a pandas
@@ -108,9 +111,9 @@ def _frame(records, workers, name=None, tier_set=None, edits=False, id=None):
     # the one within a partition.
     import pandas as pd
 
-    index = None
+    index = line = None
     if _is_path(records):
-        columns = _native.group_file_columns(records, workers, tier_set, edits, id)
+        columns, line = _native.group_file_columns(records, workers, tier_set, edits, id)
     else:
         if isinstance(records, pd.Series):
             index = records.index
@@ -165,6 +168,8 @@ def _frame(records, workers, name=None, tier_set=None, edits=False, id=None):
         index=index,
         copy=False,
     )
+    if line is not None:
+        frame.insert(0, "line", line)  # the record's line in its file, from 1
     frame.attrs["tier_set"] = (tier_set if tier_set is not None else _compiled()).to_dict()
     return frame
 

@@ -20,7 +20,7 @@ import cmg290
 __all__ = ["group_frame"]
 
 
-def group_frame(series, workers=1, tier_set=None, edits=False):
+def group_frame(series, workers=1, tier_set=None, edits=False, id=None):
     """Group a Dask Series of records, or files of them, into a Dask DataFrame.
 
     ``series``: a ``dask.dataframe.Series`` whose partitions hold str or
@@ -31,10 +31,14 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
     Or the path of a file of records, one per line (str or os.PathLike),
     or a list or tuple of them: one partition per file, which the worker
     reads and groups where it lies, as ``cmg290.group_frame(path)`` does,
-    without a string per record. A partition's index numbers its file's
-    records from 0; the divisions are unknown. Each file must be readable at
-    the same path on every worker; one that is not fails the computation
-    with the OSError of ``cmg290.group_frame``.
+    without a string per record (a gzip file is inflated, found by its
+    magic bytes). Each row names its record as ``cmg290 group`` does with
+    several files: a first column ``file`` (categorical, its categories the
+    paths as given, in order) and the ``line`` of ``cmg290.group_frame``;
+    the index is ``"FILE:LINE"`` (str, named ``record``), unique across the
+    files; the divisions are unknown. Each file must be readable at the same
+    path on every worker; one that is not, or is damaged gzip, fails the
+    computation with the OSError of ``cmg290.group_frame``.
 
     ``workers``: grouping threads per partition. Dask already runs
     partitions side by side, one per worker thread, so the default is 1;
@@ -58,16 +62,25 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
     (the codes of each record's edits joined with ";", "" for none), found
     on the workers with the same ``tier_set``; anything but True or False
     is a TypeError here.
+
+    ``id``: ``(start, length)``, 1-based, adds the column ``id`` of
+    ``cmg290.group_frame`` (the record's characters at those positions),
+    cut on the workers; a bad ``id`` is refused here, before any partition
+    is grouped.
     """
     workers = cmg290._native.check_workers(workers)
     paths = _paths(series)
     if paths is not None:
+        import numpy as np
         import pandas as pd
 
         empty = pd.Series([], dtype=object)
     else:
         empty = series._meta
-    meta = cmg290._frame(empty, 1, "series", tier_set, edits)
+    meta = cmg290._frame(empty, 1, "series", tier_set, edits, id)
+    if paths is not None:
+        meta.insert(0, "line", np.empty(0, dtype=np.int64))
+        meta = _named_rows(meta, np.empty(0, dtype=np.int64), paths, None)
     edits = "edits" in meta.columns  # checked by the meta's grouping; sent as a plain bool
     if tier_set is not None and tier_set.compiled_in:
         tier_set = None  # the same lists on every worker, nothing to send
@@ -75,10 +88,10 @@ def group_frame(series, workers=1, tier_set=None, edits=False):
         import dask.dataframe as dd
 
         return dd.from_map(
-            _group_file, paths, workers=workers, tier_set=tier_set, edits=edits, meta=meta,
-            enforce_metadata=False,
+            _group_file, paths, names=paths, workers=workers,
+            tier_set=tier_set, edits=edits, id=id, meta=meta, enforce_metadata=False,
         )
-    return series.map_partitions(_group_partition, workers, tier_set, edits, meta=meta)
+    return series.map_partitions(_group_partition, workers, tier_set, edits, id, meta=meta)
 
 
 def _paths(given):
@@ -94,9 +107,27 @@ def _paths(given):
     return [os.fsdecode(p) for p in given]
 
 
-def _group_partition(partition, workers, tier_set, edits):
-    return cmg290._frame(partition, workers, "series", tier_set, edits)
+def _group_partition(partition, workers, tier_set, edits, id):
+    return cmg290._frame(partition, workers, "series", tier_set, edits, id)
 
 
-def _group_file(path, workers, tier_set, edits):
-    return cmg290._frame(pathlib.Path(path), workers, "series", tier_set, edits)
+def _group_file(path, names, workers, tier_set, edits, id):
+    frame = cmg290._frame(pathlib.Path(path), workers, "series", tier_set, edits, id)
+    return _named_rows(frame, frame["line"].to_numpy(), names, path)
+
+
+def _named_rows(frame, lines, names, path):
+    # The file `path` (one of names; None for the meta) as a first column,
+    # and the index "FILE:LINE" of each row. A path given twice is one
+    # category.
+    import numpy as np
+    import pandas as pd
+
+    categories = list(dict.fromkeys(names))
+    code = categories.index(path) if path is not None else 0
+    file = pd.Categorical.from_codes(np.full(len(frame), code, dtype=np.int32),
+                                     categories=pd.Index(categories, dtype=object))
+    frame.insert(0, "file", file)
+    frame.index = pd.Index([f"{path}:{line}" for line in lines.tolist()], dtype=object,
+                           name="record")
+    return frame

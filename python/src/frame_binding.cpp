@@ -3,15 +3,12 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
 
-#include "batch/file_batch.h"
 #include "batch/group_batch.h"
+#include "batch/path_batch.h"
 #include "bindings.h"
 #include "frame_columns.h"
 #include "record_input.h"
@@ -72,10 +69,11 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
 }
 
 // Raises OSError for a file that cannot be read: errno's, naming the file,
-// or one that changed while it was read.
-[[noreturn]] void raise_file_error(int error, const py::handle& path) {
-  if (error == batch::kFileChanged) {
-    PyErr_Format(PyExc_OSError, "cannot read %R: %s", path.ptr(), batch::file_error_text(error));
+// or one that changed while it was read, or damaged gzip data.
+[[noreturn]] void raise_file_error(int error, const py::handle& path,
+                                   const batch::PathBatch& file) {
+  if (error < 0) {
+    PyErr_Format(PyExc_OSError, "cannot read %R: %s", path.ptr(), file.error_text(error).c_str());
   } else {
     errno = error;
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
@@ -83,13 +81,9 @@ py::tuple group_columns_binding(const py::handle& records, const py::handle& wor
   throw py::error_already_set();
 }
 
-struct FileCloser {
-  int fd;
-  ~FileCloser() { ::close(fd); }
-};
-
 // The columns of a file's records, read and grouped on the threads where
-// the file lies; nothing is made per record but the cells.
+// the file lies (inflated first when it is gzip); nothing is made per
+// record but the cells. Returns them with the array of each record's line.
 py::tuple group_file_columns(const py::object& path, const py::handle& workers,
                              const py::handle& tierSet, const py::handle& editsArgument,
                              const py::handle& idArgument) {
@@ -103,34 +97,31 @@ py::tuple group_file_columns(const py::object& path, const py::handle& workers,
   PyObject* encoded = nullptr;
   if (PyUnicode_FSConverter(path.ptr(), &encoded) == 0) throw py::error_already_set();
   const std::string name = py::reinterpret_steal<py::bytes>(encoded);
-  int fd;
-  {
-    py::gil_scoped_release release;
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  }
-  if (fd < 0) raise_file_error(errno, path);
-  const FileCloser closer{fd};
-  batch::FdBytes bytes(fd);
-  if (bytes.error() != 0) raise_file_error(bytes.error(), path);
-  batch::LineFile file(bytes);
-  // As many threads as the most records the file could hold could use: the
-  // grouping has no more than the counting.
-  const int countThreads = thread_count(asked, bytes.size() / 2);
+  batch::PathBatch file;
   int error;
   {
     py::gil_scoped_release release;
-    error = file.count(countThreads);
+    error = file.open(name.c_str());
+    // As many threads as the most records the file could hold could use:
+    // the grouping has no more than the counting.
+    // The lines are grouped as they are counted: the file is read once.
+    if (error == 0) {
+      error =
+          file.count(thread_count(asked, file.size() / 2), &settings, id ? *id : cli::IdRange{});
+    }
   }
-  if (error != 0) raise_file_error(error, path);
+  if (error != 0) raise_file_error(error, path, file);
   const std::size_t n = file.records();
   settings.threads = thread_count(asked, n);
   FrameColumns frame(n, settings.edits, id);
+  py::array_t<std::int64_t> line(static_cast<py::ssize_t>(n));
+  frame.columns.line = {line.mutable_data(), true};
   {
     py::gil_scoped_release release;
     error = file.group(settings, frame.columns);
   }
-  if (error != 0) raise_file_error(error, path);
-  return frame.finish(file.source(), settings);
+  if (error != 0) raise_file_error(error, path, file);
+  return py::make_tuple(frame.finish(file.source(), settings), line);
 }
 
 }  // namespace
@@ -152,8 +143,9 @@ void bind_frame(py::module_& m) {
         py::arg("tier_set") = py::none(), py::arg("edits") = py::bool_(false),
         py::arg("id") = py::none(),
         "The result columns of the records of a file, one per line, as group_columns\n"
-        "gives them; the file is read and grouped on the threads. Used by\n"
-        "cmg290.group_frame for a path.");
+        "gives them, and an array of each record's line in the file (from 1); the\n"
+        "file is read and grouped on the threads, inflated first when it is gzip.\n"
+        "Used by cmg290.group_frame for a path.");
   m.def(
       "check_workers", [](const py::handle& workers) { return workers_argument(workers.ptr()); },
       py::arg("workers"),

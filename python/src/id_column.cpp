@@ -1,5 +1,6 @@
 #include "id_column.h"
 
+#include <algorithm>
 #include <string>
 
 #include "cmg290/cmg290.h"
@@ -54,8 +55,10 @@ std::optional<cli::IdRange> id_argument(const py::handle& id) {
   return cli::IdRange{start - 1, length};
 }
 
+// A byte of room even for no rows: the column's pointer says whether ids
+// were asked for, and an empty frame has the same columns as any other.
 IdCells::IdCells(const std::optional<cli::IdRange>& range, std::size_t n)
-    : bytes(range ? n * range->length : 0), rows(n) {
+    : bytes(range ? std::max<std::size_t>(n * range->length, 1) : 0), rows(n) {
   if (range) ids = {bytes.data(), *range};
 }
 

@@ -2,7 +2,8 @@
 // NumPy array of dtype S1251, with the line rules of `cmg290 group` (its
 // own line reader does the cutting): LF or CRLF, a last line without a
 // line end counts, empty lines are skipped, a short line is filled out
-// with blanks and a longer one keeps its first 1251 characters.
+// with blanks and a longer one keeps its first 1251 characters. A gzip file
+// (by its magic bytes) is inflated as the command inflates it.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -37,6 +38,10 @@ py::array read_records(const py::object& path) {
     read = batch::read_record_file(name.c_str(), block);
     count = block.count();
     if (read.error == 0) mapping = block.release();
+  }
+  if (read.error == batch::kDamagedGzip) {
+    PyErr_Format(PyExc_OSError, "cannot read %R: %s", path.ptr(), read.damage.c_str());
+    throw py::error_already_set();
   }
   if (read.error != 0) {
     errno = read.error;

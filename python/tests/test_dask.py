@@ -2,6 +2,7 @@
 loopback, 200,000 records in eight partitions, with the compiled-in lists and
 with a tier-table set."""
 
+import gzip
 import os
 import pathlib
 import subprocess
@@ -189,19 +190,51 @@ def test_a_series_of_another_dtype_is_refused_when_the_frame_is_built():
         cmg290.dask.group_frame(dd.from_pandas(pd.Series([1, 2]), npartitions=1))
 
 
-def test_files_by_their_paths_a_partition_each(cluster_client, partition_files):
-    # Each worker reads its files where they lie; a partition's rows are
-    # numbered from 0, as cmg290.group_frame numbers a file's.
-    paths = [partition_files[0], pathlib.Path(partition_files[1])]
+def named_rows(frame, path, categories):
+    # A file's frame as a Dask partition names its rows: the file, first,
+    # and the index "FILE:LINE".
+    frame.insert(0, "file", pd.Categorical([path] * len(frame), categories=categories))
+    frame.index = pd.Index([f"{path}:{k}" for k in frame["line"]], dtype=object, name="record")
+    return frame
+
+
+def test_files_by_their_paths_a_partition_each(cluster_client, partition_files, tmp_path):
+    # Each worker reads its files where they lie (a gzip one inflated); a
+    # row is named by its file and line, unique across the files.
+    zipped = str(tmp_path / "part2.bin")
+    with open(partition_files[2], "rb") as f, open(zipped, "wb") as out:
+        out.write(gzip.compress(f.read()))
+    paths = [partition_files[0], pathlib.Path(partition_files[1]), zipped]
+    names = [os.fsdecode(p) for p in paths]
     frame = cmg290.dask.group_frame(paths, edits=True)
-    assert frame.npartitions == 2
+    assert frame.npartitions == 3
+    assert list(frame.columns[:2]) == ["file", "line"]
     got = frame.compute()
-    expected = pd.concat([cmg290.group_frame(pathlib.Path(p), edits=True) for p in paths])
+    assert got.index.is_unique and got.index.name == "record"
+    expected = pd.concat([named_rows(cmg290.group_frame(pathlib.Path(p), edits=True), p, names)
+                          for p in names])
     assert got.equals(expected)
+    assert got.dtypes.equals(frame.dtypes)
     assert got.attrs["tier_set"] == expected.attrs["tier_set"]
+    assert got.loc[f"{zipped}:3"].equals(expected.iloc[2 * len(got) // 3 + 2])
     one = cmg290.dask.group_frame(partition_files[2]).compute()
-    assert one.equals(cmg290.group_frame(pathlib.Path(partition_files[2])))
+    assert one.equals(named_rows(cmg290.group_frame(pathlib.Path(partition_files[2])),
+                                 partition_files[2], [partition_files[2]]))
     with pytest.raises(FileNotFoundError):
         cmg290.dask.group_frame([partition_files[0] + ".missing"]).compute()
     with pytest.raises(TypeError, match="list of paths"):
         cmg290.dask.group_frame([partition_files[0], 5])
+
+
+def test_an_id_is_cut_on_the_workers_for_series_and_files(example_records, partition_files):
+    series = dd.from_pandas(pd.Series(example_records * 10), npartitions=3)
+    with dask.config.set(scheduler="synchronous"):
+        got = cmg290.dask.group_frame(series, id=(3, 9)).compute()
+        files = cmg290.dask.group_frame(partition_files[:2], id=(3, 9)).compute()
+    assert got.equals(cmg290.group_frame(pd.Series(example_records * 10), id=(3, 9)))
+    assert list(files.columns[:3]) == ["file", "line", "id"]
+    for path in partition_files[:2]:
+        alone = cmg290.group_frame(pathlib.Path(path), id=(3, 9))
+        assert files[files.file == path]["id"].tolist() == alone["id"].tolist()
+    with pytest.raises(ValueError):
+        cmg290.dask.group_frame(series, id=(0, 9))

@@ -46,9 +46,12 @@ def test_the_id_is_the_first_column_on_every_kind_of_input(odd_records, tmp_path
     lines = [r for r in odd_records if r]
     frame = cmg290.group_frame(path, id=(12, 10), edits=True)
     assert frame["id"].tolist() == expected_ids(lines, 12, 10)
-    assert frame.columns[0] == "id" and frame.columns[-1] == "edits"
+    # As the command's columns: the line, then the id.
+    assert list(frame.columns[:2]) == ["line", "id"] and frame.columns[-1] == "edits"
     # A one-position id at the last position a record holds.
     assert cmg290.group_frame([b"x" * 1250 + b"Z", b"x"], id=(1251, 1))["id"].tolist() == ["Z", " "]
+    # No records: the same columns, as a Dask meta needs.
+    assert list(cmg290.group_frame([], id=(12, 10)).columns) == list(got.columns)
 
 
 def test_ids_are_those_the_command_writes(cli, example_records, tmp_path):

@@ -1,6 +1,7 @@
 """Files of records: cmg290.read_records into an S1251 array, and
 cmg290.group_frame(path), which groups a file where it lies."""
 
+import gzip
 import os
 import pathlib
 import subprocess
@@ -109,6 +110,9 @@ def test_group_frame_of_a_path_is_that_of_its_lines(tmp_path, example_records):
     assert len(expected) == 5 + 30 * 40
     assert "short-record" in expected["edits"][1]
     assert "short-record" not in expected["edits"][2]
+    # A path's frame has first each record's line, as the command numbers
+    # them: the empty second line has a number, but no row.
+    expected.insert(0, "line", np.array([1] + list(range(3, 3 + len(expected) - 1)), np.int64))
     for given in (path, pathlib.PurePath(path)):
         for workers in (1, 2, -1):
             frame = cmg290.group_frame(given, workers=workers, edits=True)
@@ -135,7 +139,8 @@ def test_group_frame_of_a_path_keeps_zero_bytes_and_short_lines_as_the_command(t
 
 def test_group_frame_of_an_empty_file_or_one_it_cannot_read(tmp_path):
     empty = cmg290.group_frame(written(tmp_path, b"\n\r\n"))
-    assert empty.equals(cmg290.group_frame([]))
+    assert list(empty.columns) == ["line"] + list(cmg290.group_frame([]).columns)
+    assert empty.drop(columns="line").equals(cmg290.group_frame([]))
     missing = tmp_path / "no such file.txt"
     with pytest.raises(FileNotFoundError, match="no such file.txt") as e:
         cmg290.group_frame(missing)
@@ -156,3 +161,38 @@ def test_group_frame_of_an_empty_file_or_one_it_cannot_read(tmp_path):
             cmg290.group_frame(given)
     with pytest.raises(TypeError, match="pathlib.Path"):
         cmg290.group_frame(str(missing))
+
+
+def test_a_gzip_file_is_read_as_its_plain_bytes_whatever_its_name(tmp_path, example_records):
+    # One member, or several as `cat a.gz b.gz` makes them; a name without
+    # .gz and a plain file named .gz: the bytes tell.
+    plain = odd_lines(example_records)
+    path = written(tmp_path, plain)
+    third = len(plain) // 3
+    members = b"".join(gzip.compress(plain[k:k + third]) for k in range(0, len(plain), third))
+    expected = cmg290.group_frame(path, edits=True)
+    records = cmg290.read_records(path)
+    for name, data in (("one.gz", gzip.compress(plain)), ("members.bin", members),
+                       ("plain.gz", plain)):
+        given = written(tmp_path, data, name)
+        assert cmg290.group_frame(given, edits=True, workers=2).equals(expected), name
+        assert cmg290.group_frame(given, id=(12, 10)).equals(
+            cmg290.group_frame(path, id=(12, 10))), name
+        assert np.array_equal(cmg290.read_records(given), records), name
+    for data in (gzip.compress(b""), gzip.compress(b"\n\r\n")):
+        none = written(tmp_path, data, "none.gz")
+        assert len(cmg290.group_frame(none)) == 0
+        assert len(cmg290.read_records(none)) == 0
+
+
+def test_a_damaged_gzip_file_raises_naming_it(tmp_path, example_records):
+    data = gzip.compress(b"\n".join(example_records * 20))
+    crc = bytearray(data)
+    crc[-6] ^= 1
+    for bad, what in ((data[:len(data) // 2], "the file is truncated"),
+                      (bytes(crc), "CRC mismatch"),
+                      (data + b"junk", "start no other gzip member")):
+        path = written(tmp_path, bad, "damaged.txt.gz")
+        for read in (lambda: cmg290.group_frame(path), lambda: cmg290.read_records(str(path))):
+            with pytest.raises(OSError, match=f"damaged.txt.gz.*: damaged gzip data: .*{what}"):
+                read()

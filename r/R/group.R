@@ -5,8 +5,11 @@ group <- function(records, workers = getOption("cmg290.workers", -1L), tier_set 
   id <- check_id(id)
   if (!is.null(file)) {
     if (!missing(records)) stop("give records or file, not both", call. = FALSE)
-    frame <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits,
-                   id)
+    both <- .Call(cmg290_group_file, file_name(file), workers, tier_set_pointer(tier_set), edits,
+                  id)
+    frame <- both[[1L]]
+    frame$line <- both[[2L]]  # each record's line in the file, from 1: the first column
+    frame <- frame[c(ncol(frame), seq_len(ncol(frame) - 1L))]
   } else {
     if (missing(records)) stop("give records, or a file of them as file =", call. = FALSE)
     frame <- .Call(cmg290_group, records, workers, tier_set_pointer(tier_set), edits, id)

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/file_batch.h"
 #include "batch/group_batch.h"
+#include "batch/path_batch.h"
 #include "cmg290/cmg290.h"
 #include "record_text.h"
 #include "text_columns.h"
@@ -140,13 +140,8 @@ class Frame {
   std::vector<char> idBytes_;
 };
 
-struct FileCloser {
-  int fd;
-  ~FileCloser() { ::close(fd); }
-};
-
-[[noreturn]] void file_error(const std::string& path, int error) {
-  throw std::runtime_error("cannot read " + path + ": " + batch::file_error_text(error));
+[[noreturn]] void file_error(const std::string& path, const batch::PathBatch& file, int error) {
+  throw std::runtime_error("cannot read " + path + ": " + file.error_text(error));
 }
 
 }  // namespace
@@ -190,26 +185,34 @@ extern "C" SEXP cmg290_group_file(SEXP path, SEXP workers, SEXP tierSet, SEXP wi
   settings.edits = Rf_asLogical(withEdits) == TRUE;
   const std::optional<cli::IdRange> range = id_range(id);
   const std::string name = Rcpp::as<std::string>(path);
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) file_error(name, errno);
-  const FileCloser closer{fd};
-  batch::FdBytes bytes(fd);
-  if (bytes.error() != 0) file_error(name, bytes.error());
-  batch::LineFile file(bytes);
+  batch::PathBatch file;
+  if (const int error = file.open(name.c_str()); error != 0) file_error(name, file, error);
   const int asked = Rf_asInteger(workers);
   // As many threads as the most records the file could hold could use: the
-  // grouping has no more than the counting.
-  if (const int error = file.count(cli::useful_threads(asked, bytes.size() / 2)); error != 0) {
-    file_error(name, error);
+  // grouping has no more than the counting. The lines are grouped as they
+  // are counted: the file is read once.
+  if (const int error = file.count(cli::useful_threads(asked, file.size() / 2), &settings,
+                                   range ? *range : cli::IdRange{});
+      error != 0) {
+    file_error(name, file, error);
   }
   const std::size_t n = file.records();
+  // Each record's line in the file, from 1, for group() to put first in the
+  // frame; protected below the frame, which done() unprotects.
+  SEXP line = PROTECT(Rf_allocVector(INTSXP, static_cast<R_xlen_t>(n)));
   Frame frame(n, settings.edits, range);
+  frame.columns.line = {INTEGER(line), false};
   settings.threads = cli::useful_threads(asked, n);
   TextColumns texts(frame.textSet, frame.columns, n);
   if (const int error = file.group(settings, frame.columns, &texts); error != 0) {
-    file_error(name, error);
+    file_error(name, file, error);
   }
   texts.finish(nullptr, file.source(), settings);
-  return frame.done();
+  SEXP result = PROTECT(frame.done());
+  SEXP both = PROTECT(Rf_allocVector(VECSXP, 2));
+  SET_VECTOR_ELT(both, 0, result);
+  SET_VECTOR_ELT(both, 1, line);
+  UNPROTECT(3);
+  return both;
   END_RCPP
 }

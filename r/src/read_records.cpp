@@ -3,7 +3,7 @@
 // the cutting): LF or CRLF, a last line without a line end counts, empty
 // lines are skipped, a longer line keeps its first 1251 characters and a
 // shorter one its own length, so that group() finds it short as the command
-// does.
+// does. A gzip file (by its magic bytes) is inflated as the command does.
 #include <Rcpp.h>
 
 #include <cstring>
@@ -20,7 +20,7 @@ extern "C" SEXP cmg290_read_records(SEXP path) {
   const cmg290::batch::RecordFileRead read =
       cmg290::batch::read_record_file(name.c_str(), records, true);
   if (read.error != 0) {
-    throw std::runtime_error("cannot read " + name + ": " + std::strerror(read.error));
+    throw std::runtime_error("cannot read " + name + ": " + read.error_text());
   }
   if (read.zeroByteLine != 0) {
     throw std::runtime_error("cannot read " + name + ": line " + std::to_string(read.zeroByteLine) +

@@ -244,3 +244,10 @@ def test_http_1_0_framing_expectations_and_keep_alive(server):
     answer, _ = exchange(server.port, post("/v1/group", RECORD, "Content-Type: text/plain") +
                          b"GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
     assert answers_in(answer) == 2 and b"keep-alive" not in answer
+    # A 1.0 batch: its streamed answer could not be framed, so the client is
+    # told to upgrade and the connection closes, whatever it asked.
+    for keep in [[], ["Connection: keep-alive"]]:
+        answer, closed = exchange(server.port, post_1_0("/v1/group/batch", RECORD, length, *keep),
+                                  timeout=2)
+        assert status_of(answer) == 426 and closed
+        assert b"\r\nUpgrade: HTTP/1.1\r\n" in answer and b'"cmg"' not in answer

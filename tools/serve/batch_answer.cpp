@@ -1,6 +1,15 @@
-// POST /v1/group/batch on a connection: the body is read a block at a time,
-// and each block is grouped on a worker thread while the next one is read;
-// the results go out as chunks of the answer.
+// POST /v1/group/batch on a connection. Three things go on at once: the body
+// is read a block at a time, each block is grouped on a worker thread, and
+// the results are written as chunks of the answer as soon as they are
+// grouped. What a batch holds is bounded by its block size (batch_share.h):
+// a block of the body being grouped (and one read ahead, with a share of the
+// budget); and on the answer's side the results being written and those
+// grouped meanwhile, grouping pausing once they reach a block's size until
+// the client has taken the ones before. A paused batch holds no thread: its
+// worker serves other connections.
+#include <utility>  // before Asio 1.74's awaitable.hpp, which uses std::exchange without it
+
+#include <boost/asio/co_spawn.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/redirect_error.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -10,11 +19,13 @@
 #include <boost/beast/ssl/ssl_stream.hpp>
 
 #include <cstdio>
-#include <deque>
+#include <exception>
+#include <functional>
 #include <memory>
-#include <vector>
+#include <string>
 
 #include "batch.h"
+#include "batch_share.h"
 #include "connection.h"
 #include "served_tables.h"
 
@@ -26,25 +37,13 @@ using asio::use_awaitable;
 
 namespace {
 
-// Bytes of the body grouped at a time: from the first, doubled each time a
-// read fills the block, up to the largest. A client sending slowly keeps
-// small blocks.
-constexpr std::size_t kFirstBlock = 16 * 1024;
-constexpr std::size_t kBatchBlock = 256 * 1024;
-// Blocks read ahead of the one being sent: the worker groups them one after
-// the other without waiting for the connection.
-constexpr std::size_t kQueued = 3;
-
-// A block read from the body, grouped on a worker thread, and its results.
+// A block read from the body, grouped on a worker thread a slice at a time.
 struct Block {
   // Room for the bytes (not a string: resizing one fills it with zeros).
   std::unique_ptr<char[]> data;
   std::size_t room = 0;
   std::size_t size = 0;
-  std::string out;
-  bool ok = true;       // no line refused
-  bool failed = false;  // could not be grouped (out of memory)
-  bool done = false;
+  std::size_t taken = 0;  // grouped so far
 };
 
 const std::string& continue_line() {
@@ -56,6 +55,17 @@ std::string chunk_size(std::size_t n) {
   char text[24];
   const int length = std::snprintf(text, sizeof text, "%zx\r\n", n);
   return std::string(text, static_cast<std::size_t>(length));
+}
+
+// Wakes a coroutine waiting on `timer` (if one is).
+void wake(asio::steady_timer& timer) {
+  timer.cancel();
+}
+
+awaitable<void> wait(asio::steady_timer& timer) {
+  beast::error_code woken;
+  timer.expires_at(asio::steady_timer::time_point::max());
+  co_await timer.async_wait(redirect_error(use_awaitable, woken));
 }
 
 }  // namespace
@@ -73,25 +83,32 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
   const std::shared_ptr<const ServedSet> served = context().tables->current();
   if (req.expectContinue && !co_await write(continue_line())) co_return false;
   const auto executor = co_await asio::this_coro::executor;
-  asio::steady_timer signal(executor, asio::steady_timer::time_point::max());
-  std::string* target = nullptr;
+  // Results are held for the answer and taken from the grouper (take()):
+  // it never delivers them itself.
   BatchGrouper grouper(
-      plan.type, context().maxBody,
-      [&target](const char* data, std::size_t size) {
-        target->append(data, size);
-        return true;
-      },
-      served->loaded, plan.options.edits);
-  // The blocks of this batch are grouped one after the other, in order.
+      plan.type, context().maxBody, [](const char*, std::size_t) { return true; }, served->loaded,
+      plan.options.edits);
+  // The slices of this batch are grouped one after the other, in order.
   auto strand = asio::make_strand(*shared_.workers);
-  std::deque<std::unique_ptr<Block>> queued;  // read, in order; grouped or being grouped
-  std::vector<std::unique_ptr<Block>> spare;
-  std::size_t blockSize = kFirstBlock;
-  bool ended = false;  // the body has been read, or could not be
-  beast::error_code readError;
+  asio::steady_timer readerSignal(executor), writerSignal(executor);
+  LargeShare share;
+  std::size_t blockSize = kSmallBlock;
+  std::unique_ptr<Block> current;  // being grouped, or paused
+  std::unique_ptr<Block> next;     // read ahead
+  std::unique_ptr<Block> spare;
+  std::string ready;      // grouped, waiting for the writer (grouping paused meanwhile)
+  std::string sending;    // being written
+  bool grouping = false;  // a slice on a worker thread; it alone touches `ready` and the grouper
+  bool reading = false;
+  bool writing = false;
+  bool ended = false;    // the body has been read, or could not be
+  bool closing = false;  // the writer is to end once it has nothing to write
+  bool writerDone = false;
+  bool broken = false;  // a write failed: nothing more can be sent
+  int fault = 0;        // 500, or 400 or 413 for a refused line
+  beast::error_code readError, writeError;
   bool headSent = false;
   bool complete = false;
-  int status = 0;  // set once the batch is to end early
   std::uint64_t sent = 0;
 
   Answer head;
@@ -115,69 +132,145 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
     if (shared_.cut) return 503;
     return ec == beast::error::timeout ? 408 : 499;
   };
+  auto stopped = [&] { return fault != 0 || broken; };
 
-  for (;;) {
-    // Results go out in the order of their blocks.
-    while (!queued.empty() && queued.front()->done) {
-      std::unique_ptr<Block> block = std::move(queued.front());
-      queued.pop_front();
-      if (status != 0) {
-        // The batch has ended: what is left is dropped.
-      } else if (block->failed) {
-        status = 500;
-      } else if (!block->out.empty() && !co_await send(block->out, false)) {
-        status = failure(lastError_);
-      } else if (!block->ok) {
-        status = grouper.refused_code() == "too_large" ? 413 : 400;
-      }
-      spare.push_back(std::move(block));
+  // Moves things on whenever a read, a slice or a write is done: hands
+  // grouped results to the writer, and groups the next slice once the ones
+  // before are being written.
+  std::function<void()> pump = [&] {
+    if (grouping) return;
+    if (!ready.empty() && sending.empty() && !writing && !broken) {
+      ready.swap(sending);
+      wake(writerSignal);
     }
-    const bool waitForWorker =
-        !queued.empty() && (status != 0 || ended || queued.size() >= kQueued);
-    if (waitForWorker) {
-      beast::error_code woken;
-      signal.expires_at(asio::steady_timer::time_point::max());
-      co_await signal.async_wait(redirect_error(use_awaitable, woken));
-      continue;
+    if (stopped()) {
+      // A read still waiting for the client is of no use any more.
+      const bool quiet = !writing && (broken || (ready.empty() && sending.empty()));
+      if (reading && quiet) tcp().cancel();
+      wake(readerSignal);
+      return;
     }
-    if (status != 0 || ended) break;
-
-    std::unique_ptr<Block> block;
-    if (!spare.empty()) {
-      block = std::move(spare.back());
-      spare.pop_back();
-    } else {
-      block = std::make_unique<Block>();
+    if (!ready.empty()) return;  // paused until the client takes the results before
+    if (current && current->taken == current->size) {
+      spare = std::move(current);
+      current = std::move(next);
+      wake(readerSignal);
     }
-    if (block->room < blockSize) {
-      block->data.reset(new char[blockSize]);
-      block->room = blockSize;
+    if (!current) {
+      wake(readerSignal);
+      return;
     }
-    tcp().expires_after(shared_.timeout);
-    block->size = co_await read_body(block->data.get(), blockSize, readError);
-    if (block->size == blockSize && blockSize < kBatchBlock) blockSize *= 2;
-    if (block->size == 0) {
-      ended = true;
-      spare.push_back(std::move(block));
-      continue;
+    Block* const block = current.get();
+    // The room for the results is taken here, on the connection's thread,
+    // where it is given back.
+    try {
+      grouper.reserve(block->room);
+    } catch (const std::exception&) {
+      fault = 500;  // out of memory
+      pump();
+      return;
     }
-    block->out.clear();
-    block->ok = true;
-    block->done = false;
-    Block* job = block.get();
-    queued.push_back(std::move(block));
-    asio::post(strand, [job, &grouper, &target, &signal, executor] {
+    grouping = true;
+    asio::post(strand, [block, &grouper, &ready, &grouping, &fault, &pump, executor] {
+      bool failed = false;
       try {
-        target = &job->out;
-        job->ok = grouper.feed(job->data.get(), job->size) && grouper.flush();
+        block->taken += grouper.feed_some(block->data.get() + block->taken,
+                                          block->size - block->taken, block->room);
+        grouper.take(ready);
       } catch (const std::exception&) {
-        job->failed = true;
+        failed = true;  // out of memory
       }
-      asio::post(executor, [job, &signal] {
-        job->done = true;
-        signal.cancel();
+      asio::post(executor, [failed, &grouper, &grouping, &fault, &pump] {
+        grouping = false;
+        if (failed) {
+          fault = 500;
+        } else if (grouper.ended()) {
+          fault = grouper.refused_code() == "too_large" ? 413 : 400;
+        }
+        pump();
       });
     });
+  };
+
+  auto writer = [&]() -> awaitable<void> {
+    for (;;) {
+      while (sending.empty() && !closing) co_await wait(writerSignal);
+      if (sending.empty()) co_return;
+      writing = true;
+      const bool ok = co_await send(sending, false);
+      writing = false;
+      // Without a share, a batch keeps no room for results between chunks.
+      if (share.held()) {
+        sending.clear();
+      } else {
+        std::string().swap(sending);
+      }
+      if (!ok) {
+        broken = true;
+        writeError = lastError_;
+      }
+      pump();
+      if (!ok) co_return;
+    }
+  };
+  asio::co_spawn(executor, writer(), [&](std::exception_ptr) {
+    writerDone = true;
+    broken = broken || !closing;
+    wake(readerSignal);
+  });
+
+  // Reads the body, a block at a time: with a share, one ahead of the one
+  // being grouped; without, once it has been grouped.
+  while (!ended) {
+    while ((next || (current && !share.held())) && !stopped()) co_await wait(readerSignal);
+    if (stopped()) break;
+    std::unique_ptr<Block> block = std::move(spare);
+    try {
+      if (!block) block = std::make_unique<Block>();
+      if (block->room < blockSize) {
+        block->data.reset(new char[blockSize]);
+        block->room = blockSize;
+      }
+    } catch (const std::exception&) {
+      fault = 500;
+      break;
+    }
+    tcp().expires_after(shared_.timeout);
+    reading = true;
+    block->size = co_await read_body(block->data.get(), block->room, readError);
+    reading = false;
+    // A client sending faster than the batch takes its blocks gets larger
+    // ones, while the budget has a share for it.
+    if (block->size == block->room && blockSize < kLargeBlock && share.take()) blockSize *= 2;
+    block->taken = 0;
+    if (block->size == 0) {
+      ended = true;
+      spare = std::move(block);
+    } else if (stopped()) {
+      break;
+    } else {
+      (current ? next : current) = std::move(block);
+    }
+    pump();
+  }
+  // Every result grouped is written, unless writing failed. (`ready` is
+  // the worker's while a slice is grouped: looked at only after.)
+  for (;;) {
+    if (!grouping && (broken || (ready.empty() && sending.empty() && !writing &&
+                                 (stopped() || (!current && !next))))) {
+      break;
+    }
+    co_await wait(readerSignal);
+  }
+  closing = true;
+  wake(writerSignal);
+  while (!writerDone) co_await wait(readerSignal);
+
+  int status = fault;
+  if (status == 0 && broken) {
+    // A read that timed out closes the connection, and so fails the write
+    // under way: the stall is the cause.
+    status = failure(readError == beast::error::timeout ? readError : writeError);
   }
   if (status == 0 && readError) {
     const bool stalledOrGone =
@@ -195,8 +288,8 @@ awaitable<bool> Connection<Stream>::serve_batch(Request& req, const Plan& plan) 
   }
   if (status == 0) {
     std::string tail;
-    target = &tail;
-    const bool ok = grouper.finish();
+    const bool ok = grouper.end_input();
+    grouper.take(tail);
     complete = co_await send(tail, ok);
     status = !complete                               ? failure(lastError_)
              : ok                                    ? 200

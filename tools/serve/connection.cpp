@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "request_head.h"
+#include "slots.h"
 
 namespace cmg290::serve {
 
@@ -42,21 +43,6 @@ bool client_gone(const beast::error_code& ec) {
          ec == asio::ssl::error::stream_truncated;
 }
 
-// Counts a connection from its start to its end, and keeps it among the
-// links of its thread meanwhile.
-struct Registered {
-  Registered(Shared& shared, Links& links, Link& link) : shared(shared), links(links), link(link) {
-    links.insert(&link);
-  }
-  ~Registered() {
-    links.erase(&link);
-    shared.connections.fetch_sub(1);
-  }
-  Shared& shared;
-  Links& links;
-  Link& link;
-};
-
 }  // namespace
 
 template <class Stream>
@@ -68,14 +54,17 @@ template <class Stream>
 awaitable<void> Connection<Stream>::run() {
   for (;;) {
     link_.idle = true;
+    request_done(link_);
     if (shared_.stopping) break;
     if (buffer_.size() == 0) {
       tcp().expires_after(shared_.idle);
       beast::error_code ec;
+      Waiting waiting(link_);
       const std::size_t n = co_await stream_.async_read_some(buffer_.prepare(kFirstRead),
                                                              redirect_error(use_awaitable, ec));
       if (ec) break;
       buffer_.commit(n);
+      received(link_, n);
     }
     link_.idle = false;
     if (!co_await serve_request()) break;
@@ -94,9 +83,14 @@ awaitable<bool> Connection<Stream>::serve_request() {
   // every announced length for too large.)
   parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
   tcp().expires_at(req.start + shared_.timeout);
+  pace_.stop();
   beast::error_code ec;
-  const std::size_t headBytes = co_await http::async_read_header(stream_, buffer_, *parser_,
-                                                                 redirect_error(use_awaitable, ec));
+  std::size_t headBytes = 0;
+  {
+    Waiting waiting(link_);
+    headBytes = co_await http::async_read_header(stream_, buffer_, *parser_,
+                                                 redirect_error(use_awaitable, ec));
+  }
   // Beast holds the request line and the header lines each to the limit on
   // their own; the head as a whole is held to it here.
   if (!ec && headBytes > kHeaderLimit) ec = http::error::header_limit;
@@ -136,8 +130,12 @@ awaitable<bool> Connection<Stream>::serve_request() {
 
   Plan plan = plan_request(context(), req);
   if (plan.kind == Plan::Single) co_return co_await serve_single(req, plan);
-  if (plan.kind == Plan::Batch) co_return co_await serve_batch(req, plan);
-  if (plan.kind == Plan::Report) co_return co_await serve_report(req, plan);
+  if (plan.kind == Plan::Batch || plan.kind == Plan::Report) {
+    // A report's body keeps to a batch's pace (report_answer.cpp).
+    pace_.start(shared_.minBodyRate, shared_.rateWindow);
+    if (plan.kind == Plan::Report) co_return co_await serve_report(req, plan);
+    co_return co_await serve_batch(req, plan);
+  }
 
   Answer& answer = plan.answer;
   // A refused body is read and dropped, up to a limit, unless the answer
@@ -188,9 +186,31 @@ awaitable<bool> Connection<Stream>::serve_single(Request& req, const Plan& plan)
   co_return sent && !answer.close;
 }
 
+// A batch's body reads keep to its pace (body_pace.h) besides --timeout; a
+// read cut because the connection gave way to another counts as a stall.
 template <class Stream>
 awaitable<std::size_t> Connection<Stream>::read_body(char* data, std::size_t size,
                                                      beast::error_code& ec) {
+  const auto start = Clock::now();
+  if (pace_.active()) {
+    const Clock::duration allowed = pace_.allowance();
+    if (allowed <= Clock::duration::zero()) {
+      ec = beast::error::timeout;
+      co_return 0;
+    }
+    tcp().expires_after(std::min(shared_.timeout, allowed));
+  }
+  Waiting waiting(link_);
+  const std::size_t n = co_await read_body_bytes(data, size, ec);
+  pace_.account(Clock::now() - start, n);
+  received(link_, n);
+  if (ec && link_.givingWay) ec = beast::error::timeout;
+  co_return n;
+}
+
+template <class Stream>
+awaitable<std::size_t> Connection<Stream>::read_body_bytes(char* data, std::size_t size,
+                                                           beast::error_code& ec) {
   if (!chunked_) {
     if (bodyLeft_ == 0) co_return 0;
     size = static_cast<std::size_t>(std::min<std::uint64_t>(size, bodyLeft_));
@@ -287,29 +307,6 @@ awaitable<void> serve_plain(asio::ip::tcp::socket socket, Shared& shared, Links&
     co_await connection.run();
   } catch (const std::exception&) {
     // Out of memory, most likely: this connection ends, the server goes on.
-  }
-}
-
-awaitable<void> serve_tls(asio::ip::tcp::socket socket, asio::ssl::context& tls, Shared& shared,
-                          Links& links, std::string remote) {
-  TlsStream stream(std::move(socket), tls);
-  Link link;
-  link.close = [&stream] { beast::get_lowest_layer(stream).close(); };
-  Registered registered(shared, links, link);
-  link.idle = false;
-  beast::get_lowest_layer(stream).expires_after(shared.timeout);
-  beast::error_code ec;
-  co_await stream.async_handshake(asio::ssl::stream_base::server,
-                                  redirect_error(use_awaitable, ec));
-  if (ec) {
-    beast::get_lowest_layer(stream).close();
-    co_return;
-  }
-  Connection<TlsStream> connection(stream, shared, link, std::move(remote));
-  try {
-    co_await connection.run();
-  } catch (const std::exception&) {
-    // As for plain connections.
   }
 }
 

@@ -24,6 +24,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "body_pace.h"
 #include "http_message.h"
 #include "routes.h"
 
@@ -42,20 +43,33 @@ struct Shared {
   std::atomic<bool> stopping{false};           // answer what is in flight, take nothing new
   std::atomic<bool> cut{false};                // the grace period is over
   std::atomic<int> connections{0};
+  std::atomic<int> givingWay{0};   // connections closed to make room, not yet ended (slots.h)
+  std::atomic<unsigned> ended{0};  // connections ended so far (memory_trim.h)
+  double minBodyRate = 0;          // bytes per second a batch body keeps up (slots.h)
+  std::chrono::steady_clock::duration rateWindow{};
+  std::chrono::steady_clock::duration handshakeTimeout{};  // TLS: from accept to handshake done
 };
 
 // A connection as the stopping server sees it. Touched only on the
 // connection's own I/O thread.
 struct Link {
   std::function<void()> close;
-  bool idle = true;  // waiting for a request
+  bool idle = true;      // waiting for a request
+  bool waiting = false;  // for its client's bytes
+  // Its last progress: its start, a request's end, or the last of every
+  // kProgressBytes bytes received (slots.h).
+  std::chrono::steady_clock::time_point progressAt = std::chrono::steady_clock::now();
+  std::size_t sinceProgress = 0;
+  bool givingWay = false;  // closed to make room for a new connection
 };
 using Links = std::unordered_set<Link*>;
 
 asio::awaitable<void> serve_plain(asio::ip::tcp::socket socket, Shared& shared, Links& links,
                                   std::string remote);
+class HandshakeGate;
 asio::awaitable<void> serve_tls(asio::ip::tcp::socket socket, asio::ssl::context& tls,
-                                Shared& shared, Links& links, std::string remote);
+                                Shared& shared, Links& links, HandshakeGate& gate,
+                                std::string remote);
 
 template <class Stream>
 class Connection {
@@ -77,6 +91,7 @@ class Connection {
 
   // Up to `size` bytes of the body; 0 at its end, or with `ec` set.
   asio::awaitable<std::size_t> read_body(char* data, std::size_t size, beast::error_code& ec);
+  asio::awaitable<std::size_t> read_body_bytes(char* data, std::size_t size, beast::error_code& ec);
   // Reads and drops the body; false when it was longer than `limit`, or
   // could not be read.
   asio::awaitable<bool> drop_body(std::size_t limit);
@@ -97,6 +112,7 @@ class Connection {
   std::string scratch_;          // a single call's body, or bytes dropped
   beast::error_code lastError_;  // of the last write
   bool linger_ = false;          // read what the client still sends before closing
+  BodyPace pace_;                // a batch body's minimum rate
 };
 
 }  // namespace cmg290::serve

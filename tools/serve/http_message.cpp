@@ -32,6 +32,8 @@ const char* reason(int status) {
       return "Expectation Failed";
     case 422:
       return "Unprocessable Content";
+    case 426:
+      return "Upgrade Required";
     case 431:
       return "Request Header Fields Too Large";
     case 503:

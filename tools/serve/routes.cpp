@@ -159,8 +159,22 @@ Plan plan_request(const RouteContext& context, const Request& req) {
     plan.answer = error_answer(415, unsupported_type(), true);
     return plan;
   }
-  if (route == Route::Batch || route == Route::Report) {
-    plan.kind = route == Route::Batch ? Plan::Batch : Plan::Report;
+  if (route == Route::Batch) {
+    // A batch's answer is streamed in chunks, and only a chunked stream's
+    // end tells a whole answer from a cut one: HTTP/1.0 has neither.
+    if (req.http10) {
+      plan.answer = error_answer(
+          426, {"http_version", "a batch's answer is streamed in chunks, which needs HTTP/1.1", {}},
+          true);
+      plan.answer.headers = "Upgrade: HTTP/1.1\r\nConnection: Upgrade\r\n";
+      return plan;
+    }
+    plan.kind = Plan::Batch;
+    return plan;
+  }
+  if (route == Route::Report) {
+    // Answered whole, with its length: HTTP/1.0 is served.
+    plan.kind = Plan::Report;
     return plan;
   }
   if (req.hasLength && req.length > context.maxBody) {

@@ -26,11 +26,14 @@
 
 #include "access_token.h"
 #include "connection.h"
+#include "handshake_gate.h"
+#include "memory_trim.h"
 #include "metrics.h"
 #include "report_weights.h"
 #include "routes.h"
 #include "served_tables.h"
 #include "signals.h"
+#include "slots.h"
 #include "tier_tables.h"
 #include "tls_setup.h"
 
@@ -57,6 +60,7 @@ std::string url_host(const std::string& host) {
 // An I/O thread: its event loop and the connections it serves.
 struct IoThread {
   Links links;  // destroyed after the context, whose connections leave it
+  HandshakeGate gate;
   asio::io_context context{1};
   std::thread thread;
 };
@@ -76,15 +80,25 @@ void close_links(std::deque<IoThread>& threads, bool all) {
 asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, std::deque<IoThread>& threads,
                                   Shared& shared, asio::ssl::context* tls, int maxConnections) {
   asio::steady_timer pause(acceptor.get_executor());
+  std::vector<LoopLinks> loops;
+  for (IoThread& t : threads) loops.push_back({&t.context, &t.links});
   std::size_t next = 0;
   for (;;) {
     beast::error_code ec;
-    if (shared.connections.load() >= maxConnections) {
-      // Full: further clients wait in the system's listen queue.
-      pause.expires_after(std::chrono::milliseconds(5));
-      co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
-      if (shared.stopping) co_return;
-      continue;
+    if (slots_held(shared) >= maxConnections) {
+      // Full: once a client waits to be accepted, a stalled connection gives
+      // way to it (slots.h); with none, it waits in the listen queue.
+      co_await acceptor.async_wait(tcp::acceptor::wait_read,
+                                   asio::redirect_error(asio::use_awaitable, ec));
+      if (shared.stopping || !acceptor.is_open()) co_return;
+      bool room = slots_held(shared) < maxConnections;
+      if (!room) room = co_await make_room(loops, shared);
+      if (!room) {
+        pause.expires_after(std::chrono::milliseconds(20));
+        co_await pause.async_wait(asio::redirect_error(asio::use_awaitable, ec));
+        if (shared.stopping) co_return;
+        continue;
+      }
     }
     IoThread& t = threads[next++ % threads.size()];
     tcp::socket socket(t.context);
@@ -101,7 +115,7 @@ asio::awaitable<void> accept_loop(tcp::acceptor& acceptor, std::deque<IoThread>&
     shared.connections.fetch_add(1);
     if (tls != nullptr) {
       asio::co_spawn(t.context,
-                     serve_tls(std::move(socket), *tls, shared, t.links, std::move(remote)),
+                     serve_tls(std::move(socket), *tls, shared, t.links, t.gate, std::move(remote)),
                      asio::detached);
     } else {
       asio::co_spawn(t.context, serve_plain(std::move(socket), shared, t.links, std::move(remote)),
@@ -172,6 +186,7 @@ int run_server(const ServeOptions& o) {
   }
   if (o.idleTimeout < 1 || o.idleTimeout > 3600) return fail("--idle-timeout must be 1 to 3600");
   if (!(o.grace >= 0 && o.grace <= 3600)) return fail("--grace must be 0 to 3600 seconds");
+  if (const std::string error = slot_options_error(o); !error.empty()) return fail(error);
   if (o.tlsCert.empty() != o.tlsKey.empty()) {
     return fail("--tls-cert and --tls-key go together");
   }
@@ -270,6 +285,8 @@ int run_server(const ServeOptions& o) {
   shared.timeout =
       std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.timeout));
   shared.idle = std::chrono::seconds(o.idleTimeout);
+  apply_slot_options(o, shared);
+  for (IoThread& t : threads) t.gate.set_slots(handshakes_per_loop(o, threads.size()));
 
   std::fprintf(stderr, "cmg290 serve: listening on %s://%s:%d (%d threads%s)\n",
                tls ? "https" : "http", url_host(o.listen.host).c_str(), port, o.threads,
@@ -280,6 +297,7 @@ int run_server(const ServeOptions& o) {
       threads.front().context,
       accept_loop(*acceptor, threads, shared, tls ? &tlsContext : nullptr, maxConnections),
       asio::detached);
+  asio::co_spawn(threads.front().context, trim_after_bursts(shared), asio::detached);
   std::vector<asio::executor_work_guard<asio::io_context::executor_type>> busy;
   for (IoThread& t : threads) {
     busy.push_back(asio::make_work_guard(t.context));

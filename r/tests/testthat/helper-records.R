@@ -45,3 +45,10 @@ without_set <- function(frame) {
   attr(frame, "tier_set") <- NULL
   frame
 }
+
+# A frame of group(file =) without its first column, line: the frame of the
+# same records given as strings.
+without_line <- function(frame) {
+  frame$line <- NULL
+  frame
+}

@@ -20,7 +20,8 @@ test_that("id gives a first column cut from each record, from a vector and from 
   from_file <- group(file = path, id = c(12, 10), edits = TRUE)
   lines <- records[records != ""]  # an empty line is no record
   expect_identical(from_file$id, ids_of(lines, 12, 10))
-  expect_identical(names(from_file)[c(1, ncol(from_file))], c("id", "edits"))
+  # As the command's columns: the line, then the id.
+  expect_identical(names(from_file)[c(1, 2, ncol(from_file))], c("line", "id", "edits"))
   expect_identical(group(c(paste0(strrep("x", 1250), "Z"), "x"), id = c(1251, 1))$id, c("Z", " "))
 })
 

@@ -26,8 +26,11 @@ test_that("group(file =) gives the frame of the file's lines as the command read
   close(con)
   for (workers in c(1L, 2L)) {
     frame <- group(file = path, workers = workers, edits = TRUE)
-    expect_identical(frame, group(read_records(path), workers = workers, edits = TRUE))
+    expect_identical(without_line(frame), group(read_records(path), workers = workers, edits = TRUE))
   }
+  # First, each record's line as the command numbers them: empty lines too.
+  expect_identical(names(frame)[1], "line")
+  expect_identical(frame$line, c(1L, 4L, 5L, 6L))
   expect_equal(nrow(frame), 4)
   expect_equal(frame$status[1:3], c(0L, 0L, 0L))
   expect_match(frame$edits[2], "short-record")
@@ -57,7 +60,40 @@ test_that("group(file =) names a file it cannot read and wants records or a file
   path <- tempfile()
   on.exit(unlink(path))
   file.create(path)
-  expect_identical(group(file = path), group(character(0)))
+  expect_identical(without_line(group(file = path)), group(character(0)))
+})
+
+test_that("a gzip file is read as its plain bytes, and a damaged one names itself", {
+  path <- tempfile()
+  zipped <- tempfile()
+  on.exit(unlink(c(path, zipped)))
+  record <- grouped_record()
+  lines <- c(record, "", "IRF-PAI", substr(record, 1, 1200), record)
+  writeLines(lines, path)
+  # Two members, as `cat a.gz b.gz` makes them; the name does not tell.
+  for (k in 1:2) {
+    con <- gzfile(zipped, if (k == 1) "wb" else "ab")
+    writeLines(if (k == 1) lines[1:2] else lines[3:5], con)
+    close(con)
+  }
+  plain <- group(file = path, edits = TRUE)
+  expect_identical(group(file = zipped, workers = 2L, edits = TRUE), plain)
+  expect_identical(plain$line, c(1L, 3L, 4L, 5L))
+  expect_identical(read_records(zipped), read_records(path))
+  # No records at all.
+  con <- gzfile(zipped, "wb")
+  writeLines(c("", ""), con)
+  close(con)
+  expect_equal(nrow(group(file = zipped)), 0)
+  expect_length(read_records(zipped), 0)
+  # Cut short: an error naming the file, and no frame.
+  con <- gzfile(zipped, "wb")
+  writeLines(rep(record, 50), con)
+  close(con)
+  bytes <- readBin(zipped, "raw", file.size(zipped))
+  writeBin(bytes[seq_len(length(bytes) - 12)], zipped)
+  expect_error(group(file = zipped), "cannot read .*: damaged gzip data: .*truncated")
+  expect_error(read_records(zipped), "cannot read .*: damaged gzip data: .*truncated")
 })
 
 test_that("read_records keeps bytes past ASCII as Latin-1 and refuses zero bytes", {

@@ -22,8 +22,24 @@ constexpr std::size_t kTextHead = kRecordLength + 1;
 // The member that ends a result with edits.
 constexpr std::string_view kEditsMember = ",\"edits\":";
 // Room for the edits of a line, kept from the start: most records have a
-// few edits or none.
-constexpr std::size_t kEditsReserve = 16 * 1024;
+// few edits or none (two take 3.5 KiB of room); it grows for a record with
+// more, once.
+constexpr std::size_t kEditsReserve = 4 * 1024;
+
+// The edits of the record at hand and their text, written there first (the
+// room it may need is far more than it takes): one of each per thread that
+// groups, only ever grown, so that a batch allocates no more per record
+// than without edits and a connection holds none of it.
+struct EditsScratch {
+  Edits edits;
+  std::unique_ptr<char[]> text;
+  std::size_t room = 0;
+};
+
+EditsScratch& edits_scratch() {
+  thread_local EditsScratch scratch;
+  return scratch;
+}
 
 bool blank(std::string_view line) {
   for (char c : line) {
@@ -66,25 +82,25 @@ BatchGrouper::BatchGrouper(BodyType type, std::size_t maxLine, Sink sink, const 
       maxLine_(maxLine),
       sink_(std::move(sink)),
       tierSet_(tierSet),
-      setMember_(tier_set_member(tierSet)) {
-  out_.reserve(kBlock + kMaxResultLine + setMember_.size() + (edits ? kEditsReserve : 0));
-  if (edits) {
-    edits_ = std::make_unique<Edits>();
-    editsText_.resize(kEditsReserve);
-  }
-}
+      setMember_(tier_set_member(tierSet)),
+      edits_(edits) {}
 
 void BatchGrouper::append_edits(std::string_view record, const Result& result) {
+  EditsScratch& scratch = edits_scratch();
+  Edits& edits = scratch.edits;
   if (tierSet_ != nullptr) {
-    find_edits(record, result, *tierSet_, *edits_);
+    find_edits(record, result, *tierSet_, edits);
   } else {
-    find_edits(record, result, *edits_);
+    find_edits(record, result, edits);
   }
-  const std::size_t room = kEditsMember.size() + edits_json_room(*edits_);
-  if (editsText_.size() < room) editsText_.resize(room);
-  char* const start = editsText_.data();
+  const std::size_t room = kEditsMember.size() + edits_json_room(edits);
+  if (scratch.room < room) {
+    scratch.text.reset(new char[room > kEditsReserve ? room : kEditsReserve]);
+    scratch.room = room > kEditsReserve ? room : kEditsReserve;
+  }
+  char* const start = scratch.text.get();
   std::memcpy(start, kEditsMember.data(), kEditsMember.size());
-  const char* const end = write_edits_json(start + kEditsMember.size(), *edits_);
+  const char* const end = write_edits_json(start + kEditsMember.size(), edits);
   out_.append(start, static_cast<std::size_t>(end - start));
 }
 
@@ -102,7 +118,6 @@ bool BatchGrouper::refuse(const BodyError& error) {
   refusedCode_ = error.code;
   out_ += error_json(error, line_);
   out_ += '\n';
-  deliver();
   ended_ = true;
   return false;
 }
@@ -143,50 +158,89 @@ bool BatchGrouper::take_line(std::string_view line) {
     *p++ = '\n';
     out_.resize(static_cast<std::size_t>(p - out_.data()));
   }
-  return out_.size() < kBlock || deliver();
+  return true;
 }
 
-bool BatchGrouper::feed(const char* data, std::size_t size) {
-  if (ended_) return false;
+std::size_t BatchGrouper::scan(const char* data, std::size_t size, std::size_t room,
+                               bool deliverAtRoom) {
+  const char* const begin = data;
   const char* const end = data + size;
-  while (data < end) {
+  while (data < end && !ended_) {
     const char* nl = static_cast<const char*>(std::memchr(data, '\n', end - data));
     const char* stop = nl != nullptr ? nl : end;
     const auto piece = static_cast<std::size_t>(stop - data);
+    data = nl != nullptr ? nl + 1 : end;
     if (nl != nullptr && partialSize_ == 0) {
-      if (!take_line(std::string_view(data, piece))) return false;
+      take_line(std::string_view(stop - piece, piece));
     } else {
       partialSize_ += piece;
       // One byte more than the limit for the carriage return of a CRLF.
       if (type_ == BodyType::Json && partialSize_ > maxLine_ + 1) {
         ++line_;
-        return refuse(too_long_line());
+        refuse(too_long_line());
+        break;
       }
-      const std::size_t room = type_ == BodyType::Text && partial_.size() < kTextHead
-                                   ? kTextHead - partial_.size()
-                                   : (type_ == BodyType::Json ? piece : 0);
-      partial_.append(data, piece < room ? piece : room);
-      if (nl != nullptr) {
-        const bool ok = take_line(partial_);
-        partial_.clear();
-        partialSize_ = 0;
-        if (!ok) return false;
-      }
+      const std::size_t space = type_ == BodyType::Text && partial_.size() < kTextHead
+                                    ? kTextHead - partial_.size()
+                                    : (type_ == BodyType::Json ? piece : 0);
+      partial_.append(stop - piece, piece < space ? piece : space);
+      if (nl != nullptr) end_line();
     }
-    data = nl != nullptr ? nl + 1 : end;
+    if (out_.size() >= room && !ended_) {
+      if (!deliverAtRoom) break;
+      deliver();
+    }
   }
-  return true;
+  return static_cast<std::size_t>(data - begin);
+}
+
+bool BatchGrouper::end_line() {
+  const bool ok = take_line(partial_);
+  partial_.clear();
+  partialSize_ = 0;
+  return ok;
+}
+
+bool BatchGrouper::feed(const char* data, std::size_t size) {
+  if (ended_) return false;
+  // Room for a block of results and the line that ends it, kept from the
+  // start (results held for the caller keep the room it gives them).
+  if (out_.capacity() < kBlock) {
+    out_.reserve(kBlock + kMaxResultLine + setMember_.size() + (edits_ ? kEditsReserve : 0));
+  }
+  scan(data, size, kBlock, true);
+  if (ended_) deliver();
+  return !ended_;
+}
+
+std::size_t BatchGrouper::feed_some(const char* data, std::size_t size, std::size_t room) {
+  if (ended_) return 0;
+  reserve(room);
+  return scan(data, size, room, false);
+}
+
+void BatchGrouper::reserve(std::size_t room) {
+  // What is held at most (a line with edits may need more), taken at once
+  // rather than grown by doubling past it.
+  const std::size_t most = room + kMaxResultLine + setMember_.size();
+  if (out_.capacity() < most) out_.reserve(most);
+}
+
+bool BatchGrouper::end_input() {
+  if (ended_) return false;
+  return partialSize_ == 0 || end_line();
 }
 
 bool BatchGrouper::finish() {
   if (ended_) return false;
-  if (partialSize_ > 0) {
-    const bool ok = take_line(partial_);
-    partial_.clear();
-    partialSize_ = 0;
-    if (!ok) return false;
-  }
-  return deliver();
+  const bool ok = end_input();
+  return deliver() && ok;
+}
+
+void BatchGrouper::take(std::string& into) {
+  // Swapped, not copied: the two strings' rooms go round.
+  into.clear();
+  into.swap(out_);
 }
 
 }  // namespace cmg290::serve

@@ -1,6 +1,8 @@
 // Groups the records of a batch body as its bytes arrive and writes one JSON
 // Lines result per record, in input order, in blocks: neither the body nor
-// the answer is ever held whole.
+// the answer is ever held whole. The results are either delivered to a sink
+// in blocks (feed, finish), or held until the caller takes them, grouping
+// stopping once they reach a given size (feed_some, end_input, take).
 #pragma once
 
 #include <cstddef>
@@ -45,6 +47,21 @@ class BatchGrouper {
   // Delivers the results grouped so far. Returns false as feed() does.
   bool flush() { return !ended_ && deliver(); }
 
+  // Groups the lines of the next bytes of the body, holding their results,
+  // and stops after the line that brings the results held to `room` bytes or
+  // more. Returns the bytes taken: all of them unless it stopped so (or the
+  // batch ended: a refused line's error is then the last result held).
+  std::size_t feed_some(const char* data, std::size_t size, std::size_t room);
+  // Makes room for the results feed_some(..., room) holds, so that it need
+  // not allocate (as it would otherwise, on whatever thread it runs).
+  void reserve(std::size_t room);
+  // After the last bytes: groups a last line that has no line end, holding
+  // its result. False when the batch has ended.
+  bool end_input();
+  // Moves the results held to `into`, in place of what it held.
+  void take(std::string& into);
+  bool ended() const { return ended_; }
+
   std::uint64_t records() const { return records_; }
   bool refused() const { return refused_; }
   // The code of the refused line's error, when one was refused.
@@ -53,6 +70,10 @@ class BatchGrouper {
 
  private:
   bool take_line(std::string_view line);
+  // Groups the lines of `data` until the results held reach `room` bytes,
+  // delivering them there when `deliverAtRoom`; returns the bytes taken.
+  std::size_t scan(const char* data, std::size_t size, std::size_t room, bool deliverAtRoom);
+  bool end_line();
   bool refuse(const BodyError& error);
   BodyError too_long_line() const;
   bool deliver();
@@ -67,11 +88,7 @@ class BatchGrouper {
   std::size_t partialSize_ = 0;  // its whole length so far (text keeps only a head)
   std::string record_;           // a record built from a JSON line
   std::string out_;              // results not yet delivered
-  // With edits: those of the record at hand, and their text, written here
-  // first (the room it may need is far more than it takes); both are only
-  // ever grown, so a batch allocates no more per record than without.
-  std::unique_ptr<Edits> edits_;
-  std::string editsText_;
+  bool edits_ = false;           // each result holds its record's edits
   std::uint64_t line_ = 0;
   std::uint64_t records_ = 0;
   std::uint64_t written_ = 0;

@@ -304,3 +304,30 @@ def test_weights_given_at_start_give_the_commands_case_mix_index(start_server, t
     refused = subprocess.run([CMG290, "serve", "--listen", "127.0.0.1:0", "--weights", str(empty)],
                              capture_output=True, text=True, timeout=10)
     assert refused.returncode == 2 and "no weight for cmg" in refused.stderr
+
+
+def test_an_http10_client_gets_its_report(server):
+    body = b"\n".join(SAMPLES)
+    answer, closed = exchange(server.port, b"POST /v1/report HTTP/1.0\r\nContent-Type: text/plain\r\n"
+                              b"Content-Length: %d\r\n\r\n" % len(body) + body)
+    assert status_of(answer) == 200 and closed
+    assert b"Content-Length: " in answer and b'"name": "request body"' in answer
+
+
+def test_a_report_body_below_the_minimum_rate_is_cut(start_server):
+    server = start_server("--min-body-rate", "100000", "--body-rate-window", "1",
+                          "--timeout", "10")
+    head = (b"POST /v1/report HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n"
+            b"Content-Length: 10000000\r\n\r\n")
+    start = time.monotonic()
+    with socket.create_connection(("127.0.0.1", server.port), timeout=10) as s:
+        s.sendall(head)
+        try:
+            while time.monotonic() - start < 8:
+                s.sendall(SAMPLES[0] + b"\n")  # some 6 KB a second
+                time.sleep(0.2)
+        except OSError:
+            pass
+        answer, _ = read_until_closed(s, 5)
+    assert status_of(answer) != 200
+    assert time.monotonic() - start < 6

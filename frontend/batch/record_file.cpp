@@ -110,7 +110,9 @@ void RecordBlock::reserve(std::size_t records) {
                 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                 : mremap(data_, mapped_, bytes, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  madvise(p, bytes, MADV_HUGEPAGE);
+  // No MADV_HUGEPAGE: where the page cache is full, the kernel compacts
+  // memory to find huge pages before the first touch returns, which made one
+  // read of a million records take 15 s in the kernel instead of under one.
   data_ = static_cast<char*>(p);
   mapped_ = bytes;
   capacity_ = records;

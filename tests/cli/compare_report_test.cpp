@@ -104,8 +104,14 @@ TEST_F(CompareReport, TheMatrixCountsWhatTheChangedRecordsListSays) {
     }
     EXPECT_TRUE(found) << r["ric"];
   }
-  std::map<std::string, long> away;
-  for (const auto& t : text["transitions"]) away[t["old"]] += t["records"].get<long>();
+  std::map<std::string, long> away, moved;
+  for (const auto& t : text["transitions"]) {
+    away[t["old"]] += t["records"].get<long>();
+    moved[t["old"]] += t["records"].get<long>();
+    moved[t["new"]] += t["records"].get<long>();
+  }
+  EXPECT_EQ(j["changed_cmgs"], moved.size());
+  ASSERT_GT(moved.size(), j["top_cmgs"].size()) << "some CMGs left out of the list";
   ASSERT_FALSE(j["top_cmgs"].empty());
   long last = -1;
   for (const auto& g : j["top_cmgs"]) {
@@ -115,7 +121,11 @@ TEST_F(CompareReport, TheMatrixCountsWhatTheChangedRecordsListSays) {
       EXPECT_LE(both, last) << "most changes first";
     }
     last = both;
+    EXPECT_EQ(both, moved[g["cmg"]]) << g["cmg"];
+    moved.erase(g["cmg"]);
   }
+  // The CMGs left out have no more changes than the last listed.
+  for (const auto& [cmg, n] : moved) EXPECT_LE(n, last) << cmg;
   EXPECT_TRUE(j["case_mix_index"].is_null());
 
   // Self-contained: the report page's policy and styles, nothing fetched.
@@ -190,6 +200,32 @@ TEST_F(CompareReport, TheCaseMixIndexUnderEachSetAndItsChange) {
       page.find("<th scope=\"row\">Change of the index</th><td class=\"n\">" + std::string(cell)),
       std::string::npos)
       << cell;
+}
+
+// The weights must give every tier letter either set can give: with an old
+// set of empty lists (tier A alone) and a full new one, a file of tier A
+// alone is refused, though it is enough to compare the old set with itself.
+TEST_F(CompareReport, TheWeightsAreCheckedForBothSets) {
+  ASSERT_EQ(
+      sh("cp -r a narrow && for f in narrow/*.csv; do head -1 $f > $f.t && mv $f.t $f; done").code,
+      0);
+  std::string onlyA;
+  for (const std::string& line : lines_of(full_weights())) {
+    if (line.find(",A,") != std::string::npos || line.starts_with("cmg,")) onlyA += line + "\n";
+  }
+  write("w.csv", onlyA);
+  Outcome run = tool(
+      "compare --tier-tables narrow --tier-tables narrow --allow-deviations --weights w.csv "
+      "--report-json r.json -q records.txt");
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(read("r.json"))["case_mix_index"]["old"], 1.5);
+  fs::remove(path("r.json"));
+  run = tool(
+      "compare --tier-tables narrow --tier-tables a --allow-deviations --weights w.csv "
+      "--report-json r.json -q records.txt");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("w.csv: no weight for cmg 0101 tier B"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(path("r.json")));
 }
 
 TEST_F(CompareReport, AFailedRunWritesNoOutputAtAll) {

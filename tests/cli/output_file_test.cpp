@@ -92,11 +92,14 @@ TEST_F(OutputFiles, PendingOutputsAreRemovedWhenAbandonedAndNullsPassedOver) {
     ASSERT_TRUE(b.open(path("b")));
     ASSERT_TRUE(c.open(path("c")));
     EXPECT_EQ(entries().size(), 3u);
+    EXPECT_EQ(pending_output_count(), 3u);
     c.write("c");
     OutputFile* const one[] = {nullptr, &c};
     EXPECT_EQ(finish_together(one, 0), 0);
+    EXPECT_EQ(pending_output_count(), 2u) << "a committed output is no longer pending";
   }
   EXPECT_EQ(entries(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(pending_output_count(), 0u);
 }
 
 TEST_F(OutputFiles, ASignalRemovesEveryPendingOutput) {

@@ -158,6 +158,13 @@ unsigned default_file_mode() {
 
 }  // namespace
 
+std::size_t pending_output_count() {
+  std::lock_guard lock(gPendingMutex);
+  std::size_t n = 0;
+  for (PendingNode* node = gPending.load(); node != nullptr; node = node->next.load()) ++n;
+  return n;
+}
+
 void install_signal_handlers() {
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);

@@ -106,6 +106,9 @@ class OutputFile {
   unsigned long long flushStarted_ = 0;
 };
 
+// The temporary output files pending now, those a signal would remove.
+std::size_t pending_output_count();
+
 // Ignores SIGPIPE (a closed pipe shows up as EPIPE instead) and SIGXFSZ (a
 // file-size limit shows up as EFBIG), and installs the handlers that remove
 // a pending temporary output file on SIGINT, SIGTERM and SIGHUP.

@@ -62,6 +62,9 @@ if(TARGET cmg290_cli)
   cmg290_cli_test(cli_chunk_reader_tests SOURCES cli/chunk_reader_test.cpp cli/chunk_queue_test.cpp
     LINKS cmg290_cli_shared)
 
+  # The output file: several pending at once, committed together.
+  cmg290_cli_test(cli_output_file_tests SOURCES cli/output_file_test.cpp LINKS cmg290_cli_shared)
+
   # The writers of result rows' pieces, and the CSV records and cells the
   # subcommands share.
   cmg290_cli_test(cli_row_text_tests SOURCES cli/row_text_test.cpp cli/csv_records_test.cpp
@@ -87,7 +90,7 @@ if(TARGET cmg290_cli)
 
   # cmg290 report: the weights file's checks, the counts behind the figures,
   # and the command's refusals and page.
-  cmg290_cli_test(cli_report_tests RUNS_TOOL SOURCES cli/report_test.cpp
+  cmg290_cli_test(cli_report_tests RUNS_TOOL SOURCES cli/report_test.cpp cli/compare_report_test.cpp
     LINKS cmg290_report INCLUDES ${PROJECT_SOURCE_DIR}/tools)
 
   # The report's figures computed independently from `cmg290 group --edits

@@ -13,6 +13,7 @@
 #include "report/report_tally.h"
 #include "report/weights.h"
 #include "tier_set_files.h"
+#include "weights_file.h"
 
 namespace cmg290::cli_test {
 namespace {
@@ -25,22 +26,6 @@ ReachableTiers all_tiers() {
   ReachableTiers r{};
   for (auto& ric : r) ric.fill(true);
   return r;
-}
-
-// A weights file giving every CMG of the grouper every tier letter, as read
-// back from what the tool asks for (required_tiers of the compiled-in set,
-// which gives every RIC every letter).
-std::string full_weights() {
-  std::vector<std::string> problems;
-  WeightTable table;
-  report::read_weights("w.csv", "cmg,tier,weight,average_los\n", all_tiers(), table, problems);
-  std::string text = "cmg,tier,weight,average_los\n";
-  const std::regex missing("w.csv: no weight for cmg (\\d{4}) tier ([A-D])");
-  for (const std::string& p : problems) {
-    std::smatch m;
-    if (std::regex_match(p, m, missing)) text += m[1].str() + "," + m[2].str() + ",1.5,10\n";
-  }
-  return text;
 }
 
 std::vector<std::string> weight_problems(const std::string& text,
@@ -311,6 +296,23 @@ TEST_F(ReportCli, AFailedReadLeavesTheEarlierReport) {
   run = tool("report records.txt -o no/such/dir/report.html");
   EXPECT_EQ(run.code, 2);
   expect_files({"bad.gz", "r.json", "records.txt", "report.html"});
+}
+
+// The page and its JSON are both written, or neither: a page that cannot
+// be written leaves no JSON behind, and the earlier JSON as it was.
+TEST_F(ReportCli, ThePageAndItsJsonOrNeither) {
+  write("r.json", "earlier");
+  Outcome run = tool("report records.txt -o /dev/full --json r.json");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.err.find("cannot write /dev/full"), std::string::npos) << run.err;
+  EXPECT_EQ(read("r.json"), "earlier");
+  run = tool("report records.txt -o report.html --json /dev/full");
+  EXPECT_EQ(run.code, 2);
+  expect_files({"r.json", "records.txt"});
+  run = tool("report records.txt -o report.html --json r.json -q");
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(read("r.json"))["records"], 500);
+  EXPECT_NE(read("report.html").find("</html>"), std::string::npos);
 }
 
 TEST_F(ReportCli, ThePageFetchesNothingAndEscapesWhatItShows) {

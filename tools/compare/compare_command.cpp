@@ -14,9 +14,12 @@
 
 #include "cmg290/tier_set.h"
 #include "commands.h"
+#include "compare_figures.h"
 #include "compare_report.h"
 #include "compare_scan.h"
 #include "exit_codes.h"
+#include "report/change_figures.h"
+#include "report/report_build.h"
 #include "shared/output_file.h"
 #include "shared/record_inputs.h"
 #include "shared/tier_set_options.h"
@@ -32,7 +35,10 @@ struct CompareOptions {
   // the old one.
   TierSetChoices sets;
   std::vector<std::string> inputs;
-  std::string changed;  // --changed FILE or "-"
+  std::string changed;     // --changed FILE or "-"
+  std::string report;      // --report FILE: the page of the change
+  std::string reportJson;  // --report-json FILE: its figures as JSON
+  std::string weights;     // --weights FILE: for the case-mix index
   bool failOnChange = false;
   bool quiet = false;
   std::string format = "text";
@@ -48,6 +54,16 @@ int run_compare(const CompareOptions& o) {
         "compare takes --tier-tables once (the new set, the compiled-in set being the old) or "
         "twice (the old set, then the new)");
   }
+  // At most one output on standard output, and no two to one file.
+  const std::string* named[] = {&o.changed, &o.report, &o.reportJson};
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t k = i + 1; k < 3; ++k) {
+      if (!named[i]->empty() && *named[i] == *named[k]) {
+        return fatal("two outputs cannot both go to " + *named[i]);
+      }
+    }
+  }
+  const bool stdoutTaken = o.changed == "-" || o.report == "-" || o.reportJson == "-";
   if (!o.sets.pins.empty() && o.sets.pins.size() != sets) {
     return fatal("--tier-tables-sha256 is given once for each --tier-tables, in the same order");
   }
@@ -64,25 +80,46 @@ int run_compare(const CompareOptions& o) {
     return refused;
   }
 
+  // The weights give every tier letter a record can get with either set.
+  auto table = std::make_unique<report::WeightTable>();
+  report::WeightsInUse weights;
+  if (!o.weights.empty()) {
+    report::ReachableTiers required = report::required_tiers(*a);
+    const report::ReachableTiers withNew = report::required_tiers(*b);
+    for (std::size_t r = 0; r < required.size(); ++r) {
+      for (std::size_t t = 0; t < required[r].size(); ++t) required[r][t] |= withNew[r][t];
+    }
+    if (const int refused = report::load_weights_file(o.weights, required, *table, weights);
+        refused != kExitClean) {
+      return refused;
+    }
+  }
+
   std::vector<std::string> names = o.inputs;
   if (names.empty()) names.push_back("-");
   std::vector<std::unique_ptr<batch::Input>> inputs;
   std::string error;
   if (!batch::open_inputs(names, inputs, error)) return fatal(error);
 
-  OutputFile changes;
-  const bool wantChanges = !o.changed.empty();
-  if (wantChanges) {
-    if (!changes.open(o.changed)) return fatal(changes.error());
-    if (const std::string refused = batch::output_is_input(inputs, changes); !refused.empty()) {
+  // Every output is created, and is none of the inputs, before the inputs
+  // are read; all stay temporary files until all are complete.
+  OutputFile changes, page, json;
+  const std::pair<const std::string*, OutputFile*> outputs[] = {
+      {&o.changed, &changes}, {&o.report, &page}, {&o.reportJson, &json}};
+  for (const auto& [path, out] : outputs) {
+    if (path->empty()) continue;
+    if (!out->open(*path)) return fatal(out->error());
+    if (const std::string refused = batch::output_is_input(inputs, *out); !refused.empty()) {
       return fatal(refused);
     }
-    changes.write(compare::changes_header());
   }
+  const bool wantChanges = !o.changed.empty();
+  if (wantChanges) changes.write(compare::changes_header());
 
   compare::ScanOptions scanOptions;
   scanOptions.threads = o.threads;
   scanOptions.wantChanges = wantChanges;
+  scanOptions.weights = weights.table;
   compare::Counts counts;
   const bool complete = compare::scan(
       inputs, *a, *b, scanOptions,
@@ -93,16 +130,26 @@ int run_compare(const CompareOptions& o) {
       counts, error);
   if (!error.empty()) return fatal(error);  // a pending --changed file is removed
   const int done = o.failOnChange && counts.cmgChanged > 0 ? kExitFlagged : kExitClean;
-  if (wantChanges) {
-    const int code = changes.finish(done);
-    if (!changes.committed()) return code;
+  if (complete && (!o.report.empty() || !o.reportJson.empty())) {
+    const report::ChangeFigures figures = compare::change_figures(
+        counts, inputs, *a, *b, weights.table != nullptr ? &weights : nullptr);
+    if (!o.report.empty()) page.write(report::change_html(figures));
+    if (!o.reportJson.empty()) json.write(report::change_json(figures));
+  }
+  OutputFile* ends[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (!outputs[i].first->empty()) ends[i] = outputs[i].second;
+  }
+  const int code = finish_together(ends, done);
+  for (const OutputFile* out : ends) {
+    if (out != nullptr && !out->committed()) return code;
   }
   if (!complete) return kExitFatal;
 
-  // The report goes to standard output, unless the changed records go there.
+  // The report goes to standard output, unless an output goes there.
   const std::string report = o.format == "json" ? compare::report_json(counts, *a, *b)
                                                 : compare::report_text(counts, *a, *b, o.top);
-  std::FILE* to = o.changed == "-" ? stderr : stdout;
+  std::FILE* to = stdoutTaken ? stderr : stdout;
   std::fwrite(report.data(), 1, report.size(), to);
   if (std::fflush(to) != 0 && to == stdout) return kExitClean;  // a reader that went away
   if (!o.quiet) {
@@ -140,6 +187,18 @@ Command add_compare_command(CLI::App& app) {
                   "placeholder_new; an entry as FILE:LINE of its list); '-' is standard output, "
                   "and the report then goes to standard error.")
       ->type_name("FILE|-");
+  cmd->add_option("--report", o->report,
+                  "Also write the change as one self-contained HTML page (docs/report.md): the "
+                  "sets, the tier transitions, the changes per RIC and CMG; written only once "
+                  "complete ('-': standard output, and the report then goes to standard error).")
+      ->type_name("FILE|-");
+  cmd->add_option("--report-json", o->reportJson,
+                  "Also write the page's figures as JSON (docs/report.md).")
+      ->type_name("FILE|-");
+  cmd->add_option("--weights", o->weights,
+                  "Relative weights (CSV: cmg,tier,weight,average_los, as for report) for the "
+                  "case-mix index under each set on the page; a faulty file is refused before "
+                  "any input is read.");
   CLI::Option* format =
       cmd->add_option("-f,--format", o->format,
                       "text: the report for a reader; json: the whole report as one JSON "
@@ -162,7 +221,7 @@ Command add_compare_command(CLI::App& app) {
       "Exit codes: 0 all input read and compared, whether or not results differ (1 with "
       "--fail-on-change when some CMG differs); 2 fatal error (a set that does not load, with "
       "every problem as FILE:LINE: reason, before any input is read; bad arguments, unreadable "
-      "input, an unwritable --changed file), no --changed file left.");
+      "input, an unwritable output, a weights file refused), no output file written.");
   return {cmd, [o] { return run_compare(*o); }};
 }
 

@@ -30,6 +30,21 @@ std::size_t cmg_slot(const char* cmg) {
   return letter * 10000 + number;
 }
 
+// What a grouped record's result adds to the weights of its side, in all
+// and in its RIC.
+void weigh_result(const report::WeightTable& weights, const cmg290::Result& r,
+                  report::Weighted& all, std::array<std::array<report::Weighted, 2>, 100>& rics,
+                  int side) {
+  int cmg = 0;
+  for (int i = 1; i < 5 && cmg >= 0; ++i) {
+    const unsigned digit = static_cast<unsigned char>(r.cmg[i]) - '0';
+    cmg = digit < 10 ? cmg * 10 + static_cast<int>(digit) : -1;
+  }
+  const report::Weighted w = report::weigh(weights, cmg, r.cmg[0]);
+  all.add(w);
+  if (cmg >= 0) rics[cmg / 100][side].add(w);
+}
+
 struct Chunk : batch::QueuedChunk {
   std::int64_t lines = 0;
   Counts counts;
@@ -98,10 +113,17 @@ class Scanner {
   }
 
   static void count(Counts& counts, CmgTable& table, const cmg290::Result& ra,
-                    const cmg290::Result& rb, bool changed) {
-    ++counts.tiers[0][tier_slot(ra.cmg[0])];
-    ++counts.tiers[1][tier_slot(rb.cmg[0])];
+                    const cmg290::Result& rb, bool changed, const report::WeightTable* weights) {
+    const int fromTier = tier_slot(ra.cmg[0]);
+    const int toTier = tier_slot(rb.cmg[0]);
+    ++counts.tiers[0][fromTier];
+    ++counts.tiers[1][toTier];
+    ++counts.tierTransitions[fromTier][toTier];
     if (ra.status == 0) ++counts.grouped;
+    if (weights != nullptr && ra.status == 0) {
+      weigh_result(*weights, ra, counts.weighted[0], counts.ricWeighted, 0);
+      weigh_result(*weights, rb, counts.weighted[1], counts.ricWeighted, 1);
+    }
     if (ra.cmg[0] != ' ') {  // a CMG reached, with or without a warning
       const unsigned tens = static_cast<unsigned char>(ra.cmg[1]) - '0';
       const unsigned ones = static_cast<unsigned char>(ra.cmg[2]) - '0';
@@ -137,7 +159,7 @@ class Scanner {
       const cmg290::Result ra = cmg290::group(record, a_);
       const cmg290::Result rb = cmg290::group(record, b_);
       const bool changed = std::memcmp(ra.cmg, rb.cmg, 5) != 0;
-      count(c.counts, table, ra, rb, changed);
+      count(c.counts, table, ra, rb, changed, options_.weights);
       if (!changed) continue;
       if (options_.wantChanges) {
         Change change;
@@ -166,6 +188,8 @@ class Scanner {
       }
       if (c->firstOfFile) lineBase = 0;
       counts.add(c->counts);
+      counts.fileRecords.resize(inputs_.size());
+      counts.fileRecords[c->file] += c->counts.records;
       for (Change& change : c->changes) {
         change.line += lineBase;
         if (!onChange(change)) return false;
@@ -220,6 +244,15 @@ void Counts::add(const Counts& o) {
     mine[1] += n[1];
   }
   for (const auto& [key, n] : o.transitions) transitions[key] += n;
+  for (int from = 0; from < kTierSlots; ++from) {
+    for (int to = 0; to < kTierSlots; ++to)
+      tierTransitions[from][to] += o.tierTransitions[from][to];
+  }
+  for (int side = 0; side < 2; ++side) {
+    weighted[side].add(o.weighted[side]);
+    for (std::size_t r = 0; r < ricWeighted.size(); ++r)
+      ricWeighted[r][side].add(o.ricWeighted[r][side]);
+  }
 }
 
 bool scan(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& a,

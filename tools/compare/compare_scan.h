@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cmg290/tier_set.h"
+#include "report/weights.h"
 #include "shared/record_inputs.h"
 
 namespace cmg290::cli::compare {
@@ -49,6 +50,14 @@ struct Counts {
   std::map<std::uint64_t, std::array<std::uint64_t, 2>> cmgs;
   // (CMG with the old set, CMG with the new one) -> records.
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint64_t> transitions;
+  // Records by tier slot with the old set [row] and with the new one.
+  std::array<std::array<std::uint64_t, kTierSlots>, kTierSlots> tierTransitions{};
+  // With weights: the grouped records' weights with the old set [0] and the
+  // new one [1], in all and by RIC.
+  std::array<report::Weighted, 2> weighted{};
+  std::array<std::array<report::Weighted, 2>, 100> ricWeighted{};
+  // Records of each input, by its index (filled by scan(), not by add()).
+  std::vector<std::uint64_t> fileRecords;
 
   void add(const Counts& o);
 };
@@ -63,7 +72,8 @@ struct Change {
 
 struct ScanOptions {
   unsigned threads = 1;
-  bool wantChanges = false;  // call onChange for every changed record
+  bool wantChanges = false;                      // call onChange for every changed record
+  const report::WeightTable* weights = nullptr;  // counts Counts::weighted when given
 };
 
 // Groups every record of `inputs` with both sets, `old` and `now`. onChange, on the calling

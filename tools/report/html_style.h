@@ -4,16 +4,22 @@
 // and leaves the size to the printer.
 #pragma once
 
+#include <string>
 #include <string_view>
+
+#include "svg_charts.h"
 
 namespace cmg290::cli::report {
 
-inline constexpr const char* kPageHead =
+// Up to the page's title, and from its end on.
+inline constexpr const char* kPageTop =
     "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
     "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
     "'unsafe-inline'; img-src data:\">\n"
     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-    "<title>cmg290 report</title>\n<style>\n"
+    "<title>";
+inline constexpr const char* kPageStyle =
+    "</title>\n<style>\n"
     "body{font-family:system-ui,-apple-system,'Segoe UI',Roboto,sans-serif;color:#1a1a1a;"
     "background:#fff;margin:0 auto;max-width:1100px;padding:1rem 1.5rem;line-height:1.4}\n"
     "h1{font-size:1.6rem;margin:.5rem 0 1rem}h2{font-size:1.25rem;border-bottom:2px solid "
@@ -31,12 +37,17 @@ inline constexpr const char* kPageHead =
     ".figure,table,svg{break-inside:avoid}.wide{overflow:visible}a{color:inherit}}\n"
     "</style>\n</head>\n<body>\n<main>\n";
 
+// The page's head with its title, up to the start of its content.
+inline std::string page_head(const std::string& title) {
+  return kPageTop + html_escape(title) + kPageStyle;
+}
+
 inline constexpr const char* kPageFoot = "\n</main>\n</body>\n</html>\n";
 
 // The text of the page's one <style> element: a page that shows the report
 // inside its own (the server's) allows exactly this text by its hash.
 inline std::string_view page_style() {
-  const std::string_view head = kPageHead;
+  const std::string_view head = kPageStyle;
   const std::size_t start = head.find("<style>") + 7;
   return head.substr(start, head.find("</style>") - start);
 }

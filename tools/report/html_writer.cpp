@@ -184,7 +184,7 @@ std::string counted_section(const std::vector<CountedLabel>& rows, const std::st
 
 std::string report_html(const Figures& f) {
   const bool withWeights = f.weights.has_value();
-  std::string s = std::string(kPageHead) + "<h1>Grouping report</h1>";
+  std::string s = page_head("cmg290 report") + "<h1>Grouping report</h1>";
   s += inputs_section(f) + status_section(f) + tiers_section(f) + rics_section(f) +
        cmgs_section(f) + distributions_section(f);
   s += counted_section(f.months, "months", "Records per month of the version date", "month",

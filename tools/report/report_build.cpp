@@ -1,8 +1,25 @@
 #include "report_build.h"
 
+#include <cstdio>
+
+#include "exit_codes.h"
 #include "report_scan.h"
 
 namespace cmg290::cli::report {
+
+int load_weights_file(const std::string& path, const ReachableTiers& required, WeightTable& table,
+                      WeightsInUse& use) {
+  std::vector<std::string> problems;
+  if (load_weights(path, required, table, use.sha256, problems)) {
+    use.file = path;
+    use.table = &table;
+    return kExitClean;
+  }
+  std::string text = "cmg290: the weights in " + path + " cannot be used:\n";
+  for (const std::string& p : problems) text += p + "\n";
+  std::fputs(text.c_str(), stderr);
+  return kExitFatal;
+}
 
 bool build_figures(const std::vector<std::unique_ptr<batch::Input>>& inputs, const TierSet& set,
                    const WeightsInUse* weights, unsigned threads, Figures& f, std::string& error) {

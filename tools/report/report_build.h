@@ -22,6 +22,13 @@ struct WeightsInUse {
   const WeightTable* table = nullptr;
 };
 
+// Loads and checks the weights file at `path` for the tier letters
+// `required`, filling `table` and `use` (its file, digest and table), and
+// returns kExitClean; on a fault writes every problem to standard error
+// and returns kExitFatal.
+int load_weights_file(const std::string& path, const ReachableTiers& required, WeightTable& table,
+                      WeightsInUse& use);
+
 // Groups every record of `inputs` (their names for the report in
 // inputs[i]->name) and fills `f`. False with a one-line message in `error`
 // when an input cannot be read or a thread cannot be started.

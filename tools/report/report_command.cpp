@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "commands.h"
 #include "exit_codes.h"
@@ -32,28 +33,6 @@ struct ReportOptions {
   bool quiet = false;
 };
 
-// Loads and checks the weights file; on a fault writes every problem and
-// returns kExitFatal.
-int load_weights_file(const std::string& path, const TierSet& set, report::WeightTable& table,
-                      std::string& sha256) {
-  std::vector<std::string> problems;
-  if (report::load_weights(path, report::required_tiers(set), table, sha256, problems)) {
-    return kExitClean;
-  }
-  std::string text = "cmg290: the weights in " + path + " cannot be used:\n";
-  for (const std::string& p : problems) text += p + "\n";
-  std::fputs(text.c_str(), stderr);
-  return kExitFatal;
-}
-
-// Writes `text` to `path` through an OutputFile; the exit code of finish().
-int write_output(const std::string& path, const std::string& text) {
-  OutputFile out;
-  if (!out.open(path)) return fatal(out.error());
-  out.write(text);
-  return out.finish(kExitClean);
-}
-
 int run_report(const ReportOptions& o) {
   if (o.output == o.json && o.output != "") {
     return fatal("the report and its JSON cannot both go to " + o.output);
@@ -65,12 +44,11 @@ int run_report(const ReportOptions& o) {
   auto table = std::make_unique<report::WeightTable>();
   report::WeightsInUse weights;
   if (!o.weights.empty()) {
-    if (const int refused = load_weights_file(o.weights, *set, *table, weights.sha256);
+    if (const int refused =
+            report::load_weights_file(o.weights, report::required_tiers(*set), *table, weights);
         refused != kExitClean) {
       return refused;
     }
-    weights.file = o.weights;
-    weights.table = table.get();
   }
 
   std::vector<std::string> names = o.inputs;
@@ -79,14 +57,14 @@ int run_report(const ReportOptions& o) {
   std::string error;
   if (!batch::open_inputs(names, inputs, error)) return fatal(error);
 
-  // Each output can be created, and is none of the inputs, before the
-  // inputs are read. The outputs are written one after the other: one
-  // temporary file is pending at a time (shared/output_file.h).
-  for (const std::string* path : {&o.output, &o.json}) {
-    if (path == &o.json && o.json.empty()) continue;
-    OutputFile out;  // its temporary file is removed again on leaving
-    if (!out.open(*path)) return fatal(out.error());
-    if (const std::string refused = batch::output_is_input(inputs, out); !refused.empty()) {
+  // Each output is created, and is none of the inputs, before the inputs
+  // are read; both stay temporary files until both are complete.
+  OutputFile html;
+  OutputFile json;
+  for (auto [path, out] : {std::pair{&o.output, &html}, std::pair{&o.json, &json}}) {
+    if (out == &json && o.json.empty()) continue;
+    if (!out->open(*path)) return fatal(out->error());
+    if (const std::string refused = batch::output_is_input(inputs, *out); !refused.empty()) {
       return fatal(refused);
     }
   }
@@ -101,16 +79,10 @@ int run_report(const ReportOptions& o) {
         "no records in the input: nothing to report (--allow-empty writes a report of "
         "none)");
   }
-  // The JSON first, then the page: the page is the last to appear, and
-  // only once both are complete.
-  if (!o.json.empty()) {
-    const int code = write_output(o.json, report::report_json(figures));
-    if (code != kExitClean) return code;
-  }
-  OutputFile html;
-  if (!html.open(o.output)) return fatal(html.error());
+  if (!o.json.empty()) json.write(report::report_json(figures));
   html.write(report::report_html(figures));
-  const int code = html.finish(kExitClean);
+  OutputFile* const outputs[] = {&html, o.json.empty() ? nullptr : &json};
+  const int code = finish_together(outputs, kExitClean);
   if (html.committed() && !o.quiet) {
     std::fprintf(stderr, "cmg290 report: %llu records from %zu input%s, report in %s\n",
                  static_cast<unsigned long long>(figures.records), inputs.size(),

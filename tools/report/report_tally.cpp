@@ -149,19 +149,7 @@ void Tally::add(std::string_view record, const Result& r, bool placeholder, cons
   if (weights == nullptr) return;
 
   // The record's share of the case-mix index, wherever it is counted.
-  Weighted w;
-  const std::int64_t weight = hasCmg ? weights->weight(cmg, r.cmg[0]) : WeightTable::kNone;
-  if (weight == WeightTable::kNone) {
-    w.unweighted = 1;
-  } else {
-    w.weighted = 1;
-    w.weightMicros = static_cast<std::uint64_t>(weight);
-    const std::int64_t los = weights->average_los(cmg, r.cmg[0]);
-    if (los != WeightTable::kNone) {
-      w.losRecords = 1;
-      w.losMicros = static_cast<std::uint64_t>(los);
-    }
-  }
+  const Weighted w = weigh(*weights, hasCmg ? cmg : -1, r.cmg[0]);
   weighted.add(w);
   version.weighted.add(w);
   if (month != nullptr) month->add(w);

@@ -208,4 +208,21 @@ bool load_weights(const std::string& path, const ReachableTiers& required, Weigh
   return read_weights(path, text, required, table, problems);
 }
 
+Weighted weigh(const WeightTable& weights, int cmg, char tier) {
+  Weighted w;
+  const std::int64_t weight = weights.weight(cmg, tier);
+  if (weight == WeightTable::kNone) {
+    w.unweighted = 1;
+    return w;
+  }
+  w.weighted = 1;
+  w.weightMicros = static_cast<std::uint64_t>(weight);
+  const std::int64_t los = weights.average_los(cmg, tier);
+  if (los != WeightTable::kNone) {
+    w.losRecords = 1;
+    w.losMicros = static_cast<std::uint64_t>(los);
+  }
+  return w;
+}
+
 }  // namespace cmg290::cli::report

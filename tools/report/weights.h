@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cmg290/tier_set.h"
+#include "figures.h"
 
 namespace cmg290::cli::report {
 
@@ -53,6 +54,11 @@ class WeightTable {
   std::vector<std::int64_t> los_ = std::vector<std::int64_t>(40000, kNone);
   std::size_t pairs_ = 0;
 };
+
+// What one grouped record adds to a Weighted: its CMG number (-1 for none)
+// and tier letter either have a weight, with or without an average length
+// of stay, or the record is counted as without one.
+Weighted weigh(const WeightTable& weights, int cmg, char tier);
 
 // The tier letters a record of each RIC ("00" to "99") can get with `set`:
 // [ric][0..3] for A to D. A always; B to D when some row of some list of

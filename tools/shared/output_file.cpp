@@ -5,21 +5,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "exit_codes.h"
 
 namespace cmg290::cli {
 
+// A pending temporary file's name, linked into the list the signal handler
+// walks.
+struct PendingNode {
+  char path[PATH_MAX + 1];
+  std::atomic<PendingNode*> next{nullptr};
+};
+
 namespace {
 
-// The pending temporary file, for the signal handler. Written only while
-// the handled signals are blocked, so the handler never sees half a name.
-char gPendingPath[PATH_MAX + 1];
-volatile sig_atomic_t gPending = 0;
+// The pending temporary files, for the signal handler: a list linked
+// through the outputs' own nodes. A node is filled in before it is linked
+// and unlinked before it is freed, each while the handled signals are
+// blocked, so the handler never sees half a name; the mutex keeps two
+// threads from changing the list at once (the handler takes no lock).
+std::atomic<PendingNode*> gPending{nullptr};
+std::mutex gPendingMutex;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -31,9 +44,25 @@ constexpr int kMaxLinkHops = 40;
 constexpr unsigned long long kFlushStep = 8ull << 20;
 
 extern "C" void remove_pending_and_die(int sig) {
-  if (gPending) unlink(gPendingPath);
+  for (PendingNode* n = gPending.load(); n != nullptr; n = n->next.load()) unlink(n->path);
   signal(sig, SIG_DFL);
   raise(sig);
+}
+
+void link_pending(PendingNode* node) {
+  std::lock_guard lock(gPendingMutex);
+  node->next.store(gPending.load());
+  gPending.store(node);
+}
+
+void unlink_pending(PendingNode* node) {
+  std::lock_guard lock(gPendingMutex);
+  for (std::atomic<PendingNode*>* at = &gPending; at->load() != nullptr; at = &at->load()->next) {
+    if (at->load() == node) {
+      at->store(node->next.load());
+      return;
+    }
+  }
 }
 
 class SignalBlock {
@@ -129,6 +158,13 @@ unsigned default_file_mode() {
 
 }  // namespace
 
+std::size_t pending_output_count() {
+  std::lock_guard lock(gPendingMutex);
+  std::size_t n = 0;
+  for (PendingNode* node = gPending.load(); node != nullptr; node = node->next.load()) ++n;
+  return n;
+}
+
 void install_signal_handlers() {
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
@@ -143,6 +179,8 @@ void install_signal_handlers() {
     sigaction(sig, &sa, nullptr);
   }
 }
+
+OutputFile::OutputFile() = default;
 
 OutputFile::~OutputFile() {
   abandon();
@@ -199,15 +237,17 @@ bool OutputFile::open(const std::string& path) {
     error_ = "cannot create " + name_ + ": File name too long";
     return false;
   }
+  auto node = std::make_unique<PendingNode>();
+  std::memcpy(node->path, pattern.c_str(), pattern.size() + 1);
   SignalBlock block;
-  std::memcpy(gPendingPath, pattern.c_str(), pattern.size() + 1);
-  fd_ = mkostemp(gPendingPath, O_CLOEXEC);
+  fd_ = mkostemp(node->path, O_CLOEXEC);
   if (fd_ < 0) {
     const int err = errno;
     error_ = "cannot create " + name_ + ": " + std::strerror(err);
     return false;
   }
-  gPending = 1;
+  link_pending(node.get());
+  pending_ = std::move(node);
   ownsFd_ = true;
   temporary_ = true;
   return true;
@@ -233,7 +273,7 @@ WriteStatus OutputFile::write(const char* data, std::size_t size) {
   }
   if (temporary_ && written_ - flushStarted_ >= kFlushStep) {
     // Start writing back what we have without waiting for it; errors show
-    // up at the fsync in commit().
+    // up at the fsync in prepare().
     sync_file_range(fd_, static_cast<off_t>(flushStarted_),
                     static_cast<off_t>(written_ - flushStarted_), SYNC_FILE_RANGE_WRITE);
     flushStarted_ = written_;
@@ -242,23 +282,46 @@ WriteStatus OutputFile::write(const char* data, std::size_t size) {
 }
 
 int OutputFile::finish(int done) {
-  if (status_ == WriteStatus::Ok) commit();
-  switch (status_) {
-    case WriteStatus::Ok:
-      committed_ = true;
-      return done;
-    case WriteStatus::BrokenPipe:
-      // Whoever read our output has all they wanted (`| head`).
-      abandon();
-      return kExitClean;
-    case WriteStatus::Failed:
-      break;
-  }
-  abandon();
-  return fatal(error_);
+  OutputFile* self = this;
+  return finish_together({&self, 1}, done);
 }
 
-WriteStatus OutputFile::commit() {
+int finish_together(std::span<OutputFile* const> outputs, int done) {
+  // Every output made ready first: until all are, none is renamed, and a
+  // failure removes them all.
+  for (OutputFile* out : outputs) {
+    if (out != nullptr && out->status_ == WriteStatus::Ok) out->prepare();
+  }
+  const OutputFile* failed = nullptr;
+  bool brokenPipe = false;
+  for (OutputFile* out : outputs) {
+    if (out == nullptr) continue;
+    if (out->status_ == WriteStatus::Failed && failed == nullptr) failed = out;
+    brokenPipe = brokenPipe || out->status_ == WriteStatus::BrokenPipe;
+  }
+  if (failed == nullptr && !brokenPipe) {
+    for (OutputFile* out : outputs) {
+      if (out == nullptr) continue;
+      // A rename that fails after others succeeded leaves those in place:
+      // two renames cannot be one step.
+      if (out->publish() != WriteStatus::Ok) {
+        failed = out;
+        break;
+      }
+      out->committed_ = true;
+    }
+    if (failed == nullptr) return done;
+  }
+  std::string error = failed != nullptr ? failed->error_ : std::string();
+  for (OutputFile* out : outputs) {
+    if (out != nullptr && !out->committed_) out->abandon();
+  }
+  // Whoever read our output has all they wanted (`| head`).
+  if (failed == nullptr) return kExitClean;
+  return fatal(error);
+}
+
+WriteStatus OutputFile::prepare() {
   if (!temporary_) {
     if (ownsFd_) {
       const int fd = fd_;
@@ -276,9 +339,15 @@ WriteStatus OutputFile::commit() {
   fd_ = -1;
   ownsFd_ = false;
   if (close(fd) != 0) return fail("write", errno);
+  return WriteStatus::Ok;
+}
+
+WriteStatus OutputFile::publish() {
+  if (!temporary_) return WriteStatus::Ok;
   SignalBlock block;
-  if (rename(gPendingPath, target_.c_str()) != 0) return fail("write", errno);
-  gPending = 0;
+  if (rename(pending_->path, target_.c_str()) != 0) return fail("write", errno);
+  unlink_pending(pending_.get());
+  pending_.reset();
   temporary_ = false;
   return WriteStatus::Ok;
 }
@@ -291,8 +360,9 @@ void OutputFile::abandon() {
   fd_ = -1;
   if (temporary_) {
     SignalBlock block;
-    unlink(gPendingPath);
-    gPending = 0;
+    unlink(pending_->path);
+    unlink_pending(pending_.get());
+    pending_.reset();
     temporary_ = false;
   }
 }

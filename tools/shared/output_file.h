@@ -9,27 +9,43 @@
 // A regular file (or a name that does not exist yet) is written to a
 // temporary file in the same folder, flushed to disk and renamed over the
 // target by finish(); a failed run or an interrupting signal removes the
-// temporary file, so a failed run never leaves a partial output behind and
-// never clobbers an earlier complete one. Devices, pipes and sockets
+// temporary file (any number of outputs may be pending at once, each with
+// its own; finish_together() commits several only when all are complete), so a failed run never
+// leaves a partial output behind and never clobbers an earlier complete one. Devices, pipes and
+// sockets
 // (/dev/null, /dev/full, a FIFO) cannot be renamed over and are written
 // directly.
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 
 namespace cmg290::cli {
 
 // How the output has gone so far.
+struct PendingNode;  // a pending temporary file, for the signal handler
+
 enum class WriteStatus {
   Ok,
   BrokenPipe,  // the reader of a pipe went away; the caller stops quietly
   Failed,      // error() holds a one-line message naming the output
 };
 
+class OutputFile;
+
+// Ends the outputs of one run as one: when every write to every one of them
+// went well, each is flushed to disk, and only then is each committed, so
+// that a failure before the renames leaves none of them (and every earlier
+// file as it was). Null entries are passed over. Returns as finish() does:
+// `done`, kExitClean when a pipe's reader went away (none committed), or
+// kExitFatal after reporting the first output's error.
+int finish_together(std::span<OutputFile* const> outputs, int done);
+
 class OutputFile {
  public:
-  OutputFile() = default;
+  OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();  // abandons an uncommitted temporary file
@@ -50,6 +66,7 @@ class OutputFile {
   // the temporary file, reports error() as "cmg290: ..." on standard error
   // and returns kExitFatal.
   int finish(int done);
+  friend int finish_together(std::span<OutputFile* const> outputs, int done);
 
   WriteStatus status() const { return status_; }
 
@@ -65,9 +82,10 @@ class OutputFile {
   const std::string& error() const { return error_; }
 
  private:
-  // Makes the output final: flushes it and renames the temporary file over
-  // the target.
-  WriteStatus commit();
+  // Makes the output ready to be final: flushes it to disk and closes it.
+  WriteStatus prepare();
+  // Renames the temporary file over the target.
+  WriteStatus publish();
   // Removes the temporary file, if any. Safe to call more than once.
   void abandon();
   WriteStatus fail(const char* what, int err);
@@ -80,12 +98,16 @@ class OutputFile {
   std::string name_;
   std::string target_;  // the file the temporary one replaces
   std::string error_;
-  unsigned mode_ = 0;  // permissions the finished file gets
+  std::unique_ptr<PendingNode> pending_;  // the temporary file's name while it is pending
+  unsigned mode_ = 0;                     // permissions the finished file gets
   // Bytes written, and how many of them have been handed to the disk ahead
-  // of commit(), so that its final flush has little left to wait for.
+  // of prepare(), so that its final flush has little left to wait for.
   unsigned long long written_ = 0;
   unsigned long long flushStarted_ = 0;
 };
+
+// The temporary output files pending now, those a signal would remove.
+std::size_t pending_output_count();
 
 // Ignores SIGPIPE (a closed pipe shows up as EPIPE instead) and SIGXFSZ (a
 // file-size limit shows up as EFBIG), and installs the handlers that remove

@@ -11,6 +11,10 @@ if(TARGET cmg290_cli)
                      ${CMAKE_CURRENT_SOURCE_DIR}/serve/test_${suite}.py)
     set_tests_properties(serve_${suite} PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300)
   endforeach()
+  # The attacks with hundreds of connections and the server's memory measured
+  # (10 to 25 s each): CI runs them once, in the plain build (`ctest -LE long`
+  # leaves them out).
+  set_tests_properties(serve_answer_bounds serve_slots serve_tls_memory PROPERTIES LABELS long)
 
   add_test(NAME serve_browser
            COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/serve/browser_test.py

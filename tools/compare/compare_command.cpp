@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cmg290/tier_set.h"
@@ -22,13 +21,12 @@
 #include "report/report_build.h"
 #include "shared/output_file.h"
 #include "shared/record_inputs.h"
+#include "shared/thread_count.h"
 #include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 
 namespace {
-
-constexpr unsigned kMaxThreads = 64;
 
 struct CompareOptions {
   // The new set, or the old then the new; with one, the compiled-in set is
@@ -168,8 +166,7 @@ int run_compare(const CompareOptions& o) {
 
 Command add_compare_command(CLI::App& app) {
   auto o = std::make_shared<CompareOptions>();
-  const unsigned cores = std::thread::hardware_concurrency();
-  o->threads = cores == 0 ? 1 : std::min(cores, kMaxThreads);
+  o->threads = default_threads();
   CLI::App* cmd = app.add_subcommand(
       "compare",
       "Group every record with two comorbidity tier-table sets, the old and the new, and report "

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "commands.h"
 #include "exit_codes.h"
 #include "group_pipeline.h"
 #include "record_id.h"
+#include "shared/thread_count.h"
 #include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
@@ -19,8 +19,6 @@ namespace {
 // Limits of --id: any stretch of a line within its first 64 KiB.
 constexpr std::size_t kMaxIdEnd = 65536;
 constexpr std::size_t kMaxIdLength = 1024;
-
-constexpr unsigned kMaxThreads = 64;
 
 bool parse_size(std::string_view text, std::size_t& value) {
   if (text.empty()) return false;
@@ -37,11 +35,6 @@ std::string check_id_option(const std::string& text) {
     return "wants START:LENGTH, two numbers, as in 12:10";
   }
   return check_id_range(start, length, kMaxIdLength, kMaxIdEnd);
-}
-
-unsigned default_threads() {
-  const unsigned n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : std::min(n, kMaxThreads);
 }
 
 }  // namespace

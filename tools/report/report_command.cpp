@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "commands.h"
@@ -14,13 +13,12 @@
 #include "report/report_build.h"
 #include "shared/output_file.h"
 #include "shared/record_inputs.h"
+#include "shared/thread_count.h"
 #include "shared/tier_set_options.h"
 
 namespace cmg290::cli {
 
 namespace {
-
-constexpr unsigned kMaxThreads = 64;
 
 struct ReportOptions {
   std::vector<std::string> inputs;
@@ -95,8 +93,7 @@ int run_report(const ReportOptions& o) {
 
 Command add_report_command(CLI::App& app) {
   auto o = std::make_shared<ReportOptions>();
-  const unsigned cores = std::thread::hardware_concurrency();
-  o->threads = cores == 0 ? 1 : std::min(cores, kMaxThreads);
+  o->threads = default_threads();
 
   CLI::App* cmd = app.add_subcommand(
       "report",

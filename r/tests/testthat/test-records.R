@@ -15,6 +15,20 @@ test_that("read_records follows the command's line rules", {
   expect_match(group(records, edits = TRUE)$edits[2], "short-record")
 })
 
+test_that("read_records gives every record of a long file whole", {
+  # Its block is given back as the strings are made: no record may lose
+  # bytes at the edges of what is given back.
+  path <- tempfile()
+  on.exit(unlink(path))
+  record <- grouped_record()
+  lines <- vapply(seq_len(70000), function(i) {
+    tag <- sprintf("%07d", i)
+    paste0(substr(record, 1, 1251 - 14), tag, tag)
+  }, "")
+  writeLines(lines, path)
+  expect_identical(read_records(path), lines)
+})
+
 test_that("group(file =) gives the frame of the file's lines as the command reads them", {
   path <- tempfile()
   on.exit(unlink(path))

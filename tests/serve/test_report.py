@@ -11,7 +11,7 @@ import time
 import pytest
 import requests
 
-from conftest import CMG290, SAMPLES
+from conftest import CMG290, SAMPLES, SANITIZED
 from rawhttp import exchange, read_until_closed, status_of
 from test_slow_clients import peak_memory_kib
 
@@ -190,7 +190,8 @@ def test_memory_does_not_grow_with_the_records(start_server):
     grown = peak_memory_kib(server.proc.pid) - before
     print(f"peak memory grew by {grown} KiB over a body of "
           f"{count // len(SAMPLES) // 8 * 8 * len(small) // 1024} KiB")
-    assert grown < 8 * 1024
+    # A sanitizer holds freed memory back (ASan's quarantine): not measured there.
+    assert SANITIZED or grown < 8 * 1024
 
 
 def test_openapi_describes_the_route(server):

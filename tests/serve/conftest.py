@@ -26,6 +26,15 @@ def _sanitized():
 SANITIZED = _sanitized()
 
 
+def peak_memory_kib(pid):
+    """A process's peak resident memory (VmHWM) in KiB."""
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    raise AssertionError("no VmHWM")
+
+
 class Server:
     """One running server: its URL, the lines it wrote, and a way to stop it."""
 

@@ -11,21 +11,13 @@ import time
 
 import pytest
 
-from conftest import SAMPLES, SANITIZED
+from conftest import SAMPLES, SANITIZED, peak_memory_kib
 from rawhttp import chunked_body, read_until_closed
 
 MIB = 1 << 20
 BATCH_HEAD = (b"POST /v1/group/batch%s HTTP/1.1\r\nHost: x\r\nContent-Type: text/plain\r\n"
               b"Content-Length: %d\r\n\r\n")
 AMPLIFYING = b" \n"  # a record of one blank: status 1, a result of some 350 bytes
-
-
-def peak_memory_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    raise AssertionError("no VmHWM")
 
 
 def reading_client(port, body, query, outcome):

@@ -11,9 +11,8 @@ import time
 import pytest
 import requests
 
-from conftest import CMG290, SAMPLES, SANITIZED
+from conftest import CMG290, SAMPLES, SANITIZED, peak_memory_kib
 from rawhttp import exchange, read_until_closed, status_of
-from test_slow_clients import peak_memory_kib
 
 TEXT = {"Content-Type": "text/plain"}
 JSONL = {"Content-Type": "application/x-ndjson"}

@@ -7,7 +7,7 @@ import socket
 import threading
 import time
 
-from conftest import SAMPLES, SANITIZED
+from conftest import SAMPLES, SANITIZED, peak_memory_kib
 from rawhttp import exchange, read_until_closed, status_of
 
 RECORD = SAMPLES[0]
@@ -108,14 +108,6 @@ def test_headers_and_single_calls_have_a_total_deadline(start_server):
                     pass
             assert closed, first
             assert time.monotonic() - start < 2.5
-
-
-def peak_memory_kib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    raise AssertionError("no VmHWM")
 
 
 def flood(port, head, piece, total):

@@ -4,7 +4,7 @@
 # that running it again (the README's commands, CI) costs nothing.
 set -euo pipefail
 packages=(
-  build-essential cmake git python3
+  build-essential cmake ninja-build git python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   postgresql-15 postgresql-server-dev-15

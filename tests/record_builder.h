@@ -81,4 +81,9 @@ class RecordBuilder {
   std::string rec_;
 };
 
+// A record that groups cleanly, to be changed field by field.
+inline RecordBuilder valid() {
+  return RecordBuilder::valid();
+}
+
 }  // namespace cmg290::test

@@ -17,12 +17,11 @@ namespace cmg290::batch {
 
 namespace {
 
-constexpr std::size_t kRecord = cmg290::kRecordLength;
 
 // Bytes read past a part's end: enough to find the end of a line that
 // begins in it and holds a record (its '\r' and '\n' too); a line that does
 // not end within them is longer than a record, whatever its length.
-constexpr std::size_t kTail = kRecord + 2;
+constexpr std::size_t kTail = kRecordLength + 2;
 
 #ifdef MADV_POPULATE_READ
 constexpr int kPopulateRead = MADV_POPULATE_READ;
@@ -159,9 +158,9 @@ int LineFile::each_record(std::size_t part, std::size_t slot, char* buffer, Visi
       length = static_cast<std::size_t>(lineEnd - p);
       if (length > 0 && p[length - 1] == '\r') --length;
     } else {
-      length = kRecord;  // a line longer than kTail, of which a record is read
+      length = kRecordLength;  // a line longer than kTail, of which a record is read
     }
-    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecord)), line)) break;
+    if (length > 0 && !visit(std::string_view(p, std::min(length, kRecordLength)), line)) break;
     if (nl == nullptr) {
       ++line;
       break;

@@ -10,7 +10,6 @@ namespace cmg290::batch {
 
 namespace {
 
-constexpr std::size_t kRecord = cmg290::kRecordLength;
 
 // Records copied out of a block are read from all over their 1251 bytes, an
 // order the hardware does not foresee in a large array. Copying a few of
@@ -45,7 +44,7 @@ void group_rows(const RecordSource& source, const BatchSettings& settings,
     std::string_view staged[kStageRows];
     bool ready[kStageRows];
     for (std::size_t k = 0; k < rows; ++k) {
-      ready[k] = source.get(i + k, room + k * kRecord, staged[k]);
+      ready[k] = source.get(i + k, room + k * kRecordLength, staged[k]);
     }
     for (std::size_t k = 0; k < rows; ++k) {
       settle_or_group(ready[k], staged[k], settings, columns, i + k);
@@ -61,7 +60,7 @@ class RowBatches : public PartWork {
       : source_(source),
         settings_(settings),
         columns_(columns),
-        roomBytes_(source.copies() ? kStageRows * kRecord : 0),
+        roomBytes_(source.copies() ? kStageRows * kRecordLength : 0),
         rooms_(new char[std::max<std::size_t>(threads * roomBytes_, 1)]) {}
 
   void run(std::size_t batch, std::size_t thread) noexcept override {

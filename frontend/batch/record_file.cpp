@@ -21,7 +21,6 @@ namespace cmg290::batch {
 
 namespace {
 
-constexpr std::size_t kRecord = cmg290::kRecordLength;
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 struct FileCloser {
@@ -35,7 +34,7 @@ RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte,
   RecordFileRead read;
   cli::FdSource raw(fd);
   cli::GzipSource source(raw);
-  cli::ChunkCutter cutter(kChunkBytes, kRecord);
+  cli::ChunkCutter cutter(kChunkBytes, kRecordLength);
   std::unique_ptr<char[]> chunk(new char[kChunkBytes + 1]);
   long long line = 0;
   for (;;) {
@@ -58,7 +57,7 @@ RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte,
       p = nl + 1;
       ++line;
       if (text.empty()) continue;
-      const std::size_t n = std::min(text.size(), kRecord);
+      const std::size_t n = std::min(text.size(), kRecordLength);
       if (stopAtZeroByte && std::memchr(text.data(), '\0', n) != nullptr) {
         read.zeroByteLine = line;
         return read;
@@ -84,12 +83,12 @@ void RecordBlock::expect(std::size_t records) {
 
 char* RecordBlock::append() {
   if (count_ == capacity_) reserve(std::max<std::size_t>(capacity_ + capacity_ / 2, 64));
-  return data_ + kRecord * count_++;
+  return data_ + kRecordLength * count_++;
 }
 
 std::size_t RecordBlock::length(std::size_t i) const {
-  const char* record = data_ + kRecord * i;
-  std::size_t n = kRecord;
+  const char* record = data_ + kRecordLength * i;
+  std::size_t n = kRecordLength;
   while (n > 0 && record[n - 1] == '\0') --n;
   return n;
 }
@@ -105,7 +104,7 @@ void RecordBlock::unmap(Mapping mapping) {
 }
 
 void RecordBlock::reserve(std::size_t records) {
-  const std::size_t bytes = kRecord * records;
+  const std::size_t bytes = kRecordLength * records;
   void* p = data_ == nullptr
                 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                 : mremap(data_, mapped_, bytes, MREMAP_MAYMOVE);

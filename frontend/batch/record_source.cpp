@@ -6,20 +6,19 @@ namespace cmg290::batch {
 
 namespace {
 
-constexpr std::size_t kRecord = cmg290::kRecordLength;
 
 std::string_view copy_item(const FixedWidth& block, std::size_t i, char* room) noexcept {
   const char* item = block.base + static_cast<std::ptrdiff_t>(i) * block.stride;
   if (!block.wide) {
     std::size_t n = block.itemSize;
     while (n > 0 && item[n - 1] == '\0') --n;
-    n = std::min(n, kRecord);
+    n = std::min(n, kRecordLength);
     std::memcpy(room, item, n);
     return {room, n};
   }
   std::size_t n = block.itemSize / 4;
   while (n > 0 && FixedWidth::code_point(item, n - 1) == 0) --n;
-  n = std::min(n, kRecord);
+  n = std::min(n, kRecordLength);
   for (std::size_t k = 0; k < n; ++k) room[k] = static_cast<char>(FixedWidth::code_point(item, k));
   return {room, n};
 }

@@ -26,7 +26,8 @@ std::string unexpected_file_text() {
          ") and manifest.txt, nothing else";
 }
 
-std::string trim(std::string_view s) {
+// A manifest line without its blanks, tabs and carriage return at either end.
+std::string trim_line(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
     s.remove_prefix(1);
   }
@@ -50,7 +51,7 @@ void read_manifest(std::string_view text, const std::string& path, Manifest& m,
   while (!text.empty()) {
     ++number;
     const std::size_t end = std::min(text.find('\n'), text.size());
-    const std::string line = trim(text.substr(0, end));
+    const std::string line = trim_line(text.substr(0, end));
     text.remove_prefix(std::min(end + 1, text.size()));
     auto fail = [&](const std::string& reason) { problems.push_back({path, number, reason}); };
     if (line.empty() || line[0] == '#') continue;
@@ -59,8 +60,8 @@ void read_manifest(std::string_view text, const std::string& path, Manifest& m,
       fail("expected a \"key = value\" line");
       continue;
     }
-    const std::string key = trim(std::string_view(line).substr(0, eq));
-    const std::string value = trim(std::string_view(line).substr(eq + 1));
+    const std::string key = trim_line(std::string_view(line).substr(0, eq));
+    const std::string value = trim_line(std::string_view(line).substr(eq + 1));
     if (!seen.insert(key).second) {
       fail("\"" + key + "\" is given twice");
       continue;

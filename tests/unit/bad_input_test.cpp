@@ -17,10 +17,6 @@ namespace {
 
 using namespace std::string_literals;
 
-RecordBuilder valid() {
-  return RecordBuilder::valid();
-}
-
 Grouped both(const std::string& record) {
   return group_both(record);
 }

@@ -7,10 +7,6 @@
 namespace cmg290::test {
 namespace {
 
-RecordBuilder valid() {
-  return RecordBuilder::valid();
-}
-
 TEST(StatusOrder, EachCheckRunsOnlyWhenEarlierOnesPass) {
   // Every check fails at once: the record identifier is decided first.
   RecordBuilder all_bad = valid();

@@ -3,16 +3,13 @@
 #include <nlohmann/json.hpp>
 
 #include "change_figures.h"
+#include "json_values.h"
 
 namespace cmg290::cli::report {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-Json optional_number(const std::optional<double>& v) {
-  return v ? Json(*v) : Json(nullptr);
-}
 
 // The index with each set and its change (null where a side has none).
 Json index_pair(const std::array<Weighted, 2>& w) {

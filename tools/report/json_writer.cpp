@@ -2,15 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_values.h"
+
 namespace cmg290::cli::report {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-Json optional_number(const std::optional<double>& v) {
-  return v ? Json(*v) : Json(nullptr);
-}
 
 Json tier_counts(const std::array<std::uint64_t, kTierSlots>& counts) {
   Json j = Json::object();

@@ -6,8 +6,11 @@ if(TARGET cmg290_cli)
   set(serve_env "CMG290=$<TARGET_FILE:cmg290_cli>" "CMG290_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   foreach(suite api access limits hostile slow_clients boundaries tier_tables reload edits
                 signals slots tls_memory answer_bounds report)
+    # A client thread of a test that dies with an exception fails the test:
+    # otherwise an attack that never ran would pass for one the server held.
     add_test(NAME serve_${suite}
              COMMAND /usr/bin/python3 -m pytest -q -p no:cacheprovider
+                     -W error::pytest.PytestUnhandledThreadExceptionWarning
                      ${CMAKE_CURRENT_SOURCE_DIR}/serve/test_${suite}.py)
     set_tests_properties(serve_${suite} PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300)
   endforeach()

@@ -259,13 +259,16 @@ def test_fast_batches_stream_in_large_blocks_while_the_budget_has_shares(start_s
     # Clients that never read hold every share of the budget (24 MiB in
     # shares of 1.5 MiB) until they are cut off: a batch beside them streams
     # in small blocks, holding a block and a result line at most.
+    release = threading.Event()
     hogs = [threading.Thread(target=non_reading_client,
-                             args=(server.port, AMPLIFYING * MIB, b"", 3)) for _ in range(24)]
+                             args=(server.port, AMPLIFYING * MIB, b"", release))
+            for _ in range(24)]
     for t in hogs:
         t.start()
     time.sleep(1)
     beside = []
     reading_client(server.port, body, b"", beside)
+    release.set()
     for t in hogs:
         t.join(30)
     assert beside[0].count(b'{"line":') == 3000 and beside[0].endswith(b"\r\n0\r\n\r\n")

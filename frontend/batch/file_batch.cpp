@@ -17,7 +17,6 @@ namespace cmg290::batch {
 
 namespace {
 
-
 // Bytes read past a part's end: enough to find the end of a line that
 // begins in it and holds a record (its '\r' and '\n' too); a line that does
 // not end within them is longer than a record, whatever its length.

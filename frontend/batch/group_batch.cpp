@@ -10,7 +10,6 @@ namespace cmg290::batch {
 
 namespace {
 
-
 // Records copied out of a block are read from all over their 1251 bytes, an
 // order the hardware does not foresee in a large array. Copying a few of
 // them at a time into a small room reads memory straight through, and the

@@ -6,7 +6,6 @@ namespace cmg290::batch {
 
 namespace {
 
-
 std::string_view copy_item(const FixedWidth& block, std::size_t i, char* room) noexcept {
   const char* item = block.base + static_cast<std::ptrdiff_t>(i) * block.stride;
   if (!block.wide) {

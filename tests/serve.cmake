@@ -30,4 +30,8 @@ if(TARGET cmg290_cli)
                    $<TARGET_FILE:cmg290_cli> ${CMAKE_CURRENT_BINARY_DIR}/serve_report_browser)
   set_tests_properties(serve_report_browser PROPERTIES ENVIRONMENT "${serve_env}" TIMEOUT 300
                                                        SKIP_RETURN_CODE 77)
+  # What these drive is the page's script in Chromium; the sanitizer stages
+  # leave them out (`ctest -LE browser`), the server's routes having suites
+  # of their own.
+  set_tests_properties(serve_browser serve_report_browser PROPERTIES LABELS browser)
 endif()

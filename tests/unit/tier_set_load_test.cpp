@@ -361,6 +361,11 @@ TEST(TierSetLoad, Manifest) {
   const auto longest = dir.load(none);
   ASSERT_NE(longest, nullptr) << problems_text(none);
   EXPECT_EQ(longest->name(), std::string(100, 'x'));
+  // A manifest saved with Windows line ends reads as the same manifest.
+  dir.write("manifest.txt", "# comment\r\n\r\nname = Windows set\r\n");
+  const auto crlf = dir.load(none);
+  ASSERT_NE(crlf, nullptr) << problems_text(none);
+  EXPECT_EQ(crlf->name(), "Windows set");
 }
 
 }  // namespace

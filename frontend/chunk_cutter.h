@@ -144,4 +144,24 @@ inline std::string_view line_text(const char* begin, const char* end, bool cut) 
   return {begin, len};
 }
 
+// Walks the lines of a filled chunk (`size` bytes ending in a line end, `cut`
+// as its fill says), numbering every line on from `number`, empty ones too,
+// and calls visit(text, number) for each line that has text. Stops at the
+// first visit that returns false, and returns false then.
+template <typename Number, typename Visit>
+bool for_each_text_line(const char* chunk, std::size_t size, bool cut, Number& number,
+                        Visit&& visit) {
+  const char* p = chunk;
+  const char* const end = chunk + size;
+  while (p < end) {
+    const char* nl =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const std::string_view text = line_text(p, nl, cut);
+    p = nl + 1;
+    ++number;
+    if (!text.empty() && !visit(text, number)) return false;
+  }
+  return true;
+}
+
 }  // namespace cmg290::cli

@@ -89,23 +89,17 @@ int PathBatch::stage_gzip(const BatchSettings& settings, cli::IdRange id) {
     }
     if (fill.error != 0) return static_cast<int>(-fill.error);
     std::size_t n = 0;
-    const char* p = chunk.get();
-    const char* const end = p + fill.size;
-    while (p < end) {
-      const char* nl =
-          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      const std::string_view text = cli::line_text(p, nl, fill.cut);
-      p = nl + 1;
-      ++line;
-      if (text.empty()) continue;
-      const std::string_view record = text.substr(0, kRecordLength);
-      columns.line.put(n, line);
-      group_row(record, stage_, columns, n);
-      if (row_needs_caller(columns, n) || columns.description[n] == kOddText) {
-        kept_.emplace_back(firstRow_.back() + n, record);
-      }
-      ++n;
-    }
+    cli::for_each_text_line(
+        chunk.get(), fill.size, fill.cut, line, [&](std::string_view text, std::int64_t number) {
+          const std::string_view record = text.substr(0, kRecordLength);
+          columns.line.put(n, number);
+          group_row(record, stage_, columns, n);
+          if (row_needs_caller(columns, n) || columns.description[n] == kOddText) {
+            kept_.emplace_back(firstRow_.back() + n, record);
+          }
+          ++n;
+          return true;
+        });
     if (n > 0) {
       chunks_.emplace_back().take(scratch, n);
       firstRow_.push_back(firstRow_.back() + n);

@@ -48,25 +48,19 @@ RecordFileRead read_lines(int fd, RecordBlock& block, bool stopAtZeroByte,
       read.error = static_cast<int>(-fill.error);
       return read;
     }
-    const char* p = chunk.get();
-    const char* const end = p + fill.size;
-    while (p < end) {
-      const char* nl =
-          static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-      const std::string_view text = cli::line_text(p, nl, fill.cut);
-      p = nl + 1;
-      ++line;
-      if (text.empty()) continue;
-      const std::size_t n = std::min(text.size(), kRecordLength);
-      if (stopAtZeroByte && std::memchr(text.data(), '\0', n) != nullptr) {
-        read.zeroByteLine = line;
-        return read;
-      }
-      // The rest of a short record's room stays zero bytes.
-      std::memcpy(block.append(), text.data(), n);
-      if (lines != nullptr) lines->push_back(line);
-    }
-    if (fill.end) return read;
+    const bool whole = cli::for_each_text_line(
+        chunk.get(), fill.size, fill.cut, line, [&](std::string_view text, long long number) {
+          const std::size_t n = std::min(text.size(), kRecordLength);
+          if (stopAtZeroByte && std::memchr(text.data(), '\0', n) != nullptr) {
+            read.zeroByteLine = number;
+            return false;
+          }
+          // The rest of a short record's room stays zero bytes.
+          std::memcpy(block.append(), text.data(), n);
+          if (lines != nullptr) lines->push_back(number);
+          return true;
+        });
+    if (!whole || fill.end) return read;
   }
 }
 
